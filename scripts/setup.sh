@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Tarnwick needs.
+set -euo pipefail
+packages=(
+  build-essential cmake pkg-config git
+  g++-multilib                      # the 32-bit test build
+  googletest libgtest-dev libbenchmark-dev
+  clang libclang-rt-14-dev          # fuzz targets (libFuzzer, sanitizers)
+  libsndfile1-dev                   # audio files in the command-line host
+  libjpeg62-turbo-dev libpng-dev    # picture import and PNG snapshots
+  libfreetype-dev libfontconfig-dev # text
+  libx11-dev libxfixes-dev libxext-dev # the X11 editor window
+  ardour sox xvfb xauth             # a real VST 2 host for the integration test
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
