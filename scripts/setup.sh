@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
-  g++-multilib                      # the 32-bit test build
+  g++-multilib qemu-user            # the 32-bit test build (and its runner where the kernel has no 32-bit support)
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev          # fuzz targets (libFuzzer, sanitizers)
   libsndfile1-dev                   # audio files in the command-line host
