@@ -19,18 +19,16 @@
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <stdexcept>
 #include <vector>
+
+#include "framework/SysUtils.h"
 
 class TAbstractSuperDIB;
 
 using TDIBCompressorID = std::array<std::uint8_t, 16>;
 
 // Errors of the wrapper layer.
-class EDIBCompressError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+TW_DECLARE_EXCEPTION(EDIBCompressError, Exception);
 
 // A compressor, and at the same time a decompressor for the identifiers it
 // recognises. Virtual operations in this order: GetID, CanDecompress,
