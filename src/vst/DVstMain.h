@@ -1,0 +1,21 @@
+// The module's entry point. The plug-in module defines createEffectInstance
+// (the factory of its effect); the entry library defines the exported main /
+// VSTPluginMain, which asks the host for its version, calls the factory and
+// hands the host the effect's record, and initialises the module's FPU state.
+#pragma once
+
+#include "vst/DAEffect.h"
+
+class AudioEffect;
+
+// Creates the module's effect; may throw or answer null on failure.
+AudioEffect* createEffectInstance(audioMasterCallback audioMaster);
+
+extern "C" {
+// Exported with default visibility; also exported under the name "main".
+__attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback audioMaster);
+}
+
+// The x87 control word the module sets when it is loaded: all exceptions
+// masked, 64-bit precision, round to nearest.
+constexpr unsigned short kModuleFpuControlWord = 0x133F;
