@@ -1,0 +1,50 @@
+#pragma once
+// Running tarnwick-host as a user would, and making and reading the audio
+// files it works on.
+
+#include <sndfile.h>
+
+#include <string>
+#include <vector>
+
+namespace hosttest {
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the built tarnwick-host with ARGS; stdout and stderr are captured.
+RunResult runHost(const std::vector<std::string>& args);
+
+// A fresh folder, removed with its files at the end of the test.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+  const std::string& dir() const { return dir_; }
+  // File names in the folder, sorted.
+  std::vector<std::string> entries() const;
+
+ private:
+  std::string dir_;
+};
+
+struct Audio {
+  SF_INFO info{};
+  std::vector<float> samples;  // interleaved
+};
+
+// Writes interleaved SAMPLES; FORMAT defaults to 32-bit float WAV.
+void writeAudio(const std::string& path, int channels, int rate, const std::vector<float>& samples,
+                int format = SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+Audio readAudio(const std::string& path);
+
+void writeText(const std::string& path, const std::string& text);
+std::string readText(const std::string& path);
+
+}  // namespace hosttest
