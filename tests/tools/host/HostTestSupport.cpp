@@ -16,7 +16,7 @@ extern char** environ;
 
 namespace hosttest {
 
-RunResult runHost(const std::vector<std::string>& args) {
+RunResult runTool(const std::string& path, const std::vector<std::string>& args) {
   TempDir capture;
   std::string outPath = capture.path("stdout");
   std::string errPath = capture.path("stderr");
@@ -24,15 +24,15 @@ RunResult runHost(const std::vector<std::string>& args) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<std::string> all = {TARNWICK_HOST_EXE};
+  std::vector<std::string> all = {path};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : all) argv.push_back(a.data());
   argv.push_back(nullptr);
   pid_t pid = 0;
-  int rc = posix_spawn(&pid, TARNWICK_HOST_EXE, &actions, nullptr, argv.data(), environ);
+  int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) throw std::runtime_error("cannot start tarnwick-host");
+  if (rc != 0) throw std::runtime_error("cannot start " + path);
   int status = 0;
   waitpid(pid, &status, 0);
   RunResult r;

@@ -15,8 +15,10 @@ struct RunResult {
   std::string err;
 };
 
-// Runs the built tarnwick-host with ARGS; stdout and stderr are captured.
-RunResult runHost(const std::vector<std::string>& args);
+// Runs the program at PATH with ARGS; stdout and stderr are captured.
+RunResult runTool(const std::string& path, const std::vector<std::string>& args);
+// Runs the built tarnwick-host.
+inline RunResult runHost(const std::vector<std::string>& args) { return runTool(TARNWICK_HOST_EXE, args); }
 
 // A fresh folder, removed with its files at the end of the test.
 class TempDir {

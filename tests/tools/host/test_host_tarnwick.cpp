@@ -152,6 +152,42 @@ TEST(HostWithGate, ProcessIsBitExactWithOneDirectCallAtEveryBlockSize) {
   }
 }
 
+// The demo as scripts/demo.sh runs it: the generator is deterministic, and the
+// gate passes the keyed kicks and snares and shuts out the hats between them.
+TEST(HostWithGate, DemoPassesTheHitsAndShutsTheHats) {
+  TempDir a, b;
+  for (const TempDir* dir : {&a, &b}) {
+    RunResult r = runTool(TARNWICK_DEMO_GEN, {dir->dir()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+  EXPECT_EQ(readText(a.path("drums.wav")), readText(b.path("drums.wav")));
+  EXPECT_EQ(readText(a.path("key.wav")), readText(b.path("key.wav")));
+
+  RunResult r = runHost({"process", TARNWICK_MODULE, "--signal", a.path("drums.wav"), "--key",
+                         a.path("key.wav"), "--out", a.path("gated.wav"), "--set", "attack=0.001",
+                         "--set", "hold=0.05", "--set", "release=0.06", "--set", "threshold=0.5"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  Audio in = readAudio(a.path("drums.wav"));
+  Audio out = readAudio(a.path("gated.wav"));
+  ASSERT_EQ(in.info.frames, out.info.frames);
+  // Sixteenth notes at 120 beats per minute: 6000 frames a step at 48 kHz.
+  auto rms = [](const Audio& x, int step) {
+    double sum = 0.0;
+    for (size_t i = static_cast<size_t>(step) * 12000; i < static_cast<size_t>(step + 1) * 12000; ++i) {
+      sum += static_cast<double>(x.samples[i]) * x.samples[i];
+    }
+    return std::sqrt(sum / 12000.0);
+  };
+  for (int step : {0, 4, 7, 8, 12}) {  // kicks and snares, each with a key burst
+    EXPECT_GT(rms(in, step), 0.1) << step;
+    EXPECT_GT(rms(out, step), 0.95 * rms(in, step)) << step;
+  }
+  for (int step : {2, 6, 10, 14, 15}) {  // hats, no key
+    EXPECT_GT(rms(in, step), 0.03) << step;
+    EXPECT_LT(rms(out, step), 0.001) << step;
+  }
+}
+
 TEST(HostWithGate, InfoReportsWhatAHostSees) {
   RunResult r = runHost({"info", TARNWICK_MODULE});
   ASSERT_EQ(r.exitCode, 0) << r.err;
