@@ -1,0 +1,369 @@
+// The graphics device interface the bitmap side draws through: device
+// contexts over our own pixel buffers, DIB sections, block transfers,
+// stretching, regions, palettes, device capabilities and the thread's last
+// error. One implementation on every platform, so that what is drawn is the
+// same pixel for pixel everywhere. Names, types and constants are those of
+// the Windows interface, because the drawing code is written in them.
+//
+// Every handle is checked: an unknown or deleted handle gives a neutral
+// answer (0, false or null) and sets the last error to ERROR_INVALID_HANDLE.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// ---- basic types -------------------------------------------------------------
+
+using BOOL = int;
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+using UINT = unsigned int;
+using COLORREF = DWORD;  // 0x00BBGGRR
+using HANDLE = void*;
+using HGDIOBJ = void*;
+
+struct HDC__;
+struct HBITMAP__;
+struct HRGN__;
+struct HPALETTE__;
+struct HWND__;
+using HDC = HDC__*;
+using HBITMAP = HBITMAP__*;
+using HRGN = HRGN__*;
+using HPALETTE = HPALETTE__*;
+using HWND = HWND__*;
+
+inline constexpr BOOL TRUE = 1;
+inline constexpr BOOL FALSE = 0;
+
+constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
+  return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) | (static_cast<COLORREF>(b) << 16);
+}
+constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c); }
+constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>(c >> 8); }
+constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>(c >> 16); }
+
+struct POINT {
+  LONG x;
+  LONG y;
+};
+
+struct RECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+};
+
+// ---- bitmaps -------------------------------------------------------------------
+
+struct BITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;  // positive: rows bottom-up; negative: top-down
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+};
+static_assert(sizeof(BITMAPINFOHEADER) == 40);
+
+struct RGBQUAD {
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
+};
+
+// The header followed by the colour table; callers with more than one colour
+// allocate room for them behind the structure.
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
+};
+
+struct BITMAP {
+  LONG bmType;
+  LONG bmWidth;
+  LONG bmHeight;
+  LONG bmWidthBytes;
+  WORD bmPlanes;
+  WORD bmBitsPixel;
+  void* bmBits;
+};
+
+inline constexpr DWORD BI_RGB = 0;
+inline constexpr UINT DIB_RGB_COLORS = 0;
+inline constexpr UINT DIB_PAL_COLORS = 1;
+
+// Raster operations.
+inline constexpr DWORD SRCCOPY = 0x00CC0020;
+inline constexpr DWORD BLACKNESS = 0x00000042;
+inline constexpr DWORD WHITENESS = 0x00FF0062;
+
+// Stretch modes. Every mode samples the nearest source pixel (see StretchBlt).
+inline constexpr int BLACKONWHITE = 1;
+inline constexpr int WHITEONBLACK = 2;
+inline constexpr int COLORONCOLOR = 3;
+inline constexpr int HALFTONE = 4;
+
+// ---- regions -------------------------------------------------------------------
+
+struct RGNDATAHEADER {
+  DWORD dwSize;  // 32
+  DWORD iType;   // RDH_RECTANGLES
+  DWORD nCount;  // rectangles that follow
+  DWORD nRgnSize;
+  RECT rcBound;
+};
+static_assert(sizeof(RGNDATAHEADER) == 32);
+
+struct RGNDATA {
+  RGNDATAHEADER rdh;
+  char Buffer[1];  // nCount RECTs
+};
+
+inline constexpr DWORD RDH_RECTANGLES = 1;
+
+// CombineRgn modes.
+inline constexpr int RGN_AND = 1;
+inline constexpr int RGN_OR = 2;
+inline constexpr int RGN_XOR = 3;
+inline constexpr int RGN_DIFF = 4;
+inline constexpr int RGN_COPY = 5;
+
+// Region complexity returned by the region functions.
+inline constexpr int ERROR = 0;
+inline constexpr int NULLREGION = 1;
+inline constexpr int SIMPLEREGION = 2;
+inline constexpr int COMPLEXREGION = 3;
+
+// ---- palettes --------------------------------------------------------------------
+
+struct PALETTEENTRY {
+  BYTE peRed;
+  BYTE peGreen;
+  BYTE peBlue;
+  BYTE peFlags;
+};
+
+// Followed by palNumEntries - 1 further entries.
+struct LOGPALETTE {
+  WORD palVersion;  // 0x300
+  WORD palNumEntries;
+  PALETTEENTRY palPalEntry[1];
+};
+
+inline constexpr UINT GDI_ERROR = 0xFFFFFFFFu;
+
+// ---- objects -------------------------------------------------------------------
+
+// GetObjectType / GetCurrentObject kinds.
+inline constexpr DWORD OBJ_PAL = 5;
+inline constexpr DWORD OBJ_DC = 3;
+inline constexpr DWORD OBJ_BITMAP = 7;
+inline constexpr DWORD OBJ_REGION = 8;
+inline constexpr DWORD OBJ_MEMDC = 10;
+
+// GetStockObject.
+inline constexpr int DEFAULT_PALETTE = 15;
+
+// ---- device capabilities ---------------------------------------------------------
+
+inline constexpr int HORZRES = 8;
+inline constexpr int VERTRES = 10;
+inline constexpr int BITSPIXEL = 12;
+inline constexpr int PLANES = 14;
+inline constexpr int NUMCOLORS = 24;
+inline constexpr int RASTERCAPS = 38;
+inline constexpr int SIZEPALETTE = 104;
+inline constexpr int NUMRESERVED = 106;
+inline constexpr int COLORRES = 108;
+
+inline constexpr int RC_BITBLT = 0x0001;
+inline constexpr int RC_BITMAP64 = 0x0008;
+inline constexpr int RC_DI_BITMAP = 0x0080;
+inline constexpr int RC_PALETTE = 0x0100;
+inline constexpr int RC_DIBTODEV = 0x0200;
+inline constexpr int RC_STRETCHBLT = 0x0800;
+
+// ---- errors ----------------------------------------------------------------------
+
+inline constexpr DWORD ERROR_SUCCESS = 0;
+inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
+inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
+inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr DWORD ERROR_OUTOFMEMORY = 14;
+inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+inline constexpr DWORD ERROR_BUSY = 170;
+inline constexpr DWORD ERROR_MR_MID_NOT_FOUND = 317;
+inline constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
+
+inline constexpr DWORD FORMAT_MESSAGE_IGNORE_INSERTS = 0x00000200;
+inline constexpr DWORD FORMAT_MESSAGE_FROM_SYSTEM = 0x00001000;
+
+// The calling thread's last error.
+void SetLastError(DWORD code);
+DWORD GetLastError();
+
+// The system text of an error code (FORMAT_MESSAGE_FROM_SYSTEM only), ending
+// in "\r\n" as the system gives it. Returns the characters written (without
+// the terminating zero), or 0 with the last error ERROR_MR_MID_NOT_FOUND for a
+// code without text, ERROR_INSUFFICIENT_BUFFER when it does not fit.
+DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD languageId,
+                     char* buffer, DWORD size, void* arguments);
+// The same text without the line end; "" for a code without text.
+std::string SystemErrorText(DWORD code);
+
+// ---- device contexts -----------------------------------------------------------
+
+// GetDC(nullptr) is the screen; window device contexts come with windows.
+HDC GetDC(HWND window);
+int ReleaseDC(HWND window, HDC dc);
+// A memory context with the depth of `dc` (the screen when null) and a 1 x 1
+// stock bitmap selected.
+HDC CreateCompatibleDC(HDC dc);
+BOOL DeleteDC(HDC dc);
+
+// Selects a bitmap into a memory context and returns the one it replaces.
+// A bitmap can be selected into one context at a time.
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+HGDIOBJ GetCurrentObject(HDC dc, UINT type);
+DWORD GetObjectType(HGDIOBJ object);
+int GetObjectA(HGDIOBJ object, int size, void* out);  // BITMAP of a bitmap
+HGDIOBJ GetStockObject(int index);
+// Fails (FALSE, ERROR_BUSY) for an object selected into a context; stock
+// objects are never deleted.
+BOOL DeleteObject(HGDIOBJ object);
+
+int GetDeviceCaps(HDC dc, int index);
+
+// Drawing is never deferred here; kept for code that must flush before
+// touching section pixels directly.
+BOOL GdiFlush();
+
+// ---- bitmaps -------------------------------------------------------------------
+
+// A section of 8, 24 or 32 bits per pixel, uncompressed, whose pixels start
+// zeroed. Fails with ERROR_NOT_ENOUGH_MEMORY when too large, and with
+// ERROR_INVALID_PARAMETER for a header it cannot hold.
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits,
+                         HANDLE section, DWORD offset);
+UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors);
+UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors);
+
+// Copies (SRCCOPY) or fills (BLACKNESS, WHITENESS) a rectangle. Parts of the
+// rectangle outside the destination or the source are left untouched.
+BOOL BitBlt(HDC dest, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWORD rop);
+// Scales the source rectangle onto the destination rectangle by nearest
+// neighbour: destination column i of a rectangle w wide samples source column
+// floor(i * ws / w) (mirrored when the widths' signs differ), rows likewise.
+// Every stretch mode samples this way, so that shrinking never merges pixels
+// and results are identical on every platform.
+BOOL StretchBlt(HDC dest, int x, int y, int w, int h, HDC src, int xs, int ys, int ws, int hs,
+                DWORD rop);
+int SetStretchBltMode(HDC dc, int mode);
+int GetStretchBltMode(HDC dc);
+// Copies scan lines of a DIB held by the caller onto a context. (xSrc, ySrc)
+// is the lower-left corner of the source rectangle in a bottom-up DIB, the
+// upper-left in a top-down one. Returns the number of scan lines set.
+int SetDIBitsToDevice(HDC dc, int xDest, int yDest, DWORD w, DWORD h, int xSrc, int ySrc,
+                      UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info,
+                      UINT usage);
+COLORREF GetPixel(HDC dc, int x, int y);
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
+inline constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
+
+// ---- regions -------------------------------------------------------------------
+
+HRGN CreateRectRgn(int left, int top, int right, int bottom);
+// A region from a rectangle list (the transform must be null). `count` is the
+// byte size of the data: header plus nCount rectangles.
+HRGN ExtCreateRegion(const void* xform, DWORD count, const RGNDATA* data);
+int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode);
+BOOL PtInRegion(HRGN region, int x, int y);
+int GetRgnBox(HRGN region, RECT* box);
+BOOL EqualRgn(HRGN a, HRGN b);
+int OffsetRgn(HRGN region, int dx, int dy);
+// The region as non-overlapping rectangles, rows top to bottom, left to right.
+// Returns the bytes needed (data null) or written; 0 on failure.
+DWORD GetRegionData(HRGN region, DWORD count, RGNDATA* data);
+
+// ---- palettes ------------------------------------------------------------------
+
+HPALETTE CreatePalette(const LOGPALETTE* palette);
+// Selects a logical palette into a context, returning the previous one. A
+// foreground selection realises into the free entries of the system palette
+// first; a background one takes what is left.
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground);
+// Maps the context's palette into the system palette (8-bit contexts only)
+// and returns the number of system palette entries that changed, so that a
+// second realisation of the same palette returns 0.
+UINT RealizePalette(HDC dc);
+UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
+UINT GetSystemPaletteEntries(HDC dc, UINT start, UINT count, PALETTEENTRY* entries);
+UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF color);
+
+// ---- system colours ------------------------------------------------------------
+
+inline constexpr int COLOR_SCROLLBAR = 0;
+inline constexpr int COLOR_BACKGROUND = 1;
+inline constexpr int COLOR_ACTIVECAPTION = 2;
+inline constexpr int COLOR_INACTIVECAPTION = 3;
+inline constexpr int COLOR_MENU = 4;
+inline constexpr int COLOR_WINDOW = 5;
+inline constexpr int COLOR_WINDOWFRAME = 6;
+inline constexpr int COLOR_MENUTEXT = 7;
+inline constexpr int COLOR_WINDOWTEXT = 8;
+inline constexpr int COLOR_CAPTIONTEXT = 9;
+inline constexpr int COLOR_ACTIVEBORDER = 10;
+inline constexpr int COLOR_INACTIVEBORDER = 11;
+inline constexpr int COLOR_APPWORKSPACE = 12;
+inline constexpr int COLOR_HIGHLIGHT = 13;
+inline constexpr int COLOR_HIGHLIGHTTEXT = 14;
+inline constexpr int COLOR_BTNFACE = 15;
+inline constexpr int COLOR_BTNSHADOW = 16;
+inline constexpr int COLOR_GRAYTEXT = 17;
+inline constexpr int COLOR_BTNTEXT = 18;
+inline constexpr int COLOR_INACTIVECAPTIONTEXT = 19;
+inline constexpr int COLOR_BTNHIGHLIGHT = 20;
+inline constexpr int COLOR_3DDKSHADOW = 21;
+inline constexpr int COLOR_3DLIGHT = 22;
+inline constexpr int COLOR_INFOTEXT = 23;
+inline constexpr int COLOR_INFOBK = 24;
+inline constexpr int COLOR_HOTLIGHT = 26;
+inline constexpr int COLOR_GRADIENTACTIVECAPTION = 27;
+inline constexpr int COLOR_GRADIENTINACTIVECAPTION = 28;
+inline constexpr int COLOR_MENUHILIGHT = 29;
+inline constexpr int COLOR_MENUBAR = 30;
+
+// The colours of the system's standard scheme; 0 for an unknown index.
+DWORD GetSysColor(int index);
+
+// ---- the simulated display ---------------------------------------------------------
+
+namespace gdi {
+
+// The screen that GetDC(nullptr) stands for: 32 bits per pixel and
+// 1024 x 768 unless changed. 8 bits give a palette device with a system
+// palette of 256 entries, 20 of them static. Changing the depth resets the
+// system palette; contexts made before keep the depth they had. Returns
+// false (and changes nothing) for depths other than 8 and 32, or a size
+// outside 1..16384.
+bool SetDisplayMode(int bitsPerPixel, int width = 1024, int height = 768);
+int DisplayBitsPerPixel();
+
+// The number of live objects of all kinds, for tests that check that code
+// releases what it creates.
+std::size_t LiveObjectCount();
+
+}  // namespace gdi
