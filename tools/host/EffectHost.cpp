@@ -151,7 +151,9 @@ HostedEffect::HostedEffect(const std::string& path) {
     throw HostError("the module's entry point returned no valid effect record: " + path);
   }
   if (effect_->numInputs < 0 || effect_->numInputs > kMaxChannels || effect_->numOutputs < 0 ||
-      effect_->numOutputs > kMaxChannels || effect_->numParams < 0 || effect_->numPrograms < 0) {
+      effect_->numOutputs > kMaxChannels || effect_->numParams < 0 ||
+      effect_->numParams > kMaxParamsOrPrograms || effect_->numPrograms < 0 ||
+      effect_->numPrograms > kMaxParamsOrPrograms) {
     close();
     dlclose(module_);
     throw HostError("the effect reports impossible counts: " + path);

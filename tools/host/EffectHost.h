@@ -31,8 +31,10 @@ struct HostState {
   int32_t automateCalls = 0;
 };
 
-// The largest channel count the host is willing to allocate buffers for.
+// The largest counts the host believes: beyond them a record is taken as
+// garbage rather than sizing buffers or loops by it.
 inline constexpr int32_t kMaxChannels = 64;
+inline constexpr int32_t kMaxParamsOrPrograms = 65536;
 
 // The host's answers to audioMasterVersion, the vendor and product queries.
 inline constexpr int32_t kHostVstVersion = 2400;

@@ -7,6 +7,7 @@
 //     size and has no terminator within it.
 //   2 the entry point answers no effect.
 //   3 the entry point answers a record without the magic number.
+//   4 the record claims a million inputs.
 
 #include "vst/DAEffect.h"
 
@@ -127,7 +128,7 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMa
   r.getParameter = getParameter;
   r.numPrograms = 16;
   r.numParams = 6;
-  r.numInputs = 4;
+  r.numInputs = HOST_TEST_KIND == 4 ? 1 << 20 : 4;
   r.numOutputs = 2;
   r.flags = effFlagsCanReplacing;
   r.ioRatio = 1.0f;

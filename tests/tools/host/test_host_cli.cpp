@@ -63,6 +63,7 @@ TEST_F(HostCli, ModuleFailuresAreOneLineErrors) {
       {NO_ENTRY_MODULE, "no VST entry point"},
       {NULL_EFFECT_MODULE, "returned no effect"},
       {BAD_MAGIC_MODULE, "no valid effect record"},
+      {HUGE_COUNTS_MODULE, "impossible counts"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.module);

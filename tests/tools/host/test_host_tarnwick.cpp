@@ -204,6 +204,7 @@ TEST(HostWithGate, InfoReportsWhatAHostSees) {
       "vendor: \"Quorbel\"\n",
       "product: \"QB Sidechain Gate\"\n",
       "vendorVersion: 1\n",
+      "vstVersion: 2300\n",
       "category: 0 kPlugCategUnknown\n",
       "parameter 0: name=\"par0\" value=0.100000 display=\"0.10\" label=\"%\"\n",
       "parameter 3: name=\"par3\" value=0.500000 display=\"0.50\" label=\"%\"\n",
