@@ -133,7 +133,7 @@ void floatToTextWith(char* text, float value, char separator, std::size_t size) 
     return;
   }
   const float magnitude = std::fabs(value);
-  if (magnitude >= 1e18f) {
+  if (static_cast<long double>(magnitude) >= 1e18L) {
     if (std::signbit(value)) sink.put('-');
     putExponent(sink, magnitude);
     return;
