@@ -68,6 +68,11 @@ public:
     void WriteListBegin();
     void WriteListEnd();
     void WriteCollection(TCollection* collection);
+    // Building blocks of the encoding: a tag, a short name (at most 255
+    // bytes; empty ends a list), the exact bytes of an extended value.
+    void WriteValue(TValueType type);
+    void WriteName(const std::string& name);
+    void WriteExtended(const TExtended80& bytes);
 
     void DefineProperty(const std::string& name, TReaderProc readData,
                         TWriterProc writeData, bool hasData) override;
@@ -77,8 +82,6 @@ public:
 private:
     void WriteProperty(TPersistent* instance, const TPropInfo& prop);
     void WritePropName(const std::string& name);
-    void WriteName(const std::string& name);
-    void WriteValue(TValueType type);
     void Write(const void* data, int64_t size);
     std::string ReferenceName(TComponent* component) const;
 
@@ -120,6 +123,11 @@ public:
     void ReadListEnd();
     bool EndOfList();
     void SkipValue();
+    std::string ReadName();          // a short name; "" ends a list
+    // False, after consuming it, when the next name is the empty one that
+    // ends a list of properties or children.
+    bool NextNameNonEmpty();
+    TExtended80 ReadExtended();      // the 10 bytes after a vaExtended tag
 
     void DefineProperty(const std::string& name, TReaderProc readData,
                         TWriterProc writeData, bool hasData) override;
@@ -136,27 +144,30 @@ private:
         const TPropInfo* prop;
         std::string name;
         std::string path;
+        std::vector<TCollectionItem*> anchors;  // the items the instance lives in
     };
     void ReadComponentData(TComponent* component, int depth);
     TComponent* ReadChild(TComponent* parent, int depth);
+    void ReadProperties(TPersistent* instance, int depth);
     void ReadProperty(TPersistent* instance, int depth);
     void ReadPropValue(TPersistent* instance, const TPropInfo& prop, int depth);
     void ReadCollection(TCollection* collection, int depth);
-    void ReadProperties(TPersistent* instance, int depth);
     void SkipValue(int depth);
+    void DropFixupsOf(TCollectionItem* item);
+    TComponent* FindReference(const std::string& name) const;
     void ResolveFixups();
-    std::string ReadName();
     uint8_t ReadByte();
     void Read(void* data, int64_t size);
     int64_t ReadOrdinal(TValueType type);
     [[noreturn]] void PropertyError(const std::string& detail) const;
 
     TStream& stream_;
-    std::vector<TComponent*> loaded_;   // in reading order, root first
-    std::vector<std::unique_ptr<TComponent>> created_;  // made by this read, owned until success
+    std::vector<TComponent*> loaded_;                   // in reading order, root first
+    std::vector<std::unique_ptr<TComponent>> created_;  // a root made by ReadRoot, until handed out
     std::vector<Fixup> fixups_;
-    std::string propName_;      // the defined property being looked for
-    std::string propPath_;      // for messages: "Form1.Knob1.Left"
+    std::vector<TCollectionItem*> anchors_;
+    std::string propName_;  // the defined property being looked for
+    std::string propPath_;  // for messages: "Knob1.IndexMain.DIBIndex"
     bool propHandled_ = false;
     TComponent* owner_ = nullptr;
 };
