@@ -1,0 +1,129 @@
+#pragma once
+// The sidechain gate: inputs 1-2 carry the signal, inputs 3-4 the key. A peak
+// follower on the key, compared with the threshold and a hysteresis band down
+// to 0.8 of it, triggers and releases an envelope whose output scales the
+// signal on its way to the outputs.
+//
+// Threads: the host's audio thread runs the processing routines and
+// processEvents; parameters and queries may arrive on any other thread, and
+// the editor reads params and keyPeak from the window thread. Every value that
+// crosses threads is a 32-bit atomic accessed with relaxed ordering; nothing
+// on the audio path allocates or locks.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+#include "plugin/Env03.h"
+#include "vst/DAudioEffectX.h"
+
+class AEffEditor;
+class APlugin;
+
+// Makes the editor the effect registers at construction. The GUI-less
+// default (base editor behaviour) lives in its own library; the module links
+// whichever implementation it ships.
+using PluginEditorFactory = AEffEditor* (*)(APlugin* effect);
+
+class APluginProgram {
+public:
+    static constexpr int kNameSize = 52;  // 51 characters and the NUL
+
+    APluginProgram();
+    APluginProgram(const APluginProgram&) = delete;
+    APluginProgram& operator=(const APluginProgram&) = delete;
+
+    std::array<std::atomic<float>, 6> values;
+    char name[kNameSize];
+};
+
+class APlugin : public AudioEffectX {
+public:
+    static constexpr VstInt32 kNumPrograms = 16;
+    static constexpr VstInt32 kNumParams = 6;
+    static constexpr int kNumMidiSlots = 251;  // slot 0 is never used
+    static constexpr VstInt32 kMaxPendingMidi = 250;
+    static constexpr VstInt32 kFreeSlot = -99;  // deltaFrames of a free slot
+    static constexpr std::int32_t kPeakHoldSamples = 30;
+
+    enum ParamIndex : VstInt32 { kAttack, kHold, kRelease, kThreshold, kEnvMode, kActive };
+
+    // Without a factory the effect registers an editor with the base behaviour.
+    explicit APlugin(audioMasterCallback audioMaster, PluginEditorFactory editorFactory = nullptr);
+    ~APlugin() override;
+
+    // ---- audio (audio thread) ----------------------------------------------
+    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    void process(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    VstInt32 processEvents(VstEvents* events) override;
+    void suspend() override;
+    void resume() override;
+    // The per-sample gate on one sample of each input; the two signal samples
+    // are rewritten with the gated values.
+    void ProcessSample(float& signal1, float& signal2, float key1, float key2);
+    // Consumes the events that fall due at this sample (runs while any are pending).
+    void DispatchMidi();
+
+    // ---- parameters and programs -------------------------------------------
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
+    void getParameterName(VstInt32 index, char* text) override;
+    void getParameterDisplay(VstInt32 index, char* text) override;
+    void getParameterLabel(VstInt32 index, char* label) override;
+    void setProgram(VstInt32 program) override;
+    void setProgramName(char* name) override;
+    void getProgramName(char* name) override;
+    bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+
+    // ---- host queries -------------------------------------------------------
+    bool getEffectName(char* name) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    VstInt32 getVendorVersion() override;
+    VstInt32 canDo(char* text) override;
+    bool getInputProperties(VstInt32 index, VstPinProperties* properties) override;
+    bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
+
+    VstInt32 currentProgram() const { return curProgram; }
+
+    // ---- state (closely tied classes read these directly) --------------------
+    std::array<VstMidiEvent, kNumMidiSlots> midiSlots;
+    VstInt32 pendingMidi = 0;
+    char hostVendor[kVstMaxVendorStrLen + 1] = {};
+    char hostProduct[kVstMaxProductStrLen + 1] = {};
+    std::array<std::atomic<float>, kNumParams> params;
+    float tempo = 0.0f;
+    std::atomic<std::int32_t> editorClosed{0};
+    std::atomic<float> keyPeak{0.0f};
+    std::int32_t peakHoldCount = 0;
+    bool gateOpen = false;
+    bool gateClosed = false;
+    std::atomic<float> threshold{0.0f};
+    std::atomic<std::int32_t> active{0};
+    std::atomic<std::int32_t> envMode{0};
+    TEnv env;
+    std::array<APluginProgram, kNumPrograms> programs;
+
+private:
+    template <bool Accumulate>
+    void processBlock(float** inputs, float** outputs, VstInt32 sampleFrames);
+    // Runs the MIDI bookkeeping of sampleFrames samples at once.
+    void advanceMidi(VstInt32 sampleFrames);
+    // Frees the slots due at the current dispatch count.
+    void consumeDueEvents();
+    // The largest float below 0.8 x threshold, cached for the audio thread.
+    float closingLimit(float currentThreshold);
+    void applyParameter(VstInt32 index, float value);
+
+    // MIDI scheduling: instead of counting every pending slot down each
+    // sample, each slot keeps the dispatch count at which it falls due and
+    // the effect remembers the earliest one, so a sample with nothing due
+    // costs nothing. midiDispatches counts the samples that ran while events
+    // were pending.
+    std::array<std::int64_t, kNumMidiSlots> midiDue_{};
+    std::int64_t midiDispatches_ = 0;
+    std::int64_t midiNextDue_ = 0;
+
+    float cachedThreshold_ = -1.0f;
+    float cachedClosingLimit_ = 0.0f;
+};
