@@ -100,8 +100,11 @@ SoundWriter::SoundWriter(const std::string& path, int format, int channels, int 
     ::unlink(tempPath_.c_str());
     throw HostError("cannot write audio file " + path + ": " + why);
   }
-  // Integer containers clip instead of wrapping round on samples beyond full scale.
+  // Integer containers clip instead of wrapping round on samples beyond full
+  // scale. No peak chunk: it holds the time of writing, and the same input is
+  // to give the same file.
   sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
 }
 
 SoundWriter::~SoundWriter() {

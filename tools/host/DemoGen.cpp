@@ -89,6 +89,9 @@ bool writeFile(const std::string& path, const std::vector<double>& interleaved, 
                  sf_strerror(nullptr));
     return false;
   }
+  // No peak chunk: it carries the time of writing, and the files are to be
+  // the same on every run.
+  sf_command(f, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
   sf_count_t frames = static_cast<sf_count_t>(interleaved.size()) / channels;
   bool ok = sf_writef_double(f, interleaved.data(), frames) == frames;
   ok = sf_close(f) == 0 && ok;

@@ -165,15 +165,13 @@ int runInfo(const std::string& path) {
   for (int output = 0; output < 2; ++output) {
     int32_t count = output == 0 ? r.numInputs : r.numOutputs;
     for (int32_t i = 0; i < count; ++i) {
-      // Zeroed and larger than the record, for the same reason as texts.
-      union {
+      // Zeroed and with room to spare beyond the record, as for texts.
+      struct {
         VstPinProperties pin;
-        std::array<char, 1024> raw;
+        char spare[1024];
       } props{};
-      props.raw = {};
       VstIntPtr have = fx.dispatch(output == 0 ? effGetInputProperties : effGetOutputProperties, i,
                                    0, &props.pin);
-      props.raw.back() = '\0';
       const char* kind = output == 0 ? "input" : "output";
       if (have == 0) {
         std::printf("%s %d: (no properties)\n", kind, i);

@@ -160,13 +160,18 @@ TEST(HostWithGate, DemoPassesTheHitsAndShutsTheHats) {
     RunResult r = runTool(TARNWICK_DEMO_GEN, {dir->dir()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
   }
-  EXPECT_EQ(readText(a.path("drums.wav")), readText(b.path("drums.wav")));
-  EXPECT_EQ(readText(a.path("key.wav")), readText(b.path("key.wav")));
+  // Byte for byte, headers included.
+  EXPECT_TRUE(readText(a.path("drums.wav")) == readText(b.path("drums.wav")));
+  EXPECT_TRUE(readText(a.path("key.wav")) == readText(b.path("key.wav")));
 
-  RunResult r = runHost({"process", TARNWICK_MODULE, "--signal", a.path("drums.wav"), "--key",
-                         a.path("key.wav"), "--out", a.path("gated.wav"), "--set", "attack=0.001",
-                         "--set", "hold=0.05", "--set", "release=0.06", "--set", "threshold=0.5"});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
+  for (const TempDir* dir : {&a, &b}) {
+    RunResult r = runHost({"process", TARNWICK_MODULE, "--signal", dir->path("drums.wav"), "--key",
+                           dir->path("key.wav"), "--out", dir->path("gated.wav"), "--set",
+                           "attack=0.001", "--set", "hold=0.05", "--set", "release=0.06", "--set",
+                           "threshold=0.5"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+  EXPECT_TRUE(readText(a.path("gated.wav")) == readText(b.path("gated.wav")));
   Audio in = readAudio(a.path("drums.wav"));
   Audio out = readAudio(a.path("gated.wav"));
   ASSERT_EQ(in.info.frames, out.info.frames);
