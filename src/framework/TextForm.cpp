@@ -63,7 +63,8 @@ private:
         case TValueType::vaIdent: {
             r_.ReadValue();
             std::string id = r_.ReadName();
-            if (!ValidDottedIdent(id) || SameText(id, "True") || SameText(id, "False") || SameText(id, "nil"))
+            if (!ValidDottedIdent(id) || IsKeyword(id) || SameText(id, "True") || SameText(id, "False") ||
+                SameText(id, "nil"))
                 throw EReadError("Invalid stream format: bad identifier");
             out_ += id;
             return;

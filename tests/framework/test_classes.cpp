@@ -7,6 +7,16 @@
 #include <cstdio>
 #include <filesystem>
 
+// A different class that carries an already used name.
+namespace other {
+class TTestComponent : public TComponent {
+    TW_CLASS(TTestComponent, TComponent)
+public:
+    using TComponent::TComponent;
+};
+TW_IMPLEMENT_CLASS(TTestComponent) {}
+}  // namespace other
+
 namespace {
 
 std::vector<std::string> PropNames(TClass c) {
@@ -369,6 +379,13 @@ TEST(Registry, FindsClassesByNameAndRejectsClashes) {
     RegisterClass(TTestComponent::StaticClass());  // again: harmless
     EXPECT_EQ(FindClass("ttestcomponent"), TTestComponent::StaticClass());
     EXPECT_EQ(GetClass("TNoSuchThing"), nullptr);
+    try {
+        RegisterClass(other::TTestComponent::StaticClass());
+        FAIL();
+    } catch (const EFilerError& e) {
+        EXPECT_EQ(e.Message(), "A class named TTestComponent already exists");
+    }
+    EXPECT_EQ(FindClass("TTestComponent"), TTestComponent::StaticClass());
     try {
         FindClass("TNoSuchThing");
         FAIL();
