@@ -187,8 +187,18 @@ Region CombineRegions(const Region& a, const Region& b, int mode) {
   return out;
 }
 
+// Region coordinates stay within 27 bits, as the system's do, so that no
+// offset or combination can overflow.
+constexpr int kMaxCoord = 1 << 27;
+int ClampCoord(LONG v) { return std::clamp<LONG>(v, -kMaxCoord, kMaxCoord); }
+
 // The union of rectangles in any order; empty rectangles add nothing.
-Region RegionFromRects(const RECT* rects, std::size_t n) {
+Region RegionFromRects(const RECT* input, std::size_t n) {
+  std::vector<RECT> clamped(input, input + n);
+  for (RECT& rc : clamped) {
+    rc = {ClampCoord(rc.left), ClampCoord(rc.top), ClampCoord(rc.right), ClampCoord(rc.bottom)};
+  }
+  const RECT* rects = clamped.data();
   std::vector<int> ys;
   for (std::size_t i = 0; i < n; ++i) {
     if (rects[i].left < rects[i].right && rects[i].top < rects[i].bottom) {
@@ -983,6 +993,16 @@ int OffsetRgn(HRGN region, int dx, int dy) {
   std::lock_guard lock(s.mutex);
   RegionObj* r = Lookup<RegionObj>(s, region);
   if (!r) return ERROR;
+  if (!r->region.empty()) {
+    const RECT box = Box(r->region);
+    const long long limit = kMaxCoord;
+    if (std::llabs(static_cast<long long>(box.left) + dx) > limit ||
+        std::llabs(static_cast<long long>(box.right) + dx) > limit ||
+        std::llabs(static_cast<long long>(box.top) + dy) > limit ||
+        std::llabs(static_cast<long long>(box.bottom) + dy) > limit) {
+      return Fail(ERROR_INVALID_PARAMETER, ERROR);
+    }
+  }
   for (Band& b : r->region) {
     b.top += dy;
     b.bottom += dy;

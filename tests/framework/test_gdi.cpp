@@ -328,6 +328,14 @@ TEST_F(GdiTest, RegionFailuresAreNeutral) {
   HRGN live = CreateRectRgn(0, 0, 1, 1);
   EXPECT_EQ(CombineRgn(live, live, r, RGN_OR), ERROR);
   EXPECT_TRUE(PtInRegion(live, 0, 0));  // unchanged by the failed call
+  // Coordinates stay within 27 bits: an offset beyond them is refused.
+  EXPECT_EQ(OffsetRgn(live, 2147483647, 0), ERROR);
+  EXPECT_TRUE(PtInRegion(live, 0, 0));
+  HRGN huge = CreateRectRgn(-2147483647 - 1, 0, 2147483647, 1);
+  EXPECT_EQ(GetRgnBox(huge, &b), SIMPLEREGION);
+  EXPECT_EQ(b.left, -(1 << 27));
+  EXPECT_EQ(b.right, 1 << 27);
+  EXPECT_TRUE(DeleteObject(huge));
   EXPECT_FALSE(EqualRgn(live, r));
   EXPECT_EQ(GetRegionData(r, 0, nullptr), 0u);
   EXPECT_TRUE(DeleteObject(live));
