@@ -329,16 +329,17 @@ void APlugin::setParameter(VstInt32 index, float value) {
 }
 
 void APlugin::applyParameter(VstInt32 index, float value) {
-    const long double scaled = static_cast<long double>(value) * usableRate(sampleRate) + 1.0L;
+    // Time parameters cover 0 to 1 second: value x rate + 1 steps.
+    const auto steps = [&] { return static_cast<long double>(value) * usableRate(sampleRate) + 1.0L; };
     switch (index) {
     case kAttack:
-        env.attackStep.store(static_cast<float>(1.0L / scaled), relaxed);
+        env.attackStep.store(static_cast<float>(1.0L / steps()), relaxed);
         break;
     case kHold:
-        env.holdSteps.store(static_cast<float>(scaled), relaxed);
+        env.holdSteps.store(static_cast<float>(steps()), relaxed);
         break;
     case kRelease:
-        env.releaseStep.store(static_cast<float>(1.0L / scaled), relaxed);
+        env.releaseStep.store(static_cast<float>(1.0L / steps()), relaxed);
         break;
     case kThreshold:
         threshold.store(value, relaxed);

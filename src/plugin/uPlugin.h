@@ -13,6 +13,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <limits>
 
 #include "plugin/Env03.h"
 #include "vst/DAudioEffectX.h"
@@ -118,12 +119,13 @@ private:
     // MIDI scheduling: instead of counting every pending slot down each
     // sample, each slot keeps the dispatch count at which it falls due and
     // the effect remembers the earliest one, so a sample with nothing due
-    // costs nothing. midiDispatches counts the samples that ran while events
-    // were pending.
+    // costs nothing. midiDispatches_ counts the samples that ran while events
+    // were pending; a slot's deltaFrames keeps the delay the event came with
+    // (a negative one as 0) until the slot is freed.
     std::array<std::int64_t, kNumMidiSlots> midiDue_{};
     std::int64_t midiDispatches_ = 0;
     std::int64_t midiNextDue_ = 0;
 
-    float cachedThreshold_ = -1.0f;
+    float cachedThreshold_ = std::numeric_limits<float>::quiet_NaN();  // nothing cached yet
     float cachedClosingLimit_ = 0.0f;
 };
