@@ -4,7 +4,9 @@
 #include <link.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 
 namespace tarnwick::host {
@@ -26,15 +28,10 @@ void copyOut(void* dst, const char* text, size_t capacity) {
   out[n] = '\0';
 }
 
-// What this host can do when an effect asks; everything else is "don't know".
+// The one capability this host has that an effect may ask about is time
+// information; to everything else it answers "don't know".
 VstIntPtr hostCanDo(const char* text) {
-  if (text == nullptr) return 0;
-  static constexpr std::array<const char*, 3> kYes = {"sendVstTimeInfo", "supplyIdle",
-                                                      "reportConnectionChanges"};
-  for (const char* yes : kYes) {
-    if (std::strncmp(text, yes, 64) == 0) return 1;
-  }
-  return 0;
+  return text != nullptr && std::strncmp(text, "sendVstTimeInfo", 64) == 0 ? 1 : 0;
 }
 
 VstIntPtr hostCallback(AEffect* /*effect*/, VstInt32 opcode, VstInt32 /*index*/, VstIntPtr value,

@@ -8,6 +8,11 @@
 //   2 the entry point answers no effect.
 //   3 the entry point answers a record without the magic number.
 //   4 the record claims a million inputs.
+//   5 observer: output 1 carries the host's time position of each frame,
+//     output 2 repeats a table of 32 values: the host's answers to its
+//     queries (sample rate, block size, tempo, version, can-do time info,
+//     replace or accumulate), then the dispatcher opcodes it received before
+//     the first block.
 
 #include "vst/DAEffect.h"
 
@@ -22,8 +27,12 @@ namespace {
 
 struct TestEffect {
   AEffect record{};
+  audioMasterCallback host = nullptr;
   float params[6] = {};
   int program = 0;
+  int opcodes[24] = {};
+  int opcodeCount = 0;
+  bool processed = false;
 };
 
 TestEffect* self(AEffect* e) { return static_cast<TestEffect*>(e->object); }
@@ -35,6 +44,7 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
                      float /*opt*/) {
   TestEffect* fx = self(e);
   const bool hostile = HOST_TEST_KIND == 1;
+  if (!fx->processed && fx->opcodeCount < 24) fx->opcodes[fx->opcodeCount++] = opcode;
   auto text = [&](const char* s) {
     if (hostile) {
       flood(ptr);
@@ -89,7 +99,34 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
   }
 }
 
+// What the observer writes: see the top of the file.
+void observe(AEffect* e, float** out, VstInt32 frames, bool add) {
+  TestEffect* fx = self(e);
+  fx->processed = true;
+  auto ask = [&](VstInt32 opcode, VstIntPtr value = 0, void* ptr = nullptr) {
+    return fx->host(e, opcode, 0, value, ptr, 0.0f);
+  };
+  char timeInfo[] = "sendVstTimeInfo";
+  auto* time = reinterpret_cast<VstTimeInfo*>(ask(audioMasterGetTime, kVstTempoValid));
+  float table[32];
+  table[0] = static_cast<float>(ask(audioMasterGetSampleRate));
+  table[1] = static_cast<float>(ask(audioMasterGetBlockSize));
+  table[2] = static_cast<float>(ask(audioMasterTempoAt)) / 10000.0f;
+  table[3] = static_cast<float>(ask(audioMasterVersion));
+  table[4] = static_cast<float>(ask(audioMasterCanDo, 0, timeInfo));
+  table[5] = static_cast<float>(ask(audioMasterWillReplaceOrAccumulate));
+  table[6] = time != nullptr ? static_cast<float>(time->sampleRate) : -1.0f;
+  table[7] = time != nullptr ? static_cast<float>(time->tempo) : -1.0f;
+  for (int i = 0; i < 24; ++i) table[8 + i] = i < fx->opcodeCount ? static_cast<float>(fx->opcodes[i]) : -1.0f;
+  for (VstInt32 i = 0; i < frames; ++i) {
+    float position = time != nullptr ? static_cast<float>(time->samplePos + i) : -1.0f;
+    out[0][i] = add ? out[0][i] + position : position;
+    out[1][i] = add ? out[1][i] + table[i % 32] : table[i % 32];
+  }
+}
+
 void processReplacing(AEffect* e, float** in, float** out, VstInt32 frames) {
+  if (HOST_TEST_KIND == 5) return observe(e, out, frames, false);
   const float* p = self(e)->params;
   for (VstInt32 i = 0; i < frames; ++i) {
     out[0][i] = in[0][i] + 2.0f * in[2][i] + p[3];
@@ -98,6 +135,7 @@ void processReplacing(AEffect* e, float** in, float** out, VstInt32 frames) {
 }
 
 void process(AEffect* e, float** in, float** out, VstInt32 frames) {
+  if (HOST_TEST_KIND == 5) return observe(e, out, frames, true);
   const float* p = self(e)->params;
   for (VstInt32 i = 0; i < frames; ++i) {
     out[0][i] += in[0][i] + 2.0f * in[2][i] + p[3];
@@ -119,6 +157,7 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMa
   if (host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
   if (HOST_TEST_KIND == 2) return nullptr;
   auto* fx = new TestEffect;
+  fx->host = host;
   AEffect& r = fx->record;
   r.magic = HOST_TEST_KIND == 3 ? 0 : kEffectMagic;
   r.dispatcher = dispatcher;

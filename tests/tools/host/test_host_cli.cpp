@@ -216,6 +216,33 @@ TEST_F(HostCli, AccumulatingUsesTheProcessRoutine) {
   }
 }
 
+// What the effect is told, and in which order: the rate before the program
+// (the gate computes its time steps when a program is chosen), the time
+// position of every block, the answers to its queries.
+TEST_F(HostCli, TheEffectIsSetUpAndAnsweredAsByADaw) {
+  writeAudio(signal, 1, 44100, std::vector<float>(1000, 0.0f));
+  writeAudio(key, 1, 44100, std::vector<float>(1000, 0.0f));
+  for (bool accumulate : {false, true}) {
+    SCOPED_TRACE(accumulate ? "accumulate" : "replace");
+    auto args = processArgs(OBSERVER_MODULE);
+    args.insert(args.end(), {"--block", "64"});
+    if (accumulate) args.push_back("--accumulate");
+    RunResult r = runHost(args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    Audio a = readAudio(out);
+    ASSERT_EQ(a.info.frames, 1000);
+    for (size_t i = 0; i < 1000; ++i) ASSERT_EQ(a.samples[2 * i], static_cast<float>(i)) << i;
+    std::vector<float> table;
+    for (size_t i = 0; i < 32; ++i) table.push_back(a.samples[2 * i + 1]);
+    const std::vector<float> answers = {44100, 64, 120, 2400, 1, accumulate ? 2.0f : 1.0f, 44100, 120};
+    EXPECT_EQ(std::vector<float>(table.begin(), table.begin() + 8), answers);
+    const std::vector<float> opcodes = {0 /* effOpen */,        10 /* effSetSampleRate */,
+                                        11 /* effSetBlockSize */, 2 /* effSetProgram */,
+                                        12 /* effMainsChanged */, 71 /* effStartProcess */, -1};
+    EXPECT_EQ(std::vector<float>(table.begin() + 8, table.begin() + 15), opcodes);
+  }
+}
+
 TEST_F(HostCli, OutputContainerFollowsTheExtension) {
   struct Case {
     std::string name;
