@@ -38,6 +38,9 @@ Picture DecodePng(std::span<const std::uint8_t> data) {
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
+  // 16-bit files without gamma information are sRGB like 8-bit ones, as
+  // image tools write them; otherwise libpng would take them as linear.
+  image.flags = PNG_IMAGE_FLAG_16BIT_sRGB;
   ImageGuard guard{&image};
   if (!png_image_begin_read_from_memory(&image, data.data(), data.size())) {
     throw PictureError(std::string("Invalid PNG picture: ") + image.message);
@@ -50,6 +53,7 @@ Picture DecodePng(std::span<const std::uint8_t> data) {
   pic.hasAlpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
   pic.sourceBitsPerPixel = pic.hasAlpha ? 32 : 24;
   image.format = PNG_FORMAT_BGRA;
+  image.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
   pic.pixels.assign(PNG_IMAGE_SIZE(image), 0);
   if (!png_image_finish_read(&image, nullptr, pic.pixels.data(), 0, nullptr)) {
     throw PictureError(std::string("Invalid PNG picture: ") + image.message);

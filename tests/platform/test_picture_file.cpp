@@ -55,6 +55,28 @@ Bytes PngOf(int w, int h, png_uint_32 format, const std::vector<std::uint8_t>& p
   return out;
 }
 
+// A 16-bit RGB PNG without gamma information, through libpng's full interface.
+Bytes Png16(const std::vector<std::uint8_t>& row, int width) {
+  Bytes out;
+  png_structp p = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(p);
+  png_set_write_fn(
+      p, &out,
+      [](png_structp s, png_bytep d, png_size_t n) {
+        auto* v = static_cast<Bytes*>(png_get_io_ptr(s));
+        v->insert(v->end(), d, d + n);
+      },
+      [](png_structp) {});
+  png_set_IHDR(p, info, width, 1, 16, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(p, info);
+  std::vector<std::uint8_t> copy = row;
+  png_write_row(p, copy.data());
+  png_write_end(p, info);
+  png_destroy_write_struct(&p, &info);
+  return out;
+}
+
 }  // namespace
 
 TEST(PictureFormatTest, ExtensionsAndSignatures) {
@@ -316,6 +338,10 @@ TEST(PngTest, ColourTypesAndTransparency) {
 
   // Grey.
   ExpectPixels(Decode(PictureFormat::Png, PngOf(1, 1, PNG_FORMAT_GRAY, {77})), 1, 1, {0xFF4D4D4D});
+
+  // 16 bits per channel keep their high byte: no gamma conversion.
+  ExpectPixels(Decode(PictureFormat::Png, Png16({0x80, 0x80, 0x40, 0x40, 0x20, 0x20}, 1)), 1, 1,
+               {0xFF804020});
 
   // A palette with a transparent entry counts as alpha.
   const std::vector<std::uint8_t> cmap = {255, 0, 0, 255, 0, 0, 255, 0};
