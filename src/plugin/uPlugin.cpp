@@ -323,14 +323,14 @@ void APlugin::setParameter(VstInt32 index, float value) {
         value = 0.0f;
     if (index < 0 || index >= kNumParams) return;
     params[index].store(value, relaxed);
-    if (curProgram >= 0 && curProgram < kNumPrograms) programs[curProgram].values[index].store(value, relaxed);
+    if (APluginProgram* program = currentProgramSlot()) program->values[index].store(value, relaxed);
     if (editor) editor->update();
     applyParameter(index, value);
 }
 
 void APlugin::applyParameter(VstInt32 index, float value) {
     // Time parameters cover 0 to 1 second: value x rate + 1 steps.
-    const auto steps = [&] { return static_cast<long double>(value) * usableRate(sampleRate) + 1.0L; };
+    const auto steps = [&] { return static_cast<long double>(value) * usableRate(getSampleRate()) + 1.0L; };
     switch (index) {
     case kAttack:
         env.attackStep.store(static_cast<float>(1.0L / steps()), relaxed);
@@ -353,6 +353,12 @@ void APlugin::applyParameter(VstInt32 index, float value) {
     default:
         break;
     }
+}
+
+APluginProgram* APlugin::currentProgramSlot() {
+    // Read once: another thread may switch programs meanwhile.
+    const VstInt32 program = curProgram;
+    return program >= 0 && program < kNumPrograms ? &programs[program] : nullptr;
 }
 
 float APlugin::getParameter(VstInt32 index) {
@@ -391,15 +397,17 @@ void APlugin::setProgram(VstInt32 program) {
 }
 
 void APlugin::setProgramName(char* name) {
-    if (!name || curProgram < 0 || curProgram >= kNumPrograms) return;
+    APluginProgram* program = currentProgramSlot();
+    if (!name || !program) return;
     // Reads at most what the program holds; a longer name is cut.
-    copyHostText(programs[curProgram].name, name, APluginProgram::kNameSize - 1);
+    copyHostText(program->name, name, APluginProgram::kNameSize - 1);
     if (!editorClosed.load(relaxed) && editor) editor->update();
 }
 
 void APlugin::getProgramName(char* name) {
-    if (!name || curProgram < 0 || curProgram >= kNumPrograms) return;
-    copyHostText(name, programs[curProgram].name, kVstMaxProgNameLen);
+    const APluginProgram* program = currentProgramSlot();
+    if (!name || !program) return;
+    copyHostText(name, program->name, kVstMaxProgNameLen);
 }
 
 bool APlugin::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {

@@ -85,7 +85,6 @@ public:
     bool getInputProperties(VstInt32 index, VstPinProperties* properties) override;
     bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
 
-    VstInt32 currentProgram() const { return curProgram; }
 
     // ---- state (closely tied classes read these directly) --------------------
     std::array<VstMidiEvent, kNumMidiSlots> midiSlots;
@@ -115,6 +114,8 @@ private:
     // The largest float below 0.8 x threshold, cached for the audio thread.
     float closingLimit(float currentThreshold);
     void applyParameter(VstInt32 index, float value);
+    // The current program, or null while the index is out of range.
+    APluginProgram* currentProgramSlot();
 
     // MIDI scheduling: instead of counting every pending slot down each
     // sample, each slot keeps the dispatch count at which it falls due and
