@@ -80,7 +80,7 @@ struct Surface {
   std::size_t stride = 0;
   bool topDown = false;
   std::uint8_t* bits = nullptr;
-  std::vector<RGBQUAD> colors;  // 256 entries for 8-bit stores
+  std::vector<RGBQUAD> colors;  // the colour table of an 8-bit store (up to 256)
 
   std::uint8_t* Row(int y) const {
     return bits + stride * static_cast<std::size_t>(topDown ? y : height - 1 - y);
@@ -402,7 +402,7 @@ class IndexMapper {
 // Pixel x of a row as the word 0xMMRRGGBB (mask 0 for stores without one).
 std::uint32_t ReadPixel(const Surface& s, const std::uint8_t* row, int x) {
   switch (s.bpp) {
-    case 8: return QuadToPixel(s.colors[row[x]]);
+    case 8: return row[x] < s.colors.size() ? QuadToPixel(s.colors[row[x]]) : 0;
     case 24: return row[3 * x] | (std::uint32_t{row[3 * x + 1]} << 8) | (std::uint32_t{row[3 * x + 2]} << 16);
     default: {
       std::uint32_t v;
@@ -713,8 +713,7 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bit
   if (bpp == 8) {
     const std::size_t n = h.biClrUsed == 0 ? 256 : h.biClrUsed;
     const auto* table = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const std::uint8_t*>(info) + h.biSize);
-    sf.colors.assign(256, RGBQUAD{0, 0, 0, 0});
-    std::copy(table, table + n, sf.colors.begin());
+    sf.colors.assign(table, table + n);
   }
   b.surface = std::move(sf);
   void* pixels = b.surface.bits;
@@ -737,8 +736,9 @@ UINT GetDIBColorTable(HDC hdc, UINT start, UINT count, RGBQUAD* colors) {
   State& s = S();
   std::lock_guard lock(s.mutex);
   BitmapObj* b = SelectedSection(s, hdc);
-  if (!b || !colors || start >= 256) return 0;
-  const UINT n = std::min(count, 256 - start);
+  const auto size = b ? static_cast<UINT>(b->surface.colors.size()) : 0;
+  if (!b || !colors || start >= size) return 0;
+  const UINT n = std::min(count, size - start);
   std::copy_n(b->surface.colors.begin() + start, n, colors);
   return n;
 }
@@ -747,8 +747,9 @@ UINT SetDIBColorTable(HDC hdc, UINT start, UINT count, const RGBQUAD* colors) {
   State& s = S();
   std::lock_guard lock(s.mutex);
   BitmapObj* b = SelectedSection(s, hdc);
-  if (!b || !colors || start >= 256) return 0;
-  const UINT n = std::min(count, 256 - start);
+  const auto size = b ? static_cast<UINT>(b->surface.colors.size()) : 0;
+  if (!b || !colors || start >= size) return 0;
+  const UINT n = std::min(count, size - start);
   std::copy_n(colors, n, b->surface.colors.begin() + start);
   return n;
 }
@@ -868,8 +869,7 @@ int SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, DWORD h, int xSrc,
   src.topDown = hd.biHeight < 0;
   if (bpp == 8) {
     const std::size_t n = hd.biClrUsed == 0 ? 256 : hd.biClrUsed;
-    src.colors.assign(256, RGBQUAD{0, 0, 0, 0});
-    std::copy_n(info->bmiColors, n, src.colors.begin());
+    src.colors.assign(info->bmiColors, info->bmiColors + n);
   }
   // Rows of the source rectangle in the store's top-down row numbers.
   const long long cw = std::min<long long>(w, static_cast<long long>(src.width) - xSrc);

@@ -136,6 +136,9 @@ TEST_F(GdiTest, SelectingRestoresAndGuardsDeletion) {
   EXPECT_EQ(GetObjectType(stock), OBJ_BITMAP);
   EXPECT_FALSE(DeleteObject(a));
   EXPECT_TRUE(DeleteDC(a));
+  SetLastError(0);
+  EXPECT_EQ(CreateCompatibleDC(a), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
 TEST_F(GdiTest, BitBltCopiesAllFourBytesAndClips) {
@@ -454,6 +457,7 @@ TEST_F(GdiTest, EightBitPathKeepsIndices) {
   RGBQUAD q{};
   EXPECT_EQ(GetDIBColorTable(target.dc, 234, 1, &q), 1u);
   EXPECT_EQ(q.rgbRed, 21);
+  EXPECT_EQ(GetDIBColorTable(target.dc, 235, 1, &q), 0u);  // the table has 235 entries
 
   std::vector<std::uint8_t> info(40 + 235 * 4);
   BITMAPINFOHEADER h{40, 4, 2, 1, 8, BI_RGB, 0, 0, 0, 235, 0};

@@ -251,3 +251,32 @@ TEST(PictureTest, StretchCopyAndStreams) {
   EXPECT_THROW(loaded.LoadFromStream(&junk), EInvalidGraphic);
   EXPECT_EQ(loaded.PixelAt(0, 0), 0xFFABCDEFu);
 }
+
+TEST(PictureTest, DrawingOntoAnEightBitSurfacePicksNearestEntries) {
+  // A grey ramp section, as the palette path uses.
+  std::vector<std::uint8_t> mem(40 + 256 * 4);
+  BITMAPINFOHEADER h{40, 3, 1, 1, 8, BI_RGB, 0, 0, 0, 235, 0};
+  std::memcpy(mem.data(), &h, 40);
+  for (int i = 0; i < 235; ++i) {
+    const auto v = static_cast<std::uint8_t>(255 - i);
+    std::memset(mem.data() + 40 + 4 * i, v, 3);
+  }
+  HDC dc = CreateCompatibleDC(nullptr);
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(mem.data()), DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  TCanvas canvas;
+  canvas.SetHandle(dc);
+  TBitmap grey;
+  // Grey 100 is entry 155; pure red is nearest to grey 85 (entry 170); black to 21 (234).
+  grey.SetPixels(3, 1, {100, 100, 100, 255, 0, 0, 255, 255, 0, 0, 0, 255}, false, 24);
+  canvas.Draw(0, 0, &grey);
+  const auto* px = static_cast<const std::uint8_t*>(bits);
+  EXPECT_EQ(px[0], 155);
+  EXPECT_EQ(px[1], 170);
+  EXPECT_EQ(px[2], 234);
+  canvas.SetHandle(nullptr);
+  SelectObject(dc, old);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+}
