@@ -34,22 +34,17 @@ VstIntPtr hostCanDo(const char* text) {
   return text != nullptr && std::strncmp(text, "sendVstTimeInfo", 64) == 0 ? 1 : 0;
 }
 
-VstIntPtr hostCallback(AEffect* /*effect*/, VstInt32 opcode, VstInt32 /*index*/, VstIntPtr value,
-                       void* ptr, float /*opt*/) {
+VstIntPtr hostCallback(AEffect* /*effect*/, VstInt32 opcode, VstInt32 /*index*/,
+                       VstIntPtr /*value*/, void* ptr, float /*opt*/) {
   switch (opcode) {
-    case audioMasterAutomate:
-      ++gState.automateCalls;
-      return 0;
     case audioMasterVersion:
       return kHostVstVersion;
-    case audioMasterCurrentId:
-    case audioMasterIdle:
-      return 0;
     case audioMasterPinConnected:
       return 0;  // 0 means connected: every pin is fed
     case audioMasterWantMidi:
       return 1;
     case audioMasterGetTime: {
+      // Whatever the effect's filter asks for, every field given is valid.
       gTimeInfo = VstTimeInfo{};
       gTimeInfo.samplePos = gState.samplePos;
       gTimeInfo.sampleRate = gState.sampleRate;
@@ -58,7 +53,6 @@ VstIntPtr hostCallback(AEffect* /*effect*/, VstInt32 opcode, VstInt32 /*index*/,
       gTimeInfo.timeSigNumerator = 4;
       gTimeInfo.timeSigDenominator = 4;
       gTimeInfo.flags = kVstTransportPlaying | kVstTempoValid | kVstPpqPosValid | kVstTimeSigValid;
-      (void)value;  // the filter only says which fields the effect needs; all are valid
       return reinterpret_cast<VstIntPtr>(&gTimeInfo);
     }
     case audioMasterTempoAt:

@@ -20,15 +20,13 @@ class HostError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// What the host tells the effect when it asks (sample rate, block size,
-// process mode) and what it learnt along the way.
+// What the host tells the effect when it asks.
 struct HostState {
   double sampleRate = 44100.0;
   int32_t blockSize = 1024;
   bool accumulating = false;
   double samplePos = 0.0;  // frames already handed to the effect
   double tempo = 120.0;
-  int32_t automateCalls = 0;
 };
 
 // The largest counts the host believes: beyond them a record is taken as
@@ -76,8 +74,7 @@ class HostedEffect {
   bool closed_ = false;
 };
 
-// The effect's inputs are fed from planar buffers of this host; the names of
-// the flag bits and categories as a host shows them.
+// The names of the flag bits ("a | b") and of a category, as a host shows them.
 std::string flagNames(int32_t flags);
 std::string categoryName(VstIntPtr category);
 // Four-character code as text, non-printable bytes as '.'.
