@@ -471,54 +471,55 @@ void TReader::SkipValue(int depth) {
 }
 
 TComponent* TReader::ReadRootComponent(TComponent* root) {
+    if (!root) throw EInvalidOperation("ReadRootComponent needs a root; ReadRoot makes one");
+    return ReadRootInto(root, nullptr);
+}
+
+std::unique_ptr<TComponent> TReader::ReadRoot() {
+    std::unique_ptr<TComponent> made;
+    ReadRootInto(nullptr, &made);
+    return made;
+}
+
+TComponent* TReader::ReadRootInto(TComponent* root, std::unique_ptr<TComponent>* made) {
     ReadSignature();
     std::string className = ReadName();
     std::string name = ReadName();
-    std::unique_ptr<TComponent> made;
+    std::unique_ptr<TComponent> newRoot;
     if (!root) {
         TClass cls = FindClass(className);
         if (!cls->NewComponent) throw EReadError("Cannot create a component of class " + className);
-        made.reset(cls->NewComponent(nullptr));
-        root = made.get();
+        newRoot.reset(cls->NewComponent(nullptr));
+        root = newRoot.get();
     } else {
         bool compatible = false;
         for (TClass c = root->ClassType(); c; c = c->ClassParent())
             if (SameText(c->ClassName(), className)) compatible = true;
-        if (!compatible)
-            throw EReadError("Cannot read a " + className + " into a " + root->ClassName());
+        if (!compatible) throw EReadError("Cannot read a " + className + " into a " + root->ClassName());
     }
     root_ = root;
     owner_ = root;
-    std::vector<TComponent*> children;  // made by this read, for undoing it
     try {
         root->SetLoading(true);
-        if (!name.empty() || made) root->SetName(name);
+        if (!name.empty() || newRoot) root->SetName(name);
         loaded_.push_back(root);
         ReadComponentData(root, 0);
         ResolveFixups();
         for (size_t i = 0; i < loaded_.size(); ++i) loaded_[i]->Loaded();
     } catch (...) {
-        if (!made) {
+        if (!newRoot) {
+            // the children this read made go; the caller's root stays
             for (size_t i = loaded_.size(); i-- > 1;) delete loaded_[i];
             root->SetLoading(false);
         }
         loaded_.clear();
         fixups_.clear();
-        throw;  // `made` frees the new root and all its children
+        anchors_.clear();
+        throw;  // a new root takes its children with it
     }
     loaded_.clear();
-    created_.clear();
-    if (made) {
-        created_.push_back(std::move(made));
-    }
+    if (made) *made = std::move(newRoot);
     return root;
-}
-
-std::unique_ptr<TComponent> TReader::ReadRoot() {
-    ReadRootComponent(nullptr);
-    std::unique_ptr<TComponent> result = std::move(created_.back());
-    created_.clear();
-    return result;
 }
 
 void TReader::ReadComponentData(TComponent* component, int depth) {

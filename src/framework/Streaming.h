@@ -95,14 +95,15 @@ public:
     explicit TReader(TStream& stream);
     ~TReader() override;
 
-    // Reads "TPF0" and one component. With a root given, the stream's
-    // properties and children go into it (its class must be the stream's class
-    // or derive from it); without, a new component of the stream's class is
-    // made. Component references are resolved after the whole stream is read,
-    // then Loaded is called on each read component in reading order (root
-    // first). Any failure raises (EReadError, EClassNotFound, or the error of a
-    // setter) and frees every component the reader made, so nothing half-read
-    // stays alive; a given root survives, keeping the values read so far.
+    // Reads "TPF0" and one component into `root`: its properties and
+    // children (the stream's class must be root's class or one it derives
+    // from). ReadRoot instead makes a new component of the stream's class,
+    // found in the class registry. Component references are resolved after
+    // the whole stream is read, then Loaded is called on each read component
+    // in reading order (root first). Any failure raises (EReadError,
+    // EClassNotFound, or the error of a setter) and frees every component the
+    // reader made, so nothing half-read stays alive; a given root survives,
+    // keeping the values read so far.
     TComponent* ReadRootComponent(TComponent* root);
     std::unique_ptr<TComponent> ReadRoot();
     void ReadSignature();
@@ -146,6 +147,7 @@ private:
         std::string path;
         std::vector<TCollectionItem*> anchors;  // the items the instance lives in
     };
+    TComponent* ReadRootInto(TComponent* root, std::unique_ptr<TComponent>* made);
     void ReadComponentData(TComponent* component, int depth);
     TComponent* ReadChild(TComponent* parent, int depth);
     void ReadProperties(TPersistent* instance, int depth);
@@ -163,7 +165,6 @@ private:
 
     TStream& stream_;
     std::vector<TComponent*> loaded_;                   // in reading order, root first
-    std::vector<std::unique_ptr<TComponent>> created_;  // a root made by ReadRoot, until handed out
     std::vector<Fixup> fixups_;
     std::vector<TCollectionItem*> anchors_;
     std::string propName_;  // the defined property being looked for
