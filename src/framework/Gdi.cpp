@@ -122,6 +122,7 @@ int Nearest(const std::vector<RGBQUAD>& table, std::uint32_t px, const std::vect
 struct Band {
   int top, bottom;
   std::vector<std::pair<int, int>> spans;
+  bool operator==(const Band&) const = default;
 };
 using Region = std::vector<Band>;
 
@@ -980,12 +981,8 @@ BOOL EqualRgn(HRGN a, HRGN b) {
   RegionObj* ra = Lookup<RegionObj>(s, a);
   RegionObj* rb = ra ? Lookup<RegionObj>(s, b) : nullptr;
   if (!ra || !rb) return FALSE;
-  if (ra->region.size() != rb->region.size()) return FALSE;
-  for (std::size_t i = 0; i < ra->region.size(); ++i) {
-    const Band &x = ra->region[i], &y = rb->region[i];
-    if (x.top != y.top || x.bottom != y.bottom || x.spans != y.spans) return FALSE;
-  }
-  return TRUE;
+  // Equal regions have equal bands (see Band).
+  return ra->region == rb->region ? TRUE : FALSE;
 }
 
 int OffsetRgn(HRGN region, int dx, int dy) {
