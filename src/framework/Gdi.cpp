@@ -288,7 +288,6 @@ struct State {
   int displayHeight = 768;
   BitmapObj screen;  // the display's pixels, made when first drawn on
   std::vector<RGBQUAD> systemPalette;
-  Id foreground = 0;  // the palette realised in the foreground
   std::array<Id, 256> owner{};  // the palette that took each free entry
 
   State() {
@@ -314,7 +313,6 @@ struct State {
       const PALETTEENTRY& e = kStaticColors[static_cast<std::size_t>(i)];
       systemPalette[static_cast<std::size_t>(StaticSystemIndex(i))] = {e.peBlue, e.peGreen, e.peRed, 0};
     }
-    foreground = 0;
     owner.fill(0);
   }
 
@@ -649,7 +647,6 @@ BOOL DeleteObject(HGDIOBJ object) {
     for (auto& [other, obj] : s.objects) {
       if (auto* dc = std::get_if<DcObj>(&obj); dc && dc->palette == id) return Fail(ERROR_BUSY, FALSE);
     }
-    if (s.foreground == id) s.foreground = 0;
     for (Id& o : s.owner) {
       if (o == id) o = 0;
     }
@@ -1089,7 +1086,6 @@ UINT RealizePalette(HDC hdc) {
     // The foreground palette takes the free entries from the start, in order,
     // displacing whatever background palettes had there.
     for (int i = kFirstFree; i < kEndFree; ++i) s.owner[static_cast<std::size_t>(i)] = 0;
-    s.foreground = id;
   }
   for (Id& o : s.owner) {
     if (o == id) o = 0;  // taken again below, entry by entry
