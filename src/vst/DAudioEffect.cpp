@@ -115,8 +115,14 @@ VstIntPtr AudioEffect::callHost(VstInt32 opcode, VstInt32 index, VstIntPtr value
 
 // ---- defaults ----------------------------------------------------------------
 
-void AudioEffect::setSampleRate(float newSampleRate) { sampleRate = newSampleRate; }
-void AudioEffect::setBlockSize(VstInt32 newBlockSize) { blockSize = newBlockSize; }
+void AudioEffect::setSampleRate(float newSampleRate) {
+  sampleRate.store(newSampleRate, std::memory_order_relaxed);
+}
+
+void AudioEffect::setBlockSize(VstInt32 newBlockSize) {
+  blockSize.store(newBlockSize, std::memory_order_relaxed);
+}
+
 void AudioEffect::setParameter(VstInt32, float) {}
 float AudioEffect::getParameter(VstInt32) { return 0.0f; }
 
@@ -128,8 +134,10 @@ void AudioEffect::setParameterAutomated(VstInt32 index, float value) {
 void AudioEffect::processReplacing(float**, float**, VstInt32) {}
 void AudioEffect::open() {}
 void AudioEffect::close() {}
-VstInt32 AudioEffect::getProgram() { return curProgram; }
-void AudioEffect::setProgram(VstInt32 program) { curProgram = program; }
+VstInt32 AudioEffect::getProgram() { return curProgram.load(std::memory_order_relaxed); }
+void AudioEffect::setProgram(VstInt32 program) {
+  curProgram.store(program, std::memory_order_relaxed);
+}
 void AudioEffect::setProgramName(char*) {}
 void AudioEffect::getProgramName(char*) {}
 void AudioEffect::getParameterLabel(VstInt32, char*) {}

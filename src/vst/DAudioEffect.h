@@ -3,6 +3,8 @@
 // into virtual operations with defaults, and wraps the core host calls.
 #pragma once
 
+#include <atomic>
+
 #include "vst/DAEffect.h"
 
 class AEffEditor;
@@ -63,8 +65,8 @@ class AudioEffect {
   // effFlagsHasEditor in step with it.
   void setEditor(AEffEditor* newEditor);
   AEffEditor* getEditor() const { return editor; }
-  float getSampleRate() const { return sampleRate; }
-  VstInt32 getBlockSize() const { return blockSize; }
+  float getSampleRate() const { return sampleRate.load(std::memory_order_relaxed); }
+  VstInt32 getBlockSize() const { return blockSize.load(std::memory_order_relaxed); }
   audioMasterCallback getAudioMaster() const { return audioMaster; }
 
  protected:
@@ -74,12 +76,14 @@ class AudioEffect {
   VstIntPtr callHost(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
                      void* ptr = nullptr, float opt = 0.0f);
 
+  // The host may set the rates and the program on one thread while another
+  // reads them: single 32-bit values, each read and written whole.
   AEffect cEffect;
-  float sampleRate;
+  std::atomic<float> sampleRate;
   AEffEditor* editor;  // owned
   VstInt32 numPrograms;
   VstInt32 numParams;
-  VstInt32 blockSize;
-  VstInt32 curProgram;
+  std::atomic<VstInt32> blockSize;
+  std::atomic<VstInt32> curProgram;
   audioMasterCallback audioMaster;
 };

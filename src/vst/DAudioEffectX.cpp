@@ -183,7 +183,7 @@ double AudioEffectX::updateSampleRate() {
     const VstIntPtr rate = callHost(audioMasterGetSampleRate);
     if (rate > 0) setSampleRate(static_cast<float>(rate));
   }
-  return sampleRate;
+  return getSampleRate();
 }
 
 VstInt32 AudioEffectX::updateBlockSize() {
@@ -191,7 +191,7 @@ VstInt32 AudioEffectX::updateBlockSize() {
     const VstIntPtr size = callHost(audioMasterGetBlockSize);
     if (size > 0) setBlockSize(static_cast<VstInt32>(size));
   }
-  return blockSize;
+  return getBlockSize();
 }
 
 VstInt32 AudioEffectX::getInputLatency() {
@@ -350,8 +350,8 @@ bool AudioEffectX::getSpeakerArrangement(VstSpeakerArrangement** pluginInput,
 
 // Stored directly: overrides of setBlockSize and setSampleRate do not run.
 void AudioEffectX::setBlockSizeAndSampleRate(VstInt32 newBlockSize, float newSampleRate) {
-  blockSize = newBlockSize;
-  sampleRate = newSampleRate;
+  blockSize.store(newBlockSize, std::memory_order_relaxed);
+  sampleRate.store(newSampleRate, std::memory_order_relaxed);
 }
 
 bool AudioEffectX::setBypass(bool) { return false; }

@@ -141,12 +141,6 @@ class BareEffect : public AudioEffectX {
                          float opt) {
     return AudioEffect::dispatcher(opcode, index, value, ptr, opt);
   }
-  using AudioEffect::sampleRate;
-  using AudioEffect::blockSize;
-  using AudioEffect::curProgram;
-  using AudioEffect::numPrograms;
-  using AudioEffect::numParams;
-  using AudioEffect::audioMaster;
 };
 
 // Every operation the dispatchers reach, recorded with its arguments; the

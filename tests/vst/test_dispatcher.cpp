@@ -389,8 +389,8 @@ TEST(DefaultsRates, BlockSizeAndSampleRateTogetherBypassTheSingleSetters) {
   EXPECT_EQ(record->dispatcher(record, effSetBlockSizeAndSampleRate, 0, 333, nullptr, 88200.0f),
             1);
   EXPECT_EQ(effect.overridesRun, 0);
-  EXPECT_EQ(effect.blockSize, 333);
-  EXPECT_EQ(effect.sampleRate, 88200.0f);
+  EXPECT_EQ(effect.getBlockSize(), 333);
+  EXPECT_EQ(effect.getSampleRate(), 88200.0f);
 }
 
 TEST(CoreDispatcher, ExtendedOpcodesAnswerZeroInTheCoreClass) {
