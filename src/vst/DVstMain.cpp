@@ -28,11 +28,13 @@ extern "C" AEffect* VSTPluginMain(audioMasterCallback audioMaster) {
   }
 }
 
+#if !defined(_WIN32)
 // Hosts also look the entry point up as "main", a name C++ cannot declare as
 // an ordinary function; the assembler name gives the same routine that symbol.
-extern "C" __attribute__((visibility("default"))) AEffect* tarnwickMainEntry(
-    audioMasterCallback audioMaster) __asm__("main");
+extern "C" TARNWICK_VST_EXPORT AEffect* tarnwickMainEntry(audioMasterCallback audioMaster)
+    __asm__("main");
 
 extern "C" AEffect* tarnwickMainEntry(audioMasterCallback audioMaster) {
   return VSTPluginMain(audioMaster);
 }
+#endif

@@ -11,9 +11,16 @@ class AudioEffect;
 // Creates the module's effect; may throw or answer null on failure.
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster);
 
+#if defined(_WIN32)
+#define TARNWICK_VST_EXPORT __declspec(dllexport)
+#else
+#define TARNWICK_VST_EXPORT __attribute__((visibility("default")))
+#endif
+
 extern "C" {
-// Exported with default visibility; also exported under the name "main".
-__attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback audioMaster);
+// Exported; on Linux also under the name "main" (a Windows module maps "main"
+// to it in its module-definition file).
+TARNWICK_VST_EXPORT AEffect* VSTPluginMain(audioMasterCallback audioMaster);
 }
 
 // The x87 control word the module sets when it is loaded: all exceptions

@@ -2,14 +2,16 @@
 
 #include <cmath>
 #include <cstring>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <langinfo.h>
 #include <locale.h>
+#endif
 
 namespace {
 
-// Read when the module is loaded, never again: the host may change its own
-// locale later, and the display text must not follow it.
-const char gDecimalSeparator = readUserDecimalSeparator();
 
 // Appends to a bounded buffer; the text is always NUL-terminated.
 class TextSink {
@@ -109,6 +111,12 @@ void putExponent(TextSink& sink, float magnitude) {
 }  // namespace
 
 char readUserDecimalSeparator() {
+#if defined(_WIN32)
+  char radix[8] = {};
+  if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, radix, sizeof radix) == 2)
+    return radix[0];
+  return '.';
+#else
   locale_t locale = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(nullptr));
   if (locale == static_cast<locale_t>(nullptr)) return '.';
   const char* radix = nl_langinfo_l(RADIXCHAR, locale);
@@ -116,12 +124,23 @@ char readUserDecimalSeparator() {
   const char separator = (radix && radix[0] != '\0' && radix[1] == '\0') ? radix[0] : '.';
   freelocale(locale);
   return separator;
+#endif
 }
 
-char decimalSeparator() { return gDecimalSeparator; }
+// Read once, never again: the host may change its own locale later, and the
+// display text must not follow it.
+char decimalSeparator() {
+  static const char separator = readUserDecimalSeparator();
+  return separator;
+}
+
+namespace {
+// ...and read when the module is loaded, not at the first display.
+[[maybe_unused]] const char gSeparatorAtLoad = decimalSeparator();
+}  // namespace
 
 void floatToText(char* text, float value, std::size_t size) {
-  floatToTextWith(text, value, gDecimalSeparator, size);
+  floatToTextWith(text, value, decimalSeparator(), size);
 }
 
 void floatToTextWith(char* text, float value, char separator, std::size_t size) {
