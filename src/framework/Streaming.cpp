@@ -195,27 +195,25 @@ std::string TWriter::ReferenceName(TComponent* c) const {
     return path;  // a component of another root, named by its owner
 }
 
+void TWriter::WriteLE(uint64_t v, int bytes) {
+    uint8_t b[8];
+    for (int i = 0; i < bytes; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
+    Write(b, bytes);
+}
+
 void TWriter::WriteInteger(int64_t v) {
     if (v >= INT8_MIN && v <= INT8_MAX) {
         WriteValue(TValueType::vaInt8);
-        int8_t x = static_cast<int8_t>(v);
-        Write(&x, 1);
+        WriteLE(static_cast<uint64_t>(v), 1);
     } else if (v >= INT16_MIN && v <= INT16_MAX) {
         WriteValue(TValueType::vaInt16);
-        uint16_t x = static_cast<uint16_t>(v);
-        uint8_t b[2] = {uint8_t(x), uint8_t(x >> 8)};
-        Write(b, 2);
+        WriteLE(static_cast<uint64_t>(v), 2);
     } else if (v >= INT32_MIN && v <= INT32_MAX) {
         WriteValue(TValueType::vaInt32);
-        uint32_t x = static_cast<uint32_t>(v);
-        uint8_t b[4] = {uint8_t(x), uint8_t(x >> 8), uint8_t(x >> 16), uint8_t(x >> 24)};
-        Write(b, 4);
+        WriteLE(static_cast<uint64_t>(v), 4);
     } else {
         WriteValue(TValueType::vaInt64);
-        uint64_t x = static_cast<uint64_t>(v);
-        uint8_t b[8];
-        for (int i = 0; i < 8; ++i) b[i] = uint8_t(x >> (8 * i));
-        Write(b, 8);
+        WriteLE(static_cast<uint64_t>(v), 8);
     }
 }
 
@@ -226,10 +224,8 @@ void TWriter::WriteChar(char v) { WriteString(std::string(1, v)); }
 void TWriter::WriteString(const std::string& v) {
     if (v.size() > UINT32_MAX) throw EWriteError("String too long for a component stream");
     WriteValue(TValueType::vaString);
-    uint32_t n = static_cast<uint32_t>(v.size());
-    uint8_t b[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
-    Write(b, 4);
-    Write(v.data(), n);
+    WriteLE(v.size(), 4);
+    Write(v.data(), static_cast<int64_t>(v.size()));
 }
 
 void TWriter::WriteFloat(long double v) { WriteExtended(LongDoubleToExtended(v)); }
@@ -251,8 +247,7 @@ void TWriter::WriteIdent(const std::string& ident) {
 
 void TWriter::WriteBinary(const void* data, uint32_t size) {
     WriteValue(TValueType::vaBinary);
-    uint8_t b[4] = {uint8_t(size), uint8_t(size >> 8), uint8_t(size >> 16), uint8_t(size >> 24)};
-    Write(b, 4);
+    WriteLE(size, 4);
     Write(data, size);
 }
 
@@ -330,30 +325,20 @@ TValueType TReader::NextValue() {
     return t;
 }
 
+uint64_t TReader::ReadLE(int bytes) {
+    uint8_t b[8];
+    Read(b, bytes);
+    uint64_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | b[i];
+    return v;
+}
+
 int64_t TReader::ReadOrdinal(TValueType t) {
     switch (t) {
-    case TValueType::vaInt8: {
-        int8_t v;
-        Read(&v, 1);
-        return v;
-    }
-    case TValueType::vaInt16: {
-        uint8_t b[2];
-        Read(b, 2);
-        return static_cast<int16_t>(b[0] | (b[1] << 8));
-    }
-    case TValueType::vaInt32: {
-        uint8_t b[4];
-        Read(b, 4);
-        return static_cast<int32_t>(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
-    }
-    case TValueType::vaInt64: {
-        uint8_t b[8];
-        Read(b, 8);
-        uint64_t v = 0;
-        for (int i = 7; i >= 0; --i) v = (v << 8) | b[i];
-        return static_cast<int64_t>(v);
-    }
+    case TValueType::vaInt8: return static_cast<int8_t>(ReadLE(1));
+    case TValueType::vaInt16: return static_cast<int16_t>(ReadLE(2));
+    case TValueType::vaInt32: return static_cast<int32_t>(ReadLE(4));
+    case TValueType::vaInt64: return static_cast<int64_t>(ReadLE(8));
     default: PropertyError("Invalid property value");
     }
 }
@@ -375,10 +360,8 @@ bool TReader::ReadBoolean() {
 
 std::string TReader::ReadString() {
     if (ReadValue() != TValueType::vaString) PropertyError("Invalid property value");
-    uint8_t b[4];
-    Read(b, 4);
-    uint32_t n = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
-    if (n > stream_.Remaining()) throw EReadError("Stream read error");
+    uint64_t n = ReadLE(4);
+    if (static_cast<int64_t>(n) > stream_.Remaining()) throw EReadError("Stream read error");
     std::string s(n, '\0');
     Read(s.data(), n);
     return s;
@@ -414,10 +397,8 @@ std::string TReader::ReadIdent() {
 
 std::vector<uint8_t> TReader::ReadBinary() {
     if (ReadValue() != TValueType::vaBinary) PropertyError("Invalid property value");
-    uint8_t b[4];
-    Read(b, 4);
-    uint32_t n = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
-    if (n > stream_.Remaining()) throw EReadError("Stream read error");
+    uint64_t n = ReadLE(4);
+    if (static_cast<int64_t>(n) > stream_.Remaining()) throw EReadError("Stream read error");
     std::vector<uint8_t> data(n);
     Read(data.data(), n);
     return data;

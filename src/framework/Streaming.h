@@ -83,6 +83,7 @@ private:
     void WriteProperty(TPersistent* instance, const TPropInfo& prop);
     void WritePropName(const std::string& name);
     void Write(const void* data, int64_t size);
+    void WriteLE(uint64_t value, int bytes);
     std::string ReferenceName(TComponent* component) const;
 
     TStream& stream_;
@@ -159,6 +160,7 @@ private:
     TComponent* FindReference(const std::string& name) const;
     void ResolveFixups();
     uint8_t ReadByte();
+    uint64_t ReadLE(int bytes);
     void Read(void* data, int64_t size);
     int64_t ReadOrdinal(TValueType type);
     [[noreturn]] void PropertyError(const std::string& detail) const;

@@ -428,6 +428,29 @@ TEST_F(Streaming, WrongClassReferencesAndSignaturesAreRefused) {
                         "Error reading A.Items[0].Ref: Component 'B.Sub' not found");
 }
 
+TEST_F(Streaming, ACollectionReadTwiceKeepsOnlyTheLastItems) {
+    // the first items are freed by the second read; their pending
+    // references must go with them
+    auto c = ComponentFromText(
+        "object A: TTestForm\n"
+        "  Items = <\n    item\n      Ref = B\n    end\n    item\n      Ref = B\n    end>\n"
+        "  Items = <\n    item\n      Width = 4\n    end>\n"
+        "  object B: TTestComponent\n  end\n"
+        "end\n");
+    auto* f = static_cast<TTestForm*>(c.get());
+    ASSERT_EQ(f->Items()->Count(), 1);
+    EXPECT_EQ(f->Item(0)->width_, 4);
+    EXPECT_EQ(f->Item(0)->ref_, nullptr);
+}
+
+TEST_F(Streaming, ReadRootComponentNeedsARoot) {
+    auto form = MakeForm();
+    std::vector<uint8_t> bytes = Bytes(form.get());
+    TMemoryStream s(bytes.data(), bytes.size());
+    TReader r(s);
+    EXPECT_THROW(r.ReadRootComponent(nullptr), EInvalidOperation);
+}
+
 TEST_F(Streaming, TextSyntaxErrorsNameTheLine) {
     ExpectTextReadError("object A: TTestComponent\n  Width = \nend\n", "Value expected on line 3");
     ExpectTextReadError("object A: TTestComponent\n  Caption = 'open\nend\n", "Unterminated string on line 2");
