@@ -295,10 +295,14 @@ void TAbstractSuperDIB::LoadRecord(const std::uint8_t* Data, std::size_t Size)
     // A record too short to hold its own size is not a picture: nothing changes.
     if (Size < 4) return;
     const int w = Data[0] | (Data[1] << 8), h = Data[2] | (Data[3] << 8);
+    // A record with fewer pixels than its size announces is refused before
+    // anything is allocated: a damaged form must not cost gigabytes, nor turn
+    // into a picture that is partly made up.
+    if (Size - 4 < std::size_t(w) * std::size_t(h) * sizeof(TDIBPixel))
+        throw EDIBError("The picture data is shorter than its size");
     SetSize(w, h);
     if (Bits_) {
-        // A record shorter than its size promises fills what it has; the rest
-        // is cleared rather than left as whatever the new buffer held.
+        // A zero width or height became 1; that pixel may be missing.
         const std::size_t want = PixelCount() * sizeof(TDIBPixel);
         const std::size_t have = std::min(want, Size - 4);
         auto* dst = reinterpret_cast<std::uint8_t*>(Bits_);
