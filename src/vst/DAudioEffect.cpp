@@ -4,6 +4,7 @@
 #include "vst/DVstUtils.h"
 
 #include <cstring>
+#include <cxxabi.h>
 
 namespace {
 
@@ -14,19 +15,31 @@ bool fitsInt32(VstIntPtr value) {
     return true;
 }
 
-AudioEffect* owner(AEffect* e) { return static_cast<AudioEffect*>(e->object); }
+AudioEffect* owner(AEffect* e) { return e ? static_cast<AudioEffect*>(e->object) : nullptr; }
 
-// The five routines whose addresses stand in the record. Nothing may unwind
-// into the host: a failure answers a neutral value. None of them allocates.
+// Runs one call of the effect for the host: nothing may unwind into the host,
+// so a failure answers the neutral value. Only a thread cancellation, which
+// must finish unwinding, passes through.
+template <typename Result, typename Call>
+Result guarded(Result neutral, Call&& call) {
+  try {
+    return call();
+  } catch (abi::__forced_unwind&) {
+    throw;
+  } catch (...) {
+    return neutral;
+  }
+}
+
+// The five routines whose addresses stand in the record. A record without
+// its object gets neutral answers. None of them allocates.
 VstIntPtr dispatchEntry(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                         float opt) {
   AudioEffect* effect = owner(e);
-  VstIntPtr result = 0;
-  try {
-    result = effect->dispatcher(opcode, index, value, ptr, opt);
-  } catch (...) {
-    result = 0;
-  }
+  if (!effect) return 0;
+  const VstIntPtr result = guarded(VstIntPtr{0}, [&] {
+    return effect->dispatcher(opcode, index, value, ptr, opt);
+  });
   if (opcode == effClose) {
     delete effect;  // the record goes with it
     return 1;
@@ -35,34 +48,35 @@ VstIntPtr dispatchEntry(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr v
 }
 
 void processEntry(AEffect* e, float** inputs, float** outputs, VstInt32 sampleFrames) {
-  try {
-    owner(e)->process(inputs, outputs, sampleFrames);
-  } catch (...) {
-  }
+  if (AudioEffect* effect = owner(e))
+    guarded(0, [&] {
+      effect->process(inputs, outputs, sampleFrames);
+      return 0;
+    });
 }
 
 void processReplacingEntry(AEffect* e, float** inputs, float** outputs, VstInt32 sampleFrames) {
-  try {
-    owner(e)->processReplacing(inputs, outputs, sampleFrames);
-  } catch (...) {
-  }
+  if (AudioEffect* effect = owner(e))
+    guarded(0, [&] {
+      effect->processReplacing(inputs, outputs, sampleFrames);
+      return 0;
+    });
 }
 
 // A host's own parameter change is not echoed back to it: setParameter, not
 // setParameterAutomated.
 void setParameterEntry(AEffect* e, VstInt32 index, float value) {
-  try {
-    owner(e)->setParameter(index, value);
-  } catch (...) {
-  }
+  if (AudioEffect* effect = owner(e))
+    guarded(0, [&] {
+      effect->setParameter(index, value);
+      return 0;
+    });
 }
 
 float getParameterEntry(AEffect* e, VstInt32 index) {
-  try {
-    return owner(e)->getParameter(index);
-  } catch (...) {
-    return 0.0f;
-  }
+  AudioEffect* effect = owner(e);
+  if (!effect) return 0.0f;
+  return guarded(0.0f, [&] { return effect->getParameter(index); });
 }
 
 }  // namespace

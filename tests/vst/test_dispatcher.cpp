@@ -443,4 +443,23 @@ TEST(EntryRoutines, ExceptionsBecomeNeutralAnswers) {
   EXPECT_TRUE(destroyed);
 }
 
+TEST(EntryRoutines, ARecordWithoutItsObjectGetsNeutralAnswers) {
+  BareEffect effect;
+  AEffect stray = *effect.getAeffect();
+  stray.object = nullptr;
+  float sample = 1.0f;
+  float* channels[] = {&sample, &sample};
+  EXPECT_EQ(stray.dispatcher(&stray, effGetVstVersion, 0, 0, nullptr, 0.0f), 0);
+  EXPECT_EQ(stray.dispatcher(nullptr, effGetVstVersion, 0, 0, nullptr, 0.0f), 0);
+  EXPECT_EQ(stray.dispatcher(&stray, effClose, 0, 0, nullptr, 0.0f), 0);
+  EXPECT_EQ(stray.getParameter(&stray, 0), 0.0f);
+  stray.setParameter(nullptr, 0, 1.0f);
+  stray.process(&stray, channels, channels, 1);
+  stray.processReplacing(nullptr, channels, channels, 1);
+  EXPECT_EQ(sample, 1.0f);
+  // The real record still answers.
+  AEffect* record = effect.getAeffect();
+  EXPECT_EQ(record->dispatcher(record, effGetVstVersion, 0, 0, nullptr, 0.0f), 2300);
+}
+
 }  // namespace
