@@ -99,6 +99,7 @@ void TWriter::WriteRootComponent(TComponent* root) {
 
 void TWriter::WriteComponent(TComponent* component) {
     if (!root_) root_ = component;
+    if (depth_ > TReader::kMaxDepth) throw EWriteError("Objects nest too deeply to be written");
     if (component->ClassName().empty()) throw EWriteError("A component without a class name cannot be written");
     WriteName(component->ClassName());
     WriteName(component->Name());
@@ -106,18 +107,31 @@ void TWriter::WriteComponent(TComponent* component) {
     propPath_.clear();
     WriteProperties(component);
     WriteName(std::string());
-    component->GetChildren([this](TComponent* child) { WriteComponent(child); }, root_);
+    ++depth_;
+    try {
+        component->GetChildren([this](TComponent* child) { WriteComponent(child); }, root_);
+    } catch (...) {
+        --depth_;
+        throw;
+    }
+    --depth_;
     WriteName(std::string());
     propPath_ = std::move(savedPath);
 }
 
 void TWriter::WriteProperties(TPersistent* instance) {
-    // a sub-object that names an ancestor would recurse for ever
-    if (std::count(propPath_.begin(), propPath_.end(), '.') > TReader::kMaxDepth)
-        throw EWriteError("Sub-properties nest too deeply at " + propPath_);
-    for (auto& prop : instance->ClassType()->Properties())
-        if (prop->IsStored(instance)) WriteProperty(instance, *prop);
-    instance->DefineProperties(this);
+    // a sub-object or child that leads back to an ancestor would recurse for ever
+    if (depth_ > TReader::kMaxDepth) throw EWriteError("Objects nest too deeply to be written");
+    ++depth_;
+    try {
+        for (auto& prop : instance->ClassType()->Properties())
+            if (prop->IsStored(instance)) WriteProperty(instance, *prop);
+        instance->DefineProperties(this);
+    } catch (...) {
+        --depth_;
+        throw;
+    }
+    --depth_;
 }
 
 void TWriter::WriteProperty(TPersistent* instance, const TPropInfo& prop) {

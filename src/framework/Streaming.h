@@ -88,6 +88,7 @@ private:
 
     TStream& stream_;
     std::string propPath_;  // "DIB." while writing a sub-object
+    int depth_ = 0;
 };
 
 class TReader : public TFiler {

@@ -443,6 +443,17 @@ TEST_F(Streaming, ACollectionReadTwiceKeepsOnlyTheLastItems) {
     EXPECT_EQ(f->Item(0)->ref_, nullptr);
 }
 
+TEST_F(Streaming, WritingACycleFailsInsteadOfRecursing) {
+    TTestForm form(nullptr);
+    auto* panel = new TTestPanel(&form);
+    panel->SetName("P");
+    panel->SetParentComponent(&form);
+    panel->kids_.push_back(panel);  // a broken tree: the panel contains itself
+    TMemoryStream s;
+    EXPECT_THROW(WriteComponentToStream(s, &form), EWriteError);
+    panel->kids_.clear();
+}
+
 TEST_F(Streaming, ReadRootComponentNeedsARoot) {
     auto form = MakeForm();
     std::vector<uint8_t> bytes = Bytes(form.get());
