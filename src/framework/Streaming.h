@@ -5,7 +5,8 @@
 //   stream    = "TPF0" component
 //   component = name(class) name(component) property* 0 component* 0
 //   property  = name(property) value
-//   name      = u8 length, bytes (1..255; a zero length ends a list)
+//   name      = u8 length, bytes (at most 255; an empty name ends a list
+//               of properties or children, and names an unnamed component)
 //   value     = u8 tag, payload (see TValueType)
 // Children are the components GetChildren lists; each is read with the root
 // as its owner and the enclosing component as its parent component.
