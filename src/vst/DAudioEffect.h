@@ -61,8 +61,8 @@ class AudioEffect {
 
   // ---- not virtual -------------------------------------------------------
   AEffect* getAeffect() { return &cEffect; }
-  // Takes ownership of the editor (a previous one is destroyed) and keeps
-  // effFlagsHasEditor in step with it.
+  // Takes ownership of the editor (a previous one is destroyed, also by
+  // setEditor(nullptr)) and keeps effFlagsHasEditor in step with it.
   void setEditor(AEffEditor* newEditor);
   AEffEditor* getEditor() const { return editor; }
   float getSampleRate() const { return sampleRate.load(std::memory_order_relaxed); }

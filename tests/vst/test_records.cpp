@@ -157,9 +157,13 @@ TEST(BaseRecord, TheEffectOwnsItsEditorAndFlagsIt) {
   }
   EXPECT_TRUE(secondGone);  // destroyed with the effect
 
+  // Detaching destroys the editor at once: a derived effect does this first
+  // in its destructor, while the fields its editor may touch still exist.
+  bool detachedGone = false;
   BareEffect effect;
-  effect.setEditor(new AEffEditor(&effect));
+  effect.setEditor(new RecordingEditor(&effect, log, &detachedGone));
   effect.setEditor(nullptr);
+  EXPECT_TRUE(detachedGone);
   EXPECT_EQ(effect.getAeffect()->flags, 0);
   EXPECT_EQ(effect.getEditor(), nullptr);
 }
