@@ -28,20 +28,21 @@ using PluginEditorFactory = AEffEditor* (*)(APlugin* effect);
 
 class APluginProgram {
 public:
+    static constexpr int kNumValues = 6;
     static constexpr int kNameSize = 52;  // 51 characters and the NUL
 
     APluginProgram();
     APluginProgram(const APluginProgram&) = delete;
     APluginProgram& operator=(const APluginProgram&) = delete;
 
-    std::array<std::atomic<float>, 6> values;
+    std::array<std::atomic<float>, kNumValues> values;
     char name[kNameSize];
 };
 
 class APlugin : public AudioEffectX {
 public:
     static constexpr VstInt32 kNumPrograms = 16;
-    static constexpr VstInt32 kNumParams = 6;
+    static constexpr VstInt32 kNumParams = APluginProgram::kNumValues;
     static constexpr int kNumMidiSlots = 251;  // slot 0 is never used
     static constexpr VstInt32 kMaxPendingMidi = 250;
     static constexpr VstInt32 kFreeSlot = -99;  // deltaFrames of a free slot
