@@ -51,9 +51,9 @@ struct GateRun {
     // for this sample's signal.
     float Gain(float key1, float key2) {
         env.Step();
-        // Rounded once from the exact value: a double holds the sum of a float
-        // and half a float exactly enough that rounding it to float agrees
-        // with extended precision.
+        // Half of key2 is exact in double, and a sum rounded to double and
+        // then to float lands on the float nearest the exact sum (double has
+        // more than 2 x 24 + 2 bits), just as at extended precision.
         const float key = static_cast<float>(static_cast<double>(key1) + 0.5 * static_cast<double>(key2));
         if (key > keyPeak) {
             keyPeak = key;
