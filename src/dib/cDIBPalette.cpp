@@ -159,7 +159,11 @@ void TDIBPalette::SetUseTable(bool Value)
     }
     if (!LookupTable_)
         LookupTable_ = std::make_unique<std::uint8_t[]>(kDIBPaletteTableSize);
-    if (!IsLoading())
+    // While a form is read the stored table follows; Loaded builds one only
+    // when the form had none.
+    if (IsLoading())
+        TablePending_ = true;
+    else
         BuildTable();
 }
 
@@ -187,6 +191,9 @@ void TDIBPalette::Loaded()
 {
     TComponent::Loaded();
     RecreatePaletteHandle();
+    if (UseTable_ && TablePending_)
+        BuildTable();
+    TablePending_ = false;
 }
 
 void TDIBPalette::DefineProperties(TFiler* Filer)
@@ -227,6 +234,7 @@ void TDIBPalette::ReadTable(TStream& Stream)
         if (t[i] >= kDIBPaletteColorCount)
             throw EDIBPaletteError("Invalid palette table stream.");
     LookupTable_ = std::move(t);
+    TablePending_ = false;
 }
 
 void TDIBPalette::WriteTable(TStream& Stream)

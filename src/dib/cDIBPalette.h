@@ -101,6 +101,7 @@ private:
     void WriteTable(TStream& Stream);
 
     bool UseTable_ = false;
+    bool TablePending_ = false;  // UseTable read, table not (yet) read
     std::unique_ptr<TDIBPaletteEntries> Entries_;
     std::unique_ptr<std::uint8_t[]> LookupTable_;
     HPALETTE PaletteHandle_ = nullptr;

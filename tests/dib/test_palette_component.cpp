@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "dib/cDIB.h"
+#include "dib/cDIBPalette.h"
+#include "framework/Streaming.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The owner a palette belongs to.
+std::unique_ptr<TComponent> MakePaletteForm() { return std::make_unique<TComponent>(nullptr); }
+
+// Position of the first run of `size` bytes that equals `block`, or npos.
+std::size_t find(const Bytes& hay, const std::uint8_t* block, std::size_t size)
+{
+    auto it = std::search(hay.begin(), hay.end(), block, block + size);
+    return it == hay.end() ? std::string::npos : std::size_t(it - hay.begin());
+}
+
+std::string paletteError(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "none";
+}
+
+// An 8-bit drawing target: a display of 8 bits, a memory context made for
+// it and a section of w x h selected into it whose colours are the palette's.
+struct EightBitTarget {
+    EightBitTarget(int w, int h, const TDIBPaletteEntries& colours) : width(w), height(h)
+    {
+        EXPECT_TRUE(gdi::SetDisplayMode(8));
+        dc = CreateCompatibleDC(nullptr);
+        std::vector<std::uint8_t> buf(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD), 0);
+        auto* info = reinterpret_cast<BITMAPINFO*>(buf.data());
+        info->bmiHeader = BITMAPINFOHEADER{};
+        info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info->bmiHeader.biWidth = w;
+        info->bmiHeader.biHeight = -h;  // top-down, so row y is at y * stride
+        info->bmiHeader.biPlanes = 1;
+        info->bmiHeader.biBitCount = 8;
+        info->bmiHeader.biClrUsed = kDIBPaletteColorCount;
+        std::memcpy(info->bmiColors, colours.data(), kDIBPaletteColorsSize);
+        void* p = nullptr;
+        section = CreateDIBSection(dc, info, DIB_RGB_COLORS, &p, nullptr, 0);
+        bits = static_cast<std::uint8_t*>(p);
+        old = SelectObject(dc, section);
+        stride = (w + 3) & ~3;
+        std::memset(bits, 250, std::size_t(stride) * h);  // an index no entry maps to
+    }
+    ~EightBitTarget()
+    {
+        SelectObject(dc, old);
+        DeleteObject(section);
+        DeleteDC(dc);
+        gdi::SetDisplayMode(32);
+    }
+    std::uint8_t at(int x, int y) const { return bits[y * stride + x]; }
+
+    int width, height, stride;
+    HDC dc;
+    HBITMAP section;
+    HGDIOBJ old;
+    std::uint8_t* bits = nullptr;
+};
+
+} // namespace
+
+TEST(PaletteComponent, NewPaletteHasTheGreyRampAndAHandle)
+{
+    auto form = MakePaletteForm();
+    auto* pal = new TDIBPalette(form.get());
+    EXPECT_EQ(pal->Entries()[0].Red, 255);
+    EXPECT_EQ(pal->Entries()[234].Blue, 21);
+    EXPECT_FALSE(pal->UseTable());
+    EXPECT_EQ(pal->LookupTable(), nullptr);
+    ASSERT_NE(pal->PaletteHandle(), nullptr);
+    PALETTEENTRY e[2];
+    ASSERT_EQ(GetPaletteEntries(pal->PaletteHandle(), 233, 2, e), 2u);
+    EXPECT_EQ(e[1].peRed, 21);
+    EXPECT_EQ(e[0].peGreen, 22);
+    EXPECT_EQ(pal->NearestIndex(0, 0, 0), 234);
+    EXPECT_EQ(pal->NearestIndex(255, 255, 255), 0);
+}
+
+TEST(PaletteComponent, SystemPaletteGetsTheColoursTheTableUses)
+{
+    auto form = MakePaletteForm();
+    auto* pal = new TDIBPalette(form.get());
+    TDIBPaletteEntries e = pal->Entries();
+    e[5] = {10, 20, 200, 0};  // blue 10, green 20, red 200
+    pal->SetEntries(e);
+    PALETTEENTRY pe;
+    ASSERT_EQ(GetPaletteEntries(pal->PaletteHandle(), 5, 1, &pe), 1u);
+    EXPECT_EQ(pe.peRed, 200);
+    EXPECT_EQ(pe.peGreen, 20);
+    EXPECT_EQ(pe.peBlue, 10);
+}
+
+TEST(PaletteComponent, UseTableBuildsAndFreesTheTable)
+{
+    auto form = MakePaletteForm();
+    auto* pal = new TDIBPalette(form.get());
+    pal->SetUseTable(true);
+    ASSERT_NE(pal->LookupTable(), nullptr);
+    EXPECT_EQ(pal->LookupTable()[0], 234);
+    EXPECT_EQ(pal->LookupTable()[262143], 3);
+    EXPECT_EQ(pal->LookupTable()[63], 171);
+    pal->SetUseTable(false);
+    EXPECT_EQ(pal->LookupTable(), nullptr);
+    // New colours rebuild a table in use.
+    pal->SetUseTable(true);
+    TDIBPaletteEntries e = pal->Entries();
+    e[200] = {0, 0, 0, 0};
+    pal->SetEntries(e);
+    EXPECT_EQ(pal->LookupTable()[0], 200);
+}
+
+TEST(PaletteComponent, AssignCopiesColoursAndTable)
+{
+    auto form = MakePaletteForm();
+    auto* a = new TDIBPalette(form.get());
+    auto* b = new TDIBPalette(form.get());
+    TDIBPaletteEntries e = a->Entries();
+    e[0] = {1, 2, 3, 0};
+    a->SetEntries(e);
+    a->SetUseTable(true);
+    b->Assign(a);
+    EXPECT_TRUE(b->UseTable());
+    ASSERT_NE(b->LookupTable(), nullptr);
+    EXPECT_EQ(std::memcmp(a->LookupTable(), b->LookupTable(), kDIBPaletteTableSize), 0);
+    EXPECT_EQ(b->Entries()[0].Red, 3);
+    PALETTEENTRY pe;
+    GetPaletteEntries(b->PaletteHandle(), 0, 1, &pe);
+    EXPECT_EQ(pe.peRed, 3);
+
+    a->SetUseTable(false);
+    b->Assign(a);
+    EXPECT_EQ(b->LookupTable(), nullptr);
+    EXPECT_FALSE(b->UseTable());
+    EXPECT_EQ(paletteError([&] { b->Assign(form.get()); }), "Not a TDIBPalette Component");
+}
+
+TEST(PaletteComponent, StreamPropertiesRoundTrip)
+{
+    auto form = MakePaletteForm();
+    auto* a = new TDIBPalette(form.get());
+    a->SetName("Palette1");
+    TDIBPaletteEntries e = a->Entries();
+    e[7] = {9, 8, 7, 6};
+    a->SetEntries(e);
+
+    // Without the table: the colours only, 940 bytes in entry order.
+    Bytes plain = ComponentToBytes(a);
+    const std::size_t at = find(plain, reinterpret_cast<const std::uint8_t*>(e.data()), kDIBPaletteColorsSize);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(plain[at + 7 * 4 + 3], 6);
+    EXPECT_EQ(plain.size(), ComponentToBytes(a).size());
+
+    a->SetUseTable(true);
+    Bytes withTable = ComponentToBytes(a);
+    EXPECT_EQ(withTable.size(), plain.size() + kDIBPaletteTableSize + std::string("DIBPaletteTable").size() + 1 +
+                                    1 + 4 + std::string("UseTable").size() + 1 + 1);
+    // Mark the stored table, so that reading it can be told from rebuilding it.
+    const std::size_t t = find(withTable, a->LookupTable(), kDIBPaletteTableSize);
+    ASSERT_NE(t, std::string::npos);
+    withTable[t + 262143] = 17;
+
+    auto otherForm = MakePaletteForm();
+    auto* b = new TDIBPalette(otherForm.get());
+    TMemoryStream s(withTable.data(), withTable.size());
+    ReadComponentFromStream(s, b);
+    EXPECT_TRUE(b->UseTable());
+    ASSERT_NE(b->LookupTable(), nullptr);
+    EXPECT_EQ(b->LookupTable()[262143], 17);  // read, not rebuilt
+    EXPECT_EQ(b->LookupTable()[0], a->LookupTable()[0]);
+    EXPECT_EQ(b->Entries()[7].Flags, 6);
+    PALETTEENTRY pe;
+    GetPaletteEntries(b->PaletteHandle(), 7, 1, &pe);
+    EXPECT_EQ(pe.peRed, 7);
+}
+
+TEST(PaletteComponent, MalformedStreamPropertiesAreRefused)
+{
+    auto form = MakePaletteForm();
+    auto* p = new TDIBPalette(form.get());
+    const TDIBPaletteEntries before = p->Entries();
+    auto read = [&](const std::string& text) {
+        return paletteError([&] { ComponentFromText(text, p); });
+    };
+    // An empty value keeps the colours there are.
+    EXPECT_EQ(read("object P: TDIBPalette\n  DIBPaletteColors = {}\nend\n"), "none");
+    EXPECT_EQ(std::memcmp(p->Entries().data(), before.data(), kDIBPaletteColorsSize), 0);
+    EXPECT_NE(read("object P: TDIBPalette\n  DIBPaletteColors = {FFFFFF00}\nend\n").find("Invalid palette stream."),
+              std::string::npos);
+    EXPECT_EQ(std::memcmp(p->Entries().data(), before.data(), kDIBPaletteColorsSize), 0);
+    EXPECT_NE(read("object P: TDIBPalette\n  DIBPaletteTable = {0000}\nend\n").find("Invalid palette table stream."),
+              std::string::npos);
+    EXPECT_EQ(p->LookupTable(), nullptr);
+}
+
+TEST(Render8Bit, RefusesWithoutTableOrEightBitContext)
+{
+    auto form = MakePaletteForm();
+    auto* pal = new TDIBPalette(form.get());
+    TMemoryDIB dib(2, 2);
+    HDC screen = CreateCompatibleDC(nullptr);  // 32 bits
+    EXPECT_EQ(paletteError([&] { Render8Bit(&dib, screen, 0, 0, 2, 2, 0, 0, pal); }),
+              "Render8Bit can only be used with a palette containing a lookup table");
+    pal->SetUseTable(true);
+    EXPECT_EQ(paletteError([&] { Render8Bit(&dib, screen, 0, 0, 2, 2, 0, 0, pal); }),
+              "Render8Bit can only be used to blit to an 8 bit DC");
+    DeleteDC(screen);
+}
+
+TEST(Render8Bit, ConvertsThroughTheTableAndClips)
+{
+    auto form = MakePaletteForm();
+    auto* pal = new TDIBPalette(form.get());
+    pal->SetUseTable(true);
+    const std::size_t objects = gdi::LiveObjectCount();
+    {
+        TMemoryDIB dib(3, 2);
+        // Top row: white, black, mid grey; bottom row: (252, 0, 0) blue-only, grey 100, grey 40.
+        const TDIBPixel top[3] = {{255, 255, 255, 255}, {0, 0, 0, 255}, {128, 128, 128, 0}};
+        const TDIBPixel bottom[3] = {{252, 0, 0, 255}, {100, 100, 100, 255}, {40, 40, 40, 255}};
+        std::memcpy(dib.ScanLine(0), top, sizeof top);
+        std::memcpy(dib.ScanLine(1), bottom, sizeof bottom);
+        EightBitTarget target(5, 4, pal->Entries());
+        Render8Bit(&dib, target.dc, 1, 1, 3, 2, 0, 0, pal);
+        EXPECT_EQ(target.at(1, 1), 3);    // white -> table (63,63,63) -> 252 = entry 3
+        EXPECT_EQ(target.at(2, 1), 234);  // black
+        EXPECT_EQ(target.at(3, 1), 127);  // 128
+        EXPECT_EQ(target.at(1, 2), 171);
+        EXPECT_EQ(target.at(2, 2), 155);  // 100 -> entry 155
+        EXPECT_EQ(target.at(3, 2), 215);  // 40 -> entry 215
+        EXPECT_EQ(target.at(0, 0), 250);  // outside the rectangle: untouched
+        EXPECT_EQ(target.at(4, 1), 250);
+
+        // Negative destination: the source start moves along.
+        std::memset(target.bits, 250, std::size_t(target.stride) * 4);
+        Render8Bit(&dib, target.dc, -2, 0, 3, 2, 0, 0, pal);
+        EXPECT_EQ(target.at(0, 0), 127);  // source column 2
+        EXPECT_EQ(target.at(0, 1), 215);
+        EXPECT_EQ(target.at(1, 0), 250);
+
+        // Rectangle wider than the source: only up to the source's edge.
+        std::memset(target.bits, 250, std::size_t(target.stride) * 4);
+        Render8Bit(&dib, target.dc, 0, 0, 50, 50, 1, 1, pal);
+        EXPECT_EQ(target.at(0, 0), 155);
+        EXPECT_EQ(target.at(1, 0), 215);
+        EXPECT_EQ(target.at(2, 0), 250);
+        EXPECT_EQ(target.at(0, 1), 250);
+
+        // Start beyond the source, or a rectangle clipped away: nothing.
+        std::memset(target.bits, 250, std::size_t(target.stride) * 4);
+        Render8Bit(&dib, target.dc, 0, 0, 3, 2, 3, 0, pal);
+        Render8Bit(&dib, target.dc, -5, 0, 3, 2, 0, 0, pal);
+        Render8Bit(&dib, target.dc, 0, 0, 3, 2, -3, 0, pal);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 5; ++x)
+                EXPECT_EQ(target.at(x, y), 250);
+    }
+    EXPECT_EQ(gdi::LiveObjectCount(), objects);  // everything made was released
+}
+
+TEST(PaletteComponent, FormWithUseTableButNoTableGetsOneBuilt)
+{
+    auto form = MakePaletteForm();
+    auto* p = new TDIBPalette(form.get());
+    ComponentFromText("object P: TDIBPalette\n  UseTable = True\nend\n", p);
+    ASSERT_NE(p->LookupTable(), nullptr);
+    EXPECT_EQ(p->LookupTable()[0], 234);
+    EXPECT_EQ(p->LookupTable()[262143], 3);
+}
