@@ -92,9 +92,8 @@ void putExponent(TextSink& sink, float magnitude) {
     while (i >= 0 && kept[i] == '9') kept[i--] = '0';
     if (i >= 0) {
       ++kept[i];
-    } else {  // 999... rounded up to 1000...
+    } else {  // 999... rounded up: every digit is now 0
       kept[0] = '1';
-      for (int k = 1; k < keptCount; ++k) kept[k] = '0';
       ++decimalExponent;
     }
   }
