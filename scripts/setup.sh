@@ -3,6 +3,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
+  locales                           # a comma-decimal locale for the display-text tests
   g++-multilib qemu-user            # the 32-bit test build (and its runner where the kernel has no 32-bit support)
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev          # fuzz targets (libFuzzer, sanitizers)
