@@ -25,7 +25,7 @@ std::vector<std::string> PropNames(TClass c) {
     return names;
 }
 
-TEST(ClassInfo, NamesInheritanceAndPropertyOrder) {
+TEST(FrameworkClassInfo, NamesInheritanceAndPropertyOrder) {
     TTestForm form(nullptr);
     EXPECT_EQ(form.ClassName(), "TTestForm");
     EXPECT_TRUE(form.InheritsFrom(TComponent::StaticClass()));
@@ -48,7 +48,7 @@ TEST(ClassInfo, NamesInheritanceAndPropertyOrder) {
     EXPECT_TRUE(TStream::StaticClass()->IsAbstract());
 }
 
-TEST(PublishedProperties, LookUpByNameIgnoringCaseWithKinds) {
+TEST(FrameworkPublishedProperties, LookUpByNameIgnoringCaseWithKinds) {
     TTestComponent c(nullptr);
     EXPECT_TRUE(IsPublishedProp(&c, "width"));
     EXPECT_FALSE(IsPublishedProp(&c, "Depth"));
@@ -71,7 +71,7 @@ TEST(PublishedProperties, LookUpByNameIgnoringCaseWithKinds) {
     }
 }
 
-TEST(PublishedProperties, ReadAndWriteEveryKind) {
+TEST(FrameworkPublishedProperties, ReadAndWriteEveryKind) {
     TTestComponent c(nullptr);
     SetOrdProp(&c, "Width", -70000);
     EXPECT_EQ(c.Width(), -70000);
@@ -123,7 +123,7 @@ TEST(PublishedProperties, ReadAndWriteEveryKind) {
     EXPECT_TRUE(GetPropInfo(&c, "Buddy")->IsWritable());
 }
 
-TEST(PublishedProperties, StoredDefaults) {
+TEST(FrameworkPublishedProperties, StoredDefaults) {
     TTestComponent c(nullptr);
     auto isDefault = [&](const char* n) { return GetPropInfo(&c, n)->IsDefaultValue(&c); };
     EXPECT_TRUE(isDefault("Width"));
@@ -145,7 +145,7 @@ TEST(PublishedProperties, StoredDefaults) {
     EXPECT_FALSE(GetPropInfo(&c, "Name")->IsStored(&c));
 }
 
-TEST(Events, PublishedMethodsBindByNameAndCheckSignatures) {
+TEST(FrameworkEvents, PublishedMethodsBindByNameAndCheckSignatures) {
     TTestForm form(nullptr);
     TTestComponent* knob = new TTestComponent(&form);
     const TMethodInfo* click = TTestForm::StaticClass()->FindMethod("buttonclick");
@@ -177,7 +177,7 @@ TEST(Events, PublishedMethodsBindByNameAndCheckSignatures) {
     EXPECT_FALSE(knob->onChange_);
 }
 
-TEST(Persistent, AssignReportsConversionError) {
+TEST(FrameworkPersistent, AssignReportsConversionError) {
     TTestSub a, b;
     a.SetX(7);
     a.data_ = {1, 2};
@@ -199,7 +199,7 @@ TEST(Persistent, AssignReportsConversionError) {
     }
 }
 
-TEST(Components, OwnershipNamesAndLookup) {
+TEST(FrameworkComponents, OwnershipNamesAndLookup) {
     int before = TestLog::Live();
     {
         auto form = std::make_unique<TTestForm>(nullptr);
@@ -236,7 +236,7 @@ TEST(Components, OwnershipNamesAndLookup) {
     EXPECT_EQ(TestLog::Live(), before);
 }
 
-TEST(Components, FreeNotificationClearsReferences) {
+TEST(FrameworkComponents, FreeNotificationClearsReferences) {
     TTestForm form(nullptr);
     auto* knob = new TTestComponent(&form);
     {
@@ -266,7 +266,7 @@ public:
 };
 TW_IMPLEMENT_CLASS(TRecorder) {}
 
-TEST(Components, OwnerAndSiblingsHearInsertAndRemove) {
+TEST(FrameworkComponents, OwnerAndSiblingsHearInsertAndRemove) {
     TRecorder owner(nullptr);
     auto* sibling = new TRecorder(&owner);
     owner.seen.clear();
@@ -280,7 +280,7 @@ TEST(Components, OwnerAndSiblingsHearInsertAndRemove) {
     EXPECT_EQ(sibling->seen.back().second, TOperation::opRemove);
 }
 
-TEST(Components, ChildrenSeeDestroyingStateAndStatesToggle) {
+TEST(FrameworkComponents, ChildrenSeeDestroyingStateAndStatesToggle) {
     TTestComponent::sawDestroying_ = false;
     {
         TTestForm form(nullptr);
@@ -307,7 +307,7 @@ public:
 };
 TW_IMPLEMENT_CLASS(TCountingCollection) {}
 
-TEST(Collections, AddMoveDeleteAndNames) {
+TEST(FrameworkCollections, AddMoveDeleteAndNames) {
     TTestComponent owner(nullptr);
     owner.SetName("Owner1");
     TCountingCollection coll(&owner);
@@ -352,7 +352,7 @@ TEST(Collections, AddMoveDeleteAndNames) {
     EXPECT_EQ(detached->Index(), -1);
 }
 
-TEST(Collections, UpdatesAreBatchedAndAssignCopies) {
+TEST(FrameworkCollections, UpdatesAreBatchedAndAssignCopies) {
     TCountingCollection coll(nullptr);
     coll.updates = 0;
     coll.BeginUpdate();
@@ -374,7 +374,7 @@ TEST(Collections, UpdatesAreBatchedAndAssignCopies) {
     EXPECT_EQ(copy.Count(), 0);
 }
 
-TEST(Registry, FindsClassesByNameAndRejectsClashes) {
+TEST(FrameworkRegistry, FindsClassesByNameAndRejectsClashes) {
     RegisterClass(TTestComponent::StaticClass());
     RegisterClass(TTestComponent::StaticClass());  // again: harmless
     EXPECT_EQ(FindClass("ttestcomponent"), TTestComponent::StaticClass());
@@ -396,7 +396,7 @@ TEST(Registry, FindsClassesByNameAndRejectsClashes) {
     EXPECT_EQ(GetClass("TTestComponent"), nullptr);
 }
 
-TEST(Streams, MemoryStreamReadsWritesSeeksAndRefusesShortReads) {
+TEST(FrameworkStreams, MemoryStreamReadsWritesSeeksAndRefusesShortReads) {
     TMemoryStream s;
     s.WriteBuffer("abcdef", 6);
     EXPECT_EQ(s.Size(), 6);
@@ -423,7 +423,7 @@ TEST(Streams, MemoryStreamReadsWritesSeeksAndRefusesShortReads) {
     EXPECT_EQ(str.DataString(), "hello");
 }
 
-TEST(Streams, FileStreamRoundTripAndOpenErrors) {
+TEST(FrameworkStreams, FileStreamRoundTripAndOpenErrors) {
     auto path = (std::filesystem::temp_directory_path() / "tarnwick_framework_stream.bin").string();
     {
         TFileStream f(path, fmCreate);
@@ -448,7 +448,7 @@ TEST(Streams, FileStreamRoundTripAndOpenErrors) {
     }
 }
 
-TEST(SysUtils, IntegerTextAndNames) {
+TEST(FrameworkSysUtils, IntegerTextAndNames) {
     EXPECT_EQ(StrToInt("-42"), -42);
     EXPECT_EQ(StrToInt("$1F"), 31);
     EXPECT_EQ(StrToInt64("9223372036854775807"), INT64_MAX);

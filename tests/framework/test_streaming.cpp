@@ -11,7 +11,7 @@
 
 namespace {
 
-class Streaming : public ::testing::Test {
+class ComponentStreaming : public ::testing::Test {
 protected:
     void SetUp() override {
         RegisterTestClasses();
@@ -94,7 +94,7 @@ TExtended80 Ext(std::initializer_list<int> b) {
     return e;
 }
 
-TEST(Extended80, KnownEncodings) {
+TEST(FrameworkExtended80, KnownEncodings) {
     EXPECT_EQ(LongDoubleToExtended(100.0L), Ext({0, 0, 0, 0, 0, 0, 0, 0xC8, 0x05, 0x40}));
     EXPECT_EQ(LongDoubleToExtended(1.0L), Ext({0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0x3F}));
     EXPECT_EQ(LongDoubleToExtended(-2.5L), Ext({0, 0, 0, 0, 0, 0, 0, 0xA0, 0x00, 0xC0}));
@@ -117,7 +117,7 @@ TEST(Extended80, KnownEncodings) {
     }
 }
 
-TEST(Extended80, RoundTripsDoublesAndFullPrecision) {
+TEST(FrameworkExtended80, RoundTripsDoublesAndFullPrecision) {
     std::mt19937_64 rng(7);
     for (int i = 0; i < 20000; ++i) {
         uint64_t bits = rng();
@@ -135,7 +135,7 @@ TEST(Extended80, RoundTripsDoublesAndFullPrecision) {
     }
 }
 
-TEST_F(Streaming, ExactBytesOfASmallComponent) {
+TEST_F(ComponentStreaming, ExactBytesOfASmallComponent) {
     TTestComponent c(nullptr);
     c.SetName("K");
     c.SetWidth(-2);
@@ -153,7 +153,7 @@ TEST_F(Streaming, ExactBytesOfASmallComponent) {
     EXPECT_EQ(got, expected) << BytesToText(got);
 }
 
-TEST_F(Streaming, RoundTripKeepsEveryValueAndStructure) {
+TEST_F(ComponentStreaming, RoundTripKeepsEveryValueAndStructure) {
     auto form = MakeForm();
     std::vector<uint8_t> bytes = Bytes(form.get());
     form.reset();
@@ -208,7 +208,7 @@ TEST_F(Streaming, RoundTripKeepsEveryValueAndStructure) {
     EXPECT_EQ(Bytes(f), bytes);
 }
 
-TEST_F(Streaming, DefaultsAndEmptyValuesAreNotWritten) {
+TEST_F(ComponentStreaming, DefaultsAndEmptyValuesAreNotWritten) {
     TTestComponent c(nullptr);
     std::string text = ComponentToText(&c);
     EXPECT_EQ(text,
@@ -228,7 +228,7 @@ TEST_F(Streaming, DefaultsAndEmptyValuesAreNotWritten) {
     EXPECT_EQ(text.find("Enabled"), std::string::npos);
 }
 
-TEST_F(Streaming, TextFormReadsAsDocumented) {
+TEST_F(ComponentStreaming, TextFormReadsAsDocumented) {
     auto form = MakeForm();
     std::string text = ComponentToText(form.get());
     EXPECT_EQ(text,
@@ -283,7 +283,7 @@ TEST_F(Streaming, TextFormReadsAsDocumented) {
               "end\n");
 }
 
-TEST_F(Streaming, TextAndBinaryConvertLosslessly) {
+TEST_F(ComponentStreaming, TextAndBinaryConvertLosslessly) {
     auto form = MakeForm();
     form->scale_ = std::nanl("");  // no decimal form: kept as raw bytes
     std::vector<uint8_t> bytes = Bytes(form.get());
@@ -310,7 +310,7 @@ TEST_F(Streaming, TextAndBinaryConvertLosslessly) {
     EXPECT_EQ(t->Items()->Count(), 0);
 }
 
-TEST_F(Streaming, ReadingIntoAnExistingRoot) {
+TEST_F(ComponentStreaming, ReadingIntoAnExistingRoot) {
     auto source = MakeForm();
     std::vector<uint8_t> bytes = Bytes(source.get());
     source.reset();
@@ -328,7 +328,7 @@ TEST_F(Streaming, ReadingIntoAnExistingRoot) {
     EXPECT_EQ(plain.ComponentCount(), 0);
 }
 
-TEST_F(Streaming, EmbeddedStreamsWithLeadingValues) {
+TEST_F(ComponentStreaming, EmbeddedStreamsWithLeadingValues) {
     // a class name as a string value, then a component as a root
     TMemoryStream s;
     TTestComponent feature(nullptr);
@@ -364,7 +364,7 @@ void ExpectTextReadError(const std::string& text, const std::string& message) {
     }
 }
 
-TEST_F(Streaming, EveryTruncationFailsCleanly) {
+TEST_F(ComponentStreaming, EveryTruncationFailsCleanly) {
     auto form = MakeForm();
     std::vector<uint8_t> bytes = Bytes(form.get());
     form.reset();
@@ -382,7 +382,7 @@ TEST_F(Streaming, EveryTruncationFailsCleanly) {
     EXPECT_FALSE(target.IsLoading());
 }
 
-TEST_F(Streaming, MalformedStreamsGiveClearErrors) {
+TEST_F(ComponentStreaming, MalformedStreamsGiveClearErrors) {
     ExpectReadError({'T', 'P', 'F', '1'}, "Invalid stream format");
     ExpectReadError({}, "Stream read error");
     auto withProps = [](std::initializer_list<uint8_t> props) {
@@ -421,14 +421,14 @@ TEST_F(Streaming, MalformedStreamsGiveClearErrors) {
         "Error reading A.Items[0].Ref: Invalid property value");
 }
 
-TEST_F(Streaming, WrongClassReferencesAndSignaturesAreRefused) {
+TEST_F(ComponentStreaming, WrongClassReferencesAndSignaturesAreRefused) {
     ExpectTextReadError("object A: TTestForm\n  OnChange = WrongShape\nend\n",
                         "Error reading A.OnChange: Method WrongShape has incompatible parameters");
     ExpectTextReadError("object A: TTestForm\n  Items = <\n    item\n      Ref = B.Sub\n    end>\nend\n",
                         "Error reading A.Items[0].Ref: Component 'B.Sub' not found");
 }
 
-TEST_F(Streaming, ACollectionReadTwiceKeepsOnlyTheLastItems) {
+TEST_F(ComponentStreaming, ACollectionReadTwiceKeepsOnlyTheLastItems) {
     // the first items are freed by the second read; their pending
     // references must go with them
     auto c = ComponentFromText(
@@ -443,7 +443,7 @@ TEST_F(Streaming, ACollectionReadTwiceKeepsOnlyTheLastItems) {
     EXPECT_EQ(f->Item(0)->ref_, nullptr);
 }
 
-TEST_F(Streaming, WritingACycleFailsInsteadOfRecursing) {
+TEST_F(ComponentStreaming, WritingACycleFailsInsteadOfRecursing) {
     TTestForm form(nullptr);
     auto* panel = new TTestPanel(&form);
     panel->SetName("P");
@@ -454,7 +454,7 @@ TEST_F(Streaming, WritingACycleFailsInsteadOfRecursing) {
     panel->kids_.clear();
 }
 
-TEST_F(Streaming, ReadRootComponentNeedsARoot) {
+TEST_F(ComponentStreaming, ReadRootComponentNeedsARoot) {
     auto form = MakeForm();
     std::vector<uint8_t> bytes = Bytes(form.get());
     TMemoryStream s(bytes.data(), bytes.size());
@@ -462,7 +462,7 @@ TEST_F(Streaming, ReadRootComponentNeedsARoot) {
     EXPECT_THROW(r.ReadRootComponent(nullptr), EInvalidOperation);
 }
 
-TEST_F(Streaming, TextSyntaxErrorsNameTheLine) {
+TEST_F(ComponentStreaming, TextSyntaxErrorsNameTheLine) {
     ExpectTextReadError("object A: TTestComponent\n  Width = \nend\n", "Value expected on line 3");
     ExpectTextReadError("object A: TTestComponent\n  Caption = 'open\nend\n", "Unterminated string on line 2");
     ExpectTextReadError("object A: TTestComponent\n  Sub.Data = {0D0}\nend\n", "Invalid binary value on line 2");
@@ -471,7 +471,7 @@ TEST_F(Streaming, TextSyntaxErrorsNameTheLine) {
     ExpectTextReadError("object A: TTestComponent\n  Width = 99999999999999999999\nend\n", "Invalid integer on line 2");
 }
 
-TEST_F(Streaming, DeepNestingIsRefused) {
+TEST_F(ComponentStreaming, DeepNestingIsRefused) {
     std::string text;
     for (int i = 0; i < 100; ++i) text += "object P" + std::to_string(i) + ": TTestPanel\n";
     for (int i = 0; i < 100; ++i) text += "end\n";
