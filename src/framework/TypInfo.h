@@ -11,8 +11,10 @@
 //         b.Method("KnobChange", &TKnob::KnobChange);                 // published method
 //     }
 //
-// Getters may be member functions (`T Get() const`) or fields; setters member
-// functions taking T or const T&, fields, or nullptr for read-only. The kind
+// Getters may be member functions (`T Get() const`), fields or callables
+// taking the object; setters member functions taking T or const T&, fields,
+// callables, or nothing for read-only. A field given alone is read and written
+// directly, except an object pointer, which is then read-only. The kind
 // is deduced from the value type: bool and enums (enumeration), char
 // (character), char16_t (wide character), other integers up to 32 bits
 // (integer), 64-bit integers (int64), float/double/long double (float,
