@@ -46,6 +46,12 @@ enum Mode { kCopy, kOpacity, kMasked, kMaskedOpacity, kTransparent, kTransparent
 void BM_Draw(benchmark::State& state)
 {
     const Mode mode = Mode(state.range(0));
+    const int level = int(state.range(1));
+    if (level > DIBHighestVectorLevel()) {
+        state.SkipWithError("the processor lacks this vector width");
+        return;
+    }
+    SetDIBVectorLevel(level);
     TMemoryDIB src(kW, kH), dst(kW, kH);
     Randomise(src, 1);
     Randomise(dst, 2);
@@ -59,10 +65,11 @@ void BM_Draw(benchmark::State& state)
         benchmark::ClobberMemory();
     }
     CountPixels(state, kW * kH);
+    SetDIBVectorLevel(DIBHighestVectorLevel());
 }
-BENCHMARK(BM_Draw)
-    ->ArgName("copy0_opacity1_masked2_maskedopacity3_transparent4_transparentopacity5")
-    ->DenseRange(kCopy, kTransparentOpacity);
+// mode: 0 copy, 1 opacity, 2 masked, 3 masked with opacity, 4 transparent,
+// 5 transparent with opacity; vec: 0 SSE2, 1 AVX2, 2 AVX-512BW.
+BENCHMARK(BM_Draw)->ArgNames({"mode", "vec"})->ArgsProduct({{0, 1, 2, 3, 4, 5}, {0, 1, 2}});
 
 void BM_DrawGlyph(benchmark::State& state)
 {

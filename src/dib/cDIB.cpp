@@ -80,6 +80,7 @@ void TAbstractSuperDIB::SetClipRect(const TRect& R)
 
 void TAbstractSuperDIB::UseBitsOf(TAbstractSuperDIB* Source)
 {
+    if (!Source) return;
     if (OwnsBits_ && Bits_) FreeBits();
     OwnsBits_ = false;
     Source->CopyPropertiesTo(this);
@@ -120,6 +121,7 @@ void TAbstractSuperDIB::SetMaskValue(std::uint8_t M)
 
 void TAbstractSuperDIB::CopyPixelsFrom(TAbstractSuperDIB* Source)
 {
+    if (!Source) return;
     SetSize(Source->Width_, Source->Height_);
     if (Bits_ && Source->Bits_ && Bits_ != Source->Bits_)
         std::memcpy(Bits_, Source->Bits_, PixelCount() * sizeof(TDIBPixel));

@@ -72,6 +72,14 @@ struct TDIBFilter {
     std::int16_t Weights[9] = {};
 };
 
+// The vector width the blending row routines use: 0 four pixels at a time
+// (SSE2), 1 eight (AVX2), 2 sixteen (AVX-512BW). Chosen at start-up as the
+// widest the processor has; tests and benchmarks lower it to compare the
+// paths, which give identical pixels.
+int DIBVectorLevel();
+int DIBHighestVectorLevel();
+void SetDIBVectorLevel(int Level);
+
 // Sine and cosine of whole degrees scaled by 256, built once at start-up.
 extern const std::array<int, 360> SinTable;
 extern const std::array<int, 360> CosTable;

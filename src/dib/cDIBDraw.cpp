@@ -201,23 +201,134 @@ AVX2_FN int TransparentOpacityAvx2(const TDIBPixel* s, TDIBPixel* d, int n, std:
     return i;
 }
 
-const bool kHasAvx2 = [] {
+// The same with AVX-512BW, sixteen pixels at a time; byte selections use mask
+// registers instead of blend instructions.
+#define AVX512_FN __attribute__((target("avx512f,avx512bw")))
+
+AVX512_FN inline __m512i Blend16(__m512i s, __m512i d, __m512i wlo, __m512i whi)
+{
+    const __m512i bias = _mm512_set1_epi8(char(0x80));
+    const __m512i round = _mm512_set1_epi16(short(0x8080));
+    const __m512i sb = _mm512_xor_si512(s, bias), db = _mm512_xor_si512(d, bias);
+    __m512i lo = _mm512_maddubs_epi16(wlo, _mm512_unpacklo_epi8(sb, db));
+    __m512i hi = _mm512_maddubs_epi16(whi, _mm512_unpackhi_epi8(sb, db));
+    lo = _mm512_srli_epi16(_mm512_add_epi16(lo, round), 8);
+    hi = _mm512_srli_epi16(_mm512_add_epi16(hi, round), 8);
+    return _mm512_packus_epi16(lo, hi);
+}
+constexpr __mmask64 kMaskBytes = 0x8888888888888888ull;  // byte 3 of every pixel
+AVX512_FN inline __m512i WeightPairs16(__m512i w257)
+{
+    return _mm512_xor_si512(w257, _mm512_set1_epi16(short(0xFF00)));
+}
+// As PixelByteLo/Hi: each 128-bit quarter selects bytes p (8 times) then q.
+template <int B>
+AVX512_FN inline __m512i PixelByteLo16(__m512i v)
+{
+    constexpr int p = B * 0x01010101, q = (B + 4) * 0x01010101;
+    return _mm512_shuffle_epi8(v, _mm512_set4_epi32(q, q, p, p));
+}
+template <int B>
+AVX512_FN inline __m512i PixelByteHi16(__m512i v)
+{
+    constexpr int p = (B + 8) * 0x01010101, q = (B + 12) * 0x01010101;
+    return _mm512_shuffle_epi8(v, _mm512_set4_epi32(q, q, p, p));
+}
+AVX512_FN inline __m512i Load16(const TDIBPixel* p) { return _mm512_loadu_si512(p); }
+AVX512_FN inline void Store16(TDIBPixel* p, __m512i v) { _mm512_storeu_si512(p, v); }
+
+AVX512_FN int CopyOpacityAvx512(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o)
+{
+    const __m512i w = WeightPairs16(_mm512_set1_epi16(short(o * 257)));
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m512i dv = Load16(d + i);
+        Store16(d + i, _mm512_mask_blend_epi8(kMaskBytes, Blend16(Load16(s + i), dv, w, w), dv));
+    }
+    return i;
+}
+
+AVX512_FN int MaskedAvx512(const TDIBPixel* s, TDIBPixel* d, int n)
+{
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m512i sv = Load16(s + i), dv = Load16(d + i);
+        const __m512i r = Blend16(sv, dv, WeightPairs16(PixelByteLo16<3>(sv)), WeightPairs16(PixelByteHi16<3>(sv)));
+        Store16(d + i, _mm512_mask_blend_epi8(kMaskBytes, r, dv));
+    }
+    return i;
+}
+
+AVX512_FN int MaskedOpacityAvx512(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o)
+{
+    const __m512i ov = _mm512_set1_epi16(short(o));
+    const __m512i maskBytes = _mm512_set1_epi32(int(0xFF000000u));
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m512i sv = Load16(s + i), dv = Load16(d + i);
+        const __m512i w = _mm512_mulhi_epu16(_mm512_and_si512(sv, maskBytes), ov);
+        const __m512i r = Blend16(sv, dv, WeightPairs16(PixelByteLo16<2>(w)), WeightPairs16(PixelByteHi16<2>(w)));
+        Store16(d + i, _mm512_mask_blend_epi8(kMaskBytes, r, dv));
+    }
+    return i;
+}
+
+AVX512_FN int TransparentAvx512(const TDIBPixel* s, TDIBPixel* d, int n, std::uint32_t key)
+{
+    const __m512i colours = _mm512_set1_epi32(0x00FFFFFF);
+    const __m512i kv = _mm512_set1_epi32(int(key));
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m512i s24 = _mm512_and_si512(Load16(s + i), colours);
+        // Pixels that are not the key are stored; the rest stay untouched.
+        _mm512_mask_storeu_epi32(d + i, _mm512_cmpneq_epi32_mask(s24, kv), s24);
+    }
+    return i;
+}
+
+AVX512_FN int TransparentOpacityAvx512(const TDIBPixel* s, TDIBPixel* d, int n, std::uint32_t key, unsigned o)
+{
+    const __m512i colours = _mm512_set1_epi32(0x00FFFFFF);
+    const __m512i kv = _mm512_set1_epi32(int(key));
+    const __m512i w = WeightPairs16(_mm512_set1_epi16(short(o * 257)));
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m512i sv = Load16(s + i), dv = Load16(d + i);
+        const __mmask16 copy = _mm512_cmpneq_epi32_mask(_mm512_and_si512(sv, colours), kv);
+        // Blended colours with the source's mask byte, stored where not the key.
+        const __m512i r = _mm512_mask_blend_epi8(kMaskBytes, Blend16(sv, dv, w, w), sv);
+        _mm512_mask_storeu_epi32(d + i, copy, r);
+    }
+    return i;
+}
+
+// 0: SSE2 and scalar only, 1: AVX2, 2: AVX-512BW.
+int HighestVectorLevel()
+{
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-}();
-#define WIDE(call) \
-    if (kHasAvx2) i = call
+    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512f")) return 2;
+    return __builtin_cpu_supports("avx2") ? 1 : 0;
+}
+const int kHighestLevel = HighestVectorLevel();
+int vectorLevel = kHighestLevel;
+
+#define WIDE(name, args)                            \
+    if (vectorLevel == 2) i = name##Avx512 args;    \
+    else if (vectorLevel == 1) i = name##Avx2 args
 #else
-#define WIDE(call)
+const int kHighestLevel = 0;
+int vectorLevel = 0;
+#define WIDE(name, args)
 #endif
 
 // ---- rows -------------------------------------------------------------------
-// Each kernel handles one row of n pixels.
+// Each kernel handles one row of n pixels: the widest vectors first, then four
+// at a time, then one by one.
 
 void RowCopyOpacityKernel(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o)
 {
     int i = 0;
-    WIDE(CopyOpacityAvx2(s, d, n, o));
+    WIDE(CopyOpacity, (s, d, n, o));
 #ifdef TARNWICK_DIB_SSE2
     const __m128i w = _mm_set1_epi16(short(o));
     const __m128i keepMask = _mm_set1_epi32(int(0xFF000000u));
@@ -233,7 +344,7 @@ void RowCopyOpacityKernel(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o)
 void RowMaskedKernel(const TDIBPixel* s, TDIBPixel* d, int n)
 {
     int i = 0;
-    WIDE(MaskedAvx2(s, d, n));
+    WIDE(Masked, (s, d, n));
 #ifdef TARNWICK_DIB_SSE2
     const __m128i zero = _mm_setzero_si128();
     const __m128i keepMask = _mm_set1_epi32(int(0xFF000000u));
@@ -250,7 +361,7 @@ void RowMaskedKernel(const TDIBPixel* s, TDIBPixel* d, int n)
 void RowMaskedOpacityKernel(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o)
 {
     int i = 0;
-    WIDE(MaskedOpacityAvx2(s, d, n, o));
+    WIDE(MaskedOpacity, (s, d, n, o));
 #ifdef TARNWICK_DIB_SSE2
     const __m128i zero = _mm_setzero_si128();
     const __m128i ov = _mm_set1_epi16(short(o));
@@ -270,7 +381,7 @@ void RowTransparentKernel(const TDIBPixel* s, TDIBPixel* d, int n, std::uint32_t
 {
     key &= 0x00FFFFFFu;
     int i = 0;
-    WIDE(TransparentAvx2(s, d, n, key));
+    WIDE(Transparent, (s, d, n, key));
 #ifdef TARNWICK_DIB_SSE2
     const __m128i colours = _mm_set1_epi32(0x00FFFFFF);
     const __m128i kv = _mm_set1_epi32(int(key));
@@ -291,7 +402,7 @@ void RowTransparentOpacityKernel(const TDIBPixel* s, TDIBPixel* d, int n, std::u
 {
     key &= 0x00FFFFFFu;
     int i = 0;
-    WIDE(TransparentOpacityAvx2(s, d, n, key, o));
+    WIDE(TransparentOpacity, (s, d, n, key, o));
 #ifdef TARNWICK_DIB_SSE2
     const __m128i colours = _mm_set1_epi32(0x00FFFFFF);
     const __m128i kv = _mm_set1_epi32(int(key));
@@ -342,6 +453,10 @@ void ForRows(const TDIBPixel* s, TDIBPixel* d, int rows, std::ptrdiff_t ss, std:
 using TempDIB = std::unique_ptr<TMemoryDIB>;
 
 }  // namespace
+
+int DIBVectorLevel() { return vectorLevel; }
+int DIBHighestVectorLevel() { return kHighestLevel; }
+void SetDIBVectorLevel(int Level) { vectorLevel = std::clamp(Level, 0, kHighestLevel); }
 
 // ---- trigonometric tables ----------------------------------------------------
 

@@ -71,6 +71,22 @@ TDIBPixel RefPixel(Routine r, TDIBPixel s, TDIBPixel d, int o, std::uint32_t key
     return d;
 }
 
+// Runs `body` once for every vector width the processor has, restoring the
+// widest afterwards.
+template <class F>
+void ForEachVectorLevel(F body)
+{
+    struct Restore {
+        ~Restore() { SetDIBVectorLevel(DIBHighestVectorLevel()); }
+    } restore;
+    for (int level = 0; level <= DIBHighestVectorLevel(); ++level) {
+        SetDIBVectorLevel(level);
+        ASSERT_EQ(DIBVectorLevel(), level);
+        SCOPED_TRACE("vector level " + std::to_string(level));
+        body();
+    }
+}
+
 void Configure(TAbstractSuperDIB& d, Routine r, int o)
 {
     d.SetMasked(r == Routine::Masked || r == Routine::MaskedOpacity);
@@ -81,10 +97,17 @@ void Configure(TAbstractSuperDIB& d, Routine r, int o)
 
 }  // namespace
 
+void RandomRoutineCheck();
+
 // Every blending routine, on odd sizes and offsets so that both the wide path
 // and the per-pixel tail run, against the reference over random pixels; keys
 // are made to occur often.
 TEST(DIBDraw, RowRoutinesMatchReferenceOnRandomPixels)
+{
+    ForEachVectorLevel([] { RandomRoutineCheck(); });
+}
+
+void RandomRoutineCheck()
 {
     std::mt19937 rng(7);
     for (Routine r : {Routine::Copy, Routine::CopyOpacity, Routine::Masked, Routine::MaskedOpacity,
@@ -120,29 +143,42 @@ TEST(DIBDraw, RowRoutinesMatchReferenceOnRandomPixels)
     }
 }
 
+void ExhaustiveBlendCheck();
+
 // The blend of every source byte with every destination byte at every weight,
 // through copy-with-opacity (one weight per draw) and masked (the weight from
 // each pixel's mask).
 TEST(DIBDraw, BlendIsExactForAllBytePairsAndWeights)
 {
+    ForEachVectorLevel([] { ExhaustiveBlendCheck(); });
+}
+
+void ExhaustiveBlendCheck()
+{
+    // Three passes per mask value m: masked (weight m), copy with opacity m,
+    // masked with opacity 200 (weight (m * 200) shr 8).
     TMemoryDIB src(256, 256), dst(256, 256);
-    for (int w = 0; w < 256; ++w) {
-        for (int s = 0; s < 256; ++s)
-            for (int d = 0; d < 256; ++d) {
-                At(src, d, s) = {std::uint8_t(s), std::uint8_t(d), std::uint8_t(255 - s), std::uint8_t(w)};
-                At(dst, d, s) = {std::uint8_t(d), std::uint8_t(s), std::uint8_t(255 - d), 77};
-            }
-        src.SetMasked(w % 2 == 0 || w == 255);  // opacity 255 unmasked is a plain copy
-        src.SetOpacity(src.Masked() ? 255 : std::uint8_t(w));
-        src.Draw(0, 0, 256, 256, &dst, 0, 0);
-        for (int s = 0; s < 256; ++s)
-            for (int d = 0; d < 256; ++d) {
-                const TDIBPixel p = At(dst, d, s);
-                ASSERT_EQ(p.Blue, RefBlend(s, d, w)) << w << " " << s << " " << d;
-                ASSERT_EQ(p.Green, RefBlend(d, s, w));
-                ASSERT_EQ(p.Red, RefBlend(255 - s, 255 - d, w));
-                ASSERT_EQ(p.Mask, 77);
-            }
+    for (int m = 0; m < 256; ++m) {
+        for (int pass = 0; pass < 3; ++pass) {
+            if (pass == 1 && m == 255) continue;  // opacity 255 unmasked is a plain copy
+            for (int s = 0; s < 256; ++s)
+                for (int d = 0; d < 256; ++d) {
+                    At(src, d, s) = {std::uint8_t(s), std::uint8_t(d), std::uint8_t(255 - s), std::uint8_t(m)};
+                    At(dst, d, s) = {std::uint8_t(d), std::uint8_t(s), std::uint8_t(255 - d), 77};
+                }
+            src.SetMasked(pass != 1);
+            src.SetOpacity(std::uint8_t(pass == 0 ? 255 : pass == 1 ? m : 200));
+            const int w = pass == 2 ? m * 200 / 256 : m;
+            src.Draw(0, 0, 256, 256, &dst, 0, 0);
+            for (int s = 0; s < 256; ++s)
+                for (int d = 0; d < 256; ++d) {
+                    const TDIBPixel p = At(dst, d, s);
+                    ASSERT_EQ(p.Blue, RefBlend(s, d, w)) << "pass " << pass << " m " << m << " s " << s << " d " << d;
+                    ASSERT_EQ(p.Green, RefBlend(d, s, w));
+                    ASSERT_EQ(p.Red, RefBlend(255 - s, 255 - d, w));
+                    ASSERT_EQ(p.Mask, 77);
+                }
+        }
     }
 }
 
