@@ -128,8 +128,8 @@ int main(int argc, char** argv) {
       default:
         break;
     }
-    // A bed of noise the gate is there to remove.
   }
+  // A bed of noise the gate is there to remove.
   for (int i = 0; i < kFrames; ++i) {
     l[static_cast<size_t>(i)] += 0.02 * noise.next();
     r[static_cast<size_t>(i)] += 0.02 * noise.next();
