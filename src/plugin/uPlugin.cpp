@@ -253,8 +253,10 @@ void APlugin::resume() { wantEvents(1); }
 
 VstInt32 APlugin::processEvents(VstEvents* events) {
     if (!events) return 0;
+    // Hosts make the list as long as numEvents, past its declared two entries.
+    VstEvent* const* list = events->events;
     for (VstInt32 e = 0; e < events->numEvents; ++e) {
-        const VstEvent* event = events->events[e];
+        const VstEvent* event = list[e];
         if (!event || event->type != kVstMidiType) continue;
         if (pendingMidi >= kMaxPendingMidi) continue;  // every slot is taken: dropped
         int slot = 1;
