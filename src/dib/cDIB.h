@@ -95,11 +95,13 @@ struct TDIBSize {
 // The even-sized box that holds a W x H picture scaled (percent) and rotated.
 TDIBSize CalcRotatedSize(int W, int H, int Angle, double ScaleX, double ScaleY);
 
-class TDIBPalette;
-
 class TAbstractSuperDIB : public TPersistent {
     TW_CLASS(TAbstractSuperDIB, TPersistent)
 public:
+    // Selects the constructors that make a view of another bitmap's pixels.
+    struct ViewTag {};
+    static constexpr ViewTag View{};
+
     TAbstractSuperDIB(const TAbstractSuperDIB&) = delete;
     TAbstractSuperDIB& operator=(const TAbstractSuperDIB&) = delete;
     ~TAbstractSuperDIB() override;
@@ -205,7 +207,6 @@ public:
 protected:
     TAbstractSuperDIB();  // Create: no size, no pixels, defaults
 
-    struct ViewTag {};
     explicit TAbstractSuperDIB(ViewTag) {}
 
     // The pixels of a record, parsed into this bitmap (SetSize, copy, Changed).
@@ -261,8 +262,6 @@ public:
     bool StoreData() const { return StoreData_; }
     void SetStoreData(bool V) { StoreData_ = V; }
 
-    static constexpr ViewTag View{};
-
 protected:
     std::string ImageFilename_;
     std::string MaskFilename_;
@@ -288,8 +287,6 @@ public:
 
     HDC Handle() const { return Handle_; }
     TCanvas* Canvas() const { return Canvas_.get(); }
-
-    static constexpr ViewTag View{};
 
 protected:
     HDC Handle_ = nullptr;
