@@ -36,8 +36,12 @@ void SavePng(TAbstractSuperDIB& d, const std::string& name)
 {
     const char* dir = std::getenv("TARNWICK_BUILD_DIR");
     if (!dir) return;
-    tarnwick::platform::ImageView v{reinterpret_cast<const std::uint8_t*>(d.Bits()), d.Width(), d.Height(),
-                                    true};
+    // Shown opaque: the mask bytes are drawing data, not the picture's look.
+    TMemoryDIB opaque;
+    opaque.Assign(&d);
+    opaque.SetMaskValue(255);
+    tarnwick::platform::ImageView v{reinterpret_cast<const std::uint8_t*>(opaque.Bits()), opaque.Width(),
+                                    opaque.Height(), true};
     tarnwick::platform::WritePngFile(std::string(dir) + "/" + name, v);
 }
 
