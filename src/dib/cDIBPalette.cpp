@@ -363,3 +363,39 @@ void TDIBPalette::BuildTable()
         LookupTable_ = std::make_unique<std::uint8_t[]>(kDIBPaletteTableSize);
     DIBBuildLookupTable(*Entries_, LookupTable_.get());
 }
+
+bool TDIBPalette::PaletteMessage(std::uint32_t Msg, std::uintptr_t WParam, std::intptr_t& Result, HWND Window,
+                                 const std::function<void()>& Invalidate,
+                                 const std::function<void()>& NotifyControls)
+{
+    auto realise = [&](BOOL background) -> UINT {
+        HDC dc = GetDC(Window);
+        if (!dc)
+            return 0;
+        HPALETTE old = SelectPalette(dc, PaletteHandle_, background);
+        UINT changed = RealizePalette(dc);
+        SelectPalette(dc, old, TRUE);
+        RealizePalette(dc);
+        ReleaseDC(Window, dc);
+        return changed == GDI_ERROR ? 0 : changed;
+    };
+
+    if (Msg == kQueryNewPalette) {
+        Result = 0;
+        Result = std::intptr_t(realise(FALSE));
+        if (Result > 0 && Invalidate)
+            Invalidate();
+        if (NotifyControls)
+            NotifyControls();
+        return true;
+    }
+    if (Msg == kPaletteChanged) {
+        // The window that changed the palette has realised it already.
+        if (reinterpret_cast<HWND>(WParam) == Window)
+            return true;
+        if (realise(TRUE) > 0 && Invalidate)
+            Invalidate();
+        return true;
+    }
+    return false;
+}

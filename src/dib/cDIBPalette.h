@@ -93,6 +93,18 @@ public:
     // Fills the table from the entries.
     void BuildTable();
 
+    // The palette messages of the owning form's window procedure.
+    static constexpr std::uint32_t kQueryNewPalette = 0x030F;  // WM_QUERYNEWPALETTE
+    static constexpr std::uint32_t kPaletteChanged = 0x0311;   // WM_PALETTECHANGED
+    // Handles one of the two palette messages for the window `Window`:
+    // realises the palette in its device context and calls `Invalidate` when
+    // that changed system entries; after WM_QUERYNEWPALETTE `NotifyControls`
+    // tells the window's controls that the palette changed. Returns false for
+    // every other message, which belongs to the window's own procedure.
+    bool PaletteMessage(std::uint32_t Msg, std::uintptr_t WParam, std::intptr_t& Result, HWND Window,
+                        const std::function<void()>& Invalidate,
+                        const std::function<void()>& NotifyControls = {});
+
 private:
     void RecreatePaletteHandle();
     void ReadColors(TStream& Stream);

@@ -282,3 +282,45 @@ TEST(PaletteComponent, FormWithUseTableButNoTableGetsOneBuilt)
     EXPECT_EQ(p->LookupTable()[0], 234);
     EXPECT_EQ(p->LookupTable()[262143], 3);
 }
+
+TEST(PaletteComponent, RealisesOnThePaletteMessages)
+{
+    ASSERT_TRUE(gdi::SetDisplayMode(8));
+    {
+        auto form = MakePaletteForm();
+        auto* pal = new TDIBPalette(form.get());
+        const std::size_t objects = gdi::LiveObjectCount();
+        int invalidated = 0, notified = 0;
+        auto inv = [&] { ++invalidated; };
+        auto note = [&] { ++notified; };
+        std::intptr_t result = -1;
+
+        // Foreground: the system palette takes the grey ramp, so entries change.
+        ASSERT_TRUE(pal->PaletteMessage(TDIBPalette::kQueryNewPalette, 0, result, nullptr, inv, note));
+        EXPECT_GT(result, 0);
+        EXPECT_EQ(invalidated, 1);
+        EXPECT_EQ(notified, 1);
+        PALETTEENTRY sys[256];
+        HDC screen = GetDC(nullptr);
+        ASSERT_EQ(GetSystemPaletteEntries(screen, 0, 256, sys), 256u);
+        ReleaseDC(nullptr, screen);
+        int greys = 0;
+        for (const PALETTEENTRY& e : sys)
+            greys += e.peRed == 21 && e.peGreen == 21 && e.peBlue == 21;
+        EXPECT_EQ(greys, 1);  // the darkest entry of the ramp is in the system palette
+
+        // Changed by this very window: nothing to do.
+        ASSERT_TRUE(pal->PaletteMessage(TDIBPalette::kPaletteChanged, 0, result, nullptr, inv, note));
+        EXPECT_EQ(invalidated, 1);
+        // Changed by another window: realised in the background; the entries
+        // are there already, so nothing is repainted.
+        ASSERT_TRUE(pal->PaletteMessage(TDIBPalette::kPaletteChanged, 0x1234, result, nullptr, inv, note));
+        EXPECT_EQ(invalidated, 1);
+        EXPECT_EQ(notified, 1);
+
+        // Other messages belong to the window.
+        EXPECT_FALSE(pal->PaletteMessage(0x000F, 0, result, nullptr, inv, note));
+        EXPECT_EQ(gdi::LiveObjectCount(), objects);  // every context released
+    }
+    gdi::SetDisplayMode(32);
+}
