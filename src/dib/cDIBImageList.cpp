@@ -144,6 +144,11 @@ void TDIBImagesItem::Retrieve()
         return;
 
     Retrieving_ = true;
+    struct TClearFlag {
+        bool& Flag;
+        ~TClearFlag() { Flag = false; }
+    } clear{Retrieving_};
+    // One change event for picture and mask, also when an import fails.
     DIB_->BeginUpdate();
     try {
         DIB_->ImportPicture(TranslatePath(DIB_->ImageFilename()));
@@ -151,20 +156,10 @@ void TDIBImagesItem::Retrieve()
             DIB_->ImportMask(TranslatePath(DIB_->MaskFilename()));
         Retrieved_ = true;
     } catch (...) {
-        try {
-            DIB_->EndUpdate();
-        } catch (...) {
-        }
-        Retrieving_ = false;
-        throw;
-    }
-    try {
         DIB_->EndUpdate();
-    } catch (...) {
-        Retrieving_ = false;
         throw;
     }
-    Retrieving_ = false;
+    DIB_->EndUpdate();
 }
 
 // ---- TDIBImages -----------------------------------------------------------
@@ -283,7 +278,8 @@ void TCustomDIBImageList::NotifyLinks(int Index, bool Changed)
 
 void TCustomDIBImageList::MoveLinks(int From, int To)
 {
-    for (TDIBImageLink* link : Links_) {
+    const std::vector<TDIBImageLink*> links = Links_;  // handlers may (un)register
+    for (TDIBImageLink* link : links) {
         const int i = link->DIBIndex();
         int n = i;
         if (i == From)
