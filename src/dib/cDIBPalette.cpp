@@ -117,6 +117,9 @@ std::unique_ptr<TDIBPaletteEntries> allocEntries()
 
 } // namespace
 
+// Forms name the palette by class.
+static const bool kRegistered = (RegisterClasses({TDIBPalette::StaticClass()}), true);
+
 TW_IMPLEMENT_CLASS(TDIBPalette)
 {
     b.Property("UseTable", &TDIBPalette::UseTable, &TDIBPalette::SetUseTable).Default(false);

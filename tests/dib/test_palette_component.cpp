@@ -324,3 +324,8 @@ TEST(PaletteComponent, RealisesOnThePaletteMessages)
     }
     gdi::SetDisplayMode(32);
 }
+
+TEST(PaletteComponent, FormsFindThePaletteClassByName)
+{
+    EXPECT_EQ(GetClass("TDIBPalette"), TDIBPalette::StaticClass());
+}
