@@ -172,3 +172,20 @@ TEST_F(Compressor, ScopeRestoresTheCurrentCompressor)
     }
     EXPECT_EQ(CurrentCompressor(), c);
 }
+
+TEST_F(Compressor, OverclaimingCompressorIsNotTrusted)
+{
+    // Claims more bytes than the room it was given: the record stays plain
+    // rather than being written with bytes from beyond the output area.
+    class TLiar : public TRunLength {
+    public:
+        TLiar() : TRunLength(9) {}
+        std::uint32_t Compress(TAbstractSuperDIB*, const std::uint8_t*, std::uint8_t*, std::uint32_t n) override
+        {
+            return n + 1;
+        }
+    };
+    SetCurrentCompressor(RegisterDecompressor(std::make_unique<TLiar>()));
+    Bytes r = record(3, 3, 5);
+    EXPECT_EQ(EncodeStream(nullptr, r), r);
+}
