@@ -25,7 +25,8 @@ public:
     std::uint32_t Compress(TAbstractSuperDIB*, const std::uint8_t* s, std::uint8_t* d,
                            std::uint32_t n) override
     {
-        std::memcpy(d, s, n);
+        if (n != 0)
+            std::memcpy(d, s, n);
         return n;
     }
     void Decompress(TAbstractSuperDIB*, const TDIBCompressorID&, const std::uint8_t* s,
@@ -33,7 +34,8 @@ public:
     {
         if (n != dn)
             throw EDIBCompressError("Stored record has the wrong length.");
-        std::memcpy(d, s, n);
+        if (n != 0)  // an empty record may come with no buffers at all
+            std::memcpy(d, s, n);
     }
 };
 
