@@ -891,7 +891,7 @@ HRGN TAbstractSuperDIB::BuildRegion(bool ByMask, std::uint8_t Threshold, std::ui
                                     reinterpret_cast<const RGNDATA*>(buffer.data()));
         if (!part) {
             if (result) DeleteObject(result);
-            throw EDIBError("Assertion failure");
+            throw EAssertionFailed("Assertion failure");
         }
         if (!result) {
             result = part;

@@ -45,6 +45,7 @@ TW_DECLARE_EXCEPTION(EReadError, EFilerError);
 TW_DECLARE_EXCEPTION(EWriteError, EFilerError);
 TW_DECLARE_EXCEPTION(EClassNotFound, EFilerError);
 TW_DECLARE_EXCEPTION(EParserError, Exception);       // text form syntax
+TW_DECLARE_EXCEPTION(EAssertionFailed, Exception);   // an internal consistency check failed
 
 // ASCII case-insensitive comparison, as names of classes, properties and
 // components are compared.
