@@ -1,20 +1,29 @@
 #!/usr/bin/env bash
-# Runs every fuzz target in DIR for SECONDS each; any crash or sanitizer
-# report fails. Seeds come from fuzz/corpus/<target>/ when present.
+# Runs every fuzz target in DIR for SECONDS each, as many at a time as there
+# are cores; any crash or sanitizer report fails. Seeds come from
+# fuzz/corpus/<target>/ when present.
 set -euo pipefail
-dir=$1; secs=${2:-30}
+dir=$(cd "$1" && pwd); secs=${2:-30}
 here=$(cd "$(dirname "$0")" && pwd)
-status=0
-for exe in "$dir"/fuzz_*; do
-  [ -x "$exe" ] || continue
+
+run_one() {
+  local exe=$1 secs=$2 here=$3
+  local name work
   name=$(basename "$exe")
   work=$(mktemp -d)
   [ -d "$here/corpus/$name" ] && cp -r "$here/corpus/$name/." "$work/"
-  echo "== $name (${secs}s)"
-  if ! "$exe" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
-       -artifact_prefix="$dir/$name-" "$work" > "$dir/$name.log" 2>&1; then
-    echo "FUZZ FAILURE in $name:"; tail -n 40 "$dir/$name.log"; status=1
+  if "$exe" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
+       -artifact_prefix="$exe-" "$work" > "$exe.log" 2>&1; then
+    echo "fuzz ok: $name (${secs}s)"
+  else
+    echo "FUZZ FAILURE in $name:"; tail -n 40 "$exe.log"
+    rm -rf "$work"; return 1
   fi
   rm -rf "$work"
-done
-exit $status
+}
+export -f run_one
+
+find "$dir" -maxdepth 1 -type f -name 'fuzz_*' -perm -u+x ! -name '*-crash-*' ! -name '*-leak-*' \
+     ! -name '*-timeout-*' ! -name '*-oom-*' -print0 | sort -z |
+  xargs -0 -n1 -P"$(nproc)" bash -c 'run_one "$3" "$1" "$2"' run_one "$secs" "$here" ||
+  { echo "fuzzing found faults"; exit 1; }
