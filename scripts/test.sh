@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds everything with warnings as errors and runs every test: the native
-# build, the 32-bit build of the audio side, and each fuzz target for a while.
+# Builds everything with warnings as errors and runs every test: the 32-bit
+# build of the audio side, each fuzz target for a while (FUZZ_SECONDS, 30 by
+# default; 0 skips fuzzing), and the native build's tests last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 export CTEST_OUTPUT_ON_FAILURE=1
+fuzz_seconds=${FUZZ_SECONDS:-30}
 
 cmake -S . -B build -DTARNWICK_WERROR=ON
 cmake --build build -j"$jobs"
@@ -13,13 +15,22 @@ cmake -S . -B build-m32 -DTARNWICK_AUDIO_ONLY=ON -DTARNWICK_WERROR=ON \
   -DCMAKE_C_FLAGS="-m32 -msse2 -mfpmath=sse" -DCMAKE_CXX_FLAGS="-m32 -msse2 -mfpmath=sse"
 cmake --build build-m32 -j"$jobs"
 
-if [ -f fuzz/CMakeLists.txt ]; then
+if [ "$fuzz_seconds" != 0 ]; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -DTARNWICK_FUZZ=ON -DTARNWICK_BENCH=OFF
   cmake --build build-fuzz -j"$jobs" --target fuzz_all
-  bash fuzz/run.sh build-fuzz/fuzz "${FUZZ_SECONDS:-30}"
 fi
 
+failed=()
 echo "== 32-bit tests"
-ctest --test-dir build-m32 -j"$jobs"
+ctest --test-dir build-m32 -j"$jobs" || failed+=("32-bit tests")
+if [ "$fuzz_seconds" != 0 ]; then
+  echo "== fuzzing"
+  bash fuzz/run.sh build-fuzz/fuzz "$fuzz_seconds" || failed+=("fuzzing")
+fi
 echo "== tests"
-ctest --test-dir build -j"$jobs"
+ctest --test-dir build -j"$jobs" || failed+=("tests")
+
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "FAILED: ${failed[*]}"
+  exit 1
+fi
