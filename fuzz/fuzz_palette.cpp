@@ -8,6 +8,7 @@
 #include <string>
 
 #include "dib/cDIBPalette.h"
+#include "framework/Forms.h"
 #include "framework/Streaming.h"
 
 namespace {
@@ -57,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s += '\0';
     s += '\0';
 
-    TComponent form(nullptr);
+    TForm form(nullptr);
     auto* pal = new TDIBPalette(&form);
     TMemoryStream in(s.data(), s.size());
     try {

@@ -348,23 +348,70 @@ void Render8Bit(TAbstractSuperDIB* Source, HDC DC, int X, int Y, int W, int H, i
     SetDIBitsToDevice(DC, X, Y, DWORD(W), DWORD(H), 0, 0, 0, UINT(H), bits, info, DIB_RGB_COLORS);
 }
 
-TDIBPalette::TDIBPalette(TComponent* Owner) : TComponent(Owner), Entries_(allocEntries())
+TComponent* TDIBPalette::CheckOwner(TComponent* Owner)
+{
+    if (!dynamic_cast<TCustomForm*>(Owner))
+        throw EDIBPaletteError("Palette owner must be a TCustomForm.");
+    return Owner;
+}
+
+TDIBPalette::TDIBPalette(TComponent* Owner)
+    : TComponent(CheckOwner(Owner)), Entries_(allocEntries()), Form_(static_cast<TCustomForm*>(Owner))
 {
     *Entries_ = DIBDefaultPaletteEntries();
     RecreatePaletteHandle();
+    if (!Form_->IsDesigning()) {
+        Hook_ = std::make_shared<THook>(THook{this, Form_->WindowProc()});
+        Form_->SetWindowProc([hook = Hook_](TMessage& m) {
+            if (hook->Palette)
+                hook->Palette->HookedWndProc(m);
+            else
+                hook->Previous(m);
+        });
+    }
 }
 
 TDIBPalette::~TDIBPalette()
 {
+    if (Hook_) {
+        // A copy of the procedure kept elsewhere (another hook that came
+        // later) now passes straight to the previous one.
+        Hook_->Palette = nullptr;
+        if (!Form_->IsDestroying() && !Form_->IsDesigning())
+            Form_->SetWindowProc(Hook_->Previous);
+    }
     if (PaletteHandle_)
         DeleteObject(PaletteHandle_);
+}
+
+void TDIBPalette::HookedWndProc(TMessage& Message)
+{
+    if (Message.Msg != kQueryNewPalette && Message.Msg != kPaletteChanged) {
+        Hook_->Previous(Message);
+        return;
+    }
+    TCustomForm* form = Form_;
+    std::intptr_t result = 0;
+    PaletteMessage(
+        Message.Msg, Message.WParam, result, form->Handle(), [form] { form->Invalidate(); },
+        [form] { form->NotifyControls(CM_PALETTECHANGED); });
+    Message.Result = static_cast<std::int32_t>(result);
 }
 
 void TDIBPalette::BuildTable()
 {
     if (!LookupTable_)
         LookupTable_ = std::make_unique<std::uint8_t[]>(kDIBPaletteTableSize);
-    DIBBuildLookupTable(*Entries_, LookupTable_.get());
+    TCustomForm* mainForm = IsDesigning() ? Application->MainForm() : nullptr;
+    if (!mainForm) {
+        DIBBuildLookupTable(*Entries_, LookupTable_.get());
+        return;
+    }
+    const std::string caption = mainForm->Caption();
+    DIBBuildLookupTable(*Entries_, LookupTable_.get(), [mainForm](int i) {
+        mainForm->SetCaption("Processing " + std::to_string(i * 100 / 63) + "%");
+    });
+    mainForm->SetCaption(caption);
 }
 
 bool TDIBPalette::PaletteMessage(std::uint32_t Msg, std::uintptr_t WParam, std::intptr_t& Result, HWND Window,
@@ -383,6 +430,7 @@ bool TDIBPalette::PaletteMessage(std::uint32_t Msg, std::uintptr_t WParam, std::
         return changed == GDI_ERROR ? 0 : changed;
     };
 
+    static_assert(kQueryNewPalette == WM_QUERYNEWPALETTE && kPaletteChanged == WM_PALETTECHANGED);
     if (Msg == kQueryNewPalette) {
         Result = 0;
         Result = std::intptr_t(realise(FALSE));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "framework/Classes.h"
+#include "framework/Forms.h"
 #include "framework/Gdi.h"
 #include "framework/SysUtils.h"
 
@@ -56,9 +57,11 @@ class TAbstractSuperDIB;
 
 TW_DECLARE_EXCEPTION(EDIBPaletteError, Exception);
 
-// The palette component. Its owner must be a form; it realises its palette
-// for that form when the system asks (palette messages of the form's window
-// procedure) and, with UseTable, keeps the nearest-colour table that
+// The palette component. Its owner must be a form (EDIBPaletteError
+// "Palette owner must be a TCustomForm." otherwise); outside design it puts
+// its own window procedure in front of the form's, realises its palette for
+// the form when the system asks (the two palette messages) and passes every
+// other message on. With UseTable it keeps the nearest-colour table that
 // Render8Bit converts pixels through.
 //
 // Stored with the form: "DIBPaletteColors" (always; 940 bytes, the 235
@@ -90,7 +93,8 @@ public:
     const std::uint8_t* LookupTable() const { return LookupTable_.get(); }
     HPALETTE PaletteHandle() const { return PaletteHandle_; }
 
-    // Fills the table from the entries.
+    // Fills the table from the entries. While the palette is designed the
+    // main form's caption shows the progress and is put back afterwards.
     void BuildTable();
 
     // The palette messages of the owning form's window procedure.
@@ -106,6 +110,15 @@ public:
                         const std::function<void()>& NotifyControls = {});
 
 private:
+    // What the form's window procedure calls while the palette is hooked
+    // in; it outlives the palette when someone else keeps a copy.
+    struct THook {
+        TDIBPalette* Palette = nullptr;  // null once the palette is gone
+        TWndMethod Previous;
+    };
+    static TComponent* CheckOwner(TComponent* Owner);
+    void HookedWndProc(TMessage& Message);
+
     void RecreatePaletteHandle();
     void ReadColors(TStream& Stream);
     void WriteColors(TStream& Stream);
@@ -117,6 +130,8 @@ private:
     std::unique_ptr<TDIBPaletteEntries> Entries_;
     std::unique_ptr<std::uint8_t[]> LookupTable_;
     HPALETTE PaletteHandle_ = nullptr;
+    TCustomForm* Form_ = nullptr;
+    std::shared_ptr<THook> Hook_;
 };
 
 // Draws the W x H rectangle of Source at (SrcX, SrcY) onto the 8-bit device

@@ -10,6 +10,8 @@
 #include <variant>
 #include <vector>
 
+#include "platform/Window.h"
+
 namespace {
 
 // ---- last error ------------------------------------------------------------------
@@ -251,7 +253,9 @@ RECT Box(const Region& r) {
 using Id = std::uintptr_t;
 
 struct DcObj {
-  bool memory = false;  // a memory context; otherwise the screen
+  bool memory = false;  // a memory context; otherwise the screen or a window
+  Id window = 0;        // the window whose pixels a window context draws on
+  Surface windowSurface;  // those pixels, as Target last found them
   int bpp = 32;
   Id bitmap = 0;
   Id palette = 0;
@@ -337,6 +341,19 @@ struct State {
     if (dc.memory) {
       BitmapObj* b = Get<BitmapObj>(reinterpret_cast<void*>(dc.bitmap));
       return b ? &b->surface : nullptr;
+    }
+    if (dc.window) {
+      // Looked up every time: the window may have been resized or destroyed.
+      tarnwick::platform::Window* w = tarnwick::platform::FindWindow(dc.window);
+      if (!w) return nullptr;
+      Surface& ws = dc.windowSurface;
+      ws = Surface{};
+      ws.width = w->Width();
+      ws.height = w->Height();
+      ws.stride = static_cast<std::size_t>(ws.width) * 4;
+      ws.topDown = true;
+      ws.bits = reinterpret_cast<std::uint8_t*>(w->Pixels());
+      return &ws;
     }
     Surface& s = screen.surface;
     if (!s.bits || s.bpp != displayBpp || s.width != displayWidth || s.height != displayHeight) {
@@ -516,21 +533,24 @@ std::string SystemErrorText(DWORD code) {
 // ---- device contexts ---------------------------------------------------------------
 
 HDC GetDC(HWND window) {
-  if (window) return Fail<HDC>(ERROR_INVALID_WINDOW_HANDLE, nullptr);
+  const Id id = reinterpret_cast<Id>(window);
+  if (id && !tarnwick::platform::FindWindow(id)) return Fail<HDC>(ERROR_INVALID_WINDOW_HANDLE, nullptr);
   State& s = S();
   std::lock_guard lock(s.mutex);
   DcObj dc;
-  dc.bpp = s.displayBpp;
+  dc.window = id;
+  dc.bpp = s.displayBpp;  // a window shows what the display can
   dc.palette = s.stockPalette;
   return reinterpret_cast<HDC>(s.Add(dc));
 }
 
-int ReleaseDC(HWND, HDC hdc) {
+int ReleaseDC(HWND window, HDC hdc) {
   State& s = S();
   std::lock_guard lock(s.mutex);
   DcObj* dc = Lookup<DcObj>(s, hdc);
   if (!dc) return 0;
-  if (dc->memory) return Fail(ERROR_INVALID_HANDLE, 0);
+  // Only the window a context was got for releases it.
+  if (dc->memory || dc->window != reinterpret_cast<Id>(window)) return Fail(ERROR_INVALID_HANDLE, 0);
   s.objects.erase(reinterpret_cast<Id>(hdc));
   return 1;
 }

@@ -226,7 +226,10 @@ std::string SystemErrorText(DWORD code);
 
 // ---- device contexts -----------------------------------------------------------
 
-// GetDC(nullptr) is the screen; window device contexts come with windows.
+// GetDC(nullptr) is the screen; GetDC of a window draws on that window's
+// pixels, with the display's depth as its BITSPIXEL. An unknown window
+// fails with ERROR_INVALID_WINDOW_HANDLE. ReleaseDC takes the window the
+// context was got for.
 HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);
 // A memory context with the depth of `dc` (the screen when null) and a 1 x 1

@@ -7,14 +7,48 @@
 
 #include "dib/cDIB.h"
 #include "dib/cDIBPalette.h"
+#include "framework/Forms.h"
 #include "framework/Streaming.h"
+#include "platform/Window.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
 // The owner a palette belongs to.
-std::unique_ptr<TComponent> MakePaletteForm() { return std::make_unique<TComponent>(nullptr); }
+std::unique_ptr<TForm> MakePaletteForm() { return std::make_unique<TForm>(nullptr); }
+
+// A form that records the messages reaching its own handlers.
+class TRecordingForm : public TForm {
+public:
+    using TForm::TForm;
+    std::vector<std::uint32_t> Received;
+
+protected:
+    void Dispatch(TMessage& Message) override
+    {
+        Received.push_back(Message.Msg);
+        if (Message.Msg == 0x7FFF)
+            Message.Result = 42;
+        TForm::Dispatch(Message);
+    }
+};
+
+// A control that records the notifications it gets.
+class TRecordingControl : public TControl {
+public:
+    using TControl::TControl;
+    std::vector<TMessage> Received;
+
+protected:
+    void Dispatch(TMessage& Message) override
+    {
+        Received.push_back(Message);
+        TControl::Dispatch(Message);
+    }
+};
+
+bool contains(const std::vector<std::uint32_t>& v, std::uint32_t m) { return std::find(v.begin(), v.end(), m) != v.end(); }
 
 // Position of the first run of `size` bytes that equals `block`, or npos.
 std::size_t find(const Bytes& hay, const std::uint8_t* block, std::size_t size)
@@ -328,4 +362,141 @@ TEST(PaletteComponent, RealisesOnThePaletteMessages)
 TEST(PaletteComponent, FormsFindThePaletteClassByName)
 {
     EXPECT_EQ(GetClass("TDIBPalette"), TDIBPalette::StaticClass());
+}
+
+TEST(PaletteComponent, OwnerMustBeAForm)
+{
+    TComponent plain(nullptr);
+    EXPECT_EQ(paletteError([&] { new TDIBPalette(&plain); }), "Palette owner must be a TCustomForm.");
+    EXPECT_EQ(plain.ComponentCount(), 0);
+    EXPECT_EQ(paletteError([&] { new TDIBPalette(nullptr); }), "Palette owner must be a TCustomForm.");
+}
+
+TEST(PaletteComponent, HooksIntoTheFormsWindowProcedure)
+{
+    ASSERT_TRUE(gdi::SetDisplayMode(8));
+    {
+        TRecordingForm form(nullptr);
+        form.SetBounds(0, 0, 40, 30);
+        auto* control = new TRecordingControl(&form);
+        control->SetParent(&form);
+        auto* pal = new TDIBPalette(&form);
+        const HWND wnd = form.Handle();
+        tarnwick::platform::Window* window = tarnwick::platform::FindWindow(reinterpret_cast<std::uintptr_t>(wnd));
+        ASSERT_NE(window, nullptr);
+        window->TakeInvalidated();
+        const std::size_t objects = gdi::LiveObjectCount();
+
+        // Foreground: the grey ramp enters the system palette, the form is
+        // repainted and its controls hear of it (not as the foreground).
+        EXPECT_GT(SendMessage(wnd, WM_QUERYNEWPALETTE, 0, 0), 0);
+        using Rects = std::vector<tarnwick::platform::WindowRect>;
+        EXPECT_EQ(window->TakeInvalidated(), (Rects{{0, 0, 40, 30}}));
+        ASSERT_EQ(control->Received.size(), 1u);
+        EXPECT_EQ(control->Received[0].Msg, CM_PALETTECHANGED);
+        EXPECT_EQ(control->Received[0].WParam, 0u);
+        EXPECT_FALSE(contains(form.Received, WM_QUERYNEWPALETTE));
+        PALETTEENTRY sys[256];
+        HDC dc = GetDC(wnd);
+        ASSERT_NE(dc, nullptr);
+        EXPECT_EQ(GetDeviceCaps(dc, BITSPIXEL), 8);
+        ASSERT_EQ(GetSystemPaletteEntries(dc, 0, 256, sys), 256u);
+        ReleaseDC(wnd, dc);
+        EXPECT_TRUE(std::any_of(sys, sys + 256, [](const PALETTEENTRY& e) {
+            return e.peRed == 21 && e.peGreen == 21 && e.peBlue == 21;
+        }));
+
+        // Again: nothing changes, nothing is repainted; the controls still hear.
+        EXPECT_EQ(SendMessage(wnd, WM_QUERYNEWPALETTE, 0, 0), 0);
+        EXPECT_FALSE(window->HasInvalidated());
+        EXPECT_EQ(control->Received.size(), 2u);
+
+        // The form's own change is ignored.
+        EXPECT_EQ(SendMessage(wnd, WM_PALETTECHANGED, std::uint32_t(reinterpret_cast<std::uintptr_t>(wnd)), 0), 0);
+        EXPECT_FALSE(window->HasInvalidated());
+
+        // Another window takes the free entries for a palette of reds; told
+        // of it, the form realises in the background and is repainted.
+        std::vector<std::uint8_t> buf(sizeof(LOGPALETTE) + 234 * sizeof(PALETTEENTRY));
+        auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
+        lp->palVersion = 0x300;
+        lp->palNumEntries = 235;
+        for (int i = 0; i < 235; ++i)
+            lp->palPalEntry[i] = PALETTEENTRY{std::uint8_t(i + 1), 0, 0, 0};
+        HPALETTE reds = CreatePalette(lp);
+        HDC screen = GetDC(nullptr);
+        HPALETTE old = SelectPalette(screen, reds, FALSE);
+        EXPECT_GT(RealizePalette(screen), 0u);
+        SelectPalette(screen, old, FALSE);
+        ReleaseDC(nullptr, screen);
+        SendMessage(wnd, WM_PALETTECHANGED, 0x4321, 0);
+        EXPECT_TRUE(window->HasInvalidated());
+        window->TakeInvalidated();
+        EXPECT_EQ(control->Received.size(), 2u);
+        DeleteObject(reds);
+        EXPECT_EQ(gdi::LiveObjectCount(), objects);  // every context released
+
+        // Every other message reaches the form, result included.
+        EXPECT_EQ(SendMessage(wnd, 0x7FFF, 0, 0), 42);
+        EXPECT_TRUE(contains(form.Received, 0x7FFF));
+
+        // Destroyed, the palette gives the form its own procedure back.
+        delete pal;
+        form.Received.clear();
+        EXPECT_EQ(SendMessage(wnd, WM_QUERYNEWPALETTE, 0, 0), 0);
+        EXPECT_TRUE(contains(form.Received, WM_QUERYNEWPALETTE));
+        EXPECT_FALSE(window->HasInvalidated());
+        EXPECT_EQ(control->Received.size(), 2u);
+    }
+    gdi::SetDisplayMode(32);
+}
+
+TEST(PaletteComponent, HooksStackAndUnhookInAnyOrder)
+{
+    TRecordingForm form(nullptr);
+    auto* first = new TDIBPalette(&form);
+    auto* second = new TDIBPalette(&form);
+    // The first one goes while the second still calls it: the message must
+    // pass through to the form, not into a destroyed palette.
+    delete first;
+    EXPECT_EQ(form.Perform(0x7FFF, 0, 0), 42);
+    delete second;  // puts back the procedure it found: the first's, now a pass-through
+    EXPECT_EQ(form.Perform(0x7FFF, 0, 0), 42);
+    EXPECT_EQ(form.Received.size(), 2u);
+}
+
+TEST(PaletteComponent, DesignedFormKeepsItsProcedureAndShowsTableProgress)
+{
+    TRecordingForm form(nullptr);
+    form.SetDesigning(true);
+    auto* pal = new TDIBPalette(&form);
+    pal->SetDesigning(true);
+    EXPECT_EQ(SendMessage(form.Handle(), WM_QUERYNEWPALETTE, 0, 0), 0);
+    EXPECT_TRUE(contains(form.Received, WM_QUERYNEWPALETTE));  // not hooked
+
+    TForm mainForm(nullptr);
+    mainForm.SetCaption("Editor");
+    std::vector<std::string> captions;
+    mainForm.SetWindowProc([&](TMessage& m) {
+        if (m.Msg == CM_TEXTCHANGED)
+            captions.push_back(mainForm.Caption());
+    });
+    Application->SetMainForm(&mainForm);
+    pal->SetUseTable(true);
+    Application->SetMainForm(nullptr);
+    ASSERT_EQ(captions.size(), 65u);
+    EXPECT_EQ(captions[0], "Processing 0%");
+    EXPECT_EQ(captions[1], "Processing 1%");
+    EXPECT_EQ(captions[32], "Processing 50%");
+    EXPECT_EQ(captions[63], "Processing 100%");
+    EXPECT_EQ(captions[64], "Editor");
+    EXPECT_EQ(mainForm.Caption(), "Editor");
+
+    // Outside design the caption is left alone.
+    pal->SetDesigning(false);
+    Application->SetMainForm(&mainForm);
+    pal->SetUseTable(false);
+    pal->SetUseTable(true);
+    Application->SetMainForm(nullptr);
+    EXPECT_EQ(captions.size(), 65u);
 }

@@ -1,0 +1,80 @@
+#pragma once
+// Windows behind one small interface. A window has a size and a store of
+// 32-bit pixels that the framework draws into (0x00RRGGBB, rows top-down,
+// no padding), remembers which rectangles need painting, and hands the
+// messages delivered to it to one handler, the framework's window procedure.
+//
+// This is the headless back end: a window is a plain object and nothing is
+// shown; tests read its pixels and its invalid rectangles back. Native back
+// ends present the same pixels in a real child window.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace tarnwick::platform {
+
+struct WindowRect {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+  bool Empty() const { return left >= right || top >= bottom; }
+  bool operator==(const WindowRect&) const = default;
+};
+
+// Receives a message (number, two parameters) and answers with a result.
+using WindowMessageHandler = std::function<std::int32_t(std::uint32_t msg, std::uint32_t wParam, std::int32_t lParam)>;
+
+class Window {
+ public:
+  // Sizes are limited so that the pixel store stays reasonable; larger or
+  // negative requests are clamped.
+  static constexpr int kMaxSize = 16384;
+
+  Window(int width, int height);
+  virtual ~Window();
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+
+  // Nonzero and never reused: a handle outlives its window only as an
+  // invalid handle.
+  std::uintptr_t Handle() const { return handle_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  // A new size clears the pixels and makes the whole window invalid.
+  void SetSize(int width, int height);
+
+  std::uint32_t* Pixels() { return pixels_.data(); }
+  const std::uint32_t* Pixels() const { return pixels_.data(); }
+
+  // Marks a rectangle (clipped to the window) as needing paint; an empty
+  // one is ignored.
+  virtual void Invalidate(const WindowRect& rect);
+  void InvalidateAll() { Invalidate({0, 0, width_, height_}); }
+  // The rectangles marked since the last call, in order; the list is emptied.
+  std::vector<WindowRect> TakeInvalidated();
+  bool HasInvalidated() const { return !invalid_.empty(); }
+
+  void SetMessageHandler(WindowMessageHandler handler) { handler_ = std::move(handler); }
+  // Delivers a message to the handler; 0 when there is none.
+  std::int32_t Send(std::uint32_t msg, std::uint32_t wParam, std::int32_t lParam);
+
+ private:
+  std::uintptr_t handle_;
+  int width_ = 0;
+  int height_ = 0;
+  std::vector<std::uint32_t> pixels_;
+  std::vector<WindowRect> invalid_;
+  WindowMessageHandler handler_;
+};
+
+// Makes a window as a child of a native parent window (0 for none; the
+// headless back end has no native windows and ignores it).
+std::unique_ptr<Window> CreateChildWindow(std::uintptr_t nativeParent, int width, int height);
+
+// The live window with this handle, or null.
+Window* FindWindow(std::uintptr_t handle);
+
+}  // namespace tarnwick::platform
