@@ -86,6 +86,14 @@ void TControl::Invalidate()
         Parent_->InvalidateRect(BoundsRect());
 }
 
+TComponent* TControl::GetParentComponent() const { return Parent_; }
+
+void TControl::SetParentComponent(TComponent* Parent)
+{
+    if (auto* w = dynamic_cast<TWinControl*>(Parent))
+        SetParent(w);
+}
+
 void TControl::WndProc(TMessage& Message) { Dispatch(Message); }
 
 void TControl::Dispatch(TMessage& Message) { DefaultHandler(Message); }
@@ -137,6 +145,14 @@ void TWinControl::NotifyControls(std::uint32_t Msg)
 {
     for (std::size_t i = 0; i < Controls_.size(); ++i)
         Controls_[i]->Perform(Msg, 0, 0);
+}
+
+void TWinControl::GetChildren(const TGetChildProc& Proc, TComponent* Root)
+{
+    TControl::GetChildren(Proc, Root);
+    for (std::size_t i = 0; i < Controls_.size(); ++i)
+        if (Controls_[i]->Owner() == Root)
+            Proc(Controls_[i]);
 }
 
 HWND TWinControl::Handle()

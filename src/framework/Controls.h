@@ -61,6 +61,11 @@ public:
     // Asks for the control's area to be painted again.
     virtual void Invalidate();
 
+    // A control is stored inside its parent in a form stream.
+    bool HasParent() const override { return true; }
+    TComponent* GetParentComponent() const override;
+    void SetParentComponent(TComponent* Parent) override;
+
 protected:
     // The control's own handling: extra work around dispatch goes here.
     virtual void WndProc(TMessage& Message);
@@ -107,6 +112,9 @@ public:
 
     void SetBounds(int Left, int Top, int Width, int Height) override;
     void Invalidate() override;
+    // Stream children: for the root, first its components that are not
+    // controls; then the child controls the root owns, in z-order.
+    void GetChildren(const TGetChildProc& Proc, TComponent* Root) override;
     // Marks part of the client area for painting (nothing without a window
     // or a visible parent to show it).
     void InvalidateRect(const TRect& Rect);

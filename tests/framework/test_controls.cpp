@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "framework/Controls.h"
+#include "framework/Streaming.h"
 #include "platform/Window.h"
 
 namespace {
@@ -29,6 +30,16 @@ protected:
             TControl::Dispatch(m);
     }
 };
+
+// A windowless control the stream reader can make by name.
+class TProbeStreamed : public TControl {
+    TW_CLASS(TProbeStreamed, TControl)
+
+public:
+    using TControl::TControl;
+};
+
+TW_IMPLEMENT_CLASS(TProbeStreamed) {}
 
 Window* WindowOf(TWinControl& c) { return FindWindow(reinterpret_cast<std::uintptr_t>(c.Handle())); }
 
@@ -216,4 +227,40 @@ TEST(Controls, WindowDeviceContextDrawsOnTheWindowsPixels)
     gone.reset();
     EXPECT_EQ(SetPixel(dc, 0, 0, RGB(1, 2, 3)), CLR_INVALID);
     EXPECT_EQ(ReleaseDC(g, dc), 1);
+}
+
+TEST(Controls, FormStreamsKeepTheControlTree)
+{
+    RegisterClasses({TWinControl::StaticClass(), TProbeStreamed::StaticClass()});
+    TWinControl root(nullptr);
+    root.SetName("Root");
+    auto* panel = new TWinControl(&root);
+    panel->SetName("Panel");
+    panel->SetParent(&root);
+    panel->SetBounds(4, 5, 60, 30);
+    auto* inner = new TProbeStreamed(&root);
+    inner->SetName("Inner");
+    inner->SetParent(panel);
+    inner->SetBounds(1, 2, 3, 4);
+    auto* loose = new TComponent(&root);  // not a control: stored at the root
+    loose->SetName("Loose");
+    RegisterClass(TComponent::StaticClass());
+
+    const std::string text = ComponentToText(&root);
+    EXPECT_LT(text.find("Loose"), text.find("Panel"));
+    EXPECT_LT(text.find("Panel"), text.find("Inner"));
+
+    TWinControl copy(nullptr);
+    ComponentFromText(text, &copy);
+    auto* p = dynamic_cast<TWinControl*>(copy.FindComponent("Panel"));
+    auto* i = dynamic_cast<TControl*>(copy.FindComponent("Inner"));
+    ASSERT_NE(p, nullptr);
+    ASSERT_NE(i, nullptr);
+    EXPECT_EQ(p->Parent(), &copy);
+    EXPECT_EQ(i->Parent(), p);
+    EXPECT_EQ(i->Owner(), &copy);
+    EXPECT_EQ(p->BoundsRect(), (TRect{4, 5, 64, 35}));
+    EXPECT_EQ(i->BoundsRect(), (TRect{1, 2, 4, 6}));
+    ASSERT_NE(copy.FindComponent("Loose"), nullptr);
+    EXPECT_EQ(copy.ControlCount(), 1);
 }
