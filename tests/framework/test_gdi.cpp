@@ -22,7 +22,7 @@ struct Section {
     auto* info = reinterpret_cast<BITMAPINFO*>(mem.data());
     info->bmiHeader = {40, width, height, 1, static_cast<WORD>(bpp), BI_RGB, 0, 0, 0,
                        static_cast<DWORD>(colors.size()), 0};
-    std::memcpy(info->bmiColors, colors.data(), colors.size() * sizeof(RGBQUAD));
+    if (!colors.empty()) std::memcpy(info->bmiColors, colors.data(), colors.size() * sizeof(RGBQUAD));
     void* p = nullptr;
     bmp = CreateDIBSection(dc, info, DIB_RGB_COLORS, &p, nullptr, 0);
     bits = static_cast<std::uint32_t*>(p);
