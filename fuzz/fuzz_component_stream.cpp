@@ -5,24 +5,6 @@
 
 #include <cstdlib>
 
-namespace {
-
-std::vector<uint8_t> ToText(const std::vector<uint8_t>& bin) {
-    TMemoryStream in(bin.data(), bin.size());
-    TMemoryStream out;
-    ObjectBinaryToText(in, out);
-    return out.Bytes();
-}
-
-std::vector<uint8_t> ToBinary(const std::vector<uint8_t>& text) {
-    TMemoryStream in(text.data(), text.size());
-    TMemoryStream out;
-    ObjectTextToBinary(in, out);
-    return out.Bytes();
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool registered = (RegisterTestClasses(), RegisterClass(TComponent::StaticClass()), true);
     (void)registered;
@@ -44,12 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::vector<uint8_t> text;
     try {
-        text = ToText(input);
+        text = BinaryToTextBytes(input);
     } catch (const Exception&) {
     }
     if (!text.empty()) {
-        std::vector<uint8_t> bin = ToBinary(text);  // text we wrote must parse
-        if (ToText(bin) != text) std::abort();
+        std::vector<uint8_t> bin = TextToBinaryBytes(text);  // text we wrote must parse
+        if (BinaryToTextBytes(bin) != text) std::abort();
     }
 
     if (TestLog::Live() != live) std::abort();

@@ -167,6 +167,21 @@ public:
     int others_ = 0;
 };
 
+// Conversions between the binary and the text form, byte vector to byte vector.
+inline std::vector<uint8_t> BinaryToTextBytes(const std::vector<uint8_t>& bin) {
+    TMemoryStream in(bin.data(), bin.size());
+    TMemoryStream out;
+    ObjectBinaryToText(in, out);
+    return out.Bytes();
+}
+
+inline std::vector<uint8_t> TextToBinaryBytes(const std::vector<uint8_t>& text) {
+    TMemoryStream in(text.data(), text.size());
+    TMemoryStream out;
+    ObjectTextToBinary(in, out);
+    return out.Bytes();
+}
+
 inline void RegisterTestClasses() {
     RegisterClasses({TTestComponent::StaticClass(), TTestPanel::StaticClass(), TTestForm::StaticClass(),
                      TTestItem::StaticClass()});
