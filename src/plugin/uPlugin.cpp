@@ -97,6 +97,15 @@ long double usableRate(float sampleRate) {
     return sampleRate;
 }
 
+// One output sample: replacing writes it, accumulating adds it.
+template <bool Accumulate>
+inline void put(float* out, std::size_t i, float sample) {
+    if constexpr (Accumulate)
+        out[i] += sample;
+    else
+        out[i] = sample;
+}
+
 template <bool Accumulate>
 void passThrough(const float* in1, const float* in2, float* out1, float* out2, std::size_t n) {
     if constexpr (!Accumulate) {
@@ -110,13 +119,8 @@ void passThrough(const float* in1, const float* in2, float* out1, float* out2, s
     for (std::size_t i = 0; i < n; ++i) {
         const float s1 = in1[i];
         const float s2 = in2[i];
-        if constexpr (Accumulate) {
-            out1[i] += s1;
-            out2[i] += s2;
-        } else {
-            out1[i] = s1;
-            out2[i] = s2;
-        }
+        put<Accumulate>(out1, i, s1);
+        put<Accumulate>(out2, i, s2);
     }
 }
 
@@ -216,13 +220,8 @@ void APlugin::processBlock(float** inputs, float** outputs, VstInt32 sampleFrame
         const float g = run.Gain(key1[i], key2[i]);
         const float s1 = in1[i] * g;
         const float s2 = in2[i] * g;
-        if constexpr (Accumulate) {
-            out1[i] += s1;
-            out2[i] += s2;
-        } else {
-            out1[i] = s1;
-            out2[i] = s2;
-        }
+        put<Accumulate>(out1, i, s1);
+        put<Accumulate>(out2, i, s2);
     }
     run.StoreTo(*this);
 }
