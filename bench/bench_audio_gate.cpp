@@ -53,8 +53,9 @@ void setUp(APlugin& gate) {
 
 void report(benchmark::State& state, std::size_t frames) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * frames));
-    state.counters["per_frame"] = benchmark::Counter(static_cast<double>(state.iterations() * frames),
-                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_frame"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * frames),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void runGate(benchmark::State& state, APlugin& gate, int transitionsCheck) {

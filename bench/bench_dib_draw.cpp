@@ -14,8 +14,7 @@ namespace {
 
 constexpr int kW = 336, kH = 157;
 
-void Randomise(TAbstractSuperDIB& d, unsigned seed)
-{
+void Randomise(TAbstractSuperDIB& d, unsigned seed) {
     std::mt19937 rng(seed);
     for (std::size_t i = 0; i < d.PixelCount(); ++i) {
         const std::uint32_t v = rng();
@@ -23,14 +22,12 @@ void Randomise(TAbstractSuperDIB& d, unsigned seed)
     }
 }
 
-void CountPixels(benchmark::State& state, double pixelsPerIteration)
-{
-    state.counters["MPix/s"] =
-        benchmark::Counter(pixelsPerIteration * double(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
+void CountPixels(benchmark::State& state, double pixelsPerIteration) {
+    state.counters["MPix/s"] = benchmark::Counter(
+        pixelsPerIteration * double(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
 }
 
-void BM_MemcpyFloor(benchmark::State& state)
-{
+void BM_MemcpyFloor(benchmark::State& state) {
     std::vector<std::uint32_t> src(kW * kH, 0x12345678u), dst(kW * kH);
     for (auto _ : state) {
         std::memcpy(dst.data(), src.data(), src.size() * 4);
@@ -43,8 +40,7 @@ BENCHMARK(BM_MemcpyFloor);
 
 enum Mode { kCopy, kOpacity, kMasked, kMaskedOpacity, kTransparent, kTransparentOpacity };
 
-void BM_Draw(benchmark::State& state)
-{
+void BM_Draw(benchmark::State& state) {
     const Mode mode = Mode(state.range(0));
     const int level = int(state.range(1));
     if (level > DIBHighestVectorLevel()) {
@@ -57,7 +53,8 @@ void BM_Draw(benchmark::State& state)
     Randomise(dst, 2);
     src.SetMasked(mode == kMasked || mode == kMaskedOpacity);
     src.SetTransparent(mode == kTransparent || mode == kTransparentOpacity);
-    src.SetOpacity(mode == kOpacity || mode == kMaskedOpacity || mode == kTransparentOpacity ? 128 : 255);
+    src.SetOpacity(mode == kOpacity || mode == kMaskedOpacity || mode == kTransparentOpacity ? 128
+                                                                                             : 255);
     src.SetTransparentMode(tmFixed);
     src.SetTransparentColor(PixelToColor(PixelWord(src.Bits()[0])));
     for (auto _ : state) {
@@ -71,8 +68,7 @@ void BM_Draw(benchmark::State& state)
 // 5 transparent with opacity; vec: 0 SSE2, 1 AVX2, 2 AVX-512BW.
 BENCHMARK(BM_Draw)->ArgNames({"mode", "vec"})->ArgsProduct({{0, 1, 2, 3, 4, 5}, {0, 1, 2}});
 
-void BM_DrawGlyph(benchmark::State& state)
-{
+void BM_DrawGlyph(benchmark::State& state) {
     // One 80 x 80 frame of a 63-frame knob strip, masked as knob pictures are.
     TMemoryDIB strip(80 * 63, 80), dst(kW, kH);
     Randomise(strip, 3);
@@ -88,8 +84,7 @@ void BM_DrawGlyph(benchmark::State& state)
 }
 BENCHMARK(BM_DrawGlyph);
 
-void BM_RenderTransformed30(benchmark::State& state)
-{
+void BM_RenderTransformed30(benchmark::State& state) {
     TMemoryDIB src(80, 80);
     Randomise(src, 5);
     src.SetAngle(30);
@@ -103,8 +98,7 @@ void BM_RenderTransformed30(benchmark::State& state)
 }
 BENCHMARK(BM_RenderTransformed30);
 
-void BM_StretchFrom(benchmark::State& state)
-{
+void BM_StretchFrom(benchmark::State& state) {
     // A slider background stretched to the surface.
     TMemoryDIB src(80, 40), dst(kW, kH);
     Randomise(src, 6);

@@ -8,16 +8,14 @@
 
 namespace {
 
-TDIBPaletteEntries colouredEntries()
-{
+TDIBPaletteEntries colouredEntries() {
     TDIBPaletteEntries e{};
     for (int i = 0; i < kDIBPaletteColorCount; ++i)
         e[i] = {std::uint8_t(i * 37), std::uint8_t(i * 91 + 5), std::uint8_t(i * 13 + 7), 0};
     return e;
 }
 
-void BM_BuildTable(benchmark::State& state, const TDIBPaletteEntries& e)
-{
+void BM_BuildTable(benchmark::State& state, const TDIBPaletteEntries& e) {
     std::vector<std::uint8_t> table(kDIBPaletteTableSize);
     for (auto _ : state) {
         DIBBuildLookupTable(e, table.data());
@@ -28,8 +26,7 @@ void BM_BuildTable(benchmark::State& state, const TDIBPaletteEntries& e)
 }
 
 // The table built by one NearestIndex call per colour, for comparison.
-void BM_BuildTablePlainSearch(benchmark::State& state, const TDIBPaletteEntries& e)
-{
+void BM_BuildTablePlainSearch(benchmark::State& state, const TDIBPaletteEntries& e) {
     std::vector<std::uint8_t> table(kDIBPaletteTableSize);
     for (auto _ : state) {
         for (int i = 0; i < 64; ++i)
@@ -43,8 +40,7 @@ void BM_BuildTablePlainSearch(benchmark::State& state, const TDIBPaletteEntries&
     state.SetItemsProcessed(state.iterations() * std::int64_t(kDIBPaletteTableSize));
 }
 
-void BM_NearestIndex(benchmark::State& state)
-{
+void BM_NearestIndex(benchmark::State& state) {
     const TDIBPaletteEntries e = colouredEntries();
     std::uint32_t c = 12345;
     for (auto _ : state) {
@@ -54,13 +50,15 @@ void BM_NearestIndex(benchmark::State& state)
     }
 }
 
-} // namespace
+}  // namespace
 
-BENCHMARK_CAPTURE(BM_BuildTable, grey_ramp, DIBDefaultPaletteEntries())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BuildTable, grey_ramp, DIBDefaultPaletteEntries())
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_BuildTable, coloured, colouredEntries())->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_BuildTablePlainSearch, grey_ramp, DIBDefaultPaletteEntries())
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_BuildTablePlainSearch, coloured, colouredEntries())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BuildTablePlainSearch, coloured, colouredEntries())
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NearestIndex);
 
 BENCHMARK_MAIN();

@@ -6,7 +6,8 @@
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool registered = (RegisterTestClasses(), RegisterClass(TComponent::StaticClass()), true);
+    static const bool registered =
+        (RegisterTestClasses(), RegisterClass(TComponent::StaticClass()), true);
     (void)registered;
     const int live = TestLog::Live();
     std::vector<uint8_t> input(data, data + size);
@@ -16,8 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TMemoryStream s(data, size);
         std::unique_ptr<TComponent> c = ReadComponentFromStream(s);
         written = ComponentToBytes(c.get());
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) {}
     if (!written.empty()) {
         TMemoryStream again(written.data(), written.size());
         std::unique_ptr<TComponent> c2 = ReadComponentFromStream(again);  // must not throw
@@ -27,8 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> text;
     try {
         text = BinaryToTextBytes(input);
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) {}
     if (!text.empty()) {
         std::vector<uint8_t> bin = TextToBinaryBytes(text);  // text we wrote must parse
         if (BinaryToTextBytes(bin) != text) std::abort();

@@ -9,8 +9,7 @@
 
 #include "dib/cDIB.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Records in forms are far smaller; this keeps each run quick.
     if (size > (1u << 20)) return 0;
     TMemoryDIB dib(3, 2);

@@ -16,24 +16,19 @@ namespace {
 class TStoredDecompressor : public TDIBCompressor {
 public:
     void GetID(TDIBCompressorID& id) override { id.fill('S'); }
-    bool CanDecompress(const TDIBCompressorID& id) override
-    {
+    bool CanDecompress(const TDIBCompressorID& id) override {
         TDIBCompressorID mine;
         GetID(mine);
         return id == mine;
     }
     std::uint32_t Compress(TAbstractSuperDIB*, const std::uint8_t* s, std::uint8_t* d,
-                           std::uint32_t n) override
-    {
-        if (n != 0)
-            std::memcpy(d, s, n);
+                           std::uint32_t n) override {
+        if (n != 0) std::memcpy(d, s, n);
         return n;
     }
     void Decompress(TAbstractSuperDIB*, const TDIBCompressorID&, const std::uint8_t* s,
-                    std::uint8_t* d, std::uint32_t n, std::uint32_t dn) override
-    {
-        if (n != dn)
-            throw EDIBCompressError("Stored record has the wrong length.");
+                    std::uint8_t* d, std::uint32_t n, std::uint32_t dn) override {
+        if (n != dn) throw EDIBCompressError("Stored record has the wrong length.");
         if (n != 0)  // an empty record may come with no buffers at all
             std::memcpy(d, s, n);
     }
@@ -44,10 +39,9 @@ public:
 constexpr std::uint32_t kMaxUnwrapped = 64u << 20;
 constexpr std::uint32_t kMaxPixels = 1u << 16;
 
-} // namespace
+}  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static bool registered = [] {
         RegisterDecompressor(std::make_unique<TStoredDecompressor>());
         return true;
@@ -59,15 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (IsWrappedStream(bytes)) {
         std::uint32_t n = std::uint32_t(data[22]) | std::uint32_t(data[23]) << 8 |
                           std::uint32_t(data[24]) << 16 | std::uint32_t(data[25]) << 24;
-        if (n > kMaxUnwrapped)
-            return 0;
+        if (n > kMaxUnwrapped) return 0;
         record = kDIBWrapperHeaderSize;
     }
     if (size >= record + 4) {
         const std::uint32_t w = data[record] | data[record + 1] << 8;
         const std::uint32_t h = data[record + 2] | data[record + 3] << 8;
-        if (w * h > kMaxPixels)
-            return 0;
+        if (w * h > kMaxPixels) return 0;
     }
     TMemoryDIB dib;
     TMemoryStream in(data, size);

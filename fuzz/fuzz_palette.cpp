@@ -13,18 +13,15 @@
 
 namespace {
 
-void putName(std::string& s, const std::string& n)
-{
+void putName(std::string& s, const std::string& n) {
     s += char(n.size());
     s += n;
 }
 
-} // namespace
+}  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    if (size == 0)
-        return 0;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
     // First byte: which properties, and where the input is split between them.
     const std::uint8_t mode = data[0];
     ++data;
@@ -48,13 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto binary = [&](const std::string& name, const std::string& value) {
         putName(s, name);
         s += char(12);  // vaBinary
-        for (int i = 0; i < 4; ++i)
-            s += char(value.size() >> (8 * i));
+        for (int i = 0; i < 4; ++i) s += char(value.size() >> (8 * i));
         s += value;
     };
     binary("DIBPaletteColors", colors);
-    if (!(mode & 1))
-        binary("DIBPaletteTable", table);
+    if (!(mode & 1)) binary("DIBPaletteTable", table);
     s += '\0';
     s += '\0';
 
@@ -63,15 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TMemoryStream in(s.data(), s.size());
     try {
         ReadComponentFromStream(in, pal);
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) {}
     // Whatever was read, the palette answers consistently.
     const int n = pal->NearestIndex(0, 0, 0);
-    if (n < 0 || n >= kDIBPaletteColorCount)
-        std::abort();
+    if (n < 0 || n >= kDIBPaletteColorCount) std::abort();
     if (const std::uint8_t* t = pal->LookupTable())
         for (std::size_t i = 0; i < kDIBPaletteTableSize; i += 4097)
-            if (t[i] >= kDIBPaletteColorCount)
-                std::abort();
+            if (t[i] >= kDIBPaletteColorCount) std::abort();
     return 0;
 }

@@ -9,8 +9,7 @@
 #include "dib/cDIB.h"
 #include "framework/Classes.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     TMemoryDIB dib(2, 3);
     std::memset(dib.Bits(), 0x5A, dib.PixelCount() * 4);
     TDIBRSBFormat format;
@@ -20,11 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         format.LoadFromStream(in);
     } catch (const EDIBFormatError&) {
         // Refused: the bitmap must be untouched.
-        if (dib.Width() != 2 || dib.Height() != 3)
-            std::abort();
+        if (dib.Width() != 2 || dib.Height() != 3) std::abort();
         for (std::size_t i = 0; i < dib.PixelCount() * 4; ++i)
-            if (reinterpret_cast<const std::uint8_t*>(dib.Bits())[i] != 0x5A)
-                std::abort();
+            if (reinterpret_cast<const std::uint8_t*>(dib.Bits())[i] != 0x5A) std::abort();
         return 0;
     }
     // Loaded: the picture saves again to a file of the size its header gives.

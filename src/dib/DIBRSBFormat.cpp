@@ -7,14 +7,12 @@
 
 namespace {
 
-std::uint32_t getU32(const std::uint8_t* p)
-{
+std::uint32_t getU32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
            std::uint32_t(p[3]) << 24;
 }
 
-void putU32(std::uint8_t* p, std::uint32_t v)
-{
+void putU32(std::uint8_t* p, std::uint32_t v) {
     p[0] = std::uint8_t(v);
     p[1] = std::uint8_t(v >> 8);
     p[2] = std::uint8_t(v >> 16);
@@ -28,11 +26,10 @@ inline std::uint32_t shiftDown(std::uint32_t v, int n) { return n >= 0 ? v >> n 
 // The largest picture a bitmap can hold.
 constexpr std::uint32_t kMaxSide = 65535;
 
-} // namespace
+}  // namespace
 
 void RSBUnpack(std::uint16_t word, const TRSBHeader& h, std::uint8_t& blue, std::uint8_t& green,
-               std::uint8_t& red)
-{
+               std::uint8_t& red) {
     const int r = int(h.RedBits), g = int(h.GreenBits), b = int(h.BlueBits);
     blue = std::uint8_t(shiftDown(word, b - 8));
     green = std::uint8_t(shiftDown(word, g + b - 8) & (256u - (1u << (8 - g))));
@@ -40,15 +37,14 @@ void RSBUnpack(std::uint16_t word, const TRSBHeader& h, std::uint8_t& blue, std:
 }
 
 std::uint16_t RSBPack(std::uint8_t blue, std::uint8_t green, std::uint8_t red, std::uint8_t mask,
-                      bool masked)
-{
+                      bool masked) {
     if (masked)
-        return std::uint16_t(((red >> 4) << 8) | (green & 0xF0) | ((mask >> 4) << 12) | (blue >> 4));
+        return std::uint16_t(((red >> 4) << 8) | (green & 0xF0) | ((mask >> 4) << 12) |
+                             (blue >> 4));
     return std::uint16_t(((red >> 3) << 11) | ((green >> 2) << 5) | (blue >> 3));
 }
 
-TRSBHeader RSBReadHeader(const std::uint8_t* head, std::uint64_t fileSize)
-{
+TRSBHeader RSBReadHeader(const std::uint8_t* head, std::uint64_t fileSize) {
     TRSBHeader h;
     h.Version = getU32(head);
     h.Width = getU32(head + 4);
@@ -58,8 +54,7 @@ TRSBHeader RSBReadHeader(const std::uint8_t* head, std::uint64_t fileSize)
     h.BlueBits = getU32(head + 20);
     h.AlphaBits = getU32(head + 24);
 
-    if (h.Version != 1)
-        throw EDIBFormatError("Only RSB version 1 is supported.");
+    if (h.Version != 1) throw EDIBFormatError("Only RSB version 1 is supported.");
     if (h.Width == 0 || h.Height == 0 || h.Width > kMaxSide || h.Height > kMaxSide)
         throw EDIBFormatError("RSB width and height must lie between 1 and 65535.");
     // Each colour channel is widened to a byte, so holds at most 8 bits, and
@@ -73,8 +68,7 @@ TRSBHeader RSBReadHeader(const std::uint8_t* head, std::uint64_t fileSize)
 }
 
 TRSBPicture DecodeRSB(std::span<const std::uint8_t> file,
-                      const std::function<void(int Row, int LastRow)>& onRow)
-{
+                      const std::function<void(int Row, int LastRow)>& onRow) {
     if (file.size() < kRSBHeaderSize)
         throw EDIBFormatError("The RSB file is shorter than its header.");
     TRSBPicture pic;
@@ -90,8 +84,7 @@ TRSBPicture DecodeRSB(std::span<const std::uint8_t> file,
             RSBUnpack(std::uint16_t(src[0] | src[1] << 8), h, dst[0], dst[1], dst[2]);
             dst[3] = 0;
         }
-        if (onRow)
-            onRow(row, lastRow);
+        if (onRow) onRow(row, lastRow);
     }
     return pic;
 }
@@ -103,18 +96,15 @@ void TDIBRSBFormat::GetDescription(std::string& Value) { Value = "Rogue spear bi
 bool TDIBRSBFormat::CanReadExtension(const std::string& Ext) { return SameText(Ext, ".RSB"); }
 bool TDIBRSBFormat::CanWriteExtension(const std::string& Ext) { return SameText(Ext, ".RSB"); }
 
-void TDIBRSBFormat::GetOpenFilter(std::vector<std::string>& List)
-{
+void TDIBRSBFormat::GetOpenFilter(std::vector<std::string>& List) {
     List.push_back("Rogue spear bitmap (*.rsb)|*.rsb");
 }
 
-void TDIBRSBFormat::GetSaveFilter(std::vector<std::string>& List)
-{
+void TDIBRSBFormat::GetSaveFilter(std::vector<std::string>& List) {
     List.push_back("Rogue spear bitmap (*.rsb)|*.rsb");
 }
 
-void TDIBRSBFormat::LoadFromStream(TStream& Stream)
-{
+void TDIBRSBFormat::LoadFromStream(TStream& Stream) {
     TAbstractSuperDIB* dib = Target();
     // The file runs from the stream's position to its end; its size is
     // checked against the header before anything is allocated for pixels.
@@ -146,8 +136,7 @@ void TDIBRSBFormat::LoadFromStream(TStream& Stream)
     dib->EndUpdate();  // one change event for the new picture
 }
 
-void TDIBRSBFormat::SaveToStream(TStream& Stream)
-{
+void TDIBRSBFormat::SaveToStream(TStream& Stream) {
     TAbstractSuperDIB* dib = Target();
     if (!dib->HasBits() || dib->Width() == 0 || dib->Height() == 0)
         throw EDIBFormatError("Cannot save a bitmap without pixels.");
@@ -162,8 +151,7 @@ void TDIBRSBFormat::SaveToStream(TStream& Stream)
                                      masked ? 4u : 6u,
                                      masked ? 4u : 5u,
                                      masked ? 4u : 0u};
-    for (int i = 0; i < 7; ++i)
-        putU32(out.data() + i * 4, header[i]);
+    for (int i = 0; i < 7; ++i) putU32(out.data() + i * 4, header[i]);
     std::uint8_t* p = out.data() + kRSBHeaderSize;
     for (int y = 0; y < h; ++y) {
         const TDIBPixel* row = dib->ScanLine(y);

@@ -13,35 +13,30 @@
 
 // ---- colours ----------------------------------------------------------------
 
-std::uint32_t ColorToPixel(TColor Color)
-{
+std::uint32_t ColorToPixel(TColor Color) {
     const std::uint32_t rgb = std::uint32_t(ColorToRGB(Color));  // 0x00BBGGRR
     return ((rgb & 0xFFu) << 16) | (rgb & 0xFF00u) | ((rgb >> 16) & 0xFFu);
 }
 
-TColor PixelToColor(std::uint32_t Pixel)
-{
+TColor PixelToColor(std::uint32_t Pixel) {
     return TColor(((Pixel & 0xFFu) << 16) | (Pixel & 0xFF00u) | ((Pixel >> 16) & 0xFFu));
 }
 
-std::uint32_t PixelWord(const TDIBPixel& P)
-{
+std::uint32_t PixelWord(const TDIBPixel& P) {
     return std::uint32_t(P.Blue) | (std::uint32_t(P.Green) << 8) | (std::uint32_t(P.Red) << 16) |
            (std::uint32_t(P.Mask) << 24);
 }
 
 // ---- TAbstractSuperDIB ----------------------------------------------------------
 
-TAbstractSuperDIB::TAbstractSuperDIB()
-{
+TAbstractSuperDIB::TAbstractSuperDIB() {
     DrawProc_ = Bound(&TAbstractSuperDIB::RowCopy);
     InitDefaults();
 }
 
 TAbstractSuperDIB::~TAbstractSuperDIB() = default;
 
-void TAbstractSuperDIB::InitDefaults()
-{
+void TAbstractSuperDIB::InitDefaults() {
     Angle_ = 0;
     Masked_ = false;
     Opacity_ = 255;
@@ -51,8 +46,7 @@ void TAbstractSuperDIB::InitDefaults()
 
 bool TAbstractSuperDIB::HasBits() const { return Bits_ != nullptr || !OwnsBits_; }
 
-void TAbstractSuperDIB::SetSize(int W, int H)
-{
+void TAbstractSuperDIB::SetSize(int W, int H) {
     if (W == Width_ && H == Height_) return;
     // A view shares another bitmap's buffer, which has that bitmap's size.
     if (!OwnsBits_) throw EDIBError("A view cannot change its size");
@@ -66,8 +60,7 @@ void TAbstractSuperDIB::SetSize(int W, int H)
 void TAbstractSuperDIB::SetWidth(int Value) { SetSize(Value, Height_); }
 void TAbstractSuperDIB::SetHeight(int Value) { SetSize(Width_, Value); }
 
-void TAbstractSuperDIB::SetClipRect(const TRect& R)
-{
+void TAbstractSuperDIB::SetClipRect(const TRect& R) {
     TRect c = R;
     if (c.Right < c.Left) std::swap(c.Left, c.Right);
     if (c.Bottom < c.Top) std::swap(c.Top, c.Bottom);
@@ -78,8 +71,7 @@ void TAbstractSuperDIB::SetClipRect(const TRect& R)
     ClipRect_ = c;
 }
 
-void TAbstractSuperDIB::UseBitsOf(TAbstractSuperDIB* Source)
-{
+void TAbstractSuperDIB::UseBitsOf(TAbstractSuperDIB* Source) {
     if (!Source) return;
     if (OwnsBits_ && Bits_) FreeBits();
     OwnsBits_ = false;
@@ -89,8 +81,7 @@ void TAbstractSuperDIB::UseBitsOf(TAbstractSuperDIB* Source)
     ClipRect_ = {0, 0, Width_ - 1, Height_ - 1};
 }
 
-void TAbstractSuperDIB::Fill(TColor Color)
-{
+void TAbstractSuperDIB::Fill(TColor Color) {
     if (Bits_) {
         const std::uint32_t v = ColorToPixel(Color);
         TDIBPixel p;
@@ -100,8 +91,7 @@ void TAbstractSuperDIB::Fill(TColor Color)
     Changed();
 }
 
-void TAbstractSuperDIB::FillRect(TColor Color, int X, int Y, int W, int H)
-{
+void TAbstractSuperDIB::FillRect(TColor Color, int X, int Y, int W, int H) {
     if (!Bits_ || W <= 0 || H <= 0) return;
     if ((long long)X + W < 0 || (long long)Y + H < 0 || X >= Width_ || Y >= Height_) return;
     const int x0 = std::max(X, 0), y0 = std::max(Y, 0);
@@ -113,14 +103,12 @@ void TAbstractSuperDIB::FillRect(TColor Color, int X, int Y, int W, int H)
     for (int y = y0; y < y1; ++y) std::fill(ScanLine(y) + x0, ScanLine(y) + x1, p);
 }
 
-void TAbstractSuperDIB::SetMaskValue(std::uint8_t M)
-{
+void TAbstractSuperDIB::SetMaskValue(std::uint8_t M) {
     for (std::size_t i = 0, n = Bits_ ? PixelCount() : 0; i < n; ++i) Bits_[i].Mask = M;
     Changed();
 }
 
-void TAbstractSuperDIB::CopyPixelsFrom(TAbstractSuperDIB* Source)
-{
+void TAbstractSuperDIB::CopyPixelsFrom(TAbstractSuperDIB* Source) {
     if (!Source) return;
     SetSize(Source->Width_, Source->Height_);
     if (Bits_ && Source->Bits_ && Bits_ != Source->Bits_)
@@ -130,94 +118,81 @@ void TAbstractSuperDIB::CopyPixelsFrom(TAbstractSuperDIB* Source)
 
 // ---- change notification ----------------------------------------------------------
 
-void TAbstractSuperDIB::Changed()
-{
+void TAbstractSuperDIB::Changed() {
     SelectDrawProc();
     if (UpdateCount_ == 0 && OnChange_) OnChange_(this);
 }
 
-void TAbstractSuperDIB::EndUpdate()
-{
+void TAbstractSuperDIB::EndUpdate() {
     if (UpdateCount_ == 0) throw EDIBError("EndUpdate without BeginUpdate");
     if (--UpdateCount_ == 0) Changed();
 }
 
 // ---- properties -------------------------------------------------------------------
 
-void TAbstractSuperDIB::SetAngle(int Value)
-{
+void TAbstractSuperDIB::SetAngle(int Value) {
     const TAngle a = TAngle(std::uint16_t(Value) % 360);
     if (a == Angle_) return;
     Angle_ = a;
     Changed();
 }
 
-void TAbstractSuperDIB::SetAutoSize(bool Value)
-{
+void TAbstractSuperDIB::SetAutoSize(bool Value) {
     if (Value == AutoSize_) return;
     AutoSize_ = Value;
     Changed();
 }
 
-void TAbstractSuperDIB::SetMasked(bool Value)
-{
+void TAbstractSuperDIB::SetMasked(bool Value) {
     if (Value == Masked_) return;
     Masked_ = Value;
     Changed();
 }
 
-void TAbstractSuperDIB::SetOpacity(std::uint8_t Value)
-{
+void TAbstractSuperDIB::SetOpacity(std::uint8_t Value) {
     if (Value == Opacity_) return;
     Opacity_ = Value;
     Changed();
 }
 
-void TAbstractSuperDIB::SetScale(long double Value)
-{
+void TAbstractSuperDIB::SetScale(long double Value) {
     if (Value == ScaleX_ && Value == ScaleY_) return;
     ScaleX_ = ScaleY_ = Value;
     Changed();
 }
 
-void TAbstractSuperDIB::SetScaleX(long double Value)
-{
+void TAbstractSuperDIB::SetScaleX(long double Value) {
     if (Value == ScaleX_) return;
     ScaleX_ = Value;
     Changed();
 }
 
-void TAbstractSuperDIB::SetScaleY(long double Value)
-{
+void TAbstractSuperDIB::SetScaleY(long double Value) {
     if (Value == ScaleY_) return;
     ScaleY_ = Value;
     Changed();
 }
 
-void TAbstractSuperDIB::SetTransparent(bool Value)
-{
+void TAbstractSuperDIB::SetTransparent(bool Value) {
     if (Value == Transparent_) return;
     Transparent_ = Value;
     Changed();
 }
 
-TColor TAbstractSuperDIB::TransparentColor() const
-{
+TColor TAbstractSuperDIB::TransparentColor() const {
     // Before there are pixels the automatic mode has no corner to read; the
     // stored colour is the answer then.
     if (TransparentMode_ == tmAuto && Bits_) return PixelToColor(PixelWord(Bits_[0]));
     return PixelToColor(TransparentColor_);
 }
 
-void TAbstractSuperDIB::SetTransparentColor(TColor Value)
-{
+void TAbstractSuperDIB::SetTransparentColor(TColor Value) {
     if (Value == PixelToColor(TransparentColor_)) return;
     TransparentColor_ = ColorToPixel(Value);
     Changed();
 }
 
-void TAbstractSuperDIB::SetTransparentMode(TTransparentMode Value)
-{
+void TAbstractSuperDIB::SetTransparentMode(TTransparentMode Value) {
     if (Value == TransparentMode_) return;
     TransparentMode_ = Value;
     Changed();
@@ -225,8 +200,7 @@ void TAbstractSuperDIB::SetTransparentMode(TTransparentMode Value)
 
 // ---- copying ------------------------------------------------------------------------
 
-void TAbstractSuperDIB::CopyPropertiesTo(TPersistent* Dest)
-{
+void TAbstractSuperDIB::CopyPropertiesTo(TPersistent* Dest) {
     auto* d = dynamic_cast<TAbstractSuperDIB*>(Dest);
     if (!d)
         throw EDIBError(std::string("Cannot assign a TAbstractDIB to a ") +
@@ -247,8 +221,7 @@ void TAbstractSuperDIB::CopyPropertiesTo(TPersistent* Dest)
     }
 }
 
-void TAbstractSuperDIB::AssignTo(TPersistent* Dest)
-{
+void TAbstractSuperDIB::AssignTo(TPersistent* Dest) {
     auto* d = dynamic_cast<TAbstractSuperDIB*>(Dest);
     if (!d) {
         TPersistent::AssignTo(Dest);  // reports the conversion error
@@ -263,16 +236,14 @@ void TAbstractSuperDIB::AssignTo(TPersistent* Dest)
 // Width and Height (2 bytes each, little-endian), then the pixel buffer as held
 // in memory: bottom row first, each pixel blue, green, red, mask.
 
-void TAbstractSuperDIB::DefineProperties(TFiler* Filer)
-{
+void TAbstractSuperDIB::DefineProperties(TFiler* Filer) {
     TPersistent::DefineProperties(Filer);
     Filer->DefineBinaryProperty(
         "Data", [this](TStream& S) { ReadData(S); }, [this](TStream& S) { WriteData(S); },
         Bits_ != nullptr);
 }
 
-void TAbstractSuperDIB::WriteData(TStream& Stream)
-{
+void TAbstractSuperDIB::WriteData(TStream& Stream) {
     if (!Bits_) return;
     const std::size_t pixelBytes = PixelCount() * sizeof(TDIBPixel);
     std::vector<std::uint8_t> record(4 + pixelBytes);
@@ -283,8 +254,7 @@ void TAbstractSuperDIB::WriteData(TStream& Stream)
     Stream.WriteBuffer(out.data(), std::int64_t(out.size()));
 }
 
-void TAbstractSuperDIB::ReadData(TStream& Stream)
-{
+void TAbstractSuperDIB::ReadData(TStream& Stream) {
     const std::int64_t left = Stream.Remaining();
     std::vector<std::uint8_t> stored(std::size_t(std::max<std::int64_t>(left, 0)));
     if (!stored.empty()) Stream.ReadBuffer(stored.data(), std::int64_t(stored.size()));
@@ -292,8 +262,7 @@ void TAbstractSuperDIB::ReadData(TStream& Stream)
     LoadRecord(record.data(), record.size());
 }
 
-void TAbstractSuperDIB::LoadRecord(const std::uint8_t* Data, std::size_t Size)
-{
+void TAbstractSuperDIB::LoadRecord(const std::uint8_t* Data, std::size_t Size) {
     // A record too short to hold its own size is not a picture: nothing changes.
     if (Size < 4) return;
     const int w = Data[0] | (Data[1] << 8), h = Data[2] | (Data[3] << 8);
@@ -316,8 +285,7 @@ void TAbstractSuperDIB::LoadRecord(const std::uint8_t* Data, std::size_t Size)
 
 // ---- import ------------------------------------------------------------------------------
 
-void TAbstractSuperDIB::ImportPicture(const std::string& FileName)
-{
+void TAbstractSuperDIB::ImportPicture(const std::string& FileName) {
     TPicture picture;
     picture.LoadFromFile(FileName);
     const int w = picture.Width(), h = picture.Height();
@@ -333,9 +301,9 @@ void TAbstractSuperDIB::ImportPicture(const std::string& FileName)
     Changed();
 }
 
-void TAbstractSuperDIB::ImportMask(const std::string& FileName)
-{
-    if (Width_ == 0 || Height_ == 0) throw EDIBError("You cannot import a mask until you have an image.");
+void TAbstractSuperDIB::ImportMask(const std::string& FileName) {
+    if (Width_ == 0 || Height_ == 0)
+        throw EDIBError("You cannot import a mask until you have an image.");
     TWinDIB loaded;
     loaded.ImportPicture(FileName);
     TWinDIB stretched(Width_, Height_);
@@ -343,7 +311,8 @@ void TAbstractSuperDIB::ImportMask(const std::string& FileName)
                loaded.Height(), SRCCOPY);
     GdiFlush();
     if (Bits_)
-        for (std::size_t i = 0, n = PixelCount(); i < n; ++i) Bits_[i].Mask = stretched.Bits()[i].Blue;
+        for (std::size_t i = 0, n = PixelCount(); i < n; ++i)
+            Bits_[i].Mask = stretched.Bits()[i].Blue;
     Changed();
 }
 
@@ -351,35 +320,30 @@ void TAbstractSuperDIB::ImportMask(const std::string& FileName)
 
 TCustomMemoryDIB::TCustomMemoryDIB() = default;
 
-TCustomMemoryDIB::TCustomMemoryDIB(int W, int H)
-{
+TCustomMemoryDIB::TCustomMemoryDIB(int W, int H) {
     SetSize(W, H);
     SetClipRect({0, 0, W, H});
 }
 
-TCustomMemoryDIB::TCustomMemoryDIB(ViewTag Tag, TAbstractSuperDIB* Source) : TAbstractSuperDIB(Tag)
-{
+TCustomMemoryDIB::TCustomMemoryDIB(ViewTag Tag, TAbstractSuperDIB* Source)
+    : TAbstractSuperDIB(Tag) {
     UseBitsOf(Source);
 }
 
-TCustomMemoryDIB::~TCustomMemoryDIB()
-{
+TCustomMemoryDIB::~TCustomMemoryDIB() {
     if (OwnsBits_ && Bits_) FreeBits();
 }
 
-void TCustomMemoryDIB::AllocateBits()
-{
+void TCustomMemoryDIB::AllocateBits() {
     Bits_ = static_cast<TDIBPixel*>(::operator new(PixelCount() * sizeof(TDIBPixel)));
 }
 
-void TCustomMemoryDIB::FreeBits()
-{
+void TCustomMemoryDIB::FreeBits() {
     ::operator delete(Bits_);
     Bits_ = nullptr;
 }
 
-void TCustomMemoryDIB::AssignTo(TPersistent* Dest)
-{
+void TCustomMemoryDIB::AssignTo(TPersistent* Dest) {
     TAbstractSuperDIB::AssignTo(Dest);
     if (auto* d = dynamic_cast<TCustomMemoryDIB*>(Dest)) {
         d->ImageFilename_ = ImageFilename_;
@@ -387,8 +351,7 @@ void TCustomMemoryDIB::AssignTo(TPersistent* Dest)
     }
 }
 
-void TCustomMemoryDIB::DefineProperties(TFiler* Filer)
-{
+void TCustomMemoryDIB::DefineProperties(TFiler* Filer) {
     TAbstractSuperDIB::DefineProperties(Filer);
     Filer->DefineProperty(
         "ImageFilename", [this](TReader& R) { ImageFilename_ = R.ReadString(); },
@@ -398,25 +361,21 @@ void TCustomMemoryDIB::DefineProperties(TFiler* Filer)
         [this](TWriter& W) { W.WriteString(MaskFilename_); }, !MaskFilename_.empty());
 }
 
-void TCustomMemoryDIB::ReadData(TStream& Stream)
-{
+void TCustomMemoryDIB::ReadData(TStream& Stream) {
     if (Stream.Remaining() <= 0) return;
     TAbstractSuperDIB::ReadData(Stream);
 }
 
-void TCustomMemoryDIB::WriteData(TStream& Stream)
-{
+void TCustomMemoryDIB::WriteData(TStream& Stream) {
     if (StoreData_) TAbstractSuperDIB::WriteData(Stream);
 }
 
-void TCustomMemoryDIB::ImportPicture(const std::string& FileName)
-{
+void TCustomMemoryDIB::ImportPicture(const std::string& FileName) {
     TAbstractSuperDIB::ImportPicture(FileName);
     ImageFilename_ = FileName;
 }
 
-void TCustomMemoryDIB::ImportMask(const std::string& FileName)
-{
+void TCustomMemoryDIB::ImportMask(const std::string& FileName) {
     TAbstractSuperDIB::ImportMask(FileName);
     MaskFilename_ = FileName;
 }
@@ -425,31 +384,26 @@ void TCustomMemoryDIB::ImportMask(const std::string& FileName)
 
 TCustomWinDIB::TCustomWinDIB() { MakeCanvas(); }
 
-TCustomWinDIB::TCustomWinDIB(int W, int H) : TCustomWinDIB()
-{
+TCustomWinDIB::TCustomWinDIB(int W, int H) : TCustomWinDIB() {
     SetSize(W, H);
     SetClipRect({0, 0, W, H});
 }
 
-TCustomWinDIB::TCustomWinDIB(ViewTag Tag, TAbstractSuperDIB* Source) : TAbstractSuperDIB(Tag)
-{
+TCustomWinDIB::TCustomWinDIB(ViewTag Tag, TAbstractSuperDIB* Source) : TAbstractSuperDIB(Tag) {
     UseBitsOf(Source);
 }
 
-TCustomWinDIB::~TCustomWinDIB()
-{
+TCustomWinDIB::~TCustomWinDIB() {
     Canvas_.reset();
     if (OwnsBits_ && Bits_) FreeBits();
 }
 
-void TCustomWinDIB::MakeCanvas()
-{
+void TCustomWinDIB::MakeCanvas() {
     Canvas_ = std::make_unique<TCanvas>();
     Canvas_->SetOnChange([this](TObject*) { Changed(); });
 }
 
-void TCustomWinDIB::AllocateBits()
-{
+void TCustomWinDIB::AllocateBits() {
     HDC screen = GetDC(nullptr);
     Handle_ = CreateCompatibleDC(screen);
     BITMAPINFO info{};
@@ -477,8 +431,7 @@ void TCustomWinDIB::AllocateBits()
     if (Canvas_) Canvas_->SetHandle(Handle_);
 }
 
-void TCustomWinDIB::FreeBits()
-{
+void TCustomWinDIB::FreeBits() {
     GdiFlush();
     if (Canvas_) Canvas_->SetHandle(nullptr);
     if (Handle_) SelectObject(Handle_, OldBitmap_);
@@ -501,31 +454,32 @@ TW_IMPLEMENT_CLASS(TCustomWinDIB) {}
 
 namespace {
 template <class C, class Extra>
-void DescribeDIB(TClassBuilder<C>& b, Extra afterAutoSize)
-{
+void DescribeDIB(TClassBuilder<C>& b, Extra afterAutoSize) {
     b.Property("Angle", &C::Angle, &C::SetAngle);
     b.Property("AutoSize", &C::AutoSize, &C::SetAutoSize);
     afterAutoSize(b);
-    b.Property("Height", [](C* d) { return std::uint16_t(d->Height()); }, &C::SetHeight);
+    b.Property(
+        "Height", [](C* d) { return std::uint16_t(d->Height()); }, &C::SetHeight);
     b.Property("Masked", &C::Masked, &C::SetMasked);
     b.Property("Opacity", &C::Opacity, &C::SetOpacity);
     b.Property("Scale", &C::Scale, &C::SetScale);
     b.Property("Transparent", &C::Transparent, &C::SetTransparent);
     b.Property("TransparentColor", &C::TransparentColor, &C::SetTransparentColor);
     b.Property("TransparentMode", &C::TransparentMode, &C::SetTransparentMode);
-    b.Property("Width", [](C* d) { return std::uint16_t(d->Width()); }, &C::SetWidth);
+    b.Property(
+        "Width", [](C* d) { return std::uint16_t(d->Width()); }, &C::SetWidth);
 }
 }  // namespace
 
-TW_IMPLEMENT_CLASS(TMemoryDIB)
-{
+TW_IMPLEMENT_CLASS(TMemoryDIB) {
     DescribeDIB(b, [](TClassBuilder<TMemoryDIB>&) {});
 }
 
-TW_IMPLEMENT_CLASS(TWinDIB)
-{
+TW_IMPLEMENT_CLASS(TWinDIB) {
     DescribeDIB(b, [](TClassBuilder<TWinDIB>& c) {
         c.Property("Canvas", &TWinDIB::Canvas);
-        c.Property("Handle", [](TWinDIB* d) { return std::int64_t(reinterpret_cast<std::intptr_t>(d->Handle())); });
+        c.Property("Handle", [](TWinDIB* d) {
+            return std::int64_t(reinterpret_cast<std::intptr_t>(d->Handle()));
+        });
     });
 }

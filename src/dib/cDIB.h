@@ -43,8 +43,8 @@ class TAbstractSuperDIB;
 // first; after each row both addresses move one image row down, which is one
 // row back in memory (by the stride of their own bitmap, in pixels).
 using TDIBRowRoutine = void (TAbstractSuperDIB::*)(const TDIBPixel* Src, TDIBPixel* Dst, int Rows,
-                                                    int W, std::ptrdiff_t SrcStride,
-                                                    std::ptrdiff_t DstStride);
+                                                   int W, std::ptrdiff_t SrcStride,
+                                                   std::ptrdiff_t DstStride);
 
 // A row routine bound to the bitmap whose Opacity and stored TransparentColor
 // it reads.
@@ -53,8 +53,7 @@ struct TDIBDrawProc {
     TDIBRowRoutine Routine = nullptr;
 
     void operator()(const TDIBPixel* Src, TDIBPixel* Dst, int Rows, int W, std::ptrdiff_t SrcStride,
-                    std::ptrdiff_t DstStride) const
-    {
+                    std::ptrdiff_t DstStride) const {
         (Owner->*Routine)(Src, Dst, Rows, W, SrcStride, DstStride);
     }
     bool operator==(const TDIBDrawProc&) const = default;
@@ -173,7 +172,9 @@ public:
     HRGN CreateMaskRegion(std::uint8_t Threshold) const;
     HRGN CreateColorRegion(TColor Color) const;
 
-    TDIBPixel* ScanLine(int Row) const { return Bits_ + std::ptrdiff_t(Height_ - Row - 1) * Width_; }
+    TDIBPixel* ScanLine(int Row) const {
+        return Bits_ + std::ptrdiff_t(Height_ - Row - 1) * Width_;
+    }
     TDIBPixel* Bits() const { return Bits_; }
     std::size_t PixelCount() const { return std::size_t(Width_) * Height_; }
 
@@ -242,7 +243,7 @@ class TCustomMemoryDIB : public TAbstractSuperDIB {
     TW_CLASS(TCustomMemoryDIB, TAbstractSuperDIB)
 public:
     TCustomMemoryDIB();
-    TCustomMemoryDIB(int W, int H);                       // CreateSize
+    TCustomMemoryDIB(int W, int H);                        // CreateSize
     TCustomMemoryDIB(ViewTag, TAbstractSuperDIB* Source);  // CreateView
     ~TCustomMemoryDIB() override;
 

@@ -82,13 +82,15 @@ private:
 // Writing: returns the bytes to store for the plain `record` (Width, Height,
 // pixels). With no CurrentCompressor, or when it answers 0, that is the record
 // itself; otherwise the wrapped form. `dib` is handed to the compressor.
-std::vector<std::uint8_t> EncodeStream(TAbstractSuperDIB* dib, std::span<const std::uint8_t> record);
+std::vector<std::uint8_t> EncodeStream(TAbstractSuperDIB* dib,
+                                       std::span<const std::uint8_t> record);
 
 // Reading: returns the plain record for the stored bytes `stream`. A wrapped
 // record is handed to the last registered decompressor that accepts its
 // identifier; when none does, EDIBCompressError "Could not find a suitable
 // decompressor." is raised.
-std::vector<std::uint8_t> DecodeStream(TAbstractSuperDIB* dib, std::span<const std::uint8_t> stream);
+std::vector<std::uint8_t> DecodeStream(TAbstractSuperDIB* dib,
+                                       std::span<const std::uint8_t> stream);
 
 // True when `stream` would be read as a wrapped record.
 bool IsWrappedStream(std::span<const std::uint8_t> stream);

@@ -24,27 +24,23 @@ namespace {
 // Blending with weight w, per colour byte: ((s*w + d*(255-w)) shr 8) + 1. The
 // sum never exceeds 255*255, so 16-bit lanes hold it without overflow.
 
-inline std::uint8_t BlendByte(unsigned s, unsigned d, unsigned w)
-{
+inline std::uint8_t BlendByte(unsigned s, unsigned d, unsigned w) {
     return std::uint8_t(((s * w + d * (255u - w)) >> 8) + 1u);
 }
 
 // Blends colours with weight w and keeps the destination's mask byte.
-inline TDIBPixel BlendPixel(const TDIBPixel& s, const TDIBPixel& d, unsigned w)
-{
-    return {BlendByte(s.Blue, d.Blue, w), BlendByte(s.Green, d.Green, w), BlendByte(s.Red, d.Red, w),
-            d.Mask};
+inline TDIBPixel BlendPixel(const TDIBPixel& s, const TDIBPixel& d, unsigned w) {
+    return {BlendByte(s.Blue, d.Blue, w), BlendByte(s.Green, d.Green, w),
+            BlendByte(s.Red, d.Red, w), d.Mask};
 }
 
-inline std::uint32_t Word(const TDIBPixel& p)
-{
+inline std::uint32_t Word(const TDIBPixel& p) {
     std::uint32_t v;
     std::memcpy(&v, &p, 4);
     return v;
 }
 
-inline TDIBPixel FromWord(std::uint32_t v)
-{
+inline TDIBPixel FromWord(std::uint32_t v) {
     TDIBPixel p;
     std::memcpy(&p, &v, 4);
     return p;
@@ -54,8 +50,7 @@ inline TDIBPixel FromWord(std::uint32_t v)
 // Four pixels at a time: unpack to 16-bit lanes (two pixels per register),
 // blend, shift by 8, add 1, pack back. `wlo`/`whi` hold the weight of each
 // lane for the low and high pixel pairs.
-inline __m128i Blend4(__m128i s, __m128i d, __m128i wlo, __m128i whi)
-{
+inline __m128i Blend4(__m128i s, __m128i d, __m128i wlo, __m128i whi) {
     // s*w + d*(255-w) = d*255 + (s-d)*w; computed modulo 2^16 the result is
     // exact because the true sum lies in 0..65025.
     const __m128i zero = _mm_setzero_si128();
@@ -72,19 +67,19 @@ inline __m128i Blend4(__m128i s, __m128i d, __m128i wlo, __m128i whi)
 }
 
 // The mask byte of each pixel of a pair, spread over that pixel's four lanes.
-inline __m128i SpreadMask(__m128i pair16)
-{
+inline __m128i SpreadMask(__m128i pair16) {
     return _mm_shufflehi_epi16(_mm_shufflelo_epi16(pair16, 0xFF), 0xFF);
 }
 
-inline __m128i Load(const TDIBPixel* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline __m128i Load(const TDIBPixel* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
 inline void Store(TDIBPixel* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 inline __m128i Select(__m128i maskBits, __m128i a, __m128i b)  // maskBits ? a : b
 {
     return _mm_or_si128(_mm_and_si128(maskBits, a), _mm_andnot_si128(maskBits, b));
 }
 #endif
-
 
 #ifdef TARNWICK_DIB_AVX2
 // The blends eight pixels at a time, for processors that have AVX2 (chosen
@@ -101,8 +96,7 @@ inline __m128i Select(__m128i maskBits, __m128i a, __m128i b)  // maskBits ? a :
 
 // Blends the colour bytes of 8 pixels; `wlo`/`whi` are the weight pairs for
 // the unpacked low and high halves. The mask byte is kept from d.
-AVX2_FN inline __m256i Blend8(__m256i s, __m256i d, __m256i wlo, __m256i whi)
-{
+AVX2_FN inline __m256i Blend8(__m256i s, __m256i d, __m256i wlo, __m256i whi) {
     const __m256i bias = _mm256_set1_epi8(char(0x80));
     const __m256i round = _mm256_set1_epi16(short(0x8080));
     const __m256i keep = _mm256_set1_epi32(int(0xFF000000u));
@@ -114,50 +108,49 @@ AVX2_FN inline __m256i Blend8(__m256i s, __m256i d, __m256i wlo, __m256i whi)
     return _mm256_blendv_epi8(_mm256_packus_epi16(lo, hi), d, keep);
 }
 // Weight pairs (w, 255 - w) from 16-bit lanes holding w * 257 (w in both bytes).
-AVX2_FN inline __m256i WeightPairs(__m256i w257)
-{
+AVX2_FN inline __m256i WeightPairs(__m256i w257) {
     return _mm256_xor_si256(w257, _mm256_set1_epi16(short(0xFF00)));
 }
 // Byte `B` of each pixel (3: the mask) in both bytes of that pixel's 16-bit
 // lanes, for the low (pixels 0, 1 of each 128-bit half) and high (2, 3)
 // unpacked halves.
 template <int B>
-AVX2_FN inline __m256i PixelByteLo(__m256i v)
-{
+AVX2_FN inline __m256i PixelByteLo(__m256i v) {
     constexpr char p = B, q = B + 4;
-    return _mm256_shuffle_epi8(v, _mm256_setr_epi8(p, p, p, p, p, p, p, p, q, q, q, q, q, q, q, q, p, p, p, p,
-                                                   p, p, p, p, q, q, q, q, q, q, q, q));
+    return _mm256_shuffle_epi8(v, _mm256_setr_epi8(p, p, p, p, p, p, p, p, q, q, q, q, q, q, q, q,
+                                                   p, p, p, p, p, p, p, p, q, q, q, q, q, q, q, q));
 }
 template <int B>
-AVX2_FN inline __m256i PixelByteHi(__m256i v)
-{
+AVX2_FN inline __m256i PixelByteHi(__m256i v) {
     constexpr char p = B + 8, q = B + 12;
-    return _mm256_shuffle_epi8(v, _mm256_setr_epi8(p, p, p, p, p, p, p, p, q, q, q, q, q, q, q, q, p, p, p, p,
-                                                   p, p, p, p, q, q, q, q, q, q, q, q));
+    return _mm256_shuffle_epi8(v, _mm256_setr_epi8(p, p, p, p, p, p, p, p, q, q, q, q, q, q, q, q,
+                                                   p, p, p, p, p, p, p, p, q, q, q, q, q, q, q, q));
 }
-AVX2_FN inline __m256i Load8(const TDIBPixel* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
-AVX2_FN inline void Store8(TDIBPixel* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+AVX2_FN inline __m256i Load8(const TDIBPixel* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+AVX2_FN inline void Store8(TDIBPixel* p, __m256i v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
 
-AVX2_FN int CopyOpacityAvx2(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o)
-{
+AVX2_FN int CopyOpacityAvx2(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o) {
     const __m256i w = WeightPairs(_mm256_set1_epi16(short(o * 257)));
     int i = 0;
     for (; i + 8 <= n; i += 8) Store8(d + i, Blend8(Load8(s + i), Load8(d + i), w, w));
     return i;
 }
 
-AVX2_FN int MaskedAvx2(const TDIBPixel* s, TDIBPixel* d, int n)
-{
+AVX2_FN int MaskedAvx2(const TDIBPixel* s, TDIBPixel* d, int n) {
     int i = 0;
     for (; i + 8 <= n; i += 8) {
         const __m256i sv = Load8(s + i);
-        Store8(d + i, Blend8(sv, Load8(d + i), WeightPairs(PixelByteLo<3>(sv)), WeightPairs(PixelByteHi<3>(sv))));
+        Store8(d + i, Blend8(sv, Load8(d + i), WeightPairs(PixelByteLo<3>(sv)),
+                             WeightPairs(PixelByteHi<3>(sv))));
     }
     return i;
 }
 
-AVX2_FN int MaskedOpacityAvx2(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o)
-{
+AVX2_FN int MaskedOpacityAvx2(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o) {
     const __m256i ov = _mm256_set1_epi16(short(o));
     const __m256i maskBytes = _mm256_set1_epi32(int(0xFF000000u));
     int i = 0;
@@ -173,8 +166,7 @@ AVX2_FN int MaskedOpacityAvx2(const TDIBPixel* s, TDIBPixel* d, int n, unsigned 
     return i;
 }
 
-AVX2_FN int TransparentAvx2(const TDIBPixel* s, TDIBPixel* d, int n, std::uint32_t key)
-{
+AVX2_FN int TransparentAvx2(const TDIBPixel* s, TDIBPixel* d, int n, std::uint32_t key) {
     const __m256i colours = _mm256_set1_epi32(0x00FFFFFF);
     const __m256i kv = _mm256_set1_epi32(int(key));
     int i = 0;
@@ -185,8 +177,8 @@ AVX2_FN int TransparentAvx2(const TDIBPixel* s, TDIBPixel* d, int n, std::uint32
     return i;
 }
 
-AVX2_FN int TransparentOpacityAvx2(const TDIBPixel* s, TDIBPixel* d, int n, std::uint32_t key, unsigned o)
-{
+AVX2_FN int TransparentOpacityAvx2(const TDIBPixel* s, TDIBPixel* d, int n, std::uint32_t key,
+                                   unsigned o) {
     const __m256i colours = _mm256_set1_epi32(0x00FFFFFF);
     const __m256i kv = _mm256_set1_epi32(int(key));
     const __m256i w = WeightPairs(_mm256_set1_epi16(short(o * 257)));
@@ -195,7 +187,8 @@ AVX2_FN int TransparentOpacityAvx2(const TDIBPixel* s, TDIBPixel* d, int n, std:
         const __m256i sv = Load8(s + i), dv = Load8(d + i);
         const __m256i isKey = _mm256_cmpeq_epi32(_mm256_and_si256(sv, colours), kv);
         // Blended colours with the source's mask byte.
-        const __m256i blended = _mm256_blendv_epi8(Blend8(sv, dv, w, w), sv, _mm256_set1_epi32(int(0xFF000000u)));
+        const __m256i blended =
+            _mm256_blendv_epi8(Blend8(sv, dv, w, w), sv, _mm256_set1_epi32(int(0xFF000000u)));
         Store8(d + i, _mm256_blendv_epi8(blended, dv, isKey));
     }
     return i;
@@ -205,8 +198,7 @@ AVX2_FN int TransparentOpacityAvx2(const TDIBPixel* s, TDIBPixel* d, int n, std:
 // registers instead of blend instructions.
 #define AVX512_FN __attribute__((target("avx512f,avx512bw")))
 
-AVX512_FN inline __m512i Blend16(__m512i s, __m512i d, __m512i wlo, __m512i whi)
-{
+AVX512_FN inline __m512i Blend16(__m512i s, __m512i d, __m512i wlo, __m512i whi) {
     const __m512i bias = _mm512_set1_epi8(char(0x80));
     const __m512i round = _mm512_set1_epi16(short(0x8080));
     const __m512i sb = _mm512_xor_si512(s, bias), db = _mm512_xor_si512(d, bias);
@@ -217,28 +209,24 @@ AVX512_FN inline __m512i Blend16(__m512i s, __m512i d, __m512i wlo, __m512i whi)
     return _mm512_packus_epi16(lo, hi);
 }
 constexpr __mmask64 kMaskBytes = 0x8888888888888888ull;  // byte 3 of every pixel
-AVX512_FN inline __m512i WeightPairs16(__m512i w257)
-{
+AVX512_FN inline __m512i WeightPairs16(__m512i w257) {
     return _mm512_xor_si512(w257, _mm512_set1_epi16(short(0xFF00)));
 }
 // As PixelByteLo/Hi: each 128-bit quarter selects bytes p (8 times) then q.
 template <int B>
-AVX512_FN inline __m512i PixelByteLo16(__m512i v)
-{
+AVX512_FN inline __m512i PixelByteLo16(__m512i v) {
     constexpr int p = B * 0x01010101, q = (B + 4) * 0x01010101;
     return _mm512_shuffle_epi8(v, _mm512_set4_epi32(q, q, p, p));
 }
 template <int B>
-AVX512_FN inline __m512i PixelByteHi16(__m512i v)
-{
+AVX512_FN inline __m512i PixelByteHi16(__m512i v) {
     constexpr int p = (B + 8) * 0x01010101, q = (B + 12) * 0x01010101;
     return _mm512_shuffle_epi8(v, _mm512_set4_epi32(q, q, p, p));
 }
 AVX512_FN inline __m512i Load16(const TDIBPixel* p) { return _mm512_loadu_si512(p); }
 AVX512_FN inline void Store16(TDIBPixel* p, __m512i v) { _mm512_storeu_si512(p, v); }
 
-AVX512_FN int CopyOpacityAvx512(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o)
-{
+AVX512_FN int CopyOpacityAvx512(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o) {
     const __m512i w = WeightPairs16(_mm512_set1_epi16(short(o * 257)));
     int i = 0;
     for (; i + 16 <= n; i += 16) {
@@ -248,33 +236,32 @@ AVX512_FN int CopyOpacityAvx512(const TDIBPixel* s, TDIBPixel* d, int n, unsigne
     return i;
 }
 
-AVX512_FN int MaskedAvx512(const TDIBPixel* s, TDIBPixel* d, int n)
-{
+AVX512_FN int MaskedAvx512(const TDIBPixel* s, TDIBPixel* d, int n) {
     int i = 0;
     for (; i + 16 <= n; i += 16) {
         const __m512i sv = Load16(s + i), dv = Load16(d + i);
-        const __m512i r = Blend16(sv, dv, WeightPairs16(PixelByteLo16<3>(sv)), WeightPairs16(PixelByteHi16<3>(sv)));
+        const __m512i r = Blend16(sv, dv, WeightPairs16(PixelByteLo16<3>(sv)),
+                                  WeightPairs16(PixelByteHi16<3>(sv)));
         Store16(d + i, _mm512_mask_blend_epi8(kMaskBytes, r, dv));
     }
     return i;
 }
 
-AVX512_FN int MaskedOpacityAvx512(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o)
-{
+AVX512_FN int MaskedOpacityAvx512(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o) {
     const __m512i ov = _mm512_set1_epi16(short(o));
     const __m512i maskBytes = _mm512_set1_epi32(int(0xFF000000u));
     int i = 0;
     for (; i + 16 <= n; i += 16) {
         const __m512i sv = Load16(s + i), dv = Load16(d + i);
         const __m512i w = _mm512_mulhi_epu16(_mm512_and_si512(sv, maskBytes), ov);
-        const __m512i r = Blend16(sv, dv, WeightPairs16(PixelByteLo16<2>(w)), WeightPairs16(PixelByteHi16<2>(w)));
+        const __m512i r =
+            Blend16(sv, dv, WeightPairs16(PixelByteLo16<2>(w)), WeightPairs16(PixelByteHi16<2>(w)));
         Store16(d + i, _mm512_mask_blend_epi8(kMaskBytes, r, dv));
     }
     return i;
 }
 
-AVX512_FN int TransparentAvx512(const TDIBPixel* s, TDIBPixel* d, int n, std::uint32_t key)
-{
+AVX512_FN int TransparentAvx512(const TDIBPixel* s, TDIBPixel* d, int n, std::uint32_t key) {
     const __m512i colours = _mm512_set1_epi32(0x00FFFFFF);
     const __m512i kv = _mm512_set1_epi32(int(key));
     int i = 0;
@@ -286,8 +273,8 @@ AVX512_FN int TransparentAvx512(const TDIBPixel* s, TDIBPixel* d, int n, std::ui
     return i;
 }
 
-AVX512_FN int TransparentOpacityAvx512(const TDIBPixel* s, TDIBPixel* d, int n, std::uint32_t key, unsigned o)
-{
+AVX512_FN int TransparentOpacityAvx512(const TDIBPixel* s, TDIBPixel* d, int n, std::uint32_t key,
+                                       unsigned o) {
     const __m512i colours = _mm512_set1_epi32(0x00FFFFFF);
     const __m512i kv = _mm512_set1_epi32(int(key));
     const __m512i w = WeightPairs16(_mm512_set1_epi16(short(o * 257)));
@@ -303,8 +290,7 @@ AVX512_FN int TransparentOpacityAvx512(const TDIBPixel* s, TDIBPixel* d, int n, 
 }
 
 // 0: SSE2 and scalar only, 1: AVX2, 2: AVX-512BW.
-int HighestVectorLevel()
-{
+int HighestVectorLevel() {
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512f")) return 2;
     return __builtin_cpu_supports("avx2") ? 1 : 0;
@@ -312,9 +298,11 @@ int HighestVectorLevel()
 const int kHighestLevel = HighestVectorLevel();
 int vectorLevel = kHighestLevel;
 
-#define WIDE(name, args)                            \
-    if (vectorLevel == 2) i = name##Avx512 args;    \
-    else if (vectorLevel == 1) i = name##Avx2 args
+#define WIDE(name, args)       \
+    if (vectorLevel == 2)      \
+        i = name##Avx512 args; \
+    else if (vectorLevel == 1) \
+    i = name##Avx2 args
 #else
 const int kHighestLevel = 0;
 int vectorLevel = 0;
@@ -325,8 +313,7 @@ int vectorLevel = 0;
 // Each kernel handles one row of n pixels: the widest vectors first, then four
 // at a time, then one by one.
 
-void RowCopyOpacityKernel(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o)
-{
+void RowCopyOpacityKernel(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o) {
     int i = 0;
     WIDE(CopyOpacity, (s, d, n, o));
 #ifdef TARNWICK_DIB_SSE2
@@ -341,8 +328,7 @@ void RowCopyOpacityKernel(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o)
     for (; i < n; ++i) d[i] = BlendPixel(s[i], d[i], o);
 }
 
-void RowMaskedKernel(const TDIBPixel* s, TDIBPixel* d, int n)
-{
+void RowMaskedKernel(const TDIBPixel* s, TDIBPixel* d, int n) {
     int i = 0;
     WIDE(Masked, (s, d, n));
 #ifdef TARNWICK_DIB_SSE2
@@ -358,8 +344,7 @@ void RowMaskedKernel(const TDIBPixel* s, TDIBPixel* d, int n)
     for (; i < n; ++i) d[i] = BlendPixel(s[i], d[i], s[i].Mask);
 }
 
-void RowMaskedOpacityKernel(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o)
-{
+void RowMaskedOpacityKernel(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o) {
     int i = 0;
     WIDE(MaskedOpacity, (s, d, n, o));
 #ifdef TARNWICK_DIB_SSE2
@@ -369,16 +354,17 @@ void RowMaskedOpacityKernel(const TDIBPixel* s, TDIBPixel* d, int n, unsigned o)
     for (; i + 4 <= n; i += 4) {
         __m128i sv = Load(s + i), dv = Load(d + i);
         // (m * o) shr 8: at most 254, so the 16-bit product cannot overflow.
-        __m128i wlo = _mm_srli_epi16(_mm_mullo_epi16(SpreadMask(_mm_unpacklo_epi8(sv, zero)), ov), 8);
-        __m128i whi = _mm_srli_epi16(_mm_mullo_epi16(SpreadMask(_mm_unpackhi_epi8(sv, zero)), ov), 8);
+        __m128i wlo =
+            _mm_srli_epi16(_mm_mullo_epi16(SpreadMask(_mm_unpacklo_epi8(sv, zero)), ov), 8);
+        __m128i whi =
+            _mm_srli_epi16(_mm_mullo_epi16(SpreadMask(_mm_unpackhi_epi8(sv, zero)), ov), 8);
         Store(d + i, Select(keepMask, dv, Blend4(sv, dv, wlo, whi)));
     }
 #endif
     for (; i < n; ++i) d[i] = BlendPixel(s[i], d[i], (unsigned(s[i].Mask) * o) >> 8);
 }
 
-void RowTransparentKernel(const TDIBPixel* s, TDIBPixel* d, int n, std::uint32_t key)
-{
+void RowTransparentKernel(const TDIBPixel* s, TDIBPixel* d, int n, std::uint32_t key) {
     key &= 0x00FFFFFFu;
     int i = 0;
     WIDE(Transparent, (s, d, n, key));
@@ -398,8 +384,7 @@ void RowTransparentKernel(const TDIBPixel* s, TDIBPixel* d, int n, std::uint32_t
 }
 
 void RowTransparentOpacityKernel(const TDIBPixel* s, TDIBPixel* d, int n, std::uint32_t key,
-                                 unsigned o)
-{
+                                 unsigned o) {
     key &= 0x00FFFFFFu;
     int i = 0;
     WIDE(TransparentOpacity, (s, d, n, key, o));
@@ -423,13 +408,11 @@ void RowTransparentOpacityKernel(const TDIBPixel* s, TDIBPixel* d, int n, std::u
     }
 }
 
-void RowMaskOnlyKernel(const TDIBPixel* s, TDIBPixel* d, int n)
-{
+void RowMaskOnlyKernel(const TDIBPixel* s, TDIBPixel* d, int n) {
     for (int i = 0; i < n; ++i) d[i].Mask = s[i].Mask;
 }
 
-void RowMaskAsGreyKernel(const TDIBPixel* s, TDIBPixel* d, int n)
-{
+void RowMaskAsGreyKernel(const TDIBPixel* s, TDIBPixel* d, int n) {
     for (int i = 0; i < n; ++i) {
         std::uint8_t m = s[i].Mask;
         d[i] = {m, m, m, m};
@@ -438,8 +421,8 @@ void RowMaskAsGreyKernel(const TDIBPixel* s, TDIBPixel* d, int n)
 
 // Runs `row` over `rows` rows, stepping one image row down on both sides.
 template <class Row>
-void ForRows(const TDIBPixel* s, TDIBPixel* d, int rows, std::ptrdiff_t ss, std::ptrdiff_t ds, Row row)
-{
+void ForRows(const TDIBPixel* s, TDIBPixel* d, int rows, std::ptrdiff_t ss, std::ptrdiff_t ds,
+             Row row) {
     for (int r = 0; r < rows; ++r) {
         row(s, d);
         if (r + 1 < rows) {
@@ -463,18 +446,17 @@ void SetDIBVectorLevel(int Level) { vectorLevel = std::clamp(Level, 0, kHighestL
 namespace {
 // kind 0: sin a, 1: cos a, 2: sin(a + pi/2), 3: cos(a + pi/2); a in extended
 // precision, rounded to nearest with ties to even.
-std::array<int, 360> MakeTable(int kind)
-{
+std::array<int, 360> MakeTable(int kind) {
     const long double pi = 3.14159265358979323846264338327950288L;
     std::array<int, 360> t{};
     for (int d = 0; d < 360; ++d) {
         const long double a = (long double)d * pi / 180.0L;
         long double v = 0;
         switch (kind) {
-        case 0: v = std::sin(a); break;
-        case 1: v = std::cos(a); break;
-        case 2: v = std::sin(a + pi / 2.0L); break;
-        default: v = std::cos(a + pi / 2.0L); break;
+            case 0: v = std::sin(a); break;
+            case 1: v = std::cos(a); break;
+            case 2: v = std::sin(a + pi / 2.0L); break;
+            default: v = std::cos(a + pi / 2.0L); break;
         }
         t[d] = int(std::nearbyintl(v * 256.0L));
     }
@@ -490,61 +472,53 @@ const std::array<int, 360> NegSinQuarterTable = MakeTable(3);
 // ---- row routines bound to a bitmap -------------------------------------------
 
 void TAbstractSuperDIB::RowMaskAsGrey(const TDIBPixel* Src, TDIBPixel* Dst, int Rows, int W,
-                                      std::ptrdiff_t SrcStride, std::ptrdiff_t DstStride)
-{
+                                      std::ptrdiff_t SrcStride, std::ptrdiff_t DstStride) {
     ForRows(Src, Dst, Rows, SrcStride, DstStride,
             [W](const TDIBPixel* s, TDIBPixel* d) { RowMaskAsGreyKernel(s, d, W); });
 }
 
 void TAbstractSuperDIB::RowMaskOnly(const TDIBPixel* Src, TDIBPixel* Dst, int Rows, int W,
-                                    std::ptrdiff_t SrcStride, std::ptrdiff_t DstStride)
-{
+                                    std::ptrdiff_t SrcStride, std::ptrdiff_t DstStride) {
     ForRows(Src, Dst, Rows, SrcStride, DstStride,
             [W](const TDIBPixel* s, TDIBPixel* d) { RowMaskOnlyKernel(s, d, W); });
 }
 
 void TAbstractSuperDIB::RowCopy(const TDIBPixel* Src, TDIBPixel* Dst, int Rows, int W,
-                                std::ptrdiff_t SrcStride, std::ptrdiff_t DstStride)
-{
+                                std::ptrdiff_t SrcStride, std::ptrdiff_t DstStride) {
     const std::size_t bytes = std::size_t(W) * sizeof(TDIBPixel);
     ForRows(Src, Dst, Rows, SrcStride, DstStride,
             [bytes](const TDIBPixel* s, TDIBPixel* d) { std::memmove(d, s, bytes); });
 }
 
 void TAbstractSuperDIB::RowCopyOpacity(const TDIBPixel* Src, TDIBPixel* Dst, int Rows, int W,
-                                       std::ptrdiff_t SrcStride, std::ptrdiff_t DstStride)
-{
+                                       std::ptrdiff_t SrcStride, std::ptrdiff_t DstStride) {
     const unsigned o = Opacity_;
     ForRows(Src, Dst, Rows, SrcStride, DstStride,
             [W, o](const TDIBPixel* s, TDIBPixel* d) { RowCopyOpacityKernel(s, d, W, o); });
 }
 
 void TAbstractSuperDIB::RowMasked(const TDIBPixel* Src, TDIBPixel* Dst, int Rows, int W,
-                                  std::ptrdiff_t SrcStride, std::ptrdiff_t DstStride)
-{
+                                  std::ptrdiff_t SrcStride, std::ptrdiff_t DstStride) {
     ForRows(Src, Dst, Rows, SrcStride, DstStride,
             [W](const TDIBPixel* s, TDIBPixel* d) { RowMaskedKernel(s, d, W); });
 }
 
 void TAbstractSuperDIB::RowMaskedOpacity(const TDIBPixel* Src, TDIBPixel* Dst, int Rows, int W,
-                                         std::ptrdiff_t SrcStride, std::ptrdiff_t DstStride)
-{
+                                         std::ptrdiff_t SrcStride, std::ptrdiff_t DstStride) {
     const unsigned o = Opacity_;
     ForRows(Src, Dst, Rows, SrcStride, DstStride,
             [W, o](const TDIBPixel* s, TDIBPixel* d) { RowMaskedOpacityKernel(s, d, W, o); });
 }
 
 void TAbstractSuperDIB::RowTransparent(const TDIBPixel* Src, TDIBPixel* Dst, int Rows, int W,
-                                       std::ptrdiff_t SrcStride, std::ptrdiff_t DstStride)
-{
+                                       std::ptrdiff_t SrcStride, std::ptrdiff_t DstStride) {
     const std::uint32_t key = TransparentColor_;
     ForRows(Src, Dst, Rows, SrcStride, DstStride,
             [W, key](const TDIBPixel* s, TDIBPixel* d) { RowTransparentKernel(s, d, W, key); });
 }
 
 void TAbstractSuperDIB::RowTransparentOpacity(const TDIBPixel* Src, TDIBPixel* Dst, int Rows, int W,
-                                              std::ptrdiff_t SrcStride, std::ptrdiff_t DstStride)
-{
+                                              std::ptrdiff_t SrcStride, std::ptrdiff_t DstStride) {
     const std::uint32_t key = TransparentColor_;
     const unsigned o = Opacity_;
     ForRows(Src, Dst, Rows, SrcStride, DstStride, [W, key, o](const TDIBPixel* s, TDIBPixel* d) {
@@ -552,16 +526,15 @@ void TAbstractSuperDIB::RowTransparentOpacity(const TDIBPixel* Src, TDIBPixel* D
     });
 }
 
-void TAbstractSuperDIB::SelectDrawProc()
-{
+void TAbstractSuperDIB::SelectDrawProc() {
     // Masked wins over Transparent.
     TDIBRowRoutine r;
     if (Opacity_ == 255)
-        r = Masked_ ? &TAbstractSuperDIB::RowMasked
+        r = Masked_        ? &TAbstractSuperDIB::RowMasked
             : Transparent_ ? &TAbstractSuperDIB::RowTransparent
                            : &TAbstractSuperDIB::RowCopy;
     else
-        r = Masked_ ? &TAbstractSuperDIB::RowMaskedOpacity
+        r = Masked_        ? &TAbstractSuperDIB::RowMaskedOpacity
             : Transparent_ ? &TAbstractSuperDIB::RowTransparentOpacity
                            : &TAbstractSuperDIB::RowCopyOpacity;
     DrawProc_ = Bound(r);
@@ -569,16 +542,16 @@ void TAbstractSuperDIB::SelectDrawProc()
 
 // ---- Draw ---------------------------------------------------------------------
 
-void TAbstractSuperDIB::Draw(int X, int Y, int W, int H, TAbstractSuperDIB* Dest, int SrcX, int SrcY)
-{
+void TAbstractSuperDIB::Draw(int X, int Y, int W, int H, TAbstractSuperDIB* Dest, int SrcX,
+                             int SrcY) {
     if (Angle_ != 0 || ScaleX_ != 100.0L || ScaleY_ != 100.0L)
         DrawTransformed(X, Y, W, H, Dest);
     else
         DrawPlain(X, Y, W, H, Dest, SrcX, SrcY);
 }
 
-void TAbstractSuperDIB::DrawPlain(int X, int Y, int W, int H, TAbstractSuperDIB* Dest, int SrcX, int SrcY)
-{
+void TAbstractSuperDIB::DrawPlain(int X, int Y, int W, int H, TAbstractSuperDIB* Dest, int SrcX,
+                                  int SrcY) {
     // A bitmap without pixels (on either side) has nothing to give or take.
     if (!Dest || !Dest->Bits_ || !Bits_ || !DrawProc_.Owner) return;
     SrcX = std::uint16_t(SrcX);
@@ -610,8 +583,7 @@ void TAbstractSuperDIB::DrawPlain(int X, int Y, int W, int H, TAbstractSuperDIB*
     Dest->Changed();
 }
 
-void TAbstractSuperDIB::DrawTransformed(int X, int Y, int W, int H, TAbstractSuperDIB* Dest)
-{
+void TAbstractSuperDIB::DrawTransformed(int X, int Y, int W, int H, TAbstractSuperDIB* Dest) {
     if (!Dest || !Dest->Bits_ || !Bits_) return;
     TDIBSize box{W, H};
     if (AutoSize_) box = CalcRotatedSize(W, H, Angle_, double(ScaleX_), double(ScaleY_));
@@ -628,16 +600,14 @@ void TAbstractSuperDIB::DrawTransformed(int X, int Y, int W, int H, TAbstractSup
     temp->DrawPlain(X, Y, temp->Width_, temp->Height_, Dest, 0, 0);
 }
 
-void TAbstractSuperDIB::DrawWithRoutine(TDIBRowRoutine Routine, bool Untransformed, int X, int Y, int W,
-                                        int H, TAbstractSuperDIB* Dest, int SrcX, int SrcY)
-{
+void TAbstractSuperDIB::DrawWithRoutine(TDIBRowRoutine Routine, bool Untransformed, int X, int Y,
+                                        int W, int H, TAbstractSuperDIB* Dest, int SrcX, int SrcY) {
     struct Restore {
         TAbstractSuperDIB* self;
         TDIBDrawProc proc;
         TAngle angle;
         long double sx, sy;
-        ~Restore()
-        {
+        ~Restore() {
             self->DrawProc_ = proc;
             self->Angle_ = angle;
             self->ScaleX_ = sx;
@@ -652,26 +622,24 @@ void TAbstractSuperDIB::DrawWithRoutine(TDIBRowRoutine Routine, bool Untransform
     Draw(X, Y, W, H, Dest, SrcX, SrcY);
 }
 
-void TAbstractSuperDIB::DrawRaw(int X, int Y, int W, int H, TAbstractSuperDIB* Dest, int SrcX, int SrcY)
-{
+void TAbstractSuperDIB::DrawRaw(int X, int Y, int W, int H, TAbstractSuperDIB* Dest, int SrcX,
+                                int SrcY) {
     DrawWithRoutine(&TAbstractSuperDIB::RowCopy, true, X, Y, W, H, Dest, SrcX, SrcY);
 }
 
-void TAbstractSuperDIB::DrawMask(int X, int Y, int W, int H, TAbstractSuperDIB* Dest, int SrcX, int SrcY)
-{
+void TAbstractSuperDIB::DrawMask(int X, int Y, int W, int H, TAbstractSuperDIB* Dest, int SrcX,
+                                 int SrcY) {
     DrawWithRoutine(&TAbstractSuperDIB::RowMaskOnly, false, X, Y, W, H, Dest, SrcX, SrcY);
 }
 
-void TAbstractSuperDIB::DrawMaskAsGrey(int X, int Y, int W, int H, TAbstractSuperDIB* Dest, int SrcX,
-                                       int SrcY)
-{
+void TAbstractSuperDIB::DrawMaskAsGrey(int X, int Y, int W, int H, TAbstractSuperDIB* Dest,
+                                       int SrcX, int SrcY) {
     DrawWithRoutine(&TAbstractSuperDIB::RowMaskAsGrey, false, X, Y, W, H, Dest, SrcX, SrcY);
 }
 
 // ---- rotation and scaling --------------------------------------------------------
 
-TDIBSize CalcRotatedSize(int W, int H, int Angle, double ScaleX, double ScaleY)
-{
+TDIBSize CalcRotatedSize(int W, int H, int Angle, double ScaleX, double ScaleY) {
     const double pi = 3.14159265358979323846;
     const double r = double(-Angle) * pi / 180.0;
     const double w = W * ScaleX / 100.0, h = H * ScaleY / 100.0;
@@ -688,8 +656,7 @@ TDIBSize CalcRotatedSize(int W, int H, int Angle, double ScaleX, double ScaleY)
 namespace {
 // A fixed-point step, rounded to nearest with ties to even; limited so that the
 // 64-bit accumulators cannot overflow however small the scale.
-long long Step(int tableValue, int size, long double scaledSize)
-{
+long long Step(int tableValue, int size, long double scaledSize) {
     long double v = std::nearbyintl((long double)(tableValue * size) / scaledSize);
     const long double limit = 1099511627776.0L;  // 2^40
     if (!(v < limit)) return (long long)limit;
@@ -698,8 +665,7 @@ long long Step(int tableValue, int size, long double scaledSize)
 }
 }  // namespace
 
-void TAbstractSuperDIB::RenderTransformed(TAbstractSuperDIB* Dest)
-{
+void TAbstractSuperDIB::RenderTransformed(TAbstractSuperDIB* Dest) {
     if (!Dest || !Dest->Bits_ || !Bits_) return;
     const std::uint32_t fill = Masked_ ? 0u : (TransparentColor_ & 0x00FFFFFFu);
     const long double sx = ScaleX_ / 100.0L, sy = ScaleY_ / 100.0L;
@@ -739,8 +705,8 @@ void TAbstractSuperDIB::RenderTransformed(TAbstractSuperDIB* Dest)
 
 // ---- film strips ------------------------------------------------------------------
 
-void DrawGlyph(TAbstractSuperDIB* Picture, int X, int Y, int Index, int NumGlyphs, TAbstractSuperDIB* Dest)
-{
+void DrawGlyph(TAbstractSuperDIB* Picture, int X, int Y, int Index, int NumGlyphs,
+               TAbstractSuperDIB* Dest) {
     if (!Picture || NumGlyphs <= 0) return;
     const int fw = Picture->Width() / NumGlyphs;
     if (fw <= 0 || Picture->Height() <= 0) return;
@@ -750,13 +716,14 @@ void DrawGlyph(TAbstractSuperDIB* Picture, int X, int Y, int Index, int NumGlyph
     temp->Draw(X, Y, fw, Picture->Height(), Dest, 0, 0);
 }
 
-void DrawGlyphTween(TAbstractSuperDIB* Picture, int X, int Y, int NumGlyphs, TAbstractSuperDIB* Dest,
-                    int Min, int Max, int Position, bool Wrap)
-{
+void DrawGlyphTween(TAbstractSuperDIB* Picture, int X, int Y, int NumGlyphs,
+                    TAbstractSuperDIB* Dest, int Min, int Max, int Position, bool Wrap) {
     if (!Picture || NumGlyphs <= 0) return;
     const int N = NumGlyphs;
     // An empty range has no fraction: it shows the first position.
-    long double f = Max == Min ? 0.0L : (long double)(Position - (long double)Min) / ((long double)Max - Min) * N;
+    long double f = Max == Min
+                        ? 0.0L
+                        : (long double)(Position - (long double)Min) / ((long double)Max - Min) * N;
     f = std::clamp(f, -4.0L * N - 4, 4.0L * N + 4);  // keeps Ceil/Floor representable
     int hi = int(std::ceil(f)), lo = int(std::floor(f));
     const long double frac = f - std::trunc(f);
@@ -788,8 +755,7 @@ void DrawGlyphTween(TAbstractSuperDIB* Picture, int X, int Y, int NumGlyphs, TAb
 
 // ---- stretching -------------------------------------------------------------------
 
-void TAbstractSuperDIB::StretchFrom(TAbstractSuperDIB* Source)
-{
+void TAbstractSuperDIB::StretchFrom(TAbstractSuperDIB* Source) {
     if (!Source || !Source->Bits_ || !Bits_ || Source->Width_ == 0 || Source->Height_ == 0) return;
     const unsigned sw = Source->Width_, shgt = Source->Height_, dw = Width_, dh = Height_;
     const unsigned ix = sw / dw, fx = ((sw << 16) / dw) & 0xFFFFu;
@@ -821,8 +787,7 @@ void TAbstractSuperDIB::StretchFrom(TAbstractSuperDIB* Source)
 
 // ---- filter ------------------------------------------------------------------------
 
-void TAbstractSuperDIB::Filter(const TDIBFilter& Description)
-{
+void TAbstractSuperDIB::Filter(const TDIBFilter& Description) {
     if (!Bits_) return;
     const int W = Width_, H = Height_;
     TempDIB temp = std::make_unique<TMemoryDIB>(W, H);
@@ -844,7 +809,8 @@ void TAbstractSuperDIB::Filter(const TDIBFilter& Description)
                 for (int r = 0; r < 3; ++r)
                     for (int k = 0; k < 3; ++k) {
                         const std::uint8_t* p = &rows[r][x - 1 + k].Blue;
-                        sum = std::int16_t(sum + std::int16_t(Description.Weights[r * 3 + k] * p[c]));
+                        sum =
+                            std::int16_t(sum + std::int16_t(Description.Weights[r * 3 + k] * p[c]));
                     }
                 sum = std::int16_t(sum + bias[c]);
                 // Divided exactly, so -32768 / -1 stays positive and a divisor
@@ -862,18 +828,15 @@ void TAbstractSuperDIB::Filter(const TDIBFilter& Description)
 
 // ---- regions --------------------------------------------------------------------
 
-HRGN TAbstractSuperDIB::CreateMaskRegion(std::uint8_t Threshold) const
-{
+HRGN TAbstractSuperDIB::CreateMaskRegion(std::uint8_t Threshold) const {
     return BuildRegion(true, Threshold, 0);
 }
 
-HRGN TAbstractSuperDIB::CreateColorRegion(TColor Color) const
-{
+HRGN TAbstractSuperDIB::CreateColorRegion(TColor Color) const {
     return BuildRegion(false, 0, ColorToPixel(Color));
 }
 
-HRGN TAbstractSuperDIB::BuildRegion(bool ByMask, std::uint8_t Threshold, std::uint32_t Key) const
-{
+HRGN TAbstractSuperDIB::BuildRegion(bool ByMask, std::uint8_t Threshold, std::uint32_t Key) const {
     constexpr int kBatch = 400;
     if (!Bits_) return nullptr;
     std::vector<std::uint8_t> buffer(sizeof(RGNDATAHEADER) + kBatch * sizeof(RECT));
@@ -887,8 +850,9 @@ HRGN TAbstractSuperDIB::BuildRegion(bool ByMask, std::uint8_t Threshold, std::ui
 
     HRGN result = nullptr;
     auto flush = [&] {
-        HRGN part = ExtCreateRegion(nullptr, DWORD(sizeof(RGNDATAHEADER) + header->nCount * sizeof(RECT)),
-                                    reinterpret_cast<const RGNDATA*>(buffer.data()));
+        HRGN part =
+            ExtCreateRegion(nullptr, DWORD(sizeof(RGNDATAHEADER) + header->nCount * sizeof(RECT)),
+                            reinterpret_cast<const RGNDATA*>(buffer.data()));
         if (!part) {
             if (result) DeleteObject(result);
             throw EAssertionFailed("Assertion failure");

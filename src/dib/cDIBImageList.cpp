@@ -16,24 +16,22 @@ constexpr char kPathDelim = '/';
 // opened on the other.
 bool isDelim(char c) { return c == '/' || c == '\\'; }
 
-std::size_t nameStart(const std::string& path)
-{
+std::size_t nameStart(const std::string& path) {
     std::size_t n = path.size();
-    while (n > 0 && !isDelim(path[n - 1]))
-        --n;
+    while (n > 0 && !isDelim(path[n - 1])) --n;
     return n;
 }
 
-} // namespace
+}  // namespace
 
 // Forms name the list by class.
 static const bool kRegistered = (RegisterClasses({TDIBImageList::StaticClass()}), true);
 
 // ---- TDIBImagesItem -------------------------------------------------------
 
-TW_IMPLEMENT_CLASS(TDIBImagesItem)
-{
-    b.Property("ImageRetrieval", &TDIBImagesItem::ImageRetrieval, &TDIBImagesItem::SetImageRetrieval)
+TW_IMPLEMENT_CLASS(TDIBImagesItem) {
+    b.Property("ImageRetrieval", &TDIBImagesItem::ImageRetrieval,
+               &TDIBImagesItem::SetImageRetrieval)
         .Default(irInternal);
     // Streams the stored bitmap as it is: writing a form must not import (or
     // fail on) the picture files of items that are loaded from files.
@@ -44,8 +42,7 @@ TW_IMPLEMENT_CLASS(TDIBImagesItem)
 }
 
 TDIBImagesItem::TDIBImagesItem(TCollection* Collection)
-    : TCollectionItem(Collection), DIB_(std::make_unique<TMemoryDIB>(1, 1))
-{
+    : TCollectionItem(Collection), DIB_(std::make_unique<TMemoryDIB>(1, 1)) {
     // A new item shows one transparent black pixel rather than whatever the
     // fresh buffer held.
     DIB_->Bits()[0] = TDIBPixel{0, 0, 0, 0};
@@ -53,8 +50,7 @@ TDIBImagesItem::TDIBImagesItem(TCollection* Collection)
     DisplayName_ = TCollectionItem::GetDisplayName();
 }
 
-TDIBImagesItem::~TDIBImagesItem()
-{
+TDIBImagesItem::~TDIBImagesItem() {
     TDIBImages* images = dynamic_cast<TDIBImages*>(Collection());
     const int index = images ? Index() : -1;
     DIB_.reset();
@@ -68,8 +64,7 @@ TDIBImagesItem::~TDIBImagesItem()
 
 TClass TDIBImagesItem::DIBClass() { return TMemoryDIB::StaticClass(); }
 
-void TDIBImagesItem::DefineProperties(TFiler* Filer)
-{
+void TDIBImagesItem::DefineProperties(TFiler* Filer) {
     TCollectionItem::DefineProperties(Filer);
     Filer->DefineProperty(
         "TemplateFilename", [this](TReader& R) { TemplateFilename_ = R.ReadString(); },
@@ -78,14 +73,12 @@ void TDIBImagesItem::DefineProperties(TFiler* Filer)
 
 std::string TDIBImagesItem::GetDisplayName() const { return DisplayName_; }
 
-void TDIBImagesItem::SetDisplayName(const std::string& Value)
-{
+void TDIBImagesItem::SetDisplayName(const std::string& Value) {
     DisplayName_ = Value;
     TCollectionItem::SetDisplayName(Value);
 }
 
-void TDIBImagesItem::SetIndex(int Value)
-{
+void TDIBImagesItem::SetIndex(int Value) {
     const int from = Index();
     TCollectionItem::SetIndex(Value);
     const int to = Index();
@@ -93,55 +86,43 @@ void TDIBImagesItem::SetIndex(int Value)
         images->ItemMoved(from, to);
 }
 
-void TDIBImagesItem::DIBChanged(TObject* /*Sender*/)
-{
-    if (auto* images = dynamic_cast<TDIBImages*>(Collection()))
-        images->ItemNotify(Index(), true);
+void TDIBImagesItem::DIBChanged(TObject* /*Sender*/) {
+    if (auto* images = dynamic_cast<TDIBImages*>(Collection())) images->ItemNotify(Index(), true);
 }
 
-TMemoryDIB* TDIBImagesItem::DIB()
-{
-    if (!Retrieved_)
-        Retrieve();
+TMemoryDIB* TDIBImagesItem::DIB() {
+    if (!Retrieved_) Retrieve();
     return DIB_.get();
 }
 
 void TDIBImagesItem::SetDIB(TMemoryDIB* Value) { DIB_->Assign(Value); }
 
-void TDIBImagesItem::SetImageRetrieval(TDIBImageRetrieval Value)
-{
+void TDIBImagesItem::SetImageRetrieval(TDIBImageRetrieval Value) {
     ImageRetrieval_ = Value;
     // Pictures that come from files are not written into the form.
     DIB_->SetStoreData(Value == irInternal);
 }
 
-std::string TDIBImagesItem::TranslatePath(const std::string& Path)
-{
-    if (Path.empty() || !OnTranslateImagePath_)
-        return Path;
+std::string TDIBImagesItem::TranslatePath(const std::string& Path) {
+    if (Path.empty() || !OnTranslateImagePath_) return Path;
     const std::size_t split = nameStart(Path);
     std::string dir = Path.substr(0, split);
     const std::string name = Path.substr(split);
     OnTranslateImagePath_(this, dir);
-    if (dir.empty())
-        return name;
-    if (!isDelim(dir.back()))
-        dir += kPathDelim;
+    if (dir.empty()) return name;
+    if (!isDelim(dir.back())) dir += kPathDelim;
     return dir + name;
 }
 
-void TDIBImagesItem::Retrieve()
-{
+void TDIBImagesItem::Retrieve() {
     // Retrieving raises a change event; a link that draws in its handler
     // reads the DIB again, which must not start a second import.
-    if (Retrieved_ || Retrieving_)
-        return;
+    if (Retrieved_ || Retrieving_) return;
     if (ImageRetrieval_ == irInternal) {
         Retrieved_ = true;
         return;
     }
-    if (DIB_->ImageFilename().empty())
-        return;
+    if (DIB_->ImageFilename().empty()) return;
 
     Retrieving_ = true;
     struct TClearFlag {
@@ -152,8 +133,7 @@ void TDIBImagesItem::Retrieve()
     DIB_->BeginUpdate();
     try {
         DIB_->ImportPicture(TranslatePath(DIB_->ImageFilename()));
-        if (!DIB_->MaskFilename().empty())
-            DIB_->ImportMask(TranslatePath(DIB_->MaskFilename()));
+        if (!DIB_->MaskFilename().empty()) DIB_->ImportMask(TranslatePath(DIB_->MaskFilename()));
         Retrieved_ = true;
     } catch (...) {
         DIB_->EndUpdate();
@@ -172,24 +152,19 @@ TDIBImages::~TDIBImages() { Clear(); }
 
 void TDIBImages::Update(TCollectionItem* Item) { TOwnedCollection::Update(Item); }
 
-void TDIBImages::ItemNotify(int Index, bool Changed)
-{
+void TDIBImages::ItemNotify(int Index, bool Changed) {
     if (auto* list = dynamic_cast<TCustomDIBImageList*>(GetOwner()))
         list->NotifyLinks(Index, Changed);
 }
 
-void TDIBImages::ItemMoved(int From, int To)
-{
-    if (auto* list = dynamic_cast<TCustomDIBImageList*>(GetOwner()))
-        list->MoveLinks(From, To);
+void TDIBImages::ItemMoved(int From, int To) {
+    if (auto* list = dynamic_cast<TCustomDIBImageList*>(GetOwner())) list->MoveLinks(From, To);
 }
 
-TDIBImagesItem* TDIBImages::FindOrAddTemplate(const std::string& Template, int N)
-{
+TDIBImagesItem* TDIBImages::FindOrAddTemplate(const std::string& Template, int N) {
     const std::string key = Template + ":" + std::to_string(N);
     for (int i = 0; i < Count(); ++i)
-        if (Items(i)->TemplateFilename() == key)
-            return Items(i);
+        if (Items(i)->TemplateFilename() == key) return Items(i);
     TDIBImagesItem* item = Add();
     item->SetTemplateFilename(key);
     return item;
@@ -197,24 +172,20 @@ TDIBImagesItem* TDIBImages::FindOrAddTemplate(const std::string& Template, int N
 
 // ---- TCustomDIBImageList --------------------------------------------------
 
-TW_IMPLEMENT_CLASS(TCustomDIBImageList)
-{
+TW_IMPLEMENT_CLASS(TCustomDIBImageList) {
     b.Property("DIBImages", &TCustomDIBImageList::DIBImages, &TCustomDIBImageList::SetDIBImages);
 }
 
 TCustomDIBImageList::TCustomDIBImageList(TComponent* Owner)
     : TComponent(Owner),
       DIBImages_(std::make_unique<TDIBImages>(this, ItemClass())),
-      SharedView_(std::make_unique<TMemoryDIB>(1, 1))
-{
+      SharedView_(std::make_unique<TMemoryDIB>(1, 1)) {
     DIBImages_->SetPropName("DIBImages");
 }
 
-TCustomDIBImageList::~TCustomDIBImageList()
-{
+TCustomDIBImageList::~TCustomDIBImageList() {
     for (std::size_t i = Links_.size(); i-- > 0;)
-        if (i < Links_.size())
-            Links_[i]->SetDIBImageList(nullptr);
+        if (i < Links_.size()) Links_[i]->SetDIBImageList(nullptr);
     Links_.clear();
     DIBImages_.reset();
     SharedView_.reset();
@@ -222,52 +193,40 @@ TCustomDIBImageList::~TCustomDIBImageList()
 
 TClass TCustomDIBImageList::ItemClass() { return TDIBImagesItem::StaticClass(); }
 
-void TCustomDIBImageList::Loaded()
-{
+void TCustomDIBImageList::Loaded() {
     TComponent::Loaded();
     for (int i = 0; i < DIBImages_->Count(); ++i) {
         TDIBImagesItem* item = DIBImages_->Items(i);
-        if (item->ImageRetrieval() == irLoadOnStart)
-            item->Retrieve();
+        if (item->ImageRetrieval() == irLoadOnStart) item->Retrieve();
     }
 }
 
-TMemoryDIB* TCustomDIBImageList::GetDIB(int Index)
-{
+TMemoryDIB* TCustomDIBImageList::GetDIB(int Index) {
     SharedView_->UseBitsOf(DIBImages_->Items(Index)->DIB());
     return SharedView_.get();
 }
 
-bool TCustomDIBImageList::GetImage(int Index, TMemoryDIB*& DIB)
-{
-    if (!IsIndexValid(Index) || !DIBImages_->Items(Index)->DIB()->HasBits())
-        return false;
+bool TCustomDIBImageList::GetImage(int Index, TMemoryDIB*& DIB) {
+    if (!IsIndexValid(Index) || !DIBImages_->Items(Index)->DIB()->HasBits()) return false;
     DIB = GetDIB(Index);
     return true;
 }
 
-bool TCustomDIBImageList::IsIndexValid(int Index) const
-{
+bool TCustomDIBImageList::IsIndexValid(int Index) const {
     return Index >= 0 && Index < DIBImages_->Count();
 }
 
-void TCustomDIBImageList::RegisterLink(TDIBImageLink* Link)
-{
-    if (std::find(Links_.begin(), Links_.end(), Link) == Links_.end())
-        Links_.push_back(Link);
-    for (int n = 0; n < DIBImages_->Count(); ++n)
-        Link->ImageChanged(n, true);
+void TCustomDIBImageList::RegisterLink(TDIBImageLink* Link) {
+    if (std::find(Links_.begin(), Links_.end(), Link) == Links_.end()) Links_.push_back(Link);
+    for (int n = 0; n < DIBImages_->Count(); ++n) Link->ImageChanged(n, true);
 }
 
-void TCustomDIBImageList::UnregisterLink(TDIBImageLink* Link)
-{
+void TCustomDIBImageList::UnregisterLink(TDIBImageLink* Link) {
     auto it = std::find(Links_.begin(), Links_.end(), Link);
-    if (it != Links_.end())
-        Links_.erase(it);
+    if (it != Links_.end()) Links_.erase(it);
 }
 
-void TCustomDIBImageList::NotifyLinks(int Index, bool Changed)
-{
+void TCustomDIBImageList::NotifyLinks(int Index, bool Changed) {
     // A handler may unregister links (or register new ones); walk a copy and
     // skip links that have left in the meantime.
     const std::vector<TDIBImageLink*> links = Links_;
@@ -276,8 +235,7 @@ void TCustomDIBImageList::NotifyLinks(int Index, bool Changed)
             link->ImageChanged(Index, Changed);
 }
 
-void TCustomDIBImageList::MoveLinks(int From, int To)
-{
+void TCustomDIBImageList::MoveLinks(int From, int To) {
     const std::vector<TDIBImageLink*> links = Links_;  // handlers may (un)register
     for (TDIBImageLink* link : links) {
         const int i = link->DIBIndex();
@@ -288,8 +246,7 @@ void TCustomDIBImageList::MoveLinks(int From, int To)
             n = i - 1;
         else if (From > To && i >= To && i < From)
             n = i + 1;
-        if (n != i)
-            link->SetDIBIndex(n);
+        if (n != i) link->SetDIBIndex(n);
     }
 }
 
@@ -297,39 +254,30 @@ TW_IMPLEMENT_CLASS(TDIBImageList) {}
 
 // ---- TDIBImageLink --------------------------------------------------------
 
-TW_IMPLEMENT_CLASS(TDIBImageLink)
-{
+TW_IMPLEMENT_CLASS(TDIBImageLink) {
     b.Property("DIBImageList", &TDIBImageLink::DIBImageList, &TDIBImageLink::SetDIBImageList);
     b.Property("DIBIndex", &TDIBImageLink::DIBIndex, &TDIBImageLink::SetDIBIndex);
 }
 
 TDIBImageLink::TDIBImageLink(TComponent* Owner) : Owner_(Owner) {}
 
-TDIBImageLink::~TDIBImageLink()
-{
-    if (DIBImageList_)
-        DIBImageList_->UnregisterLink(this);
+TDIBImageLink::~TDIBImageLink() {
+    if (DIBImageList_) DIBImageList_->UnregisterLink(this);
 }
 
-void TDIBImageLink::SetDIBImageList(TCustomDIBImageList* Value)
-{
-    if (DIBImageList_)
-        DIBImageList_->UnregisterLink(this);
+void TDIBImageLink::SetDIBImageList(TCustomDIBImageList* Value) {
+    if (DIBImageList_) DIBImageList_->UnregisterLink(this);
     DIBImageList_ = Value;
-    if (DIBImageList_)
-        DIBImageList_->RegisterLink(this);
+    if (DIBImageList_) DIBImageList_->RegisterLink(this);
 }
 
-void TDIBImageLink::SetDIBIndex(int Value)
-{
+void TDIBImageLink::SetDIBIndex(int Value) {
     const int old = DIBIndex_;
     DIBIndex_ = Value;
-    if (Value != old)
-        ImageChanged(Value, true);
+    if (Value != old) ImageChanged(Value, true);
 }
 
-void TDIBImageLink::AssignTo(TPersistent* Dest)
-{
+void TDIBImageLink::AssignTo(TPersistent* Dest) {
     if (auto* link = dynamic_cast<TDIBImageLink*>(Dest)) {
         link->SetDIBIndex(DIBIndex_);
         link->SetDIBImageList(DIBImageList_);
@@ -338,27 +286,22 @@ void TDIBImageLink::AssignTo(TPersistent* Dest)
     TPersistent::AssignTo(Dest);
 }
 
-bool TDIBImageLink::GetImage(TMemoryDIB*& DIB) const
-{
+bool TDIBImageLink::GetImage(TMemoryDIB*& DIB) const {
     return DIBImageList_ && DIBImageList_->GetImage(DIBIndex_, DIB);
 }
 
-bool TDIBImageLink::IsValid() const { return DIBImageList_ && DIBImageList_->IsIndexValid(DIBIndex_); }
+bool TDIBImageLink::IsValid() const {
+    return DIBImageList_ && DIBImageList_->IsIndexValid(DIBIndex_);
+}
 
-void TDIBImageLink::ImageChanged(int Index, bool Changed)
-{
-    if (Changed && Index != DIBIndex_)
-        return;
-    if (!Changed && Index > DIBIndex_)
-        return;
-    if (Owner_ && Owner_->IsDestroying())
-        return;
+void TDIBImageLink::ImageChanged(int Index, bool Changed) {
+    if (Changed && Index != DIBIndex_) return;
+    if (!Changed && Index > DIBIndex_) return;
+    if (Owner_ && Owner_->IsDestroying()) return;
     if (!Changed && Index < DIBIndex_) {
         --DIBIndex_;
         return;
     }
-    if (OnImageChanged_)
-        OnImageChanged_(this, Index, Changed);
-    if (!Changed && Index == DIBIndex_)
-        DIBIndex_ = -1;
+    if (OnImageChanged_) OnImageChanged_(this, Index, Changed);
+    if (!Changed && Index == DIBIndex_) DIBIndex_ = -1;
 }

@@ -57,9 +57,10 @@ public:
     const std::string& TemplateFilename() const { return TemplateFilename_; }
     void SetTemplateFilename(const std::string& Value) { TemplateFilename_ = Value; }
     bool Retrieved() const { return Retrieved_; }
-    const TDIBTranslateImagePathEvent& OnTranslateImagePath() const { return OnTranslateImagePath_; }
-    void SetOnTranslateImagePath(TDIBTranslateImagePathEvent Value)
-    {
+    const TDIBTranslateImagePathEvent& OnTranslateImagePath() const {
+        return OnTranslateImagePath_;
+    }
+    void SetOnTranslateImagePath(TDIBTranslateImagePathEvent Value) {
         OnTranslateImagePath_ = std::move(Value);
     }
 
@@ -89,8 +90,7 @@ public:
     ~TDIBImages() override;
 
     TDIBImagesItem* Add() { return static_cast<TDIBImagesItem*>(TCollection::Add()); }
-    TDIBImagesItem* Items(int Index) const
-    {
+    TDIBImagesItem* Items(int Index) const {
         return static_cast<TDIBImagesItem*>(TCollection::Items(Index));
     }
 

@@ -11,10 +11,9 @@ namespace {
 
 inline int square(int v) { return v * v; }
 
-} // namespace
+}  // namespace
 
-TDIBPaletteEntries DIBDefaultPaletteEntries()
-{
+TDIBPaletteEntries DIBDefaultPaletteEntries() {
     TDIBPaletteEntries e{};
     for (int i = 0; i < kDIBPaletteColorCount; ++i) {
         auto v = std::uint8_t(255 - i);
@@ -24,8 +23,7 @@ TDIBPaletteEntries DIBDefaultPaletteEntries()
 }
 
 int DIBNearestIndex(const TDIBPaletteEntries& entries, std::uint8_t blue, std::uint8_t green,
-                    std::uint8_t red)
-{
+                    std::uint8_t red) {
     int best = 0;
     int bestDist = std::numeric_limits<int>::max();
     for (int n = 0; n < kDIBPaletteColorCount; ++n) {
@@ -34,8 +32,7 @@ int DIBNearestIndex(const TDIBPaletteEntries& entries, std::uint8_t blue, std::u
         if (d < bestDist) {
             bestDist = d;
             best = n;
-            if (d == 0)
-                break;
+            if (d == 0) break;
         }
     }
     return best;
@@ -49,8 +46,7 @@ int DIBNearestIndex(const TDIBPaletteEntries& entries, std::uint8_t blue, std::u
 // the same as the plain search's, ties included: the lowest index among the
 // entries at the smallest distance.
 void DIBBuildLookupTable(const TDIBPaletteEntries& entries, std::uint8_t* table,
-                         const std::function<void(int)>& onPlane)
-{
+                         const std::function<void(int)>& onPlane) {
     constexpr int N = kDIBPaletteColorCount;
     int base[N];
     std::uint8_t order[N];
@@ -58,11 +54,9 @@ void DIBBuildLookupTable(const TDIBPaletteEntries& entries, std::uint8_t* table,
     int sortedBlue[N];
 
     for (int i = 0; i < 64; ++i) {
-        if (onPlane)
-            onPlane(i);
+        if (onPlane) onPlane(i);
         const int red = i * 4;
-        for (int n = 0; n < N; ++n)
-            order[n] = std::uint8_t(n);
+        for (int n = 0; n < N; ++n) order[n] = std::uint8_t(n);
         for (int j = 0; j < 64; ++j) {
             const int green = j * 4;
             for (int n = 0; n < N; ++n)
@@ -107,31 +101,28 @@ void DIBBuildLookupTable(const TDIBPaletteEntries& entries, std::uint8_t* table,
 
 namespace {
 
-std::unique_ptr<TDIBPaletteEntries> allocEntries()
-{
+std::unique_ptr<TDIBPaletteEntries> allocEntries() {
     std::unique_ptr<TDIBPaletteEntries> e(new (std::nothrow) TDIBPaletteEntries);
-    if (!e)
-        throw EDIBPaletteError("Could not get enough memory for a palette.");
+    if (!e) throw EDIBPaletteError("Could not get enough memory for a palette.");
     return e;
 }
 
-} // namespace
+}  // namespace
 
 // Forms name the palette by class.
 static const bool kRegistered = (RegisterClasses({TDIBPalette::StaticClass()}), true);
 
-TW_IMPLEMENT_CLASS(TDIBPalette)
-{
+TW_IMPLEMENT_CLASS(TDIBPalette) {
     b.Property("UseTable", &TDIBPalette::UseTable, &TDIBPalette::SetUseTable).Default(false);
 }
 
-void TDIBPalette::RecreatePaletteHandle()
-{
+void TDIBPalette::RecreatePaletteHandle() {
     // A logical palette with room for 254 entries, 235 of them used. The
     // system reads an entry's first byte as red, the table and the 8-bit
     // colour table as blue; the stored bytes follow the table, so they are
     // swapped here to make the realised colours the ones Render8Bit shows.
-    std::vector<std::uint8_t> buf(sizeof(LOGPALETTE) + (kDIBPaletteCapacity - 1) * sizeof(PALETTEENTRY));
+    std::vector<std::uint8_t> buf(sizeof(LOGPALETTE) +
+                                  (kDIBPaletteCapacity - 1) * sizeof(PALETTEENTRY));
     auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
     lp->palVersion = 0x300;
     lp->palNumEntries = kDIBPaletteColorCount;
@@ -140,28 +131,23 @@ void TDIBPalette::RecreatePaletteHandle()
         lp->palPalEntry[i] = PALETTEENTRY{e.Red, e.Green, e.Blue, e.Flags};
     }
     HPALETTE h = CreatePalette(lp);
-    if (PaletteHandle_)
-        DeleteObject(PaletteHandle_);
+    if (PaletteHandle_) DeleteObject(PaletteHandle_);
     PaletteHandle_ = h;
 }
 
-void TDIBPalette::SetEntries(const TDIBPaletteEntries& Value)
-{
+void TDIBPalette::SetEntries(const TDIBPaletteEntries& Value) {
     *Entries_ = Value;
     RecreatePaletteHandle();
-    if (UseTable_ && !IsLoading())
-        BuildTable();
+    if (UseTable_ && !IsLoading()) BuildTable();
 }
 
-void TDIBPalette::SetUseTable(bool Value)
-{
+void TDIBPalette::SetUseTable(bool Value) {
     UseTable_ = Value;
     if (!Value) {
         LookupTable_.reset();
         return;
     }
-    if (!LookupTable_)
-        LookupTable_ = std::make_unique<std::uint8_t[]>(kDIBPaletteTableSize);
+    if (!LookupTable_) LookupTable_ = std::make_unique<std::uint8_t[]>(kDIBPaletteTableSize);
     // While a form is read the stored table follows; Loaded builds one only
     // when the form had none.
     if (IsLoading())
@@ -170,16 +156,12 @@ void TDIBPalette::SetUseTable(bool Value)
         BuildTable();
 }
 
-void TDIBPalette::Assign(TPersistent* Source)
-{
+void TDIBPalette::Assign(TPersistent* Source) {
     auto* src = dynamic_cast<TDIBPalette*>(Source);
-    if (!src)
-        throw Exception("Not a TDIBPalette Component");
-    if (src == this)
-        return;
+    if (!src) throw Exception("Not a TDIBPalette Component");
+    if (src == this) return;
     if (src->LookupTable_) {
-        if (!LookupTable_)
-            LookupTable_ = std::make_unique<std::uint8_t[]>(kDIBPaletteTableSize);
+        if (!LookupTable_) LookupTable_ = std::make_unique<std::uint8_t[]>(kDIBPaletteTableSize);
         std::memcpy(LookupTable_.get(), src->LookupTable_.get(), kDIBPaletteTableSize);
     } else {
         LookupTable_.reset();
@@ -190,31 +172,26 @@ void TDIBPalette::Assign(TPersistent* Source)
     RecreatePaletteHandle();
 }
 
-void TDIBPalette::Loaded()
-{
+void TDIBPalette::Loaded() {
     TComponent::Loaded();
     RecreatePaletteHandle();
-    if (UseTable_ && TablePending_)
-        BuildTable();
+    if (UseTable_ && TablePending_) BuildTable();
     TablePending_ = false;
 }
 
-void TDIBPalette::DefineProperties(TFiler* Filer)
-{
+void TDIBPalette::DefineProperties(TFiler* Filer) {
     TComponent::DefineProperties(Filer);
     Filer->DefineBinaryProperty(
-        "DIBPaletteColors", [this](TStream& S) { ReadColors(S); }, [this](TStream& S) { WriteColors(S); },
-        true);
+        "DIBPaletteColors", [this](TStream& S) { ReadColors(S); },
+        [this](TStream& S) { WriteColors(S); }, true);
     Filer->DefineBinaryProperty(
-        "DIBPaletteTable", [this](TStream& S) { ReadTable(S); }, [this](TStream& S) { WriteTable(S); },
-        UseTable_ && LookupTable_);
+        "DIBPaletteTable", [this](TStream& S) { ReadTable(S); },
+        [this](TStream& S) { WriteTable(S); }, UseTable_ && LookupTable_);
 }
 
-void TDIBPalette::ReadColors(TStream& Stream)
-{
+void TDIBPalette::ReadColors(TStream& Stream) {
     const std::int64_t size = Stream.Remaining();
-    if (size == 0)
-        return;  // keep the colours there are
+    if (size == 0) return;  // keep the colours there are
     if (size != std::int64_t(kDIBPaletteColorsSize))
         throw EDIBPaletteError("Invalid palette stream.");
     TDIBPaletteEntries e;
@@ -223,10 +200,11 @@ void TDIBPalette::ReadColors(TStream& Stream)
     RecreatePaletteHandle();
 }
 
-void TDIBPalette::WriteColors(TStream& Stream) { Stream.WriteBuffer(Entries_->data(), kDIBPaletteColorsSize); }
+void TDIBPalette::WriteColors(TStream& Stream) {
+    Stream.WriteBuffer(Entries_->data(), kDIBPaletteColorsSize);
+}
 
-void TDIBPalette::ReadTable(TStream& Stream)
-{
+void TDIBPalette::ReadTable(TStream& Stream) {
     // Only a whole table of valid indexes is taken; anything else would
     // leave part of the table unset or point outside the palette.
     if (Stream.Remaining() != std::int64_t(kDIBPaletteTableSize))
@@ -234,16 +212,13 @@ void TDIBPalette::ReadTable(TStream& Stream)
     auto t = std::make_unique<std::uint8_t[]>(kDIBPaletteTableSize);
     Stream.ReadBuffer(t.get(), kDIBPaletteTableSize);
     for (std::size_t i = 0; i < kDIBPaletteTableSize; ++i)
-        if (t[i] >= kDIBPaletteColorCount)
-            throw EDIBPaletteError("Invalid palette table stream.");
+        if (t[i] >= kDIBPaletteColorCount) throw EDIBPaletteError("Invalid palette table stream.");
     LookupTable_ = std::move(t);
     TablePending_ = false;
 }
 
-void TDIBPalette::WriteTable(TStream& Stream)
-{
-    if (LookupTable_)
-        Stream.WriteBuffer(LookupTable_.get(), kDIBPaletteTableSize);
+void TDIBPalette::WriteTable(TStream& Stream) {
+    if (LookupTable_) Stream.WriteBuffer(LookupTable_.get(), kDIBPaletteTableSize);
 }
 
 // ---- Render8Bit -------------------------------------------------------------
@@ -254,35 +229,28 @@ namespace {
 struct TRender8BitResources {
     HDC MemDC = nullptr;
     HBITMAP Section = nullptr;
-    ~TRender8BitResources()
-    {
-        if (Section)
-            DeleteObject(Section);
-        if (MemDC)
-            DeleteDC(MemDC);
+    ~TRender8BitResources() {
+        if (Section) DeleteObject(Section);
+        if (MemDC) DeleteDC(MemDC);
     }
 };
 
-[[noreturn]] void raiseLastError()
-{
+[[noreturn]] void raiseLastError() {
     const DWORD code = GetLastError();
     throw Exception("Windows error (" + std::to_string(code) + ") " + SystemErrorText(code));
 }
 
-} // namespace
+}  // namespace
 
 void Render8Bit(TAbstractSuperDIB* Source, HDC DC, int X, int Y, int W, int H, int SrcX, int SrcY,
-                TDIBPalette* Palette)
-{
+                TDIBPalette* Palette) {
     if (!Palette || !Palette->UseTable() || !Palette->LookupTable())
         throw EDIBError("Render8Bit can only be used with a palette containing a lookup table");
     if (GetDeviceCaps(DC, BITSPIXEL) != 8)
         throw EDIBError("Render8Bit can only be used to blit to an 8 bit DC");
-    if (!Source->HasBits() || !Source->Bits())
-        return;
+    if (!Source->HasBits() || !Source->Bits()) return;
     const int width = Source->Width(), height = Source->Height();
-    if (SrcX >= width || SrcY >= height)
-        return;
+    if (SrcX >= width || SrcY >= height) return;
 
     // Clip as Draw does: a negative destination coordinate moves the source
     // start along, a negative source coordinate moves the destination along,
@@ -308,17 +276,13 @@ void Render8Bit(TAbstractSuperDIB* Source, HDC DC, int X, int Y, int W, int H, i
         H += SrcY;
         SrcY = 0;
     }
-    if (W > width - SrcX)
-        W = width - SrcX;
-    if (H > height - SrcY)
-        H = height - SrcY;
-    if (W <= 0 || H <= 0)
-        return;
+    if (W > width - SrcX) W = width - SrcX;
+    if (H > height - SrcY) H = height - SrcY;
+    if (W <= 0 || H <= 0) return;
 
     TRender8BitResources res;
     res.MemDC = CreateCompatibleDC(DC);
-    if (!res.MemDC)
-        raiseLastError();
+    if (!res.MemDC) raiseLastError();
 
     std::vector<std::uint8_t> infoBuf(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD), 0);
     auto* info = reinterpret_cast<BITMAPINFO*>(infoBuf.data());
@@ -333,8 +297,7 @@ void Render8Bit(TAbstractSuperDIB* Source, HDC DC, int X, int Y, int W, int H, i
     void* bits = nullptr;
     SetLastError(0);
     res.Section = CreateDIBSection(res.MemDC, info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!res.Section || !bits)
-        raiseLastError();
+    if (!res.Section || !bits) raiseLastError();
 
     const std::uint8_t* table = Palette->LookupTable();
     const std::size_t stride = (std::size_t(W) + 3) & ~std::size_t(3);
@@ -348,16 +311,16 @@ void Render8Bit(TAbstractSuperDIB* Source, HDC DC, int X, int Y, int W, int H, i
     SetDIBitsToDevice(DC, X, Y, DWORD(W), DWORD(H), 0, 0, 0, UINT(H), bits, info, DIB_RGB_COLORS);
 }
 
-TComponent* TDIBPalette::CheckOwner(TComponent* Owner)
-{
+TComponent* TDIBPalette::CheckOwner(TComponent* Owner) {
     if (!dynamic_cast<TCustomForm*>(Owner))
         throw EDIBPaletteError("Palette owner must be a TCustomForm.");
     return Owner;
 }
 
 TDIBPalette::TDIBPalette(TComponent* Owner)
-    : TComponent(CheckOwner(Owner)), Entries_(allocEntries()), Form_(static_cast<TCustomForm*>(Owner))
-{
+    : TComponent(CheckOwner(Owner)),
+      Entries_(allocEntries()),
+      Form_(static_cast<TCustomForm*>(Owner)) {
     *Entries_ = DIBDefaultPaletteEntries();
     RecreatePaletteHandle();
     if (!Form_->IsDesigning()) {
@@ -371,21 +334,17 @@ TDIBPalette::TDIBPalette(TComponent* Owner)
     }
 }
 
-TDIBPalette::~TDIBPalette()
-{
+TDIBPalette::~TDIBPalette() {
     if (Hook_) {
         // A copy of the procedure kept elsewhere (another hook that came
         // later) now passes straight to the previous one.
         Hook_->Palette = nullptr;
-        if (!Form_->IsDestroying() && !Form_->IsDesigning())
-            Form_->SetWindowProc(Hook_->Previous);
+        if (!Form_->IsDestroying() && !Form_->IsDesigning()) Form_->SetWindowProc(Hook_->Previous);
     }
-    if (PaletteHandle_)
-        DeleteObject(PaletteHandle_);
+    if (PaletteHandle_) DeleteObject(PaletteHandle_);
 }
 
-void TDIBPalette::HookedWndProc(TMessage& Message)
-{
+void TDIBPalette::HookedWndProc(TMessage& Message) {
     if (Message.Msg != kQueryNewPalette && Message.Msg != kPaletteChanged) {
         Hook_->Previous(Message);
         return;
@@ -398,10 +357,8 @@ void TDIBPalette::HookedWndProc(TMessage& Message)
     Message.Result = static_cast<std::int32_t>(result);
 }
 
-void TDIBPalette::BuildTable()
-{
-    if (!LookupTable_)
-        LookupTable_ = std::make_unique<std::uint8_t[]>(kDIBPaletteTableSize);
+void TDIBPalette::BuildTable() {
+    if (!LookupTable_) LookupTable_ = std::make_unique<std::uint8_t[]>(kDIBPaletteTableSize);
     TCustomForm* mainForm = IsDesigning() ? Application->MainForm() : nullptr;
     if (!mainForm) {
         DIBBuildLookupTable(*Entries_, LookupTable_.get());
@@ -414,14 +371,12 @@ void TDIBPalette::BuildTable()
     mainForm->SetCaption(caption);
 }
 
-bool TDIBPalette::PaletteMessage(std::uint32_t Msg, std::uintptr_t WParam, std::intptr_t& Result, HWND Window,
-                                 const std::function<void()>& Invalidate,
-                                 const std::function<void()>& NotifyControls)
-{
+bool TDIBPalette::PaletteMessage(std::uint32_t Msg, std::uintptr_t WParam, std::intptr_t& Result,
+                                 HWND Window, const std::function<void()>& Invalidate,
+                                 const std::function<void()>& NotifyControls) {
     auto realise = [&](BOOL background) -> UINT {
         HDC dc = GetDC(Window);
-        if (!dc)
-            return 0;
+        if (!dc) return 0;
         HPALETTE old = SelectPalette(dc, PaletteHandle_, background);
         UINT changed = RealizePalette(dc);
         SelectPalette(dc, old, TRUE);
@@ -434,18 +389,14 @@ bool TDIBPalette::PaletteMessage(std::uint32_t Msg, std::uintptr_t WParam, std::
     if (Msg == kQueryNewPalette) {
         Result = 0;
         Result = std::intptr_t(realise(FALSE));
-        if (Result > 0 && Invalidate)
-            Invalidate();
-        if (NotifyControls)
-            NotifyControls();
+        if (Result > 0 && Invalidate) Invalidate();
+        if (NotifyControls) NotifyControls();
         return true;
     }
     if (Msg == kPaletteChanged) {
         // The window that changed the palette has realised it already.
-        if (reinterpret_cast<HWND>(WParam) == Window)
-            return true;
-        if (realise(TRUE) > 0 && Invalidate)
-            Invalidate();
+        if (reinterpret_cast<HWND>(WParam) == Window) return true;
+        if (realise(TRUE) > 0 && Invalidate) Invalidate();
         return true;
     }
     return false;

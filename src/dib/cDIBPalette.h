@@ -28,8 +28,8 @@ static_assert(sizeof(TDIBPaletteEntry) == 4);
 
 inline constexpr int kDIBPaletteColorCount = 235;
 inline constexpr int kDIBPaletteCapacity = 254;
-inline constexpr std::size_t kDIBPaletteColorsSize = kDIBPaletteColorCount * 4;   // 940
-inline constexpr std::size_t kDIBPaletteTableSize = 64 * 64 * 64;                 // 262,144
+inline constexpr std::size_t kDIBPaletteColorsSize = kDIBPaletteColorCount * 4;  // 940
+inline constexpr std::size_t kDIBPaletteTableSize = 64 * 64 * 64;                // 262,144
 
 using TDIBPaletteEntries = std::array<TDIBPaletteEntry, kDIBPaletteColorCount>;
 
@@ -48,8 +48,7 @@ void DIBBuildLookupTable(const TDIBPaletteEntries& entries, std::uint8_t* table,
                          const std::function<void(int)>& onPlane = {});
 
 // The table index of a pixel's colour.
-constexpr std::size_t DIBLookupIndex(std::uint8_t blue, std::uint8_t green, std::uint8_t red)
-{
+constexpr std::size_t DIBLookupIndex(std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
     return std::size_t(blue >> 2) + std::size_t(green >> 2) * 64 + std::size_t(red >> 2) * 4096;
 }
 
@@ -85,8 +84,7 @@ public:
     // Replaces the colours, recreates the palette handle and, with UseTable
     // outside loading, rebuilds the table.
     void SetEntries(const TDIBPaletteEntries& Value);
-    int NearestIndex(std::uint8_t Blue, std::uint8_t Green, std::uint8_t Red) const
-    {
+    int NearestIndex(std::uint8_t Blue, std::uint8_t Green, std::uint8_t Red) const {
         return DIBNearestIndex(*Entries_, Blue, Green, Red);
     }
     // The table, or null without UseTable.
@@ -105,8 +103,8 @@ public:
     // that changed system entries; after WM_QUERYNEWPALETTE `NotifyControls`
     // tells the window's controls that the palette changed. Returns false for
     // every other message, which belongs to the window's own procedure.
-    bool PaletteMessage(std::uint32_t Msg, std::uintptr_t WParam, std::intptr_t& Result, HWND Window,
-                        const std::function<void()>& Invalidate,
+    bool PaletteMessage(std::uint32_t Msg, std::uintptr_t WParam, std::intptr_t& Result,
+                        HWND Window, const std::function<void()>& Invalidate,
                         const std::function<void()>& NotifyControls = {});
 
 private:

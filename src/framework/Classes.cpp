@@ -21,11 +21,13 @@ TW_IMPLEMENT_CLASS(TOwnedCollection) {}
 // ---- TStream ----
 
 void TStream::ReadBuffer(void* buffer, int64_t count) {
-    if (count < 0 || (count > 0 && Read(buffer, count) != count)) throw EReadError("Stream read error");
+    if (count < 0 || (count > 0 && Read(buffer, count) != count))
+        throw EReadError("Stream read error");
 }
 
 void TStream::WriteBuffer(const void* buffer, int64_t count) {
-    if (count < 0 || (count > 0 && Write(buffer, count) != count)) throw EWriteError("Stream write error");
+    if (count < 0 || (count > 0 && Write(buffer, count) != count))
+        throw EWriteError("Stream write error");
 }
 
 int64_t TStream::Size() {
@@ -77,7 +79,9 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
 }
 
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
-    int64_t base = origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? pos_ : Size();
+    int64_t base = origin == TSeekOrigin::soBeginning ? 0
+                   : origin == TSeekOrigin::soCurrent ? pos_
+                                                      : Size();
     int64_t p = base + offset;
     if (p < 0) throw EStreamError("Invalid stream position");
     pos_ = p;
@@ -154,16 +158,21 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
-    int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET : origin == TSeekOrigin::soCurrent ? SEEK_CUR : SEEK_END;
-    if (std::fseek(file_, static_cast<long>(offset), whence) != 0) throw EStreamError("Invalid stream position");
+    int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
+                 : origin == TSeekOrigin::soCurrent ? SEEK_CUR
+                                                    : SEEK_END;
+    if (std::fseek(file_, static_cast<long>(offset), whence) != 0)
+        throw EStreamError("Invalid stream position");
     return static_cast<int64_t>(std::ftell(file_));
 }
 
 // ---- TPersistent ----
 
 void TPersistent::Assign(TPersistent* source) {
-    if (source) source->AssignTo(this);
-    else AssignError(nullptr);
+    if (source)
+        source->AssignTo(this);
+    else
+        AssignError(nullptr);
 }
 
 void TPersistent::AssignTo(TPersistent* dest) { dest->AssignError(this); }
@@ -231,12 +240,15 @@ void TComponent::SetName(const std::string& name) {
     if (name == name_) return;
     if (!name.empty() && !IsValidIdent(name))
         throw EComponentError("'" + name + "' is not a valid component name");
-    if (owner_) owner_->ValidateRename(this, name_, name);
-    else ValidateRename(nullptr, name_, name);
+    if (owner_)
+        owner_->ValidateRename(this, name_, name);
+    else
+        ValidateRename(nullptr, name_, name);
     name_ = name;
 }
 
-void TComponent::ValidateRename(TComponent* component, const std::string&, const std::string& newName) {
+void TComponent::ValidateRename(TComponent* component, const std::string&,
+                                const std::string& newName) {
     if (newName.empty()) return;
     for (auto& c : components_)
         if (c.get() != component && SameText(c->name_, newName))
@@ -247,8 +259,10 @@ void TComponent::InsertComponent(TComponent* component) {
     if (!component || component->owner_ == this) return;
     ValidateRename(component, std::string(), component->name_);
     std::unique_ptr<TComponent> held;
-    if (component->owner_) held = component->owner_->RemoveComponent(component);
-    else held.reset(component);
+    if (component->owner_)
+        held = component->owner_->RemoveComponent(component);
+    else
+        held.reset(component);
     Insert(held.release());
     if (IsDesigning()) component->SetDesigning(true);
     Notification(component, TOperation::opInsert);
@@ -294,15 +308,19 @@ void TComponent::Destroying() {
 }
 
 void TComponent::SetDesigning(bool value, bool setChildren) {
-    if (value) state_.Include(TComponentStateFlag::csDesigning);
-    else state_.Exclude(TComponentStateFlag::csDesigning);
+    if (value)
+        state_.Include(TComponentStateFlag::csDesigning);
+    else
+        state_.Exclude(TComponentStateFlag::csDesigning);
     if (setChildren)
         for (auto& c : components_) c->SetDesigning(value, true);
 }
 
 void TComponent::SetLoading(bool value) {
-    if (value) state_.Include(TComponentStateFlag::csLoading).Include(TComponentStateFlag::csReading);
-    else state_.Exclude(TComponentStateFlag::csLoading).Exclude(TComponentStateFlag::csReading);
+    if (value)
+        state_.Include(TComponentStateFlag::csLoading).Include(TComponentStateFlag::csReading);
+    else
+        state_.Exclude(TComponentStateFlag::csLoading).Exclude(TComponentStateFlag::csReading);
 }
 
 void TComponent::FreeNotification(TComponent* component) {
@@ -317,7 +335,8 @@ void TComponent::FreeNotification(TComponent* component) {
 
 void TComponent::RemoveFreeNotification(TComponent* component) {
     if (!component) return;
-    freeNotifies_.erase(std::remove(freeNotifies_.begin(), freeNotifies_.end(), component), freeNotifies_.end());
+    freeNotifies_.erase(std::remove(freeNotifies_.begin(), freeNotifies_.end(), component),
+                        freeNotifies_.end());
     auto& theirs = component->freeNotifies_;
     theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
 }
@@ -328,7 +347,9 @@ void TComponent::Notification(TComponent* component, TOperation operation) {
         if (i < components_.size()) components_[i]->Notification(component, operation);
 }
 
-void TComponent::Loaded() { state_.Exclude(TComponentStateFlag::csLoading).Exclude(TComponentStateFlag::csReading); }
+void TComponent::Loaded() {
+    state_.Exclude(TComponentStateFlag::csLoading).Exclude(TComponentStateFlag::csReading);
+}
 
 void TComponent::GetChildren(const TGetChildProc& proc, TComponent* root) {
     if (root != this) return;
@@ -379,7 +400,8 @@ std::string TCollectionItem::GetNamePath() const {
 }
 
 void TCollectionItem::Changed(bool allItems) {
-    if (collection_ && collection_->updateCount_ == 0) collection_->Update(allItems ? nullptr : this);
+    if (collection_ && collection_->updateCount_ == 0)
+        collection_->Update(allItems ? nullptr : this);
 }
 
 // ---- TCollection ----
@@ -393,12 +415,14 @@ TCollection::~TCollection() {
 
 TCollectionItem* TCollection::Add() {
     if (!itemClass_ || !itemClass_->NewItem)
-        throw EInvalidOperation("Cannot create items of class " + (itemClass_ ? itemClass_->ClassName() : std::string("nil")));
+        throw EInvalidOperation("Cannot create items of class " +
+                                (itemClass_ ? itemClass_->ClassName() : std::string("nil")));
     return itemClass_->NewItem(this);
 }
 
 TCollectionItem* TCollection::Insert(int index) {
-    if (index < 0 || index > Count()) throw EListError("List index out of bounds (" + IntToStr(index) + ")");
+    if (index < 0 || index > Count())
+        throw EListError("List index out of bounds (" + IntToStr(index) + ")");
     TCollectionItem* item = Add();
     item->SetIndex(index);
     return item;
@@ -418,7 +442,8 @@ void TCollection::Clear() {
 }
 
 TCollectionItem* TCollection::Items(int index) const {
-    if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + IntToStr(index) + ")");
+    if (index < 0 || index >= Count())
+        throw EListError("List index out of bounds (" + IntToStr(index) + ")");
     return items_[static_cast<size_t>(index)].get();
 }
 
@@ -489,11 +514,14 @@ void TCollection::RemoveItem(TCollectionItem* item) {
 
 void TCollection::MoveItem(int from, int to) {
     auto first = items_.begin();
-    if (from < to) std::rotate(first + from, first + from + 1, first + to + 1);
-    else std::rotate(first + to, first + from, first + from + 1);
+    if (from < to)
+        std::rotate(first + from, first + from + 1, first + to + 1);
+    else
+        std::rotate(first + to, first + from, first + from + 1);
 }
 
-TOwnedCollection::TOwnedCollection(TPersistent* owner, TClass itemClass) : TCollection(itemClass), owner_(owner) {}
+TOwnedCollection::TOwnedCollection(TPersistent* owner, TClass itemClass)
+    : TCollection(itemClass), owner_(owner) {}
 
 // ---- class registry ----
 

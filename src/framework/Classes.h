@@ -61,8 +61,8 @@ public:
     uint8_t* Memory() { return data_.data(); }
     const uint8_t* Memory() const { return data_.data(); }
     const std::vector<uint8_t>& Bytes() const { return data_; }
-    void LoadFromStream(TStream& source);   // replaces the content with all of source
-    void SaveToStream(TStream& dest);       // writes the whole content
+    void LoadFromStream(TStream& source);  // replaces the content with all of source
+    void SaveToStream(TStream& dest);      // writes the whole content
     void LoadFromFile(const std::string& fileName);
     void SaveToFile(const std::string& fileName);
 
@@ -153,12 +153,21 @@ protected:
 // ---- components -------------------------------------------------------------
 
 enum class TComponentStateFlag : uint8_t {
-    csLoading, csReading, csWriting, csDestroying, csDesigning, csAncestor,
-    csUpdating, csFixups, csFreeNotification, csInline, csDesignInstance
+    csLoading,
+    csReading,
+    csWriting,
+    csDestroying,
+    csDesigning,
+    csAncestor,
+    csUpdating,
+    csFixups,
+    csFreeNotification,
+    csInline,
+    csDesignInstance
 };
-TW_ENUM(TComponentStateFlag, "csLoading", "csReading", "csWriting", "csDestroying",
-        "csDesigning", "csAncestor", "csUpdating", "csFixups", "csFreeNotification",
-        "csInline", "csDesignInstance");
+TW_ENUM(TComponentStateFlag, "csLoading", "csReading", "csWriting", "csDestroying", "csDesigning",
+        "csAncestor", "csUpdating", "csFixups", "csFreeNotification", "csInline",
+        "csDesignInstance");
 using TComponentState = TSet<TComponentStateFlag>;
 
 enum class TOperation : uint8_t { opInsert, opRemove };
@@ -187,7 +196,7 @@ public:
 
     int ComponentCount() const { return static_cast<int>(components_.size()); }
     TComponent* Components(int index) const;  // EListError when out of range
-    int ComponentIndex() const;                // position in the owner's list, -1 without owner
+    int ComponentIndex() const;               // position in the owner's list, -1 without owner
     TComponent* FindComponent(std::string_view name) const;
 
     // Moves a component under this owner (from its previous one).
@@ -294,10 +303,10 @@ public:
     TClass ItemClass() const { return itemClass_; }
     TCollectionItem* Add();
     TCollectionItem* Insert(int index);
-    void Delete(int index);   // EListError when out of range
+    void Delete(int index);  // EListError when out of range
     void Clear();
     int Count() const { return static_cast<int>(items_.size()); }
-    TCollectionItem* Items(int index) const;   // EListError when out of range
+    TCollectionItem* Items(int index) const;  // EListError when out of range
     TCollectionItem* FindItemID(int id) const;
     int UpdateCount() const { return updateCount_; }
     virtual void BeginUpdate();

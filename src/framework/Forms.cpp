@@ -2,24 +2,19 @@
 
 // ---- TCustomForm ---------------------------------------------------------------
 
-TW_IMPLEMENT_CLASS(TCustomForm)
-{
+TW_IMPLEMENT_CLASS(TCustomForm) {
     b.Property("Caption", &TCustomForm::Caption, &TCustomForm::SetCaption);
 }
 
 TCustomForm::TCustomForm(TComponent* Owner) : TWinControl(Owner) {}
 
-TCustomForm::~TCustomForm()
-{
+TCustomForm::~TCustomForm() {
     Destroying();
-    if (Application->MainForm() == this)
-        Application->SetMainForm(nullptr);
+    if (Application->MainForm() == this) Application->SetMainForm(nullptr);
 }
 
-void TCustomForm::SetCaption(const std::string& Value)
-{
-    if (Value == Caption_)
-        return;
+void TCustomForm::SetCaption(const std::string& Value) {
+    if (Value == Caption_) return;
     Caption_ = Value;
     Perform(CM_TEXTCHANGED, 0, 0);
 }
@@ -38,8 +33,7 @@ TApplication::TApplication(TComponent* Owner) : TComponent(Owner) {}
 
 namespace {
 
-TApplication& TheApplication()
-{
+TApplication& TheApplication() {
     static TApplication app(nullptr);
     return app;
 }

@@ -40,63 +40,64 @@ inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
 
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
-  return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) | (static_cast<COLORREF>(b) << 16);
+    return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) |
+           (static_cast<COLORREF>(b) << 16);
 }
 constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c); }
 constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>(c >> 8); }
 constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>(c >> 16); }
 
 struct POINT {
-  LONG x;
-  LONG y;
+    LONG x;
+    LONG y;
 };
 
 struct RECT {
-  LONG left;
-  LONG top;
-  LONG right;
-  LONG bottom;
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
 };
 
 // ---- bitmaps -------------------------------------------------------------------
 
 struct BITMAPINFOHEADER {
-  DWORD biSize;
-  LONG biWidth;
-  LONG biHeight;  // positive: rows bottom-up; negative: top-down
-  WORD biPlanes;
-  WORD biBitCount;
-  DWORD biCompression;
-  DWORD biSizeImage;
-  LONG biXPelsPerMeter;
-  LONG biYPelsPerMeter;
-  DWORD biClrUsed;
-  DWORD biClrImportant;
+    DWORD biSize;
+    LONG biWidth;
+    LONG biHeight;  // positive: rows bottom-up; negative: top-down
+    WORD biPlanes;
+    WORD biBitCount;
+    DWORD biCompression;
+    DWORD biSizeImage;
+    LONG biXPelsPerMeter;
+    LONG biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
 };
 static_assert(sizeof(BITMAPINFOHEADER) == 40);
 
 struct RGBQUAD {
-  BYTE rgbBlue;
-  BYTE rgbGreen;
-  BYTE rgbRed;
-  BYTE rgbReserved;
+    BYTE rgbBlue;
+    BYTE rgbGreen;
+    BYTE rgbRed;
+    BYTE rgbReserved;
 };
 
 // The header followed by the colour table; callers with more than one colour
 // allocate room for them behind the structure.
 struct BITMAPINFO {
-  BITMAPINFOHEADER bmiHeader;
-  RGBQUAD bmiColors[1];
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[1];
 };
 
 struct BITMAP {
-  LONG bmType;
-  LONG bmWidth;
-  LONG bmHeight;
-  LONG bmWidthBytes;
-  WORD bmPlanes;
-  WORD bmBitsPixel;
-  void* bmBits;
+    LONG bmType;
+    LONG bmWidth;
+    LONG bmHeight;
+    LONG bmWidthBytes;
+    WORD bmPlanes;
+    WORD bmBitsPixel;
+    void* bmBits;
 };
 
 inline constexpr DWORD BI_RGB = 0;
@@ -117,17 +118,17 @@ inline constexpr int HALFTONE = 4;
 // ---- regions -------------------------------------------------------------------
 
 struct RGNDATAHEADER {
-  DWORD dwSize;  // 32
-  DWORD iType;   // RDH_RECTANGLES
-  DWORD nCount;  // rectangles that follow
-  DWORD nRgnSize;
-  RECT rcBound;
+    DWORD dwSize;  // 32
+    DWORD iType;   // RDH_RECTANGLES
+    DWORD nCount;  // rectangles that follow
+    DWORD nRgnSize;
+    RECT rcBound;
 };
 static_assert(sizeof(RGNDATAHEADER) == 32);
 
 struct RGNDATA {
-  RGNDATAHEADER rdh;
-  char Buffer[1];  // nCount RECTs
+    RGNDATAHEADER rdh;
+    char Buffer[1];  // nCount RECTs
 };
 
 inline constexpr DWORD RDH_RECTANGLES = 1;
@@ -148,17 +149,17 @@ inline constexpr int COMPLEXREGION = 3;
 // ---- palettes --------------------------------------------------------------------
 
 struct PALETTEENTRY {
-  BYTE peRed;
-  BYTE peGreen;
-  BYTE peBlue;
-  BYTE peFlags;
+    BYTE peRed;
+    BYTE peGreen;
+    BYTE peBlue;
+    BYTE peFlags;
 };
 
 // Followed by palNumEntries - 1 further entries.
 struct LOGPALETTE {
-  WORD palVersion;  // 0x300
-  WORD palNumEntries;
-  PALETTEENTRY palPalEntry[1];
+    WORD palVersion;  // 0x300
+    WORD palNumEntries;
+    PALETTEENTRY palPalEntry[1];
 };
 
 inline constexpr UINT GDI_ERROR = 0xFFFFFFFFu;
@@ -259,8 +260,8 @@ BOOL GdiFlush();
 // A section of 8, 24 or 32 bits per pixel, uncompressed, whose pixels start
 // zeroed. Fails with ERROR_NOT_ENOUGH_MEMORY when too large, and with
 // ERROR_INVALID_PARAMETER for a header it cannot hold.
-HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits,
-                         HANDLE section, DWORD offset);
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset);
 UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors);
 UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors);
 

@@ -16,27 +16,29 @@
 // ---- geometry ------------------------------------------------------------------
 
 struct TPoint {
-  int32_t X;
-  int32_t Y;
-  bool operator==(const TPoint&) const = default;
+    int32_t X;
+    int32_t Y;
+    bool operator==(const TPoint&) const = default;
 };
 
 // Right and Bottom lie just outside the rectangle, except where a user of the
 // type says otherwise (a bitmap's clip rectangle is inclusive).
 struct TRect {
-  int32_t Left;
-  int32_t Top;
-  int32_t Right;
-  int32_t Bottom;
-  int32_t Width() const { return Right - Left; }
-  int32_t Height() const { return Bottom - Top; }
-  bool operator==(const TRect&) const = default;
+    int32_t Left;
+    int32_t Top;
+    int32_t Right;
+    int32_t Bottom;
+    int32_t Width() const { return Right - Left; }
+    int32_t Height() const { return Bottom - Top; }
+    bool operator==(const TRect&) const = default;
 };
 
 inline TPoint Point(int32_t x, int32_t y) { return {x, y}; }
-inline TRect Rect(int32_t left, int32_t top, int32_t right, int32_t bottom) { return {left, top, right, bottom}; }
+inline TRect Rect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    return {left, top, right, bottom};
+}
 inline TRect Bounds(int32_t left, int32_t top, int32_t width, int32_t height) {
-  return {left, top, left + width, top + height};
+    return {left, top, left + width, top + height};
 }
 
 // ---- colours -------------------------------------------------------------------
@@ -120,81 +122,91 @@ class TGraphic;
 // context, a window's context during painting. The canvas never creates or
 // frees the context; SetHandle attaches one and SetHandle(nullptr) detaches it.
 class TCanvas : public TPersistent {
-  TW_CLASS(TCanvas, TPersistent)
- public:
-  TCanvas();
-  ~TCanvas() override;
+    TW_CLASS(TCanvas, TPersistent)
+public:
+    TCanvas();
+    ~TCanvas() override;
 
-  HDC Handle() const { return handle_; }
-  void SetHandle(HDC value);
-  bool HandleAllocated() const { return handle_ != nullptr; }
+    HDC Handle() const { return handle_; }
+    void SetHandle(HDC value);
+    bool HandleAllocated() const { return handle_ != nullptr; }
 
-  // Serialises drawing from several threads; nests on one thread.
-  void Lock();
-  void Unlock();
-  bool TryLock();
-  int LockCount() const { return lockCount_; }
+    // Serialises drawing from several threads; nests on one thread.
+    void Lock();
+    void Unlock();
+    bool TryLock();
+    int LockCount() const { return lockCount_; }
 
-  // Raised around every drawing operation: OnChanging before, OnChange after.
-  const TNotifyEvent& OnChange() const { return onChange_; }
-  void SetOnChange(TNotifyEvent value) { onChange_ = std::move(value); }
-  const TNotifyEvent& OnChanging() const { return onChanging_; }
-  void SetOnChanging(TNotifyEvent value) { onChanging_ = std::move(value); }
-  virtual void Changing();
-  virtual void Changed();
+    // Raised around every drawing operation: OnChanging before, OnChange after.
+    const TNotifyEvent& OnChange() const { return onChange_; }
+    void SetOnChange(TNotifyEvent value) { onChange_ = std::move(value); }
+    const TNotifyEvent& OnChanging() const { return onChanging_; }
+    void SetOnChanging(TNotifyEvent value) { onChanging_ = std::move(value); }
+    virtual void Changing();
+    virtual void Changed();
 
-  // Draws a graphic at its own size with its top-left corner at (X, Y), or
-  // scaled into a rectangle. Nothing happens for a null or empty graphic.
-  // EInvalidOperation "Canvas does not allow drawing" without a handle.
-  void Draw(int X, int Y, TGraphic* graphic);
-  void StretchDraw(const TRect& rect, TGraphic* graphic);
+    // Draws a graphic at its own size with its top-left corner at (X, Y), or
+    // scaled into a rectangle. Nothing happens for a null or empty graphic.
+    // EInvalidOperation "Canvas does not allow drawing" without a handle.
+    void Draw(int X, int Y, TGraphic* graphic);
+    void StretchDraw(const TRect& rect, TGraphic* graphic);
 
-  TColor Pixels(int X, int Y);
-  void SetPixels(int X, int Y, TColor color);
+    TColor Pixels(int X, int Y);
+    void SetPixels(int X, int Y, TColor color);
 
- private:
-  void RequireHandle() const;
+private:
+    void RequireHandle() const;
 
-  HDC handle_ = nullptr;
-  std::recursive_mutex lock_;
-  int lockCount_ = 0;
-  TNotifyEvent onChange_;
-  TNotifyEvent onChanging_;
+    HDC handle_ = nullptr;
+    std::recursive_mutex lock_;
+    int lockCount_ = 0;
+    TNotifyEvent onChange_;
+    TNotifyEvent onChanging_;
 };
 
 // ---- graphics --------------------------------------------------------------------
 
-enum class TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
+enum class TPixelFormat {
+    pfDevice,
+    pf1bit,
+    pf4bit,
+    pf8bit,
+    pf15bit,
+    pf16bit,
+    pf24bit,
+    pf32bit,
+    pfCustom
+};
 
 // A picture that can draw itself onto a canvas.
 class TGraphic : public TPersistent {
-  TW_CLASS(TGraphic, TPersistent)
- public:
-  virtual int Width() const = 0;
-  virtual int Height() const = 0;
-  virtual bool Empty() const = 0;
-  // Bits per pixel the picture was stored with; 32 when each pixel carries a
-  // mask of its own (32-bit bitmaps, PNG with alpha, icons). 0 when empty.
-  virtual int BitsPerPixel() const = 0;
-  // Replaces the picture with the file's; on any failure the picture is
-  // unchanged. EFOpenError when the file cannot be read, EInvalidGraphic when
-  // it is not a picture of this class's format.
-  virtual void LoadFromFile(const std::string& fileName) = 0;
-  virtual void LoadFromStream(TStream* stream) = 0;
-  // A new graphic of the same class holding the same picture.
-  virtual std::unique_ptr<TGraphic> Clone() const = 0;
+    TW_CLASS(TGraphic, TPersistent)
+public:
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+    virtual bool Empty() const = 0;
+    // Bits per pixel the picture was stored with; 32 when each pixel carries a
+    // mask of its own (32-bit bitmaps, PNG with alpha, icons). 0 when empty.
+    virtual int BitsPerPixel() const = 0;
+    // Replaces the picture with the file's; on any failure the picture is
+    // unchanged. EFOpenError when the file cannot be read, EInvalidGraphic when
+    // it is not a picture of this class's format.
+    virtual void LoadFromFile(const std::string& fileName) = 0;
+    virtual void LoadFromStream(TStream* stream) = 0;
+    // A new graphic of the same class holding the same picture.
+    virtual std::unique_ptr<TGraphic> Clone() const = 0;
 
-  const TNotifyEvent& OnChange() const { return onChange_; }
-  void SetOnChange(TNotifyEvent value) { onChange_ = std::move(value); }
+    const TNotifyEvent& OnChange() const { return onChange_; }
+    void SetOnChange(TNotifyEvent value) { onChange_ = std::move(value); }
 
- protected:
-  friend class TCanvas;
-  // Draws the picture scaled into rect (destination coordinates).
-  virtual void Draw(TCanvas& canvas, const TRect& rect) = 0;
-  void Changed() { onChange_(this); }
+protected:
+    friend class TCanvas;
+    // Draws the picture scaled into rect (destination coordinates).
+    virtual void Draw(TCanvas& canvas, const TRect& rect) = 0;
+    void Changed() { onChange_(this); }
 
- private:
-  TNotifyEvent onChange_;
+private:
+    TNotifyEvent onChange_;
 };
 
 // A picture held as 32-bit pixels, whatever file it came from. Drawing copies
@@ -202,109 +214,110 @@ class TGraphic : public TPersistent {
 // (BitsPerPixel 32), with mask byte 0 otherwise, as a system copies a picture
 // without alpha onto a 32-bit surface.
 class TRasterGraphic : public TGraphic {
-  TW_CLASS(TRasterGraphic, TGraphic)
- public:
-  int Width() const override { return width_; }
-  int Height() const override { return height_; }
-  bool Empty() const override { return width_ == 0 || height_ == 0; }
-  int BitsPerPixel() const override { return Empty() ? 0 : (hasAlpha_ ? 32 : sourceBits_); }
-  bool HasAlpha() const { return hasAlpha_; }
-  TPixelFormat PixelFormat() const;
-  void LoadFromFile(const std::string& fileName) override;
-  void LoadFromStream(TStream* stream) override;
-  void Assign(TPersistent* source) override;
+    TW_CLASS(TRasterGraphic, TGraphic)
+public:
+    int Width() const override { return width_; }
+    int Height() const override { return height_; }
+    bool Empty() const override { return width_ == 0 || height_ == 0; }
+    int BitsPerPixel() const override { return Empty() ? 0 : (hasAlpha_ ? 32 : sourceBits_); }
+    bool HasAlpha() const { return hasAlpha_; }
+    TPixelFormat PixelFormat() const;
+    void LoadFromFile(const std::string& fileName) override;
+    void LoadFromStream(TStream* stream) override;
+    void Assign(TPersistent* source) override;
 
-  // Pixel (x, y), y = 0 the top row, as 0xAARRGGBB (alpha 255 without a mask).
-  uint32_t PixelAt(int x, int y) const;
-  // Top-down rows of blue, green, red, alpha.
-  const std::vector<uint8_t>& Pixels() const { return pixels_; }
-  // Replaces the picture with top-down 32-bit pixels.
-  void SetPixels(int width, int height, std::vector<uint8_t> pixels, bool hasAlpha, int sourceBits);
+    // Pixel (x, y), y = 0 the top row, as 0xAARRGGBB (alpha 255 without a mask).
+    uint32_t PixelAt(int x, int y) const;
+    // Top-down rows of blue, green, red, alpha.
+    const std::vector<uint8_t>& Pixels() const { return pixels_; }
+    // Replaces the picture with top-down 32-bit pixels.
+    void SetPixels(int width, int height, std::vector<uint8_t> pixels, bool hasAlpha,
+                   int sourceBits);
 
- protected:
-  // The file format this class reads.
-  virtual tarnwick::platform::PictureFormat FileFormat() const = 0;
-  void Draw(TCanvas& canvas, const TRect& rect) override;
-  void CopyFrom(const TRasterGraphic& other);
+protected:
+    // The file format this class reads.
+    virtual tarnwick::platform::PictureFormat FileFormat() const = 0;
+    void Draw(TCanvas& canvas, const TRect& rect) override;
+    void CopyFrom(const TRasterGraphic& other);
 
- private:
-  void LoadBytes(const std::vector<uint8_t>& bytes);
+private:
+    void LoadBytes(const std::vector<uint8_t>& bytes);
 
-  int width_ = 0;
-  int height_ = 0;
-  std::vector<uint8_t> pixels_;
-  bool hasAlpha_ = false;
-  int sourceBits_ = 0;
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<uint8_t> pixels_;
+    bool hasAlpha_ = false;
+    int sourceBits_ = 0;
 };
 
 class TBitmap : public TRasterGraphic {
-  TW_CLASS(TBitmap, TRasterGraphic)
- public:
-  std::unique_ptr<TGraphic> Clone() const override;
+    TW_CLASS(TBitmap, TRasterGraphic)
+public:
+    std::unique_ptr<TGraphic> Clone() const override;
 
- protected:
-  tarnwick::platform::PictureFormat FileFormat() const override;
+protected:
+    tarnwick::platform::PictureFormat FileFormat() const override;
 };
 
 class TJPEGImage : public TRasterGraphic {
-  TW_CLASS(TJPEGImage, TRasterGraphic)
- public:
-  std::unique_ptr<TGraphic> Clone() const override;
+    TW_CLASS(TJPEGImage, TRasterGraphic)
+public:
+    std::unique_ptr<TGraphic> Clone() const override;
 
- protected:
-  tarnwick::platform::PictureFormat FileFormat() const override;
+protected:
+    tarnwick::platform::PictureFormat FileFormat() const override;
 };
 
 class TPngImage : public TRasterGraphic {
-  TW_CLASS(TPngImage, TRasterGraphic)
- public:
-  std::unique_ptr<TGraphic> Clone() const override;
+    TW_CLASS(TPngImage, TRasterGraphic)
+public:
+    std::unique_ptr<TGraphic> Clone() const override;
 
- protected:
-  tarnwick::platform::PictureFormat FileFormat() const override;
+protected:
+    tarnwick::platform::PictureFormat FileFormat() const override;
 };
 
 class TIcon : public TRasterGraphic {
-  TW_CLASS(TIcon, TRasterGraphic)
- public:
-  std::unique_ptr<TGraphic> Clone() const override;
+    TW_CLASS(TIcon, TRasterGraphic)
+public:
+    std::unique_ptr<TGraphic> Clone() const override;
 
- protected:
-  tarnwick::platform::PictureFormat FileFormat() const override;
+protected:
+    tarnwick::platform::PictureFormat FileFormat() const override;
 };
 
 // ---- picture ---------------------------------------------------------------------
 
 // Holds one graphic of whichever class its file called for.
 class TPicture : public TPersistent {
-  TW_CLASS(TPicture, TPersistent)
- public:
-  TPicture();
-  ~TPicture() override;
+    TW_CLASS(TPicture, TPersistent)
+public:
+    TPicture();
+    ~TPicture() override;
 
-  TGraphic* Graphic() const { return graphic_.get(); }
-  // Holds a copy of the graphic (none for null).
-  void SetGraphic(TGraphic* value);
-  int Width() const { return graphic_ ? graphic_->Width() : 0; }
-  int Height() const { return graphic_ ? graphic_->Height() : 0; }
-  // The graphic's bits per pixel; 32 tells that every pixel carries a mask.
-  int BitsPerPixel() const { return graphic_ ? graphic_->BitsPerPixel() : 0; }
+    TGraphic* Graphic() const { return graphic_.get(); }
+    // Holds a copy of the graphic (none for null).
+    void SetGraphic(TGraphic* value);
+    int Width() const { return graphic_ ? graphic_->Width() : 0; }
+    int Height() const { return graphic_ ? graphic_->Height() : 0; }
+    // The graphic's bits per pixel; 32 tells that every pixel carries a mask.
+    int BitsPerPixel() const { return graphic_ ? graphic_->BitsPerPixel() : 0; }
 
-  // Picks the graphic class by the extension (.bmp .dib, .jpg .jpeg .jpe
-  // .jfif, .png, .ico, in any case) and loads the file into a new graphic.
-  // EInvalidGraphic "Unknown picture file extension (.xyz)" for another
-  // extension; the graphic's own errors otherwise. On failure the picture
-  // keeps what it had.
-  void LoadFromFile(const std::string& fileName);
+    // Picks the graphic class by the extension (.bmp .dib, .jpg .jpeg .jpe
+    // .jfif, .png, .ico, in any case) and loads the file into a new graphic.
+    // EInvalidGraphic "Unknown picture file extension (.xyz)" for another
+    // extension; the graphic's own errors otherwise. On failure the picture
+    // keeps what it had.
+    void LoadFromFile(const std::string& fileName);
 
-  void Assign(TPersistent* source) override;
+    void Assign(TPersistent* source) override;
 
-  const TNotifyEvent& OnChange() const { return onChange_; }
-  void SetOnChange(TNotifyEvent value) { onChange_ = std::move(value); }
+    const TNotifyEvent& OnChange() const { return onChange_; }
+    void SetOnChange(TNotifyEvent value) { onChange_ = std::move(value); }
 
- private:
-  void Changed() { onChange_(this); }
+private:
+    void Changed() { onChange_(this); }
 
-  std::unique_ptr<TGraphic> graphic_;
-  TNotifyEvent onChange_;
+    std::unique_ptr<TGraphic> graphic_;
+    TNotifyEvent onChange_;
 };

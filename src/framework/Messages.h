@@ -20,8 +20,9 @@ inline constexpr std::uint32_t WM_PALETTECHANGED = 0x0311;  // WParam: the windo
 
 // The framework's own notifications, above the windowing system's range.
 inline constexpr std::uint32_t CM_BASE = 0xB000;
-inline constexpr std::uint32_t CM_PALETTECHANGED = CM_BASE + 0x01;  // WParam: nonzero for the foreground
-inline constexpr std::uint32_t CM_TEXTCHANGED = CM_BASE + 0x02;     // a control's caption changed
+inline constexpr std::uint32_t CM_PALETTECHANGED =
+    CM_BASE + 0x01;  // WParam: nonzero for the foreground
+inline constexpr std::uint32_t CM_TEXTCHANGED = CM_BASE + 0x02;  // a control's caption changed
 inline constexpr std::uint32_t CM_HITTEST = CM_BASE + 0x0A;
 inline constexpr std::uint32_t CM_MOUSEENTER = CM_BASE + 0x13;
 inline constexpr std::uint32_t CM_MOUSELEAVE = CM_BASE + 0x14;

@@ -17,7 +17,9 @@ bool IsOrdinalKind(TTypeKind k) {
 bool IsStringKind(TTypeKind k) {
     return k == TTypeKind::tkLString || k == TTypeKind::tkString || k == TTypeKind::tkWString;
 }
-bool IsBooleanType(const TTypeInfo* t) { return t && t->Kind == TTypeKind::tkEnumeration && t->Name == "Boolean"; }
+bool IsBooleanType(const TTypeInfo* t) {
+    return t && t->Kind == TTypeKind::tkEnumeration && t->Name == "Boolean";
+}
 
 }  // namespace
 
@@ -81,7 +83,8 @@ void TWriter::WriteValue(TValueType type) {
 }
 
 void TWriter::WriteName(const std::string& name) {
-    if (name.size() > 255) throw EWriteError("Name too long for a component stream: " + name.substr(0, 32) + "...");
+    if (name.size() > 255)
+        throw EWriteError("Name too long for a component stream: " + name.substr(0, 32) + "...");
     uint8_t n = static_cast<uint8_t>(name.size());
     Write(&n, 1);
     Write(name.data(), n);
@@ -100,7 +103,8 @@ void TWriter::WriteRootComponent(TComponent* root) {
 void TWriter::WriteComponent(TComponent* component) {
     if (!root_) root_ = component;
     if (depth_ > TReader::kMaxDepth) throw EWriteError("Objects nest too deeply to be written");
-    if (component->ClassName().empty()) throw EWriteError("A component without a class name cannot be written");
+    if (component->ClassName().empty())
+        throw EWriteError("A component without a class name cannot be written");
     WriteName(component->ClassName());
     WriteName(component->Name());
     std::string savedPath = std::move(propPath_);
@@ -169,23 +173,28 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo& prop) {
         int64_t v = prop.GetOrd(instance);
         WritePropName(prop.Name);
         switch (kind) {
-        case TTypeKind::tkChar: WriteChar(static_cast<char>(v)); break;
-        case TTypeKind::tkEnumeration: {
-            if (IsBooleanType(prop.PropType)) { WriteBoolean(v != 0); break; }
-            std::string name = prop.PropType->GetEnumName(v);
-            if (name.empty()) WriteInteger(v);
-            else WriteIdent(name);
-            break;
-        }
-        case TTypeKind::tkSet: {
-            WriteValue(TValueType::vaSet);
-            const TTypeInfo* comp = prop.PropType->CompType;
-            for (size_t i = 0; comp && i < comp->EnumNames.size() && i < 64; ++i)
-                if ((static_cast<uint64_t>(v) >> i) & 1u) WriteName(comp->EnumNames[i]);
-            WriteName(std::string());
-            break;
-        }
-        default: WriteInteger(v); break;
+            case TTypeKind::tkChar: WriteChar(static_cast<char>(v)); break;
+            case TTypeKind::tkEnumeration: {
+                if (IsBooleanType(prop.PropType)) {
+                    WriteBoolean(v != 0);
+                    break;
+                }
+                std::string name = prop.PropType->GetEnumName(v);
+                if (name.empty())
+                    WriteInteger(v);
+                else
+                    WriteIdent(name);
+                break;
+            }
+            case TTypeKind::tkSet: {
+                WriteValue(TValueType::vaSet);
+                const TTypeInfo* comp = prop.PropType->CompType;
+                for (size_t i = 0; comp && i < comp->EnumNames.size() && i < 64; ++i)
+                    if ((static_cast<uint64_t>(v) >> i) & 1u) WriteName(comp->EnumNames[i]);
+                WriteName(std::string());
+                break;
+            }
+            default: WriteInteger(v); break;
         }
     } else if (kind == TTypeKind::tkFloat) {
         WritePropName(prop.Name);
@@ -250,9 +259,12 @@ void TWriter::WriteExtended(const TExtended80& bytes) {
 }
 
 void TWriter::WriteIdent(const std::string& ident) {
-    if (SameText(ident, "False")) WriteValue(TValueType::vaFalse);
-    else if (SameText(ident, "True")) WriteValue(TValueType::vaTrue);
-    else if (SameText(ident, "nil")) WriteValue(TValueType::vaNil);
+    if (SameText(ident, "False"))
+        WriteValue(TValueType::vaFalse);
+    else if (SameText(ident, "True"))
+        WriteValue(TValueType::vaTrue);
+    else if (SameText(ident, "nil"))
+        WriteValue(TValueType::vaNil);
     else {
         WriteValue(TValueType::vaIdent);
         WriteName(ident);
@@ -281,13 +293,15 @@ void TWriter::WriteCollection(TCollection* collection) {
     WriteValue(TValueType::vaNull);
 }
 
-void TWriter::DefineProperty(const std::string& name, TReaderProc, TWriterProc writeData, bool hasData) {
+void TWriter::DefineProperty(const std::string& name, TReaderProc, TWriterProc writeData,
+                             bool hasData) {
     if (!hasData || !writeData) return;
     WritePropName(name);
     writeData(*this);
 }
 
-void TWriter::DefineBinaryProperty(const std::string& name, TStreamProc, TStreamProc writeData, bool hasData) {
+void TWriter::DefineBinaryProperty(const std::string& name, TStreamProc, TStreamProc writeData,
+                                   bool hasData) {
     if (!hasData || !writeData) return;
     TMemoryStream data;
     writeData(data);
@@ -349,11 +363,11 @@ uint64_t TReader::ReadLE(int bytes) {
 
 int64_t TReader::ReadOrdinal(TValueType t) {
     switch (t) {
-    case TValueType::vaInt8: return static_cast<int8_t>(ReadLE(1));
-    case TValueType::vaInt16: return static_cast<int16_t>(ReadLE(2));
-    case TValueType::vaInt32: return static_cast<int32_t>(ReadLE(4));
-    case TValueType::vaInt64: return static_cast<int64_t>(ReadLE(8));
-    default: PropertyError("Invalid property value");
+        case TValueType::vaInt8: return static_cast<int8_t>(ReadLE(1));
+        case TValueType::vaInt16: return static_cast<int16_t>(ReadLE(2));
+        case TValueType::vaInt32: return static_cast<int32_t>(ReadLE(4));
+        case TValueType::vaInt64: return static_cast<int64_t>(ReadLE(8));
+        default: PropertyError("Invalid property value");
     }
 }
 
@@ -401,11 +415,11 @@ TExtended80 TReader::ReadExtended() {
 
 std::string TReader::ReadIdent() {
     switch (ReadValue()) {
-    case TValueType::vaIdent: return ReadName();
-    case TValueType::vaFalse: return "False";
-    case TValueType::vaTrue: return "True";
-    case TValueType::vaNil: return "nil";
-    default: PropertyError("Invalid property value");
+        case TValueType::vaIdent: return ReadName();
+        case TValueType::vaFalse: return "False";
+        case TValueType::vaTrue: return "True";
+        case TValueType::vaNil: return "nil";
+        default: PropertyError("Invalid property value");
     }
 }
 
@@ -432,36 +446,38 @@ void TReader::SkipValue(int depth) {
     if (depth > kMaxDepth) throw EReadError("Invalid stream format: values nest too deeply");
     TValueType t = ReadValue();
     switch (t) {
-    case TValueType::vaNull:
-    case TValueType::vaFalse:
-    case TValueType::vaTrue:
-    case TValueType::vaNil: return;
-    case TValueType::vaInt8:
-    case TValueType::vaInt16:
-    case TValueType::vaInt32:
-    case TValueType::vaInt64: ReadOrdinal(t); return;
-    case TValueType::vaExtended: ReadExtended(); return;
-    case TValueType::vaIdent: ReadName(); return;
-    case TValueType::vaString:
-    case TValueType::vaBinary:
-        stream_.Seek(-1, TSeekOrigin::soCurrent);
-        if (t == TValueType::vaString) ReadString();
-        else ReadBinary();
-        return;
-    case TValueType::vaSet:
-        while (!ReadName().empty()) {}
-        return;
-    case TValueType::vaList:
-        while (NextValue() != TValueType::vaNull) SkipValue(depth + 1);
-        ReadValue();
-        return;
-    case TValueType::vaCollection:
-        while (NextValue() != TValueType::vaNull) {
-            if (ReadValue() != TValueType::vaList) throw EReadError("Invalid stream format");
-            while (!ReadName().empty()) SkipValue(depth + 1);
-        }
-        ReadValue();
-        return;
+        case TValueType::vaNull:
+        case TValueType::vaFalse:
+        case TValueType::vaTrue:
+        case TValueType::vaNil: return;
+        case TValueType::vaInt8:
+        case TValueType::vaInt16:
+        case TValueType::vaInt32:
+        case TValueType::vaInt64: ReadOrdinal(t); return;
+        case TValueType::vaExtended: ReadExtended(); return;
+        case TValueType::vaIdent: ReadName(); return;
+        case TValueType::vaString:
+        case TValueType::vaBinary:
+            stream_.Seek(-1, TSeekOrigin::soCurrent);
+            if (t == TValueType::vaString)
+                ReadString();
+            else
+                ReadBinary();
+            return;
+        case TValueType::vaSet:
+            while (!ReadName().empty()) {}
+            return;
+        case TValueType::vaList:
+            while (NextValue() != TValueType::vaNull) SkipValue(depth + 1);
+            ReadValue();
+            return;
+        case TValueType::vaCollection:
+            while (NextValue() != TValueType::vaNull) {
+                if (ReadValue() != TValueType::vaList) throw EReadError("Invalid stream format");
+                while (!ReadName().empty()) SkipValue(depth + 1);
+            }
+            ReadValue();
+            return;
     }
 }
 
@@ -490,7 +506,8 @@ TComponent* TReader::ReadRootInto(TComponent* root, std::unique_ptr<TComponent>*
         bool compatible = false;
         for (TClass c = root->ClassType(); c; c = c->ClassParent())
             if (SameText(c->ClassName(), className)) compatible = true;
-        if (!compatible) throw EReadError("Cannot read a " + className + " into a " + root->ClassName());
+        if (!compatible)
+            throw EReadError("Cannot read a " + className + " into a " + root->ClassName());
     }
     root_ = root;
     owner_ = root;
@@ -550,15 +567,18 @@ void TReader::ReadProperties(TPersistent* instance, int depth) {
 void TReader::ReadProperty(TPersistent* instance, int depth) {
     std::string fullName = ReadName();
     std::string context;
-    if (auto* c = dynamic_cast<TComponent*>(instance)) context = c->Name();
-    else context = instance->GetNamePath();
+    if (auto* c = dynamic_cast<TComponent*>(instance))
+        context = c->Name();
+    else
+        context = instance->GetNamePath();
     std::string savedPath = propPath_;
     propPath_ = context.empty() ? fullName : context + "." + fullName;
     TPersistent* target = instance;
     size_t start = 0;
     for (;;) {
         size_t dot = fullName.find('.', start);
-        std::string segment = fullName.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+        std::string segment =
+            fullName.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
         if (segment.empty()) PropertyError("Property " + fullName + " does not exist");
         if (dot == std::string::npos) {
             if (const TPropInfo* prop = target->ClassType()->FindProperty(segment)) {
@@ -575,7 +595,8 @@ void TReader::ReadProperty(TPersistent* instance, int depth) {
             break;
         }
         const TPropInfo* prop = target->ClassType()->FindProperty(segment);
-        TObject* sub = (prop && prop->Kind() == TTypeKind::tkClass) ? prop->GetObj(target) : nullptr;
+        TObject* sub =
+            (prop && prop->Kind() == TTypeKind::tkClass) ? prop->GetObj(target) : nullptr;
         auto* subPersistent = dynamic_cast<TPersistent*>(sub);
         if (!subPersistent || dynamic_cast<TComponent*>(sub))
             PropertyError("Property " + fullName + " does not exist");
@@ -587,83 +608,85 @@ void TReader::ReadProperty(TPersistent* instance, int depth) {
 
 void TReader::ReadPropValue(TPersistent* instance, const TPropInfo& prop, int depth) {
     TTypeKind kind = prop.Kind();
-    if (kind != TTypeKind::tkClass && !prop.IsWritable()) PropertyError("Property " + prop.Name + " is read-only");
+    if (kind != TTypeKind::tkClass && !prop.IsWritable())
+        PropertyError("Property " + prop.Name + " is read-only");
     try {
         switch (kind) {
-        case TTypeKind::tkFloat: SetFloatProp(instance, prop, ReadFloat()); return;
-        case TTypeKind::tkLString:
-        case TTypeKind::tkString:
-        case TTypeKind::tkWString: SetStrProp(instance, prop, ReadString()); return;
-        case TTypeKind::tkMethod: {
-            if (NextValue() == TValueType::vaNil) {
-                ReadValue();
-                SetMethodProp(instance, prop, TMethod{});
+            case TTypeKind::tkFloat: SetFloatProp(instance, prop, ReadFloat()); return;
+            case TTypeKind::tkLString:
+            case TTypeKind::tkString:
+            case TTypeKind::tkWString: SetStrProp(instance, prop, ReadString()); return;
+            case TTypeKind::tkMethod: {
+                if (NextValue() == TValueType::vaNil) {
+                    ReadValue();
+                    SetMethodProp(instance, prop, TMethod{});
+                    return;
+                }
+                std::string name = ReadIdent();
+                const TMethodInfo* m = root_ ? root_->ClassType()->FindMethod(name) : nullptr;
+                if (!m) PropertyError("Method '" + name + "' not found");
+                SetMethodProp(instance, prop, TMethod{m, root_});
                 return;
             }
-            std::string name = ReadIdent();
-            const TMethodInfo* m = root_ ? root_->ClassType()->FindMethod(name) : nullptr;
-            if (!m) PropertyError("Method '" + name + "' not found");
-            SetMethodProp(instance, prop, TMethod{m, root_});
-            return;
-        }
-        case TTypeKind::tkClass: {
-            TValueType t = NextValue();
-            if (t == TValueType::vaCollection) {
-                auto* coll = dynamic_cast<TCollection*>(prop.GetObj(instance));
-                if (!coll) PropertyError("Invalid property value");
-                ReadCollection(coll, depth + 1);
+            case TTypeKind::tkClass: {
+                TValueType t = NextValue();
+                if (t == TValueType::vaCollection) {
+                    auto* coll = dynamic_cast<TCollection*>(prop.GetObj(instance));
+                    if (!coll) PropertyError("Invalid property value");
+                    ReadCollection(coll, depth + 1);
+                    return;
+                }
+                if (!prop.IsWritable()) PropertyError("Property " + prop.Name + " is read-only");
+                if (t == TValueType::vaNil) {
+                    ReadValue();
+                    SetObjectProp(instance, prop, nullptr);
+                    return;
+                }
+                if (t != TValueType::vaIdent) PropertyError("Invalid property value");
+                fixups_.push_back(Fixup{instance, &prop, ReadIdent(), propPath_, anchors_});
                 return;
             }
-            if (!prop.IsWritable()) PropertyError("Property " + prop.Name + " is read-only");
-            if (t == TValueType::vaNil) {
-                ReadValue();
-                SetObjectProp(instance, prop, nullptr);
-                return;
-            }
-            if (t != TValueType::vaIdent) PropertyError("Invalid property value");
-            fixups_.push_back(Fixup{instance, &prop, ReadIdent(), propPath_, anchors_});
-            return;
-        }
-        default: break;
+            default: break;
         }
         // ordinal kinds
         TValueType t = ReadValue();
         int64_t v = 0;
         switch (t) {
-        case TValueType::vaInt8:
-        case TValueType::vaInt16:
-        case TValueType::vaInt32:
-        case TValueType::vaInt64: v = ReadOrdinal(t); break;
-        case TValueType::vaFalse:
-        case TValueType::vaTrue:
-            if (!IsBooleanType(prop.PropType)) PropertyError("Invalid property value");
-            v = t == TValueType::vaTrue;
-            break;
-        case TValueType::vaIdent: {
-            if (kind != TTypeKind::tkEnumeration) PropertyError("Invalid property value");
-            std::string name = ReadName();
-            v = prop.PropType->GetEnumValue(name);
-            if (v < 0) PropertyError("Invalid property value");
-            break;
-        }
-        case TValueType::vaString: {
-            if (kind != TTypeKind::tkChar) PropertyError("Invalid property value");
-            stream_.Seek(-1, TSeekOrigin::soCurrent);
-            v = static_cast<unsigned char>(ReadChar());
-            break;
-        }
-        case TValueType::vaSet: {
-            if (kind != TTypeKind::tkSet) PropertyError("Invalid property value");
-            uint64_t mask = 0;
-            for (std::string name = ReadName(); !name.empty(); name = ReadName()) {
-                int bit = prop.PropType->CompType ? prop.PropType->CompType->GetEnumValue(name) : -1;
-                if (bit < 0 || bit >= 64) PropertyError("Invalid property value");
-                mask |= uint64_t(1) << bit;
+            case TValueType::vaInt8:
+            case TValueType::vaInt16:
+            case TValueType::vaInt32:
+            case TValueType::vaInt64: v = ReadOrdinal(t); break;
+            case TValueType::vaFalse:
+            case TValueType::vaTrue:
+                if (!IsBooleanType(prop.PropType)) PropertyError("Invalid property value");
+                v = t == TValueType::vaTrue;
+                break;
+            case TValueType::vaIdent: {
+                if (kind != TTypeKind::tkEnumeration) PropertyError("Invalid property value");
+                std::string name = ReadName();
+                v = prop.PropType->GetEnumValue(name);
+                if (v < 0) PropertyError("Invalid property value");
+                break;
             }
-            v = static_cast<int64_t>(mask);
-            break;
-        }
-        default: PropertyError("Invalid property value");
+            case TValueType::vaString: {
+                if (kind != TTypeKind::tkChar) PropertyError("Invalid property value");
+                stream_.Seek(-1, TSeekOrigin::soCurrent);
+                v = static_cast<unsigned char>(ReadChar());
+                break;
+            }
+            case TValueType::vaSet: {
+                if (kind != TTypeKind::tkSet) PropertyError("Invalid property value");
+                uint64_t mask = 0;
+                for (std::string name = ReadName(); !name.empty(); name = ReadName()) {
+                    int bit =
+                        prop.PropType->CompType ? prop.PropType->CompType->GetEnumValue(name) : -1;
+                    if (bit < 0 || bit >= 64) PropertyError("Invalid property value");
+                    mask |= uint64_t(1) << bit;
+                }
+                v = static_cast<int64_t>(mask);
+                break;
+            }
+            default: PropertyError("Invalid property value");
         }
         SetOrdProp(instance, prop, v);
     } catch (const ERangeError&) {
@@ -714,14 +737,17 @@ void TReader::DropFixupsOf(TCollectionItem* item) {
 }
 
 TComponent* TReader::FindReference(const std::string& name) const {
-    if (SameText(name, "Owner") || (!root_->Name().empty() && SameText(name, root_->Name()))) return root_;
+    if (SameText(name, "Owner") || (!root_->Name().empty() && SameText(name, root_->Name())))
+        return root_;
     TComponent* c = root_;
     size_t start = 0;
     bool first = true;
     for (;;) {
         size_t dot = name.find('.', start);
-        std::string seg = name.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
-        if (!(first && dot != std::string::npos && SameText(seg, root_->Name()))) c = c->FindComponent(seg);
+        std::string seg =
+            name.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+        if (!(first && dot != std::string::npos && SameText(seg, root_->Name())))
+            c = c->FindComponent(seg);
         if (!c) return nullptr;
         if (dot == std::string::npos) return c;
         start = dot + 1;
@@ -748,11 +774,14 @@ void TReader::ResolveFixups() {
 void TReader::DefineProperty(const std::string& name, TReaderProc readData, TWriterProc, bool) {
     if (propHandled_ || propName_.empty() || !SameText(name, propName_)) return;
     propHandled_ = true;
-    if (readData) readData(*this);
-    else SkipValue();
+    if (readData)
+        readData(*this);
+    else
+        SkipValue();
 }
 
-void TReader::DefineBinaryProperty(const std::string& name, TStreamProc readData, TStreamProc, bool) {
+void TReader::DefineBinaryProperty(const std::string& name, TStreamProc readData, TStreamProc,
+                                   bool) {
     if (propHandled_ || propName_.empty() || !SameText(name, propName_)) return;
     propHandled_ = true;
     std::vector<uint8_t> bytes = ReadBinary();

@@ -22,21 +22,21 @@
 
 // Value tags of the binary encoding.
 enum class TValueType : uint8_t {
-    vaNull = 0,        // end of a list, set or collection
-    vaInt8 = 1,        // 1 byte, signed
-    vaInt16 = 2,       // 2 bytes, signed
-    vaInt32 = 3,       // 4 bytes, signed
-    vaInt64 = 4,       // 8 bytes, signed
-    vaExtended = 5,    // 10 bytes, 80-bit extended float
-    vaString = 6,      // u32 length, UTF-8 bytes
-    vaIdent = 7,       // name: enumeration value, component reference, method
+    vaNull = 0,      // end of a list, set or collection
+    vaInt8 = 1,      // 1 byte, signed
+    vaInt16 = 2,     // 2 bytes, signed
+    vaInt32 = 3,     // 4 bytes, signed
+    vaInt64 = 4,     // 8 bytes, signed
+    vaExtended = 5,  // 10 bytes, 80-bit extended float
+    vaString = 6,    // u32 length, UTF-8 bytes
+    vaIdent = 7,     // name: enumeration value, component reference, method
     vaFalse = 8,
     vaTrue = 9,
     vaNil = 10,
-    vaSet = 11,        // names, then an empty name
-    vaBinary = 12,     // u32 length, bytes
-    vaList = 13,       // values, then vaNull
-    vaCollection = 14, // items (vaList, properties, empty name), then vaNull
+    vaSet = 11,         // names, then an empty name
+    vaBinary = 12,      // u32 length, bytes
+    vaList = 13,        // values, then vaNull
+    vaCollection = 14,  // items (vaList, properties, empty name), then vaNull
 };
 
 // 80-bit extended floats: 8 bytes of mantissa with an explicit integer bit,
@@ -59,7 +59,7 @@ public:
     void WriteProperties(TPersistent* instance);
 
     // Values, for DefineProperty writers and embedded streams.
-    void WriteInteger(int64_t value);   // smallest integer tag that holds it
+    void WriteInteger(int64_t value);  // smallest integer tag that holds it
     void WriteBoolean(bool value);
     void WriteChar(char value);
     void WriteString(const std::string& value);
@@ -75,10 +75,10 @@ public:
     void WriteName(const std::string& name);
     void WriteExtended(const TExtended80& bytes);
 
-    void DefineProperty(const std::string& name, TReaderProc readData,
-                        TWriterProc writeData, bool hasData) override;
-    void DefineBinaryProperty(const std::string& name, TStreamProc readData,
-                              TStreamProc writeData, bool hasData) override;
+    void DefineProperty(const std::string& name, TReaderProc readData, TWriterProc writeData,
+                        bool hasData) override;
+    void DefineBinaryProperty(const std::string& name, TStreamProc readData, TStreamProc writeData,
+                              bool hasData) override;
 
 private:
     void WriteProperty(TPersistent* instance, const TPropInfo& prop);
@@ -127,16 +127,16 @@ public:
     void ReadListEnd();
     bool EndOfList();
     void SkipValue();
-    std::string ReadName();          // a short name; "" ends a list
+    std::string ReadName();  // a short name; "" ends a list
     // False, after consuming it, when the next name is the empty one that
     // ends a list of properties or children.
     bool NextNameNonEmpty();
-    TExtended80 ReadExtended();      // the 10 bytes after a vaExtended tag
+    TExtended80 ReadExtended();  // the 10 bytes after a vaExtended tag
 
-    void DefineProperty(const std::string& name, TReaderProc readData,
-                        TWriterProc writeData, bool hasData) override;
-    void DefineBinaryProperty(const std::string& name, TStreamProc readData,
-                              TStreamProc writeData, bool hasData) override;
+    void DefineProperty(const std::string& name, TReaderProc readData, TWriterProc writeData,
+                        bool hasData) override;
+    void DefineBinaryProperty(const std::string& name, TStreamProc readData, TStreamProc writeData,
+                              bool hasData) override;
 
     // Nesting deeper than this (components, sub-objects, lists) is refused as
     // malformed rather than risking the stack.
@@ -168,7 +168,7 @@ private:
     [[noreturn]] void PropertyError(const std::string& detail) const;
 
     TStream& stream_;
-    std::vector<TComponent*> loaded_;                   // in reading order, root first
+    std::vector<TComponent*> loaded_;  // in reading order, root first
     std::vector<Fixup> fixups_;
     std::vector<TCollectionItem*> anchors_;
     std::string propName_;  // the defined property being looked for

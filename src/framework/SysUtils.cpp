@@ -52,17 +52,25 @@ bool TryStrToInt64(std::string_view t, int64_t& value) noexcept {
     bool neg = false;
     if (i < t.size() && (t[i] == '-' || t[i] == '+')) neg = t[i++] == '-';
     bool hex = false;
-    if (i < t.size() && t[i] == '$') { hex = true; ++i; }
-    else if (i + 1 < t.size() && t[i] == '0' && (t[i + 1] == 'x' || t[i + 1] == 'X')) { hex = true; i += 2; }
+    if (i < t.size() && t[i] == '$') {
+        hex = true;
+        ++i;
+    } else if (i + 1 < t.size() && t[i] == '0' && (t[i + 1] == 'x' || t[i + 1] == 'X')) {
+        hex = true;
+        i += 2;
+    }
     if (i >= t.size()) return false;
     uint64_t acc = 0;
     const unsigned base = hex ? 16 : 10;
     for (; i < t.size(); ++i) {
         char c = t[i];
         unsigned d;
-        if (c >= '0' && c <= '9') d = unsigned(c - '0');
-        else if (hex && Lower(c) >= 'a' && Lower(c) <= 'f') d = unsigned(Lower(c) - 'a' + 10);
-        else return false;
+        if (c >= '0' && c <= '9')
+            d = unsigned(c - '0');
+        else if (hex && Lower(c) >= 'a' && Lower(c) <= 'f')
+            d = unsigned(Lower(c) - 'a' + 10);
+        else
+            return false;
         if (acc > (UINT64_MAX - d) / base) return false;
         acc = acc * base + d;
     }
@@ -89,7 +97,9 @@ int32_t StrToInt(std::string_view text) {
 
 bool IsValidIdent(std::string_view s) noexcept {
     if (s.empty()) return false;
-    auto alpha = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+    auto alpha = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    };
     if (!alpha(s[0])) return false;
     for (char c : s)
         if (!alpha(c) && !(c >= '0' && c <= '9')) return false;

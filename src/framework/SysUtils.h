@@ -22,30 +22,30 @@ private:
 };
 
 // Declares an exception class with the constructors of its base.
-#define TW_DECLARE_EXCEPTION(Cls, Base)                                      \
-    class Cls : public Base {                                                \
-    public:                                                                  \
-        using Base::Base;                                                    \
-        const char* ClassName() const noexcept override { return #Cls; }    \
+#define TW_DECLARE_EXCEPTION(Cls, Base)                                  \
+    class Cls : public Base {                                            \
+    public:                                                              \
+        using Base::Base;                                                \
+        const char* ClassName() const noexcept override { return #Cls; } \
     }
 
 TW_DECLARE_EXCEPTION(EAbort, Exception);
-TW_DECLARE_EXCEPTION(EConvertError, Exception);      // failed conversions, Assign mismatches
-TW_DECLARE_EXCEPTION(ERangeError, Exception);        // a value outside its type's range
+TW_DECLARE_EXCEPTION(EConvertError, Exception);  // failed conversions, Assign mismatches
+TW_DECLARE_EXCEPTION(ERangeError, Exception);    // a value outside its type's range
 TW_DECLARE_EXCEPTION(EInvalidOperation, Exception);
 TW_DECLARE_EXCEPTION(EInvalidCast, Exception);
-TW_DECLARE_EXCEPTION(EListError, Exception);         // bad index into a list or collection
-TW_DECLARE_EXCEPTION(EComponentError, Exception);    // names, ownership
-TW_DECLARE_EXCEPTION(EPropertyError, Exception);     // unknown or read-only published property
+TW_DECLARE_EXCEPTION(EListError, Exception);       // bad index into a list or collection
+TW_DECLARE_EXCEPTION(EComponentError, Exception);  // names, ownership
+TW_DECLARE_EXCEPTION(EPropertyError, Exception);   // unknown or read-only published property
 TW_DECLARE_EXCEPTION(EStreamError, Exception);
 TW_DECLARE_EXCEPTION(EFOpenError, EStreamError);
 TW_DECLARE_EXCEPTION(EFCreateError, EStreamError);
-TW_DECLARE_EXCEPTION(EFilerError, EStreamError);     // component streaming
+TW_DECLARE_EXCEPTION(EFilerError, EStreamError);  // component streaming
 TW_DECLARE_EXCEPTION(EReadError, EFilerError);
 TW_DECLARE_EXCEPTION(EWriteError, EFilerError);
 TW_DECLARE_EXCEPTION(EClassNotFound, EFilerError);
-TW_DECLARE_EXCEPTION(EParserError, Exception);       // text form syntax
-TW_DECLARE_EXCEPTION(EAssertionFailed, Exception);   // an internal consistency check failed
+TW_DECLARE_EXCEPTION(EParserError, Exception);      // text form syntax
+TW_DECLARE_EXCEPTION(EAssertionFailed, Exception);  // an internal consistency check failed
 
 // ASCII case-insensitive comparison, as names of classes, properties and
 // components are compared.

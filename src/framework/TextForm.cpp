@@ -16,7 +16,8 @@ public:
     TextEmitter(TReader& r, std::string& out) : r_(r), out_(out) {}
 
     void Object(int indent, int depth) {
-        if (depth > kMaxDepth) throw EReadError("Invalid stream format: components nest too deeply");
+        if (depth > kMaxDepth)
+            throw EReadError("Invalid stream format: components nest too deeply");
         std::string cls = r_.ReadName();
         std::string name = r_.ReadName();
         if (!IsValidIdent(cls) || (!name.empty() && !IsValidIdent(name)))
@@ -50,81 +51,84 @@ private:
     void Value(int indent, int depth) {
         if (depth > kMaxDepth) throw EReadError("Invalid stream format: values nest too deeply");
         switch (r_.NextValue()) {
-        case TValueType::vaNull: throw EReadError("Invalid stream format: unexpected end of list");
-        case TValueType::vaInt8:
-        case TValueType::vaInt16:
-        case TValueType::vaInt32:
-        case TValueType::vaInt64: out_ += IntToStr(r_.ReadInt64()); return;
-        case TValueType::vaExtended:
-            r_.ReadValue();
-            out_ += FloatText(r_.ReadExtended());
-            return;
-        case TValueType::vaString: out_ += QuoteString(r_.ReadString()); return;
-        case TValueType::vaIdent: {
-            r_.ReadValue();
-            std::string id = r_.ReadName();
-            if (!ValidDottedIdent(id) || IsKeyword(id) || SameText(id, "True") || SameText(id, "False") ||
-                SameText(id, "nil"))
-                throw EReadError("Invalid stream format: bad identifier");
-            out_ += id;
-            return;
-        }
-        case TValueType::vaFalse:
-        case TValueType::vaTrue:
-        case TValueType::vaNil: out_ += r_.ReadIdent(); return;
-        case TValueType::vaSet: {
-            r_.ReadValue();
-            out_ += '[';
-            bool first = true;
-            for (std::string n = r_.ReadName(); !n.empty(); n = r_.ReadName()) {
-                if (!IsValidIdent(n)) throw EReadError("Invalid stream format: bad set element");
-                if (!first) out_ += ", ";
-                out_ += n;
-                first = false;
+            case TValueType::vaNull:
+                throw EReadError("Invalid stream format: unexpected end of list");
+            case TValueType::vaInt8:
+            case TValueType::vaInt16:
+            case TValueType::vaInt32:
+            case TValueType::vaInt64: out_ += IntToStr(r_.ReadInt64()); return;
+            case TValueType::vaExtended:
+                r_.ReadValue();
+                out_ += FloatText(r_.ReadExtended());
+                return;
+            case TValueType::vaString: out_ += QuoteString(r_.ReadString()); return;
+            case TValueType::vaIdent: {
+                r_.ReadValue();
+                std::string id = r_.ReadName();
+                if (!ValidDottedIdent(id) || IsKeyword(id) || SameText(id, "True") ||
+                    SameText(id, "False") || SameText(id, "nil"))
+                    throw EReadError("Invalid stream format: bad identifier");
+                out_ += id;
+                return;
             }
-            out_ += ']';
-            return;
-        }
-        case TValueType::vaBinary: {
-            std::vector<uint8_t> data = r_.ReadBinary();
-            out_ += '{';
-            for (size_t i = 0; i < data.size(); ++i) {
-                if (i % 32 == 0) {
+            case TValueType::vaFalse:
+            case TValueType::vaTrue:
+            case TValueType::vaNil: out_ += r_.ReadIdent(); return;
+            case TValueType::vaSet: {
+                r_.ReadValue();
+                out_ += '[';
+                bool first = true;
+                for (std::string n = r_.ReadName(); !n.empty(); n = r_.ReadName()) {
+                    if (!IsValidIdent(n))
+                        throw EReadError("Invalid stream format: bad set element");
+                    if (!first) out_ += ", ";
+                    out_ += n;
+                    first = false;
+                }
+                out_ += ']';
+                return;
+            }
+            case TValueType::vaBinary: {
+                std::vector<uint8_t> data = r_.ReadBinary();
+                out_ += '{';
+                for (size_t i = 0; i < data.size(); ++i) {
+                    if (i % 32 == 0) {
+                        out_ += '\n';
+                        Indent(indent + 2);
+                    }
+                    out_ += IntToHex(data[i], 2);
+                }
+                out_ += '}';
+                return;
+            }
+            case TValueType::vaList: {
+                r_.ReadValue();
+                out_ += '(';
+                while (r_.NextValue() != TValueType::vaNull) {
                     out_ += '\n';
                     Indent(indent + 2);
+                    Value(indent + 2, depth + 1);
                 }
-                out_ += IntToHex(data[i], 2);
+                r_.ReadValue();
+                out_ += ')';
+                return;
             }
-            out_ += '}';
-            return;
-        }
-        case TValueType::vaList: {
-            r_.ReadValue();
-            out_ += '(';
-            while (r_.NextValue() != TValueType::vaNull) {
-                out_ += '\n';
-                Indent(indent + 2);
-                Value(indent + 2, depth + 1);
+            case TValueType::vaCollection: {
+                r_.ReadValue();
+                out_ += '<';
+                while (r_.NextValue() != TValueType::vaNull) {
+                    if (r_.ReadValue() != TValueType::vaList)
+                        throw EReadError("Invalid stream format: bad collection item");
+                    out_ += '\n';
+                    Line(indent + 2, "item");
+                    Properties(indent + 4, depth + 1);
+                    Indent(indent + 2);
+                    out_ += "end";
+                }
+                r_.ReadValue();
+                out_ += '>';
+                return;
             }
-            r_.ReadValue();
-            out_ += ')';
-            return;
-        }
-        case TValueType::vaCollection: {
-            r_.ReadValue();
-            out_ += '<';
-            while (r_.NextValue() != TValueType::vaNull) {
-                if (r_.ReadValue() != TValueType::vaList) throw EReadError("Invalid stream format: bad collection item");
-                out_ += '\n';
-                Line(indent + 2, "item");
-                Properties(indent + 4, depth + 1);
-                Indent(indent + 2);
-                out_ += "end";
-            }
-            r_.ReadValue();
-            out_ += '>';
-            return;
-        }
         }
     }
 
@@ -139,7 +143,8 @@ public:
         size_t start = 0;
         for (;;) {
             size_t dot = s.find('.', start);
-            if (!IsValidIdent(std::string_view(s).substr(start, dot == std::string::npos ? std::string::npos : dot - start)))
+            if (!IsValidIdent(std::string_view(s).substr(
+                    start, dot == std::string::npos ? std::string::npos : dot - start)))
                 return false;
             if (dot == std::string::npos) return true;
             start = dot + 1;
@@ -230,7 +235,9 @@ public:
     }
 
 private:
-    static bool Alpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+    static bool Alpha(char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    }
     static bool Digit(char c) { return c >= '0' && c <= '9'; }
     static int HexVal(char c) {
         if (Digit(c)) return c - '0';
@@ -241,7 +248,8 @@ private:
     char At(size_t i) const { return i < s_.size() ? s_[i] : '\0'; }
 
     Token Scan() {
-        while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\t' || s_[pos_] == '\r' || s_[pos_] == '\n')) {
+        while (pos_ < s_.size() &&
+               (s_[pos_] == ' ' || s_[pos_] == '\t' || s_[pos_] == '\r' || s_[pos_] == '\n')) {
             if (s_[pos_] == '\n') ++line_;
             ++pos_;
         }
@@ -253,14 +261,18 @@ private:
             size_t start = pos_;
             for (;;) {
                 while (Alpha(At(pos_)) || Digit(At(pos_))) ++pos_;
-                if (At(pos_) == '.' && Alpha(At(pos_ + 1))) { ++pos_; continue; }
+                if (At(pos_) == '.' && Alpha(At(pos_ + 1))) {
+                    ++pos_;
+                    continue;
+                }
                 break;
             }
             t.kind = Tok::Ident;
             t.text = s_.substr(start, pos_ - start);
             return t;
         }
-        if (Digit(c) || c == '$' || ((c == '-' || c == '+') && (Digit(At(pos_ + 1)) || At(pos_ + 1) == '$')))
+        if (Digit(c) || c == '$' ||
+            ((c == '-' || c == '+') && (Digit(At(pos_ + 1)) || At(pos_ + 1) == '$')))
             return Number(t);
         if (c == '%') {
             ++pos_;
@@ -298,7 +310,8 @@ private:
                 while (Digit(At(pos_))) ++pos_;
             }
             if ((At(pos_) == 'e' || At(pos_) == 'E') &&
-                (Digit(At(pos_ + 1)) || ((At(pos_ + 1) == '-' || At(pos_ + 1) == '+') && Digit(At(pos_ + 2))))) {
+                (Digit(At(pos_ + 1)) ||
+                 ((At(pos_ + 1) == '-' || At(pos_ + 1) == '+') && Digit(At(pos_ + 2))))) {
                 t.kind = Tok::Float;
                 pos_ += 2;
                 while (Digit(At(pos_))) ++pos_;
@@ -309,7 +322,8 @@ private:
         if (t.kind == Tok::Float) {
             const char* first = text.data() + (text[0] == '+' ? 1 : 0);
             auto r = std::from_chars(first, text.data() + text.size(), t.real);
-            if (r.ec != std::errc() || r.ptr != text.data() + text.size()) Error("Invalid floating point number", line_);
+            if (r.ec != std::errc() || r.ptr != text.data() + text.size())
+                Error("Invalid floating point number", line_);
             return t;
         }
         t.kind = Tok::Integer;
@@ -324,7 +338,8 @@ private:
             if (c == '\'') {
                 ++pos_;
                 for (;;) {
-                    if (pos_ >= s_.size() || s_[pos_] == '\n' || s_[pos_] == '\r') Error("Unterminated string", line_);
+                    if (pos_ >= s_.size() || s_[pos_] == '\n' || s_[pos_] == '\r')
+                        Error("Unterminated string", line_);
                     if (s_[pos_] == '\'') {
                         if (At(pos_ + 1) == '\'') {
                             t.text += '\'';
@@ -346,7 +361,8 @@ private:
                 } else {
                     while (Digit(At(pos_))) ++pos_;
                 }
-                if (!TryStrToInt64(std::string_view(s_).substr(start, pos_ - start), code) || code < 0 || code > 255)
+                if (!TryStrToInt64(std::string_view(s_).substr(start, pos_ - start), code) ||
+                    code < 0 || code > 255)
                     Error("Invalid character code", line_);
                 t.text += static_cast<char>(code);
             } else {
@@ -367,7 +383,8 @@ private:
             if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
             int v = HexVal(c);
             if (v < 0) Error("Invalid binary value", line_);
-            if (high < 0) high = v;
+            if (high < 0)
+                high = v;
             else {
                 t.bytes.push_back(static_cast<uint8_t>(high * 16 + v));
                 high = -1;
@@ -396,7 +413,9 @@ public:
     }
 
 private:
-    bool IsWord(const Token& t, const char* word) const { return t.kind == Tok::Ident && SameText(t.text, word); }
+    bool IsWord(const Token& t, const char* word) const {
+        return t.kind == Tok::Ident && SameText(t.text, word);
+    }
 
     Token Expect(Tok kind, const char* what) {
         Token t = lex_.Next();
@@ -405,7 +424,8 @@ private:
     }
     void ExpectSymbol(char c) {
         Token t = lex_.Next();
-        if (t.kind != Tok::Symbol || t.text[0] != c) lex_.Error(std::string("'") + c + "' expected", t.line);
+        if (t.kind != Tok::Symbol || t.text[0] != c)
+            lex_.Error(std::string("'") + c + "' expected", t.line);
     }
     void ExpectWord(const char* word) {
         Token t = lex_.Next();
@@ -458,61 +478,61 @@ private:
         if (depth > kMaxDepth) lex_.Error("Values nest too deeply", lex_.Peek().line);
         Token t = lex_.Next();
         switch (t.kind) {
-        case Tok::Integer: w_.WriteInteger(t.integer); return;
-        case Tok::Float: w_.WriteFloat(t.real); return;
-        case Tok::RawFloat: w_.WriteExtended(t.raw); return;
-        case Tok::String: {
-            std::string s = std::move(t.text);
-            while (PeekSymbol('+')) {
-                lex_.Next();
-                s += Expect(Tok::String, "String").text;
+            case Tok::Integer: w_.WriteInteger(t.integer); return;
+            case Tok::Float: w_.WriteFloat(t.real); return;
+            case Tok::RawFloat: w_.WriteExtended(t.raw); return;
+            case Tok::String: {
+                std::string s = std::move(t.text);
+                while (PeekSymbol('+')) {
+                    lex_.Next();
+                    s += Expect(Tok::String, "String").text;
+                }
+                w_.WriteString(s);
+                return;
             }
-            w_.WriteString(s);
-            return;
-        }
-        case Tok::Ident:
-            if (TextEmitter::IsKeyword(t.text)) lex_.Error("Value expected", t.line);
-            w_.WriteIdent(t.text);
-            return;
-        case Tok::Binary:
-            if (t.bytes.size() > UINT32_MAX) lex_.Error("Binary value too large", t.line);
-            w_.WriteBinary(t.bytes.data(), static_cast<uint32_t>(t.bytes.size()));
-            return;
-        case Tok::Symbol:
-            if (t.text[0] == '[') {
-                w_.WriteValue(TValueType::vaSet);
-                if (!PeekSymbol(']')) {
-                    for (;;) {
-                        w_.WriteName(PlainIdent("Set element"));
-                        if (PeekSymbol(']')) break;
-                        ExpectSymbol(',');
+            case Tok::Ident:
+                if (TextEmitter::IsKeyword(t.text)) lex_.Error("Value expected", t.line);
+                w_.WriteIdent(t.text);
+                return;
+            case Tok::Binary:
+                if (t.bytes.size() > UINT32_MAX) lex_.Error("Binary value too large", t.line);
+                w_.WriteBinary(t.bytes.data(), static_cast<uint32_t>(t.bytes.size()));
+                return;
+            case Tok::Symbol:
+                if (t.text[0] == '[') {
+                    w_.WriteValue(TValueType::vaSet);
+                    if (!PeekSymbol(']')) {
+                        for (;;) {
+                            w_.WriteName(PlainIdent("Set element"));
+                            if (PeekSymbol(']')) break;
+                            ExpectSymbol(',');
+                        }
                     }
+                    lex_.Next();
+                    w_.WriteName(std::string());
+                    return;
                 }
-                lex_.Next();
-                w_.WriteName(std::string());
-                return;
-            }
-            if (t.text[0] == '(') {
-                w_.WriteListBegin();
-                while (!PeekSymbol(')')) Value(depth + 1);
-                lex_.Next();
-                w_.WriteListEnd();
-                return;
-            }
-            if (t.text[0] == '<') {
-                w_.WriteValue(TValueType::vaCollection);
-                while (!PeekSymbol('>')) {
-                    ExpectWord("item");
-                    w_.WriteValue(TValueType::vaList);
-                    Properties(depth + 1, false);
-                    ExpectWord("end");
+                if (t.text[0] == '(') {
+                    w_.WriteListBegin();
+                    while (!PeekSymbol(')')) Value(depth + 1);
+                    lex_.Next();
+                    w_.WriteListEnd();
+                    return;
                 }
-                lex_.Next();
-                w_.WriteValue(TValueType::vaNull);
-                return;
-            }
-            break;
-        default: break;
+                if (t.text[0] == '<') {
+                    w_.WriteValue(TValueType::vaCollection);
+                    while (!PeekSymbol('>')) {
+                        ExpectWord("item");
+                        w_.WriteValue(TValueType::vaList);
+                        Properties(depth + 1, false);
+                        ExpectWord("end");
+                    }
+                    lex_.Next();
+                    w_.WriteValue(TValueType::vaNull);
+                    return;
+                }
+                break;
+            default: break;
         }
         lex_.Error("Value expected", t.line);
     }

@@ -25,13 +25,13 @@ std::string TTypeInfo::GetEnumName(int64_t value) const {
 
 bool TPropInfo::IsWritable() const {
     switch (Kind()) {
-    case TTypeKind::tkFloat: return static_cast<bool>(SetFloat);
-    case TTypeKind::tkLString:
-    case TTypeKind::tkString:
-    case TTypeKind::tkWString: return static_cast<bool>(SetStr);
-    case TTypeKind::tkClass: return static_cast<bool>(SetObj);
-    case TTypeKind::tkMethod: return static_cast<bool>(SetMethod);
-    default: return static_cast<bool>(SetOrd);
+        case TTypeKind::tkFloat: return static_cast<bool>(SetFloat);
+        case TTypeKind::tkLString:
+        case TTypeKind::tkString:
+        case TTypeKind::tkWString: return static_cast<bool>(SetStr);
+        case TTypeKind::tkClass: return static_cast<bool>(SetObj);
+        case TTypeKind::tkMethod: return static_cast<bool>(SetMethod);
+        default: return static_cast<bool>(SetOrd);
     }
 }
 
@@ -41,13 +41,13 @@ bool TPropInfo::IsStored(TObject* instance) const {
 
 bool TPropInfo::IsDefaultValue(TObject* instance) const {
     switch (Kind()) {
-    case TTypeKind::tkFloat: return DefaultFloat && GetFloat(instance) == *DefaultFloat;
-    case TTypeKind::tkLString:
-    case TTypeKind::tkString:
-    case TTypeKind::tkWString: return DefaultStr && GetStr(instance) == *DefaultStr;
-    case TTypeKind::tkClass: return GetObj(instance) == nullptr;
-    case TTypeKind::tkMethod: return GetMethod(instance).Code == nullptr;
-    default: return DefaultOrd && GetOrd(instance) == *DefaultOrd;
+        case TTypeKind::tkFloat: return DefaultFloat && GetFloat(instance) == *DefaultFloat;
+        case TTypeKind::tkLString:
+        case TTypeKind::tkString:
+        case TTypeKind::tkWString: return DefaultStr && GetStr(instance) == *DefaultStr;
+        case TTypeKind::tkClass: return GetObj(instance) == nullptr;
+        case TTypeKind::tkMethod: return GetMethod(instance).Code == nullptr;
+        default: return DefaultOrd && GetOrd(instance) == *DefaultOrd;
     }
 }
 
@@ -129,7 +129,9 @@ const TPropInfo* GetPropInfo(const TObject* instance, std::string_view name) {
 bool IsPublishedProp(const TObject* instance, std::string_view name) {
     return GetPropInfo(instance, name) != nullptr;
 }
-TTypeKind PropType(const TObject* instance, std::string_view name) { return Need(instance, name).Kind(); }
+TTypeKind PropType(const TObject* instance, std::string_view name) {
+    return Need(instance, name).Kind();
+}
 
 int64_t GetOrdProp(TObject* o, const TPropInfo& p) {
     CheckKind(p, IsOrdinal(p.Kind()));
@@ -141,7 +143,8 @@ void SetOrdProp(TObject* o, const TPropInfo& p, int64_t v) {
     const TTypeInfo& t = *p.PropType;
     if (t.Kind == TTypeKind::tkSet) {
         size_t n = t.CompType ? t.CompType->EnumNames.size() : 0;
-        if (n < 64 && (static_cast<uint64_t>(v) >> n) != 0) throw ERangeError("Property value out of range");
+        if (n < 64 && (static_cast<uint64_t>(v) >> n) != 0)
+            throw ERangeError("Property value out of range");
     } else if (v < t.MinValue || v > t.MaxValue) {
         throw ERangeError("Property value out of range");
     }
@@ -201,8 +204,12 @@ void SetEnumProp(TObject* o, std::string_view n, std::string_view value) {
 long double GetFloatProp(TObject* o, std::string_view n) { return GetFloatProp(o, Need(o, n)); }
 void SetFloatProp(TObject* o, std::string_view n, long double v) { SetFloatProp(o, Need(o, n), v); }
 std::string GetStrProp(TObject* o, std::string_view n) { return GetStrProp(o, Need(o, n)); }
-void SetStrProp(TObject* o, std::string_view n, const std::string& v) { SetStrProp(o, Need(o, n), v); }
+void SetStrProp(TObject* o, std::string_view n, const std::string& v) {
+    SetStrProp(o, Need(o, n), v);
+}
 TObject* GetObjectProp(TObject* o, std::string_view n) { return GetObjectProp(o, Need(o, n)); }
 void SetObjectProp(TObject* o, std::string_view n, TObject* v) { SetObjectProp(o, Need(o, n), v); }
 TMethod GetMethodProp(TObject* o, std::string_view n) { return GetMethodProp(o, Need(o, n)); }
-void SetMethodProp(TObject* o, std::string_view n, const TMethod& v) { SetMethodProp(o, Need(o, n), v); }
+void SetMethodProp(TObject* o, std::string_view n, const TMethod& v) {
+    SetMethodProp(o, Need(o, n), v);
+}

@@ -43,14 +43,30 @@ class TComponent;
 class TCollection;
 class TCollectionItem;
 using TClass = const TClassInfo*;
-template <class C> class TClassBuilder;
+template <class C>
+class TClassBuilder;
 
 // ---- type information ----------------------------------------------------
 
 enum class TTypeKind : uint8_t {
-    tkUnknown, tkInteger, tkChar, tkEnumeration, tkFloat, tkString, tkSet,
-    tkClass, tkMethod, tkWChar, tkLString, tkWString, tkVariant, tkArray,
-    tkRecord, tkInterface, tkInt64, tkDynArray
+    tkUnknown,
+    tkInteger,
+    tkChar,
+    tkEnumeration,
+    tkFloat,
+    tkString,
+    tkSet,
+    tkClass,
+    tkMethod,
+    tkWChar,
+    tkLString,
+    tkWString,
+    tkVariant,
+    tkArray,
+    tkRecord,
+    tkInterface,
+    tkInt64,
+    tkDynArray
 };
 
 enum class TFloatType : uint8_t { ftSingle, ftDouble, ftExtended };
@@ -58,11 +74,11 @@ enum class TFloatType : uint8_t { ftSingle, ftDouble, ftExtended };
 struct TTypeInfo {
     TTypeKind Kind = TTypeKind::tkUnknown;
     std::string Name;
-    int64_t MinValue = 0;                // ordinal kinds
+    int64_t MinValue = 0;  // ordinal kinds
     int64_t MaxValue = 0;
-    std::vector<std::string> EnumNames;  // enumeration: names by ordinal
-    const TTypeInfo* CompType = nullptr; // set: its element enumeration
-    TClass (*GetClassType)() = nullptr;  // class: the declared class (resolved lazily)
+    std::vector<std::string> EnumNames;   // enumeration: names by ordinal
+    const TTypeInfo* CompType = nullptr;  // set: its element enumeration
+    TClass (*GetClassType)() = nullptr;   // class: the declared class (resolved lazily)
     TFloatType FloatType = TFloatType::ftExtended;
     std::type_index Signature = typeid(void);  // method: the event's signature
 
@@ -74,30 +90,45 @@ struct TTypeInfo {
 };
 
 // Type information by C++ type; specialised for enumerations by TW_ENUM.
-template <class T> const TTypeInfo* TypeInfoOf();
+template <class T>
+const TTypeInfo* TypeInfoOf();
 
 // Gives an enumeration its names, in ordinal order. Use at namespace scope,
 // in the header that declares the enumeration:
 //     enum TTransparentMode : uint8_t { tmAuto, tmFixed };
 //     TW_ENUM(TTransparentMode, "tmAuto", "tmFixed");
-#define TW_ENUM(Enum, ...)                                                         \
-    template <> inline const TTypeInfo* TypeInfoOf<Enum>() {                       \
-        static const TTypeInfo info = MakeEnumTypeInfo(#Enum, {__VA_ARGS__});      \
-        return &info;                                                              \
+#define TW_ENUM(Enum, ...)                                                    \
+    template <>                                                               \
+    inline const TTypeInfo* TypeInfoOf<Enum>() {                              \
+        static const TTypeInfo info = MakeEnumTypeInfo(#Enum, {__VA_ARGS__}); \
+        return &info;                                                         \
     }
 
 TTypeInfo MakeEnumTypeInfo(std::string name, std::vector<std::string> names);
 
 // A set of up to 64 enumeration values; the ordinal value is the bit mask.
-template <class E> class TSet {
+template <class E>
+class TSet {
 public:
     constexpr TSet() = default;
-    constexpr TSet(std::initializer_list<E> elems) { for (E e : elems) Include(e); }
-    static constexpr TSet FromMask(uint64_t m) { TSet s; s.bits_ = m; return s; }
+    constexpr TSet(std::initializer_list<E> elems) {
+        for (E e : elems) Include(e);
+    }
+    static constexpr TSet FromMask(uint64_t m) {
+        TSet s;
+        s.bits_ = m;
+        return s;
+    }
     constexpr uint64_t Mask() const { return bits_; }
     constexpr bool Contains(E e) const { return (bits_ >> Bit(e)) & 1u; }
-    constexpr TSet& Include(E e) { bits_ |= uint64_t(1) << Bit(e); return *this; }
-    constexpr TSet& Exclude(E e) { bits_ &= ~(uint64_t(1) << Bit(e)); return *this; }
+    constexpr TSet& Include(E e) {
+        bits_ |= uint64_t(1) << Bit(e);
+        return *this;
+    }
+    constexpr TSet& Exclude(E e) {
+        bits_ &= ~(uint64_t(1) << Bit(e));
+        return *this;
+    }
     constexpr bool Empty() const { return bits_ == 0; }
     constexpr TSet operator+(TSet o) const { return FromMask(bits_ | o.bits_); }
     constexpr TSet operator-(TSet o) const { return FromMask(bits_ & ~o.bits_); }
@@ -115,7 +146,7 @@ private:
 struct TMethodInfo {
     std::string Name;
     std::type_index Signature = typeid(void);  // void(Args...)
-    void (*Thunk)() = nullptr;                  // really void(*)(TObject*, Args...)
+    void (*Thunk)() = nullptr;                 // really void(*)(TObject*, Args...)
 };
 
 // A method reference without its type: the object and the published method.
@@ -129,7 +160,8 @@ struct TMethod {
 // An event: a handler with the given arguments, or none. It is either bound to
 // a published method (and then streams by that method's name) or to any
 // callable (and then is not streamed).
-template <class... Args> class TEvent {
+template <class... Args>
+class TEvent {
 public:
     using Signature = void(Args...);
     TEvent() = default;
@@ -142,11 +174,14 @@ public:
     static TEvent FromMethod(const TMethod& m);
     // Binds any member function of `obj` (not streamable by name unless it is
     // also published: the binding records it when found).
-    template <class C> static TEvent Bind(C* obj, void (C::*fn)(Args...));
+    template <class C>
+    static TEvent Bind(C* obj, void (C::*fn)(Args...));
 
     explicit operator bool() const { return static_cast<bool>(fn_); }
     bool Assigned() const { return static_cast<bool>(fn_); }
-    void operator()(Args... args) const { if (fn_) fn_(std::forward<Args>(args)...); }
+    void operator()(Args... args) const {
+        if (fn_) fn_(std::forward<Args>(args)...);
+    }
     const TMethod& Method() const { return method_; }
     bool operator==(std::nullptr_t) const { return !fn_; }
 
@@ -201,8 +236,8 @@ public:
     TClass ClassParent() const { return parent_; }
     bool InheritsFrom(TClass other) const;
     const std::vector<std::shared_ptr<const TPropInfo>>& Properties() const { return props_; }
-    const TPropInfo* FindProperty(std::string_view name) const;   // case-insensitive
-    const TMethodInfo* FindMethod(std::string_view name) const;   // case-insensitive, inherited too
+    const TPropInfo* FindProperty(std::string_view name) const;  // case-insensitive
+    const TMethodInfo* FindMethod(std::string_view name) const;  // case-insensitive, inherited too
     // The published name of a method of this class (or its parents), or "".
     std::string MethodName(const TMethodInfo* code) const;
     bool IsAbstract() const { return abstract_; }
@@ -216,7 +251,8 @@ public:
     TObject* (*NewObject)() = nullptr;
 
 private:
-    template <class C> friend class TClassBuilder;
+    template <class C>
+    friend class TClassBuilder;
     friend class TObject;
     std::string name_;
     TClass parent_ = nullptr;
@@ -238,7 +274,10 @@ public:
     virtual TClass ClassType() const { return StaticClass(); }
     const std::string& ClassName() const { return ClassType()->ClassName(); }
     bool InheritsFrom(TClass c) const { return ClassType()->InheritsFrom(c); }
-    template <class T> bool Is() const { return dynamic_cast<const T*>(this) != nullptr; }
+    template <class T>
+    bool Is() const {
+        return dynamic_cast<const T*>(this) != nullptr;
+    }
 };
 
 #define TW_CLASS(Cls, Parent)                                   \
@@ -251,18 +290,19 @@ private:                                                        \
     friend class TClassBuilder<Cls>;                            \
     static void DescribeClass(TClassBuilder<Cls>& b);
 
-#define TW_IMPLEMENT_CLASS(Cls)                                               \
-    TClass Cls::StaticClass() {                                               \
-        static const TClassInfo info = TClassBuilder<Cls>::Build(#Cls);      \
-        return &info;                                                         \
-    }                                                                         \
+#define TW_IMPLEMENT_CLASS(Cls)                                         \
+    TClass Cls::StaticClass() {                                         \
+        static const TClassInfo info = TClassBuilder<Cls>::Build(#Cls); \
+        return &info;                                                   \
+    }                                                                   \
     void Cls::DescribeClass([[maybe_unused]] TClassBuilder<Cls>& b)
 
 // ---- access by name (what templates and features use) ----------------------
 
 const TPropInfo* GetPropInfo(const TObject* instance, std::string_view name);
 bool IsPublishedProp(const TObject* instance, std::string_view name);
-TTypeKind PropType(const TObject* instance, std::string_view name);  // raises EPropertyError when absent
+TTypeKind PropType(const TObject* instance,
+                   std::string_view name);  // raises EPropertyError when absent
 
 // These raise EPropertyError "Unknown property: <name>" when the property is
 // missing, EPropertyError when it is read-only or of another kind, and
@@ -276,7 +316,8 @@ void SetFloatProp(TObject* instance, std::string_view name, long double value);
 std::string GetStrProp(TObject* instance, std::string_view name);
 void SetStrProp(TObject* instance, std::string_view name, const std::string& value);
 TObject* GetObjectProp(TObject* instance, std::string_view name);
-void SetObjectProp(TObject* instance, std::string_view name, TObject* value);  // EInvalidCast on a wrong class
+void SetObjectProp(TObject* instance, std::string_view name,
+                   TObject* value);  // EInvalidCast on a wrong class
 TMethod GetMethodProp(TObject* instance, std::string_view name);
 void SetMethodProp(TObject* instance, std::string_view name, const TMethod& value);
 

@@ -26,36 +26,36 @@ inline constexpr std::uint64_t kMaxPictureFileBytes = std::uint64_t{256} << 20;
 // A decoded picture: rows top-down, no padding, each pixel the four bytes
 // blue, green, red, alpha. Pictures without alpha have alpha 255.
 struct Picture {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint8_t> pixels;
-  // The file gave each pixel a fourth byte of its own (32-bit bitmaps, PNG
-  // with an alpha channel or transparency, icons with their masks).
-  bool hasAlpha = false;
-  // Bits per pixel the file stored (1, 4, 8, 16, 24, 32 for bitmaps and icons;
-  // 24 or 32 for PNG with and without alpha, 8 or 24 for JPEG).
-  int sourceBitsPerPixel = 0;
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;
+    // The file gave each pixel a fourth byte of its own (32-bit bitmaps, PNG
+    // with an alpha channel or transparency, icons with their masks).
+    bool hasAlpha = false;
+    // Bits per pixel the file stored (1, 4, 8, 16, 24, 32 for bitmaps and icons;
+    // 24 or 32 for PNG with and without alpha, 8 or 24 for JPEG).
+    int sourceBitsPerPixel = 0;
 
-  // Pixel (x, y), y = 0 the top row, as the word 0xAARRGGBB.
-  std::uint32_t Pixel(int x, int y) const;
+    // Pixel (x, y), y = 0 the top row, as the word 0xAARRGGBB.
+    std::uint32_t Pixel(int x, int y) const;
 };
 
 // The content is not a picture of the expected format, or is damaged.
 class PictureError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
+public:
+    using std::runtime_error::runtime_error;
 };
 
 // The file itself could not be read (missing, unreadable, too large).
 class PictureFileError : public PictureError {
- public:
-  PictureFileError(std::string fileName, const std::string& reason);
-  const std::string& FileName() const { return fileName_; }
-  const std::string& Reason() const { return reason_; }
+public:
+    PictureFileError(std::string fileName, const std::string& reason);
+    const std::string& FileName() const { return fileName_; }
+    const std::string& Reason() const { return reason_; }
 
- private:
-  std::string fileName_;
-  std::string reason_;
+private:
+    std::string fileName_;
+    std::string reason_;
 };
 
 // The format a file name's extension stands for (case-insensitive: .bmp .dib,
@@ -77,10 +77,10 @@ Picture LoadPictureFile(PictureFormat format, const std::string& fileName);
 
 // 32-bit pixels to write: rows without padding, blue, green, red, alpha.
 struct ImageView {
-  const std::uint8_t* bits = nullptr;
-  int width = 0;
-  int height = 0;
-  bool bottomUp = false;  // the first row in memory is the bottom row
+    const std::uint8_t* bits = nullptr;
+    int width = 0;
+    int height = 0;
+    bool bottomUp = false;  // the first row in memory is the bottom row
 };
 
 // An 8-bit RGBA PNG of the pixels; PictureError on a bad view.

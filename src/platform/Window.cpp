@@ -12,14 +12,14 @@ namespace {
 // The live windows by handle, so that a stale or forged handle is
 // recognised instead of followed.
 struct Registry {
-  std::mutex mutex;
-  std::unordered_map<std::uintptr_t, Window*> windows;
-  std::uintptr_t next = 0x20000;
+    std::mutex mutex;
+    std::unordered_map<std::uintptr_t, Window*> windows;
+    std::uintptr_t next = 0x20000;
 };
 
 Registry& Windows() {
-  static Registry registry;
-  return registry;
+    static Registry registry;
+    return registry;
 }
 
 int ClampSize(int v) { return std::clamp(v, 0, Window::kMaxSize); }
@@ -27,54 +27,54 @@ int ClampSize(int v) { return std::clamp(v, 0, Window::kMaxSize); }
 }  // namespace
 
 Window::Window(int width, int height) {
-  Registry& r = Windows();
-  std::lock_guard lock(r.mutex);
-  handle_ = r.next;
-  r.next += 4;
-  r.windows.emplace(handle_, this);
-  width_ = ClampSize(width);
-  height_ = ClampSize(height);
-  pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0);
+    Registry& r = Windows();
+    std::lock_guard lock(r.mutex);
+    handle_ = r.next;
+    r.next += 4;
+    r.windows.emplace(handle_, this);
+    width_ = ClampSize(width);
+    height_ = ClampSize(height);
+    pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0);
 }
 
 Window::~Window() {
-  Registry& r = Windows();
-  std::lock_guard lock(r.mutex);
-  r.windows.erase(handle_);
+    Registry& r = Windows();
+    std::lock_guard lock(r.mutex);
+    r.windows.erase(handle_);
 }
 
 void Window::SetSize(int width, int height) {
-  width = ClampSize(width);
-  height = ClampSize(height);
-  if (width == width_ && height == height_) return;
-  width_ = width;
-  height_ = height;
-  pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0);
-  invalid_.clear();
-  InvalidateAll();
+    width = ClampSize(width);
+    height = ClampSize(height);
+    if (width == width_ && height == height_) return;
+    width_ = width;
+    height_ = height;
+    pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0);
+    invalid_.clear();
+    InvalidateAll();
 }
 
 void Window::Invalidate(const WindowRect& rect) {
-  const WindowRect clipped{std::max(rect.left, 0), std::max(rect.top, 0), std::min(rect.right, width_),
-                           std::min(rect.bottom, height_)};
-  if (!clipped.Empty()) invalid_.push_back(clipped);
+    const WindowRect clipped{std::max(rect.left, 0), std::max(rect.top, 0),
+                             std::min(rect.right, width_), std::min(rect.bottom, height_)};
+    if (!clipped.Empty()) invalid_.push_back(clipped);
 }
 
 std::vector<WindowRect> Window::TakeInvalidated() { return std::exchange(invalid_, {}); }
 
 std::int32_t Window::Send(std::uint32_t msg, std::uint32_t wParam, std::int32_t lParam) {
-  return handler_ ? handler_(msg, wParam, lParam) : 0;
+    return handler_ ? handler_(msg, wParam, lParam) : 0;
 }
 
 std::unique_ptr<Window> CreateChildWindow(std::uintptr_t, int width, int height) {
-  return std::make_unique<Window>(width, height);
+    return std::make_unique<Window>(width, height);
 }
 
 Window* FindWindow(std::uintptr_t handle) {
-  Registry& r = Windows();
-  std::lock_guard lock(r.mutex);
-  auto it = r.windows.find(handle);
-  return it == r.windows.end() ? nullptr : it->second;
+    Registry& r = Windows();
+    std::lock_guard lock(r.mutex);
+    auto it = r.windows.find(handle);
+    return it == r.windows.end() ? nullptr : it->second;
 }
 
 }  // namespace tarnwick::platform

@@ -16,58 +16,59 @@
 namespace tarnwick::platform {
 
 struct WindowRect {
-  int left = 0;
-  int top = 0;
-  int right = 0;
-  int bottom = 0;
-  bool Empty() const { return left >= right || top >= bottom; }
-  bool operator==(const WindowRect&) const = default;
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    bool Empty() const { return left >= right || top >= bottom; }
+    bool operator==(const WindowRect&) const = default;
 };
 
 // Receives a message (number, two parameters) and answers with a result.
-using WindowMessageHandler = std::function<std::int32_t(std::uint32_t msg, std::uint32_t wParam, std::int32_t lParam)>;
+using WindowMessageHandler =
+    std::function<std::int32_t(std::uint32_t msg, std::uint32_t wParam, std::int32_t lParam)>;
 
 class Window {
- public:
-  // Sizes are limited so that the pixel store stays reasonable; larger or
-  // negative requests are clamped.
-  static constexpr int kMaxSize = 16384;
+public:
+    // Sizes are limited so that the pixel store stays reasonable; larger or
+    // negative requests are clamped.
+    static constexpr int kMaxSize = 16384;
 
-  Window(int width, int height);
-  virtual ~Window();
-  Window(const Window&) = delete;
-  Window& operator=(const Window&) = delete;
+    Window(int width, int height);
+    virtual ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
 
-  // Nonzero and never reused: a handle outlives its window only as an
-  // invalid handle.
-  std::uintptr_t Handle() const { return handle_; }
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-  // A new size clears the pixels and makes the whole window invalid.
-  void SetSize(int width, int height);
+    // Nonzero and never reused: a handle outlives its window only as an
+    // invalid handle.
+    std::uintptr_t Handle() const { return handle_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    // A new size clears the pixels and makes the whole window invalid.
+    void SetSize(int width, int height);
 
-  std::uint32_t* Pixels() { return pixels_.data(); }
-  const std::uint32_t* Pixels() const { return pixels_.data(); }
+    std::uint32_t* Pixels() { return pixels_.data(); }
+    const std::uint32_t* Pixels() const { return pixels_.data(); }
 
-  // Marks a rectangle (clipped to the window) as needing paint; an empty
-  // one is ignored.
-  virtual void Invalidate(const WindowRect& rect);
-  void InvalidateAll() { Invalidate({0, 0, width_, height_}); }
-  // The rectangles marked since the last call, in order; the list is emptied.
-  std::vector<WindowRect> TakeInvalidated();
-  bool HasInvalidated() const { return !invalid_.empty(); }
+    // Marks a rectangle (clipped to the window) as needing paint; an empty
+    // one is ignored.
+    virtual void Invalidate(const WindowRect& rect);
+    void InvalidateAll() { Invalidate({0, 0, width_, height_}); }
+    // The rectangles marked since the last call, in order; the list is emptied.
+    std::vector<WindowRect> TakeInvalidated();
+    bool HasInvalidated() const { return !invalid_.empty(); }
 
-  void SetMessageHandler(WindowMessageHandler handler) { handler_ = std::move(handler); }
-  // Delivers a message to the handler; 0 when there is none.
-  std::int32_t Send(std::uint32_t msg, std::uint32_t wParam, std::int32_t lParam);
+    void SetMessageHandler(WindowMessageHandler handler) { handler_ = std::move(handler); }
+    // Delivers a message to the handler; 0 when there is none.
+    std::int32_t Send(std::uint32_t msg, std::uint32_t wParam, std::int32_t lParam);
 
- private:
-  std::uintptr_t handle_;
-  int width_ = 0;
-  int height_ = 0;
-  std::vector<std::uint32_t> pixels_;
-  std::vector<WindowRect> invalid_;
-  WindowMessageHandler handler_;
+private:
+    std::uintptr_t handle_;
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<std::uint32_t> pixels_;
+    std::vector<WindowRect> invalid_;
+    WindowMessageHandler handler_;
 };
 
 // Makes a window as a child of a native parent window (0 for none; the

@@ -13,7 +13,14 @@
 
 class TEnv {
 public:
-    enum : std::uint8_t { Idle = 0, Attack = 1, Hold = 2, Decay = 3, Sustain = 4, ReleaseStage = 5 };
+    enum : std::uint8_t {
+        Idle = 0,
+        Attack = 1,
+        Hold = 2,
+        Decay = 3,
+        Sustain = 4,
+        ReleaseStage = 5
+    };
 
     TEnv() = default;
     TEnv(const TEnv&) = delete;
@@ -52,8 +59,11 @@ public:
         double holdSteps;  // an int32 counter and a float compare exactly as doubles
 
         explicit Run(const TEnv& env)
-            : level(env.level), velocity(env.velocity), output(env.output),
-              holdCount(env.holdCount), stage(env.stage),
+            : level(env.level),
+              velocity(env.velocity),
+              output(env.output),
+              holdCount(env.holdCount),
+              stage(env.stage),
               releaseRequested(env.releaseRequested),
               attackStep(env.attackStep.load(std::memory_order_relaxed)),
               decayStep(env.decayStep.load(std::memory_order_relaxed)),
@@ -80,38 +90,38 @@ public:
 
         void Step() {
             switch (stage) {
-            case Attack:
-                level = level + attackStep;
-                if (level > 1.0f) {
-                    level = 1.0f;
-                    stage = Hold;
-                }
-                break;
-            case Hold:
-                if (holdCount >= holdSteps)
-                    stage = Decay;
-                else if (holdCount < std::numeric_limits<std::int32_t>::max())
-                    ++holdCount;  // a hold longer than the counter can reach stays put
-                break;
-            case Decay:
-                level = level - decayStep;
-                if (level < sustainLevel) {
-                    level = sustainLevel;
-                    stage = Sustain;
-                }
-                break;
-            case Sustain:
-                if (releaseRequested) stage = ReleaseStage;
-                break;
-            case ReleaseStage:
-                level = level - releaseStep;
-                if (level < 0.0f) {
-                    level = 0.0f;
-                    stage = Idle;
-                }
-                break;
-            default:  // Idle
-                break;
+                case Attack:
+                    level = level + attackStep;
+                    if (level > 1.0f) {
+                        level = 1.0f;
+                        stage = Hold;
+                    }
+                    break;
+                case Hold:
+                    if (holdCount >= holdSteps)
+                        stage = Decay;
+                    else if (holdCount < std::numeric_limits<std::int32_t>::max())
+                        ++holdCount;  // a hold longer than the counter can reach stays put
+                    break;
+                case Decay:
+                    level = level - decayStep;
+                    if (level < sustainLevel) {
+                        level = sustainLevel;
+                        stage = Sustain;
+                    }
+                    break;
+                case Sustain:
+                    if (releaseRequested) stage = ReleaseStage;
+                    break;
+                case ReleaseStage:
+                    level = level - releaseStep;
+                    if (level < 0.0f) {
+                        level = 0.0f;
+                        stage = Idle;
+                    }
+                    break;
+                default:  // Idle
+                    break;
             }
             output = level * velocity;
         }

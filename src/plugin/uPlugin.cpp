@@ -54,7 +54,8 @@ struct GateRun {
         // Half of key2 is exact in double, and a sum rounded to double and
         // then to float lands on the float nearest the exact sum (double has
         // more than 2 x 24 + 2 bits), just as at extended precision.
-        const float key = static_cast<float>(static_cast<double>(key1) + 0.5 * static_cast<double>(key2));
+        const float key =
+            static_cast<float>(static_cast<double>(key1) + 0.5 * static_cast<double>(key2));
         if (key > keyPeak) {
             keyPeak = key;
         } else if (peakHoldCount < APlugin::kPeakHoldSamples && keyPeak > 0.0f) {
@@ -84,7 +85,8 @@ struct GateRun {
 float closingLimitFor(float currentThreshold) {
     const long double limit = 0.8L * static_cast<long double>(currentThreshold);
     float f = static_cast<float>(limit);
-    if (static_cast<long double>(f) >= limit) f = std::nextafter(f, -std::numeric_limits<float>::infinity());
+    if (static_cast<long double>(f) >= limit)
+        f = std::nextafter(f, -std::numeric_limits<float>::infinity());
     return f;
 }
 
@@ -270,7 +272,8 @@ VstInt32 APlugin::processEvents(VstEvents* events) {
         if (stored.deltaFrames < 0) stored.deltaFrames = 0;
         // Consumed by the dispatch that brings its delay to 0; a delay of 0
         // goes at the very next dispatch.
-        const std::int64_t due = midiDispatches_ + (stored.deltaFrames > 0 ? stored.deltaFrames : 1);
+        const std::int64_t due =
+            midiDispatches_ + (stored.deltaFrames > 0 ? stored.deltaFrames : 1);
         midiDue_[slot] = due;
         if (pendingMidi == 0 || due < midiNextDue_) midiNextDue_ = due;
         ++pendingMidi;
@@ -324,35 +327,25 @@ void APlugin::setParameter(VstInt32 index, float value) {
         value = 0.0f;
     if (index < 0 || index >= kNumParams) return;
     params[index].store(value, relaxed);
-    if (APluginProgram* program = currentProgramSlot()) program->values[index].store(value, relaxed);
+    if (APluginProgram* program = currentProgramSlot())
+        program->values[index].store(value, relaxed);
     if (editor) editor->update();
     applyParameter(index, value);
 }
 
 void APlugin::applyParameter(VstInt32 index, float value) {
     // Time parameters cover 0 to 1 second: value x rate + 1 steps.
-    const auto steps = [&] { return static_cast<long double>(value) * usableRate(getSampleRate()) + 1.0L; };
+    const auto steps = [&] {
+        return static_cast<long double>(value) * usableRate(getSampleRate()) + 1.0L;
+    };
     switch (index) {
-    case kAttack:
-        env.attackStep.store(static_cast<float>(1.0L / steps()), relaxed);
-        break;
-    case kHold:
-        env.holdSteps.store(static_cast<float>(steps()), relaxed);
-        break;
-    case kRelease:
-        env.releaseStep.store(static_cast<float>(1.0L / steps()), relaxed);
-        break;
-    case kThreshold:
-        threshold.store(value, relaxed);
-        break;
-    case kEnvMode:
-        envMode.store(value > 0.5f ? 1 : 0, relaxed);
-        break;
-    case kActive:
-        active.store(value > 0.5f ? 1 : 0, relaxed);
-        break;
-    default:
-        break;
+        case kAttack: env.attackStep.store(static_cast<float>(1.0L / steps()), relaxed); break;
+        case kHold: env.holdSteps.store(static_cast<float>(steps()), relaxed); break;
+        case kRelease: env.releaseStep.store(static_cast<float>(1.0L / steps()), relaxed); break;
+        case kThreshold: threshold.store(value, relaxed); break;
+        case kEnvMode: envMode.store(value > 0.5f ? 1 : 0, relaxed); break;
+        case kActive: active.store(value > 0.5f ? 1 : 0, relaxed); break;
+        default: break;
     }
 }
 
@@ -442,8 +435,8 @@ VstInt32 APlugin::getVendorVersion() { return 1; }
 VstInt32 APlugin::canDo(char* text) {
     if (!text) return 0;
     static constexpr const char* kCapabilities[] = {"receiveVstEvents", "receiveVstMidiEvent",
-                                                   "sendVstEvents", "sendVstMidiEvent",
-                                                   "receiveVstTimeInfo"};
+                                                    "sendVstEvents", "sendVstMidiEvent",
+                                                    "receiveVstTimeInfo"};
     for (const char* capability : kCapabilities)
         if (std::strcmp(text, capability) == 0) return 1;
     return -1;
@@ -451,14 +444,16 @@ VstInt32 APlugin::canDo(char* text) {
 
 bool APlugin::getInputProperties(VstInt32 index, VstPinProperties* properties) {
     if (!properties || index < 0 || index >= 4) return false;
-    std::snprintf(properties->label, sizeof properties->label, "Input #%d", static_cast<int>(index) + 1);
+    std::snprintf(properties->label, sizeof properties->label, "Input #%d",
+                  static_cast<int>(index) + 1);
     properties->flags = kPinFlags;
     return true;
 }
 
 bool APlugin::getOutputProperties(VstInt32 index, VstPinProperties* properties) {
     if (!properties || index < 0 || index >= 2) return false;
-    std::snprintf(properties->label, sizeof properties->label, "Output #%d", static_cast<int>(index) + 1);
+    std::snprintf(properties->label, sizeof properties->label, "Output #%d",
+                  static_cast<int>(index) + 1);
     properties->flags = kPinFlags;
     return true;
 }

@@ -86,7 +86,6 @@ public:
     bool getInputProperties(VstInt32 index, VstPinProperties* properties) override;
     bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
 
-
     // ---- state (closely tied classes read these directly) --------------------
     std::array<VstMidiEvent, kNumMidiSlots> midiSlots;
     VstInt32 pendingMidi = 0;

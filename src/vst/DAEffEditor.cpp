@@ -6,22 +6,22 @@ AEffEditor::AEffEditor(AudioEffect* effect)
 AEffEditor::~AEffEditor() = default;
 
 VstInt32 AEffEditor::getRect(ERect** rect) {
-  if (rect) *rect = nullptr;
-  return 0;
+    if (rect) *rect = nullptr;
+    return 0;
 }
 
 VstInt32 AEffEditor::open(void* ptr) {
-  systemWindow = ptr;
-  return 0;
+    systemWindow = ptr;
+    return 0;
 }
 
 void AEffEditor::close() {}
 
 void AEffEditor::idle() {
-  if (updateFlag != 0) {
-    updateFlag = 0;
-    update();
-  }
+    if (updateFlag != 0) {
+        updateFlag = 0;
+        update();
+    }
 }
 
 void AEffEditor::update() {}

@@ -8,9 +8,9 @@
 // makeFourCharCode('V','s','t','P') == 0x56737450.
 constexpr int32_t makeFourCharCode(unsigned char c1, unsigned char c2, unsigned char c3,
                                    unsigned char c4) {
-  return static_cast<int32_t>((static_cast<uint32_t>(c1) << 24) |
-                              (static_cast<uint32_t>(c2) << 16) |
-                              (static_cast<uint32_t>(c3) << 8) | static_cast<uint32_t>(c4));
+    return static_cast<int32_t>((static_cast<uint32_t>(c1) << 24) |
+                                (static_cast<uint32_t>(c2) << 16) |
+                                (static_cast<uint32_t>(c3) << 8) | static_cast<uint32_t>(c4));
 }
 
 // The longest text floatToText writes for values from -999.99 to 9999.99,

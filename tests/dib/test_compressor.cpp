@@ -17,23 +17,18 @@ class TRunLength : public TDIBCompressor {
 public:
     explicit TRunLength(std::uint8_t tag, bool refuse = false) : tag_(tag), refuse_(refuse) {}
     void GetID(TDIBCompressorID& id) override { id.fill(tag_); }
-    bool CanDecompress(const TDIBCompressorID& id) override
-    {
+    bool CanDecompress(const TDIBCompressorID& id) override {
         ++asked;
         return id[0] == tag_ && id[15] == tag_;
     }
     std::uint32_t Compress(TAbstractSuperDIB*, const std::uint8_t* s, std::uint8_t* d,
-                           std::uint32_t n) override
-    {
-        if (refuse_)
-            return 0;
+                           std::uint32_t n) override {
+        if (refuse_) return 0;
         std::uint32_t out = 0;
         for (std::uint32_t i = 0; i < n;) {
             std::uint32_t run = 1;
-            while (i + run < n && run < 255 && s[i + run] == s[i])
-                ++run;
-            if (out + 2 > n)
-                return 0;  // would not shrink
+            while (i + run < n && run < 255 && s[i + run] == s[i]) ++run;
+            if (out + 2 > n) return 0;  // would not shrink
             d[out++] = std::uint8_t(run);
             d[out++] = s[i];
             i += run;
@@ -41,13 +36,11 @@ public:
         return out;
     }
     void Decompress(TAbstractSuperDIB*, const TDIBCompressorID&, const std::uint8_t* s,
-                    std::uint8_t* d, std::uint32_t n, std::uint32_t dn) override
-    {
+                    std::uint8_t* d, std::uint32_t n, std::uint32_t dn) override {
         ++used;
         std::uint32_t o = 0;
         for (std::uint32_t i = 0; i + 1 < n; i += 2)
-            for (int k = 0; k < s[i] && o < dn; ++k)
-                d[o++] = s[i + 1];
+            for (int k = 0; k < s[i] && o < dn; ++k) d[o++] = s[i + 1];
     }
     int asked = 0;
     int used = 0;
@@ -59,15 +52,13 @@ private:
 
 class Compressor : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
+    void TearDown() override {
         SetCurrentCompressor(nullptr);
         DecompressorList().clear();
     }
 };
 
-Bytes record(int w, int h, std::uint8_t fill)
-{
+Bytes record(int w, int h, std::uint8_t fill) {
     Bytes r(4 + std::size_t(w) * h * 4, fill);
     r[0] = std::uint8_t(w);
     r[1] = std::uint8_t(w >> 8);
@@ -76,10 +67,9 @@ Bytes record(int w, int h, std::uint8_t fill)
     return r;
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(Compressor, EmptyRegistryWritesPlainAndRefusesWrapped)
-{
+TEST_F(Compressor, EmptyRegistryWritesPlainAndRefusesWrapped) {
     EXPECT_TRUE(DecompressorList().empty());
     EXPECT_EQ(CurrentCompressor(), nullptr);
     Bytes r = record(13, 13, 0x7F);
@@ -97,8 +87,7 @@ TEST_F(Compressor, EmptyRegistryWritesPlainAndRefusesWrapped)
     }
 }
 
-TEST_F(Compressor, OnlyStreamsOfAtLeastTheHeaderSizeAreWrapped)
-{
+TEST_F(Compressor, OnlyStreamsOfAtLeastTheHeaderSizeAreWrapped) {
     Bytes s = bytesOf("DIBCMP");
     s.resize(25, 1);
     EXPECT_FALSE(IsWrappedStream(s));
@@ -110,8 +99,7 @@ TEST_F(Compressor, OnlyStreamsOfAtLeastTheHeaderSizeAreWrapped)
     EXPECT_FALSE(IsWrappedStream(s));
 }
 
-TEST_F(Compressor, WrapsWithHeaderAndRoundTrips)
-{
+TEST_F(Compressor, WrapsWithHeaderAndRoundTrips) {
     auto* c = static_cast<TRunLength*>(RegisterDecompressor(std::make_unique<TRunLength>(0xA5)));
     SetCurrentCompressor(c);
     Bytes r = record(13, 13, 0x40);
@@ -119,8 +107,7 @@ TEST_F(Compressor, WrapsWithHeaderAndRoundTrips)
     ASSERT_GT(w.size(), kDIBWrapperHeaderSize);
     EXPECT_LT(w.size(), r.size());
     EXPECT_EQ(std::memcmp(w.data(), "DIBCMP", 6), 0);
-    for (int i = 6; i < 22; ++i)
-        EXPECT_EQ(w[i], 0xA5) << i;
+    for (int i = 6; i < 22; ++i) EXPECT_EQ(w[i], 0xA5) << i;
     // Unwrapped length 680 = 0x2A8, little-endian.
     EXPECT_EQ(w[22], 0xA8);
     EXPECT_EQ(w[23], 0x02);
@@ -130,21 +117,18 @@ TEST_F(Compressor, WrapsWithHeaderAndRoundTrips)
     EXPECT_EQ(c->used, 1);
 }
 
-TEST_F(Compressor, CompressorAnsweringZeroStoresPlain)
-{
+TEST_F(Compressor, CompressorAnsweringZeroStoresPlain) {
     SetCurrentCompressor(RegisterDecompressor(std::make_unique<TRunLength>(1, true)));
     Bytes r = record(2, 2, 9);
     EXPECT_EQ(EncodeStream(nullptr, r), r);
     // Incompressible data with a compressor that gives up: also plain.
     SetCurrentCompressor(RegisterDecompressor(std::make_unique<TRunLength>(2)));
     Bytes noisy(64);
-    for (std::size_t i = 0; i < noisy.size(); ++i)
-        noisy[i] = std::uint8_t(i * 37);
+    for (std::size_t i = 0; i < noisy.size(); ++i) noisy[i] = std::uint8_t(i * 37);
     EXPECT_EQ(EncodeStream(nullptr, noisy), noisy);
 }
 
-TEST_F(Compressor, LastRegisteredAcceptingDecompressorWins)
-{
+TEST_F(Compressor, LastRegisteredAcceptingDecompressorWins) {
     auto* first = static_cast<TRunLength*>(RegisterDecompressor(std::make_unique<TRunLength>(7)));
     auto* second = static_cast<TRunLength*>(RegisterDecompressor(std::make_unique<TRunLength>(7)));
     auto* other = static_cast<TRunLength*>(RegisterDecompressor(std::make_unique<TRunLength>(8)));
@@ -152,14 +136,13 @@ TEST_F(Compressor, LastRegisteredAcceptingDecompressorWins)
     Bytes r = record(4, 4, 3);
     Bytes out = DecodeStream(nullptr, EncodeStream(nullptr, r));
     EXPECT_EQ(out, r);
-    EXPECT_EQ(other->asked, 1);   // asked first, declines
-    EXPECT_EQ(second->used, 1);   // accepts
-    EXPECT_EQ(first->asked, 0);   // never reached
+    EXPECT_EQ(other->asked, 1);  // asked first, declines
+    EXPECT_EQ(second->used, 1);  // accepts
+    EXPECT_EQ(first->asked, 0);  // never reached
     EXPECT_EQ(first->used, 0);
 }
 
-TEST_F(Compressor, ScopeRestoresTheCurrentCompressor)
-{
+TEST_F(Compressor, ScopeRestoresTheCurrentCompressor) {
     TDIBCompressor* c = RegisterDecompressor(std::make_unique<TRunLength>(3));
     SetCurrentCompressor(c);
     try {
@@ -168,20 +151,18 @@ TEST_F(Compressor, ScopeRestoresTheCurrentCompressor)
         Bytes r = record(8, 8, 1);
         EXPECT_EQ(EncodeStream(nullptr, r), r);
         throw std::runtime_error("writer failed");
-    } catch (const std::runtime_error&) {
-    }
+    } catch (const std::runtime_error&) {}
     EXPECT_EQ(CurrentCompressor(), c);
 }
 
-TEST_F(Compressor, OverclaimingCompressorIsNotTrusted)
-{
+TEST_F(Compressor, OverclaimingCompressorIsNotTrusted) {
     // Claims more bytes than the room it was given: the record stays plain
     // rather than being written with bytes from beyond the output area.
     class TLiar : public TRunLength {
     public:
         TLiar() : TRunLength(9) {}
-        std::uint32_t Compress(TAbstractSuperDIB*, const std::uint8_t*, std::uint8_t*, std::uint32_t n) override
-        {
+        std::uint32_t Compress(TAbstractSuperDIB*, const std::uint8_t*, std::uint8_t*,
+                               std::uint32_t n) override {
             return n + 1;
         }
     };

@@ -17,60 +17,58 @@
 namespace {
 
 std::uint32_t W32(const TDIBPixel& p) { return PixelWord(p); }
-TDIBPixel P32(std::uint32_t v)
-{
+TDIBPixel P32(std::uint32_t v) {
     TDIBPixel p;
     std::memcpy(&p, &v, 4);
     return p;
 }
 
-void Randomise(TAbstractSuperDIB& d, std::mt19937& rng)
-{
+void Randomise(TAbstractSuperDIB& d, std::mt19937& rng) {
     for (std::size_t i = 0; i < d.PixelCount(); ++i) d.Bits()[i] = P32(rng());
 }
 
 // Pixel (x, y) in image coordinates.
 TDIBPixel& At(TAbstractSuperDIB& d, int x, int y) { return d.ScanLine(y)[x]; }
 
-void SavePng(TAbstractSuperDIB& d, const std::string& name)
-{
+void SavePng(TAbstractSuperDIB& d, const std::string& name) {
     const char* dir = std::getenv("TARNWICK_BUILD_DIR");
     if (!dir) return;
     // Shown opaque: the mask bytes are drawing data, not the picture's look.
     TMemoryDIB opaque;
     opaque.Assign(&d);
     opaque.SetMaskValue(255);
-    tarnwick::platform::ImageView v{reinterpret_cast<const std::uint8_t*>(opaque.Bits()), opaque.Width(),
-                                    opaque.Height(), true};
+    tarnwick::platform::ImageView v{reinterpret_cast<const std::uint8_t*>(opaque.Bits()),
+                                    opaque.Width(), opaque.Height(), true};
     tarnwick::platform::WritePngFile(std::string(dir) + "/" + name, v);
 }
 
 // ---- reference formulas, written plainly ----
 
-std::uint8_t RefBlend(int s, int d, int w) { return std::uint8_t(((s * w + d * (255 - w)) / 256) + 1); }
+std::uint8_t RefBlend(int s, int d, int w) {
+    return std::uint8_t(((s * w + d * (255 - w)) / 256) + 1);
+}
 
-TDIBPixel RefBlendPixel(TDIBPixel s, TDIBPixel d, int w)
-{
-    return {RefBlend(s.Blue, d.Blue, w), RefBlend(s.Green, d.Green, w), RefBlend(s.Red, d.Red, w), d.Mask};
+TDIBPixel RefBlendPixel(TDIBPixel s, TDIBPixel d, int w) {
+    return {RefBlend(s.Blue, d.Blue, w), RefBlend(s.Green, d.Green, w), RefBlend(s.Red, d.Red, w),
+            d.Mask};
 }
 
 enum class Routine { Copy, CopyOpacity, Masked, MaskedOpacity, Transparent, TransparentOpacity };
 
-TDIBPixel RefPixel(Routine r, TDIBPixel s, TDIBPixel d, int o, std::uint32_t key)
-{
+TDIBPixel RefPixel(Routine r, TDIBPixel s, TDIBPixel d, int o, std::uint32_t key) {
     const bool isKey = (W32(s) & 0xFFFFFF) == (key & 0xFFFFFF);
     switch (r) {
-    case Routine::Copy: return s;
-    case Routine::CopyOpacity: return RefBlendPixel(s, d, o);
-    case Routine::Masked: return RefBlendPixel(s, d, s.Mask);
-    case Routine::MaskedOpacity: return RefBlendPixel(s, d, s.Mask * o / 256);
-    case Routine::Transparent: return isKey ? d : TDIBPixel{s.Blue, s.Green, s.Red, 0};
-    case Routine::TransparentOpacity: {
-        if (isKey) return d;
-        TDIBPixel p = RefBlendPixel(s, d, o);
-        p.Mask = s.Mask;
-        return p;
-    }
+        case Routine::Copy: return s;
+        case Routine::CopyOpacity: return RefBlendPixel(s, d, o);
+        case Routine::Masked: return RefBlendPixel(s, d, s.Mask);
+        case Routine::MaskedOpacity: return RefBlendPixel(s, d, s.Mask * o / 256);
+        case Routine::Transparent: return isKey ? d : TDIBPixel{s.Blue, s.Green, s.Red, 0};
+        case Routine::TransparentOpacity: {
+            if (isKey) return d;
+            TDIBPixel p = RefBlendPixel(s, d, o);
+            p.Mask = s.Mask;
+            return p;
+        }
     }
     return d;
 }
@@ -78,8 +76,7 @@ TDIBPixel RefPixel(Routine r, TDIBPixel s, TDIBPixel d, int o, std::uint32_t key
 // Runs `body` once for every vector width the processor has, restoring the
 // widest afterwards.
 template <class F>
-void ForEachVectorLevel(F body)
-{
+void ForEachVectorLevel(F body) {
     struct Restore {
         ~Restore() { SetDIBVectorLevel(DIBHighestVectorLevel()); }
     } restore;
@@ -91,8 +88,7 @@ void ForEachVectorLevel(F body)
     }
 }
 
-void Configure(TAbstractSuperDIB& d, Routine r, int o)
-{
+void Configure(TAbstractSuperDIB& d, Routine r, int o) {
     d.SetMasked(r == Routine::Masked || r == Routine::MaskedOpacity);
     d.SetTransparent(r == Routine::Transparent || r == Routine::TransparentOpacity);
     const bool opaque = r == Routine::Copy || r == Routine::Masked || r == Routine::Transparent;
@@ -106,24 +102,24 @@ void RandomRoutineCheck();
 // Every blending routine, on odd sizes and offsets so that both the wide path
 // and the per-pixel tail run, against the reference over random pixels; keys
 // are made to occur often.
-TEST(DIBDraw, RowRoutinesMatchReferenceOnRandomPixels)
-{
+TEST(DIBDraw, RowRoutinesMatchReferenceOnRandomPixels) {
     ForEachVectorLevel([] { RandomRoutineCheck(); });
 }
 
-void RandomRoutineCheck()
-{
+void RandomRoutineCheck() {
     std::mt19937 rng(7);
     for (Routine r : {Routine::Copy, Routine::CopyOpacity, Routine::Masked, Routine::MaskedOpacity,
                       Routine::Transparent, Routine::TransparentOpacity}) {
         for (int trial = 0; trial < 40; ++trial) {
-            const int sw = 1 + rng() % 41, sh = 1 + rng() % 9, dw = 1 + rng() % 45, dh = 1 + rng() % 11;
+            const int sw = 1 + rng() % 41, sh = 1 + rng() % 9, dw = 1 + rng() % 45,
+                      dh = 1 + rng() % 11;
             TMemoryDIB src(sw, sh), dst(dw, dh);
             Randomise(src, rng);
             Randomise(dst, rng);
             const std::uint32_t key = rng() & 0xFFFFFF;
             for (std::size_t i = 0; i < src.PixelCount(); ++i)
-                if (rng() % 3 == 0) src.Bits()[i] = P32((key | (rng() << 24)) ^ (rng() % 2 ? 0 : 0));
+                if (rng() % 3 == 0)
+                    src.Bits()[i] = P32((key | (rng() << 24)) ^ (rng() % 2 ? 0 : 0));
             const int o = rng() % 255;  // 0..254
             Configure(src, r, o);
             src.SetTransparentMode(tmFixed);
@@ -137,9 +133,11 @@ void RandomRoutineCheck()
             for (int py = 0; py < dh; ++py)
                 for (int px = 0; px < dw; ++px) {
                     const int qx = px - x + sx, qy = py - y + sy;
-                    const bool covered = px >= x && px < x + w && py >= y && py < y + h && qx < sw && qy < sh;
+                    const bool covered =
+                        px >= x && px < x + w && py >= y && py < y + h && qx < sw && qy < sh;
                     const TDIBPixel old = At(before, px, py);
-                    const TDIBPixel want = covered ? RefPixel(r, At(src, qx, qy), old, o, key) : old;
+                    const TDIBPixel want =
+                        covered ? RefPixel(r, At(src, qx, qy), old, o, key) : old;
                     ASSERT_EQ(W32(want), W32(At(dst, px, py)))
                         << "routine " << int(r) << " at " << px << "," << py;
                 }
@@ -152,13 +150,11 @@ void ExhaustiveBlendCheck();
 // The blend of every source byte with every destination byte at every weight,
 // through copy-with-opacity (one weight per draw) and masked (the weight from
 // each pixel's mask).
-TEST(DIBDraw, BlendIsExactForAllBytePairsAndWeights)
-{
+TEST(DIBDraw, BlendIsExactForAllBytePairsAndWeights) {
     ForEachVectorLevel([] { ExhaustiveBlendCheck(); });
 }
 
-void ExhaustiveBlendCheck()
-{
+void ExhaustiveBlendCheck() {
     // Three passes per mask value m: masked (weight m), copy with opacity m,
     // masked with opacity 200 (weight (m * 200) shr 8).
     TMemoryDIB src(256, 256), dst(256, 256);
@@ -167,7 +163,8 @@ void ExhaustiveBlendCheck()
             if (pass == 1 && m == 255) continue;  // opacity 255 unmasked is a plain copy
             for (int s = 0; s < 256; ++s)
                 for (int d = 0; d < 256; ++d) {
-                    At(src, d, s) = {std::uint8_t(s), std::uint8_t(d), std::uint8_t(255 - s), std::uint8_t(m)};
+                    At(src, d, s) = {std::uint8_t(s), std::uint8_t(d), std::uint8_t(255 - s),
+                                     std::uint8_t(m)};
                     At(dst, d, s) = {std::uint8_t(d), std::uint8_t(s), std::uint8_t(255 - d), 77};
                 }
             src.SetMasked(pass != 1);
@@ -177,7 +174,8 @@ void ExhaustiveBlendCheck()
             for (int s = 0; s < 256; ++s)
                 for (int d = 0; d < 256; ++d) {
                     const TDIBPixel p = At(dst, d, s);
-                    ASSERT_EQ(p.Blue, RefBlend(s, d, w)) << "pass " << pass << " m " << m << " s " << s << " d " << d;
+                    ASSERT_EQ(p.Blue, RefBlend(s, d, w))
+                        << "pass " << pass << " m " << m << " s " << s << " d " << d;
                     ASSERT_EQ(p.Green, RefBlend(d, s, w));
                     ASSERT_EQ(p.Red, RefBlend(255 - s, 255 - d, w));
                     ASSERT_EQ(p.Mask, 77);
@@ -186,8 +184,7 @@ void ExhaustiveBlendCheck()
     }
 }
 
-TEST(DIBDraw, BlendEdgeValues)
-{
+TEST(DIBDraw, BlendEdgeValues) {
     TMemoryDIB src(1, 1), dst(1, 1);
     src.SetMasked(true);
     src.Bits()[0] = {255, 255, 255, 255};
@@ -205,8 +202,7 @@ TEST(DIBDraw, BlendEdgeValues)
     EXPECT_EQ(W32(dst.Bits()[0]), 0x00010101u);
 }
 
-TEST(DIBDraw, SelectionOfRowRoutine)
-{
+TEST(DIBDraw, SelectionOfRowRoutine) {
     TMemoryDIB d(2, 2);
     auto is = [&](TDIBRowRoutine r) { return d.DrawProc() == TDIBDrawProc{&d, r}; };
     EXPECT_TRUE(is(&TAbstractSuperDIB::RowCopy));
@@ -227,8 +223,7 @@ TEST(DIBDraw, SelectionOfRowRoutine)
     d.EndUpdate();
 }
 
-TEST(DIBDraw, OpacityAndCopyTreatTheMaskByte)
-{
+TEST(DIBDraw, OpacityAndCopyTreatTheMaskByte) {
     TMemoryDIB src(1, 1), dst(1, 1);
     src.Bits()[0] = P32(0x11223344);
     dst.Bits()[0] = P32(0xAA000000);
@@ -240,8 +235,7 @@ TEST(DIBDraw, OpacityAndCopyTreatTheMaskByte)
     EXPECT_EQ(dst.Bits()[0].Mask, 0xAA);
 }
 
-TEST(DIBDraw, MaskRoutines)
-{
+TEST(DIBDraw, MaskRoutines) {
     TMemoryDIB src(3, 1), dst(3, 1);
     src.SetOpacity(100);  // not used by the mask routines
     for (int i = 0; i < 3; ++i) {
@@ -257,8 +251,7 @@ TEST(DIBDraw, MaskRoutines)
     EXPECT_EQ(src.DrawProc(), (TDIBDrawProc{&src, &TAbstractSuperDIB::RowCopyOpacity}));
 }
 
-TEST(DIBDraw, ClippingAgainstClipRectAndSource)
-{
+TEST(DIBDraw, ClippingAgainstClipRectAndSource) {
     TMemoryDIB src(10, 4), dst(20, 10);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 10; ++x) At(src, x, y) = P32(0xFF000000u | (y << 8) | x);
@@ -299,8 +292,7 @@ TEST(DIBDraw, ClippingAgainstClipRectAndSource)
     EXPECT_EQ(changes, 1);
 }
 
-TEST(DIBDraw, DrawOntoOrFromBitmapsWithoutPixelsIsIgnored)
-{
+TEST(DIBDraw, DrawOntoOrFromBitmapsWithoutPixelsIsIgnored) {
     TMemoryDIB empty, src(4, 4);
     Randomise(src, *std::make_unique<std::mt19937>(1));
     int changes = 0;
@@ -313,8 +305,7 @@ TEST(DIBDraw, DrawOntoOrFromBitmapsWithoutPixelsIsIgnored)
     EXPECT_EQ(empty.Bits(), nullptr);
 }
 
-TEST(DIBDraw, TrigonometricTables)
-{
+TEST(DIBDraw, TrigonometricTables) {
     EXPECT_EQ(SinTable[0], 0);
     EXPECT_EQ(SinTable[30], 128);
     EXPECT_EQ(SinTable[45], 181);
@@ -333,18 +324,16 @@ TEST(DIBDraw, TrigonometricTables)
     }
 }
 
-TEST(DIBDraw, CalcRotatedSize)
-{
+TEST(DIBDraw, CalcRotatedSize) {
     EXPECT_EQ(CalcRotatedSize(9, 3, 0, 150, 150), (TDIBSize{14, 6}));
     // cos(-90 degrees) is not exactly 0 in floating point: 4 + 6e-16 rounds
     // up to 5, and that becomes 6.
     EXPECT_EQ(CalcRotatedSize(10, 4, 90, 100, 100), (TDIBSize{6, 10}));
-    EXPECT_EQ(CalcRotatedSize(10, 10, 45, 100, 100), (TDIBSize{16, 16}));  // 14.14 -> 15 -> 16
+    EXPECT_EQ(CalcRotatedSize(10, 10, 45, 100, 100), (TDIBSize{16, 16}));    // 14.14 -> 15 -> 16
     EXPECT_EQ(CalcRotatedSize(80, 80, 30, 100, 100), (TDIBSize{110, 110}));  // 109.28
 }
 
-TEST(DIBDraw, RenderTransformedQuarterTurnPutsTopOnTheRight)
-{
+TEST(DIBDraw, RenderTransformedQuarterTurnPutsTopOnTheRight) {
     // 5 x 5 so that the centre rows and columns are sampled; the outermost
     // ring is never sampled.
     TMemoryDIB src(5, 5), dst(5, 5);
@@ -355,15 +344,15 @@ TEST(DIBDraw, RenderTransformedQuarterTurnPutsTopOnTheRight)
     src.RenderTransformed(&dst);
     // Source (x, y) lands at (4 - y, x): the top row becomes the right column.
     for (int y = 1; y <= 3; ++y)
-        for (int x = 1; x <= 3; ++x) EXPECT_EQ(W32(At(dst, 4 - y, x)), W32(At(src, x, y))) << x << "," << y;
+        for (int x = 1; x <= 3; ++x)
+            EXPECT_EQ(W32(At(dst, 4 - y, x)), W32(At(src, x, y))) << x << "," << y;
     EXPECT_EQ(W32(At(dst, 0, 0)), 0x00EE0000u);  // fill: the stored key, mask 0
     src.SetMasked(true);
     src.RenderTransformed(&dst);
     EXPECT_EQ(W32(At(dst, 0, 0)), 0u);  // masked pictures fill with transparent black
 }
 
-TEST(DIBDraw, RenderTransformedScaleDoublesPixels)
-{
+TEST(DIBDraw, RenderTransformedScaleDoublesPixels) {
     TMemoryDIB src(8, 8), dst(16, 16);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) At(src, x, y) = P32(0xFF000000u | (y << 8) | x);
@@ -386,8 +375,7 @@ TEST(DIBDraw, RenderTransformedScaleDoublesPixels)
     EXPECT_EQ(changes, 0);
 }
 
-TEST(DIBDraw, TransformedDrawUsesBoxAndSelfSettings)
-{
+TEST(DIBDraw, TransformedDrawUsesBoxAndSelfSettings) {
     TMemoryDIB src(9, 3), dst(20, 10);
     for (std::size_t i = 0; i < src.PixelCount(); ++i) src.Bits()[i] = P32(0xFF3366CCu);
     dst.Fill(TColor(0x0000FF));
@@ -416,8 +404,7 @@ TEST(DIBDraw, TransformedDrawUsesBoxAndSelfSettings)
     EXPECT_LE(maxY, 6);
 }
 
-TEST(DIBDraw, DrawRawIgnoresSettingsAndRestoresThem)
-{
+TEST(DIBDraw, DrawRawIgnoresSettingsAndRestoresThem) {
     TMemoryDIB src(2, 1), dst(2, 1);
     src.Bits()[0] = P32(0x10203040);
     src.Bits()[1] = P32(0x50607080);
@@ -437,17 +424,16 @@ TEST(DIBDraw, DrawRawIgnoresSettingsAndRestoresThem)
 
 namespace {
 // A strip of n frames of fw x h; frame k is filled with 10 * (k + 1) in blue.
-std::unique_ptr<TMemoryDIB> Strip(int n, int fw, int h)
-{
+std::unique_ptr<TMemoryDIB> Strip(int n, int fw, int h) {
     auto s = std::make_unique<TMemoryDIB>(n * fw, h);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < n * fw; ++x) At(*s, x, y) = P32(0xFF000000u | std::uint32_t(10 * (x / fw + 1)));
+        for (int x = 0; x < n * fw; ++x)
+            At(*s, x, y) = P32(0xFF000000u | std::uint32_t(10 * (x / fw + 1)));
     return s;
 }
 }  // namespace
 
-TEST(DIBDraw, DrawGlyphDrawsOneFrame)
-{
+TEST(DIBDraw, DrawGlyphDrawsOneFrame) {
     auto strip = Strip(4, 3, 2);
     TMemoryDIB dst(10, 5);
     dst.Fill(clBlack);
@@ -462,8 +448,7 @@ TEST(DIBDraw, DrawGlyphDrawsOneFrame)
     DrawGlyph(strip.get(), 1, 2, 0, 0, &dst);  // no frames: nothing, no fault
 }
 
-TEST(DIBDraw, DrawGlyphTweenBlendsNeighbouringFrames)
-{
+TEST(DIBDraw, DrawGlyphTweenBlendsNeighbouringFrames) {
     auto strip = Strip(4, 2, 2);
     TMemoryDIB dst(2, 2);
     auto blueAfter = [&](int pos, bool wrap) {
@@ -489,14 +474,14 @@ TEST(DIBDraw, DrawGlyphTweenBlendsNeighbouringFrames)
     EXPECT_EQ(At(dst, 0, 0).Blue, 10);
 }
 
-TEST(DIBDraw, StretchFromNearestNeighbour)
-{
+TEST(DIBDraw, StretchFromNearestNeighbour) {
     TMemoryDIB src(4, 2), dst(8, 4);
     for (int i = 0; i < 8; ++i) src.Bits()[i] = P32(std::uint32_t(i));
     dst.StretchFrom(&src);
     // Doubling: each source pixel twice, each row twice, in memory order.
     for (int j = 0; j < 4; ++j)
-        for (int i = 0; i < 8; ++i) EXPECT_EQ(W32(dst.Bits()[j * 8 + i]), std::uint32_t((j / 2) * 4 + i / 2));
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ(W32(dst.Bits()[j * 8 + i]), std::uint32_t((j / 2) * 4 + i / 2));
     TMemoryDIB small(2, 1);
     small.StretchFrom(&src);
     EXPECT_EQ(W32(small.Bits()[0]), 0u);
@@ -505,8 +490,7 @@ TEST(DIBDraw, StretchFromNearestNeighbour)
 
 // The accumulators never reach past the source for any pair of sizes, and the
 // rows and columns they pick follow the 16.16 arithmetic.
-TEST(DIBDraw, StretchFromStaysInsideTheSourceForAllSizes)
-{
+TEST(DIBDraw, StretchFromStaysInsideTheSourceForAllSizes) {
     for (int sh = 1; sh <= 24; ++sh)
         for (int dh = 1; dh <= 24; ++dh) {
             TMemoryDIB src(sh, sh), dst(dh, dh);
@@ -518,11 +502,11 @@ TEST(DIBDraw, StretchFromStaysInsideTheSourceForAllSizes)
         }
 }
 
-TEST(DIBDraw, FilterConvolvesInteriorAndBlackensBorder)
-{
+TEST(DIBDraw, FilterConvolvesInteriorAndBlackensBorder) {
     TMemoryDIB d(4, 3);
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 4; ++x) At(d, x, y) = {std::uint8_t(10 * x + y), 50, 200, std::uint8_t(x + 1)};
+        for (int x = 0; x < 4; ++x)
+            At(d, x, y) = {std::uint8_t(10 * x + y), 50, 200, std::uint8_t(x + 1)};
     TDIBFilter f;
     for (auto& w : f.Weights) w = 1;  // box blur, divisor = 9
     f.RedBias = 9;
@@ -550,8 +534,7 @@ TEST(DIBDraw, FilterConvolvesInteriorAndBlackensBorder)
     EXPECT_EQ(At(e, 1, 1).Red, 100);
 }
 
-TEST(DIBDraw, FilterOverflowAndSmallBitmaps)
-{
+TEST(DIBDraw, FilterOverflowAndSmallBitmaps) {
     // Sums wrap in 16 bits: 8 * 255 * 16 = 32640 fits, 9 * 255 * 15 = 34425 wraps to -31111.
     TMemoryDIB d(3, 3);
     for (std::size_t i = 0; i < 9; ++i) d.Bits()[i] = {255, 255, 255, 255};
@@ -589,8 +572,7 @@ TEST(DIBDraw, FilterOverflowAndSmallBitmaps)
     for (std::size_t i = 0; i < thin.PixelCount(); ++i) EXPECT_EQ(W32(thin.Bits()[i]), 0u);
 }
 
-TEST(DIBDraw, PngSnapshotsOfGlyphAndRotation)
-{
+TEST(DIBDraw, PngSnapshotsOfGlyphAndRotation) {
     // A picture a person can look at: a 63-frame strip, one frame drawn plain
     // and rotated 30 degrees with AutoSize.
     const int fw = 40;
@@ -599,8 +581,9 @@ TEST(DIBDraw, PngSnapshotsOfGlyphAndRotation)
         for (int x = 0; x < 63 * fw; ++x) {
             const int k = x / fw, lx = x % fw;
             const bool bar = std::abs(lx - fw / 2) < 3 && y < fw / 2;
-            At(strip, x, y) = bar ? TDIBPixel{255, 255, 255, 255}
-                                  : TDIBPixel{std::uint8_t(k * 4), 80, std::uint8_t(255 - k * 4), 255};
+            At(strip, x, y) =
+                bar ? TDIBPixel{255, 255, 255, 255}
+                    : TDIBPixel{std::uint8_t(k * 4), 80, std::uint8_t(255 - k * 4), 255};
         }
     TMemoryDIB canvas(200, 100);
     canvas.Fill(TColor(0x202020));
@@ -613,8 +596,7 @@ TEST(DIBDraw, PngSnapshotsOfGlyphAndRotation)
 }
 
 namespace {
-std::vector<RECT> RegionRects(HRGN r)
-{
+std::vector<RECT> RegionRects(HRGN r) {
     const DWORD n = GetRegionData(r, 0, nullptr);
     std::vector<std::uint8_t> buf(n);
     EXPECT_EQ(GetRegionData(r, n, reinterpret_cast<RGNDATA*>(buf.data())), n);
@@ -624,8 +606,7 @@ std::vector<RECT> RegionRects(HRGN r)
 }
 }  // namespace
 
-TEST(DIBDraw, MaskRegionRuns)
-{
+TEST(DIBDraw, MaskRegionRuns) {
     TMemoryDIB d(5, 2);
     for (std::size_t i = 0; i < d.PixelCount(); ++i) d.Bits()[i] = {0, 0, 0, 0};
     EXPECT_EQ(d.CreateMaskRegion(0), nullptr);  // every mask 0: no region
@@ -638,22 +619,28 @@ TEST(DIBDraw, MaskRegionRuns)
     std::vector<RECT> rects = RegionRects(r);
     DeleteObject(r);
     ASSERT_EQ(rects.size(), 3u);
-    EXPECT_EQ(rects[0].left, 1); EXPECT_EQ(rects[0].right, 2); EXPECT_EQ(rects[0].top, 0); EXPECT_EQ(rects[0].bottom, 1);
-    EXPECT_EQ(rects[1].left, 4); EXPECT_EQ(rects[1].right, 5);
-    EXPECT_EQ(rects[2].left, 0); EXPECT_EQ(rects[2].top, 1); EXPECT_EQ(rects[2].bottom, 2);
+    EXPECT_EQ(rects[0].left, 1);
+    EXPECT_EQ(rects[0].right, 2);
+    EXPECT_EQ(rects[0].top, 0);
+    EXPECT_EQ(rects[0].bottom, 1);
+    EXPECT_EQ(rects[1].left, 4);
+    EXPECT_EQ(rects[1].right, 5);
+    EXPECT_EQ(rects[2].left, 0);
+    EXPECT_EQ(rects[2].top, 1);
+    EXPECT_EQ(rects[2].bottom, 2);
 }
 
 // More runs than one batch of 400 rectangles: the batches are merged, and the
 // region holds exactly the inside pixels.
-TEST(DIBDraw, RegionsAcrossBatches)
-{
+TEST(DIBDraw, RegionsAcrossBatches) {
     TMemoryDIB d(41, 25);
     for (int y = 0; y < 25; ++y)
         for (int x = 0; x < 41; ++x) At(d, x, y) = P32((x + y) % 2 ? 0x80FFFFFFu : 0x01000000u);
     HRGN r = d.CreateMaskRegion(1);  // 20 or 21 runs per row, 512 in all
     ASSERT_NE(r, nullptr);
     for (int y = 0; y < 25; ++y)
-        for (int x = 0; x < 41; ++x) ASSERT_EQ(PtInRegion(r, x, y) != 0, (x + y) % 2 == 1) << x << "," << y;
+        for (int x = 0; x < 41; ++x)
+            ASSERT_EQ(PtInRegion(r, x, y) != 0, (x + y) % 2 == 1) << x << "," << y;
     EXPECT_FALSE(PtInRegion(r, 41, 0));
     DeleteObject(r);
 

@@ -13,20 +13,18 @@
 
 namespace {
 
-std::string TempPath(const std::string& name)
-{
+std::string TempPath(const std::string& name) {
     const char* dir = std::getenv("TARNWICK_BUILD_DIR");
     return std::string(dir ? dir : "/tmp") + "/" + name;
 }
 
-void Put32(std::vector<std::uint8_t>& v, std::uint32_t x)
-{
+void Put32(std::vector<std::uint8_t>& v, std::uint32_t x) {
     for (int i = 0; i < 4; ++i) v.push_back(std::uint8_t(x >> (8 * i)));
 }
 
 // An uncompressed bottom-up BMP; `pixels` are 0xAARRGGBB, top row first.
-std::string WriteBmp(const std::string& name, int w, int h, int bpp, const std::vector<std::uint32_t>& pixels)
-{
+std::string WriteBmp(const std::string& name, int w, int h, int bpp,
+                     const std::vector<std::uint32_t>& pixels) {
     const int rowBytes = ((w * bpp / 8) + 3) & ~3;
     std::vector<std::uint8_t> f = {'B', 'M'};
     Put32(f, 54 + rowBytes * h);
@@ -41,7 +39,8 @@ std::string WriteBmp(const std::string& name, int w, int h, int bpp, const std::
         std::size_t start = f.size();
         for (int x = 0; x < w; ++x) {
             const std::uint32_t p = pixels[std::size_t(y * w + x)];
-            f.push_back(std::uint8_t(p)), f.push_back(std::uint8_t(p >> 8)), f.push_back(std::uint8_t(p >> 16));
+            f.push_back(std::uint8_t(p)), f.push_back(std::uint8_t(p >> 8)),
+                f.push_back(std::uint8_t(p >> 16));
             if (bpp == 32) f.push_back(std::uint8_t(p >> 24));
         }
         while (f.size() - start < std::size_t(rowBytes)) f.push_back(0);
@@ -58,8 +57,7 @@ std::uint32_t At(TAbstractSuperDIB& d, int x, int y) { return PixelWord(d.ScanLi
 
 }  // namespace
 
-TEST(DIBImport, TwentyFourBitPictureGetsOpaqueMask)
-{
+TEST(DIBImport, TwentyFourBitPictureGetsOpaqueMask) {
     const std::string path = WriteBmp("dib_import24.bmp", 3, 2, 24,
                                       {0x112233, 0x445566, 0x778899, 0xAABBCC, 0xDDEEFF, 0x010203});
     TMemoryDIB d;
@@ -76,8 +74,7 @@ TEST(DIBImport, TwentyFourBitPictureGetsOpaqueMask)
     EXPECT_GE(changes, 1);
 }
 
-TEST(DIBImport, ThirtyTwoBitPictureKeepsItsMask)
-{
+TEST(DIBImport, ThirtyTwoBitPictureKeepsItsMask) {
     const std::string path =
         WriteBmp("dib_import32.bmp", 2, 2, 32, {0x80112233, 0x00445566, 0xFF778899, 0x10AABBCC});
     TMemoryDIB d;
@@ -88,8 +85,7 @@ TEST(DIBImport, ThirtyTwoBitPictureKeepsItsMask)
     EXPECT_EQ(At(d, 1, 1), 0x10AABBCCu);
 }
 
-TEST(DIBImport, MaskFromTheBlueOfAStretchedPicture)
-{
+TEST(DIBImport, MaskFromTheBlueOfAStretchedPicture) {
     TMemoryDIB d;
     try {
         d.ImportMask("whatever.bmp");
@@ -110,8 +106,7 @@ TEST(DIBImport, MaskFromTheBlueOfAStretchedPicture)
     EXPECT_EQ(d.ImageFilename(), "");
 }
 
-TEST(DIBImport, MissingFileErrorPassesThrough)
-{
+TEST(DIBImport, MissingFileErrorPassesThrough) {
     TMemoryDIB d(2, 2);
     EXPECT_THROW(d.ImportPicture(TempPath("no_such_picture.bmp")), Exception);
     EXPECT_EQ(d.ImageFilename(), "");

@@ -16,8 +16,7 @@ namespace {
 
 std::uint32_t W32(const TDIBPixel& p) { return PixelWord(p); }
 
-void Randomise(TAbstractSuperDIB& d, unsigned seed)
-{
+void Randomise(TAbstractSuperDIB& d, unsigned seed) {
     std::mt19937 rng(seed);
     for (std::size_t i = 0; i < d.PixelCount(); ++i) {
         std::uint32_t v = rng();
@@ -25,15 +24,13 @@ void Randomise(TAbstractSuperDIB& d, unsigned seed)
     }
 }
 
-std::vector<std::uint8_t> WriteRecord(TAbstractSuperDIB& d)
-{
+std::vector<std::uint8_t> WriteRecord(TAbstractSuperDIB& d) {
     TMemoryStream s;
     d.WriteData(s);
     return s.Bytes();
 }
 
-void ReadRecord(TAbstractSuperDIB& d, const std::vector<std::uint8_t>& bytes)
-{
+void ReadRecord(TAbstractSuperDIB& d, const std::vector<std::uint8_t>& bytes) {
     TMemoryStream s(bytes.data(), bytes.size());
     d.ReadData(s);
 }
@@ -54,8 +51,7 @@ private:
 
 TW_IMPLEMENT_CLASS(TDIBHolder) { b.Property("DIB", &TDIBHolder::DIB); }
 
-TEST(DIBSurface, CreationDefaults)
-{
+TEST(DIBSurface, CreationDefaults) {
     TMemoryDIB d;
     EXPECT_EQ(d.Width(), 0);
     EXPECT_EQ(d.Height(), 0);
@@ -71,8 +67,7 @@ TEST(DIBSurface, CreationDefaults)
     EXPECT_EQ(d.DrawProc(), (TDIBDrawProc{&d, &TAbstractSuperDIB::RowCopy}));
 }
 
-TEST(DIBSurface, SetSizeAndClipRect)
-{
+TEST(DIBSurface, SetSizeAndClipRect) {
     TMemoryDIB d(7, 5);
     EXPECT_EQ(d.ClipRect().Right, 6);  // CreateSize clamps (0, 0, 7, 5) to the bitmap
     EXPECT_EQ(d.ClipRect().Bottom, 4);
@@ -101,8 +96,7 @@ TEST(DIBSurface, SetSizeAndClipRect)
     EXPECT_EQ(d.ScanLine(1), d.Bits());
 }
 
-TEST(DIBSurface, PropertySettersNotifyOnlyOnChange)
-{
+TEST(DIBSurface, PropertySettersNotifyOnlyOnChange) {
     TMemoryDIB d(2, 2);
     int changes = 0;
     d.SetOnChange([&](TObject* sender) {
@@ -138,8 +132,7 @@ TEST(DIBSurface, PropertySettersNotifyOnlyOnChange)
     EXPECT_EQ(changes, 7);
 }
 
-TEST(DIBSurface, TransparentColorModes)
-{
+TEST(DIBSurface, TransparentColorModes) {
     TMemoryDIB d;
     d.SetTransparentColor(TColor(0x0000FF));
     // Automatic mode before there are pixels: the stored colour.
@@ -151,8 +144,7 @@ TEST(DIBSurface, TransparentColorModes)
     EXPECT_EQ(d.TransparentColor(), TColor(0x0000FF));
 }
 
-TEST(DIBSurface, UpdateNesting)
-{
+TEST(DIBSurface, UpdateNesting) {
     TMemoryDIB d(1, 1);
     int changes = 0;
     d.SetOnChange([&](TObject*) { ++changes; });
@@ -172,8 +164,7 @@ TEST(DIBSurface, UpdateNesting)
     }
 }
 
-TEST(DIBSurface, FillFillRectAndMask)
-{
+TEST(DIBSurface, FillFillRectAndMask) {
     TMemoryDIB d(4, 3);
     int changes = 0;
     d.SetOnChange([&](TObject*) { ++changes; });
@@ -195,8 +186,7 @@ TEST(DIBSurface, FillFillRectAndMask)
     EXPECT_EQ(changes, 2);
 }
 
-TEST(DIBSurface, AssignCopiesPixelsAndSettings)
-{
+TEST(DIBSurface, AssignCopiesPixelsAndSettings) {
     TMemoryDIB a(5, 3), b;
     Randomise(a, 3);
     a.SetOpacity(77);
@@ -232,8 +222,7 @@ TEST(DIBSurface, AssignCopiesPixelsAndSettings)
     EXPECT_THROW(a.AssignTo(&notABitmap), EConvertError);
 }
 
-TEST(DIBSurface, ViewSharesPixels)
-{
+TEST(DIBSurface, ViewSharesPixels) {
     TMemoryDIB a(6, 4);
     Randomise(a, 5);
     a.SetOpacity(10);
@@ -257,8 +246,7 @@ TEST(DIBSurface, ViewSharesPixels)
     EXPECT_EQ(v.Bits(), c.Bits());
 }
 
-TEST(DIBSurface, DataRecordByteFormat)
-{
+TEST(DIBSurface, DataRecordByteFormat) {
     TMemoryDIB d(13, 13);
     Randomise(d, 9);
     const std::vector<std::uint8_t> bytes = WriteRecord(d);
@@ -288,8 +276,7 @@ TEST(DIBSurface, DataRecordByteFormat)
     EXPECT_EQ(big[3], 0x00);
 }
 
-TEST(DIBSurface, DataRecordEdgeCases)
-{
+TEST(DIBSurface, DataRecordEdgeCases) {
     TMemoryDIB d(3, 2);
     Randomise(d, 1);
     d.SetStoreData(false);
@@ -348,8 +335,7 @@ TEST(DIBSurface, DataRecordEdgeCases)
     EXPECT_EQ(W32(d.Bits()[0]), 0x01010101u);
 }
 
-TEST(DIBSurface, ComponentStreamRoundTrip)
-{
+TEST(DIBSurface, ComponentStreamRoundTrip) {
     TDIBHolder a(nullptr);
     a.SetName("Holder");
     TMemoryDIB* d = a.DIB();
@@ -390,8 +376,7 @@ TEST(DIBSurface, ComponentStreamRoundTrip)
     EXPECT_EQ(pos("DIB.MaskFilename"), std::string::npos);
 }
 
-TEST(DIBSurface, WinDIBSharesPixelsWithItsContext)
-{
+TEST(DIBSurface, WinDIBSharesPixelsWithItsContext) {
     TWinDIB w(4, 3);
     ASSERT_NE(w.Bits(), nullptr);
     ASSERT_NE(w.Handle(), nullptr);
@@ -410,19 +395,20 @@ TEST(DIBSurface, WinDIBSharesPixelsWithItsContext)
     EXPECT_EQ(GetPixel(w.Handle(), 3, 3), COLORREF(0xFFFFFF));
 }
 
-TEST(DIBSurface, PublishedPropertiesInOrder)
-{
+TEST(DIBSurface, PublishedPropertiesInOrder) {
     auto names = [](TClass c) {
         std::vector<std::string> n;
         for (const auto& p : c->Properties()) n.push_back(p->Name);
         return n;
     };
-    EXPECT_EQ(names(TMemoryDIB::StaticClass()),
-              (std::vector<std::string>{"Angle", "AutoSize", "Height", "Masked", "Opacity", "Scale", "Transparent",
-                                        "TransparentColor", "TransparentMode", "Width"}));
+    EXPECT_EQ(
+        names(TMemoryDIB::StaticClass()),
+        (std::vector<std::string>{"Angle", "AutoSize", "Height", "Masked", "Opacity", "Scale",
+                                  "Transparent", "TransparentColor", "TransparentMode", "Width"}));
     EXPECT_EQ(names(TWinDIB::StaticClass()),
-              (std::vector<std::string>{"Angle", "AutoSize", "Canvas", "Handle", "Height", "Masked", "Opacity",
-                                        "Scale", "Transparent", "TransparentColor", "TransparentMode", "Width"}));
+              (std::vector<std::string>{"Angle", "AutoSize", "Canvas", "Handle", "Height", "Masked",
+                                        "Opacity", "Scale", "Transparent", "TransparentColor",
+                                        "TransparentMode", "Width"}));
     // Through the reflection layer, as templates and features reach them.
     TMemoryDIB d(2, 2);
     SetOrdProp(&d, "Angle", 450);
@@ -436,8 +422,7 @@ TEST(DIBSurface, PublishedPropertiesInOrder)
     EXPECT_EQ(GetOrdProp(&d, "Height"), 2);
 }
 
-TEST(DIBSurface, WinDIBSectionFailureKeepsSizeWithoutPixels)
-{
+TEST(DIBSurface, WinDIBSectionFailureKeepsSizeWithoutPixels) {
     TWinDIB w;
     try {
         w.SetSize(65535, 65535);  // 16 GiB: more than a section may hold

@@ -16,16 +16,14 @@ struct Call {
 
 // A link whose handler records its calls.
 struct Watched {
-    explicit Watched(TComponent* owner = nullptr) : link(owner)
-    {
+    explicit Watched(TComponent* owner = nullptr) : link(owner) {
         link.SetOnImageChanged([this](TDIBImageLink*, int i, bool c) { calls.push_back({i, c}); });
     }
     TDIBImageLink link;
     std::vector<Call> calls;
 };
 
-std::unique_ptr<TDIBImageList> listOf(int n)
-{
+std::unique_ptr<TDIBImageList> listOf(int n) {
     auto list = std::make_unique<TDIBImageList>(nullptr);
     for (int i = 0; i < n; ++i) {
         TDIBImagesItem* item = list->DIBImages()->Add();
@@ -35,10 +33,9 @@ std::unique_ptr<TDIBImageList> listOf(int n)
     return list;
 }
 
-} // namespace
+}  // namespace
 
-TEST(ImageLink, NewLinkShowsNothing)
-{
+TEST(ImageLink, NewLinkShowsNothing) {
     TDIBImageLink link;
     EXPECT_EQ(link.DIBIndex(), -1);
     EXPECT_EQ(link.DIBImageList(), nullptr);
@@ -60,8 +57,7 @@ TEST(ImageLink, NewLinkShowsNothing)
     link.SetDIBImageList(nullptr);
 }
 
-TEST(ImageLink, SettingTheIndexCallsTheHandlerOnlyOnChange)
-{
+TEST(ImageLink, SettingTheIndexCallsTheHandlerOnlyOnChange) {
     Watched w;
     w.link.SetDIBIndex(-1);
     EXPECT_TRUE(w.calls.empty());
@@ -71,8 +67,7 @@ TEST(ImageLink, SettingTheIndexCallsTheHandlerOnlyOnChange)
     EXPECT_EQ(w.calls.size(), 1u);
 }
 
-TEST(ImageLink, RegisteringCallsTheHandlerForItsOwnIndexOnce)
-{
+TEST(ImageLink, RegisteringCallsTheHandlerForItsOwnIndexOnce) {
     auto list = listOf(10);
     Watched w;
     w.link.SetDIBIndex(4);
@@ -86,8 +81,7 @@ TEST(ImageLink, RegisteringCallsTheHandlerForItsOwnIndexOnce)
     EXPECT_TRUE(list->Links().empty());
 }
 
-TEST(ImageLink, DeletingAnItemRenumbersAndReleasesLinks)
-{
+TEST(ImageLink, DeletingAnItemRenumbersAndReleasesLinks) {
     auto list = listOf(10);
     Watched on1, on2, on5;
     on1.link.SetDIBIndex(1);
@@ -116,12 +110,10 @@ TEST(ImageLink, DeletingAnItemRenumbersAndReleasesLinks)
     TMemoryDIB* dib = nullptr;
     ASSERT_TRUE(on5.link.GetImage(dib));
     EXPECT_EQ(dib->Width(), 6);
-    for (Watched* w : {&on1, &on2, &on5})
-        w->link.SetDIBImageList(nullptr);
+    for (Watched* w : {&on1, &on2, &on5}) w->link.SetDIBImageList(nullptr);
 }
 
-TEST(ImageLink, MovingAnItemRenumbersTheLinksBetween)
-{
+TEST(ImageLink, MovingAnItemRenumbersTheLinksBetween) {
     auto list = listOf(5);
     std::vector<std::unique_ptr<Watched>> links;
     for (int i = 0; i < 5; ++i) {
@@ -131,8 +123,7 @@ TEST(ImageLink, MovingAnItemRenumbersTheLinksBetween)
     }
     list->DIBImages()->Items(0)->SetIndex(3);
     std::vector<int> got;
-    for (auto& w : links)
-        got.push_back(w->link.DIBIndex());
+    for (auto& w : links) got.push_back(w->link.DIBIndex());
     EXPECT_EQ(got, (std::vector<int>{3, 0, 1, 2, 4}));
     // Every link still shows its own picture.
     for (int i = 0; i < 5; ++i) {
@@ -143,15 +134,12 @@ TEST(ImageLink, MovingAnItemRenumbersTheLinksBetween)
 
     list->DIBImages()->Items(3)->SetIndex(0);  // and back
     got.clear();
-    for (auto& w : links)
-        got.push_back(w->link.DIBIndex());
+    for (auto& w : links) got.push_back(w->link.DIBIndex());
     EXPECT_EQ(got, (std::vector<int>{0, 1, 2, 3, 4}));
-    for (auto& w : links)
-        w->link.SetDIBImageList(nullptr);
+    for (auto& w : links) w->link.SetDIBImageList(nullptr);
 }
 
-TEST(ImageList, ChangesReachOnlyTheLinksOnThatPicture)
-{
+TEST(ImageList, ChangesReachOnlyTheLinksOnThatPicture) {
     auto list = listOf(3);
     Watched a, b;
     a.link.SetDIBIndex(0);
@@ -172,12 +160,10 @@ TEST(ImageList, ChangesReachOnlyTheLinksOnThatPicture)
     owner->Destroying();
     list->DIBImages()->Items(1)->DIB()->Fill(0);
     EXPECT_TRUE(c.calls.empty());
-    for (Watched* w : {&a, &b, &c})
-        w->link.SetDIBImageList(nullptr);
+    for (Watched* w : {&a, &b, &c}) w->link.SetDIBImageList(nullptr);
 }
 
-TEST(ImageList, SharedViewIsOneObjectRepointed)
-{
+TEST(ImageList, SharedViewIsOneObjectRepointed) {
     auto list = listOf(2);
     list->DIBImages()->Items(1)->DIB()->SetOpacity(77);
     TMemoryDIB* first = list->GetDIB(0);
@@ -190,8 +176,7 @@ TEST(ImageList, SharedViewIsOneObjectRepointed)
     EXPECT_FALSE(second->OwnsBits());
 }
 
-TEST(ImageList, DestroyingTheListReleasesItsLinks)
-{
+TEST(ImageList, DestroyingTheListReleasesItsLinks) {
     auto list = listOf(2);
     Watched a, b;
     a.link.SetDIBImageList(list.get());
@@ -205,8 +190,7 @@ TEST(ImageList, DestroyingTheListReleasesItsLinks)
     EXPECT_FALSE(a.link.GetImage(dib));
 }
 
-TEST(ImageList, LinkAssignCopiesIndexThenList)
-{
+TEST(ImageList, LinkAssignCopiesIndexThenList) {
     auto list = listOf(4);
     TDIBImageLink src;
     src.SetDIBIndex(3);
@@ -223,8 +207,7 @@ TEST(ImageList, LinkAssignCopiesIndexThenList)
     dst.link.SetDIBImageList(nullptr);
 }
 
-TEST(ImageList, FindOrAddTemplateKeysByTemplateAndNumber)
-{
+TEST(ImageList, FindOrAddTemplateKeysByTemplateAndNumber) {
     auto list = listOf(1);
     const std::string g = "{8A2F0C6E-1B3D-4E5F-9A7B-0C1D2E3F4A5B}";
     TDIBImagesItem* a = list->DIBImages()->FindOrAddTemplate(g, 2);
@@ -233,15 +216,13 @@ TEST(ImageList, FindOrAddTemplateKeysByTemplateAndNumber)
     EXPECT_EQ(list->DIBImages()->FindOrAddTemplate(g, 2), a);
     EXPECT_EQ(list->DIBImages()->Count(), 2);
     std::string lower = g;
-    for (char& ch : lower)
-        ch = char(std::tolower(ch));
+    for (char& ch : lower) ch = char(std::tolower(ch));
     EXPECT_NE(list->DIBImages()->FindOrAddTemplate(lower, 2), a);  // case-sensitive
     EXPECT_NE(list->DIBImages()->FindOrAddTemplate(g, 12), a);
     EXPECT_EQ(list->DIBImages()->Count(), 4);
 }
 
-TEST(ImageItem, DefaultsAndRetrievalSettings)
-{
+TEST(ImageItem, DefaultsAndRetrievalSettings) {
     auto list = listOf(1);
     TDIBImagesItem* item = list->DIBImages()->Items(0);
     EXPECT_EQ(item->DisplayName(), "TDIBImagesItem");
@@ -260,8 +241,7 @@ TEST(ImageItem, DefaultsAndRetrievalSettings)
     EXPECT_TRUE(fresh->Retrieved());  // internal pixels count as retrieved
 }
 
-TEST(ImageItem, OnDemandWithoutFileNeverRetrieves)
-{
+TEST(ImageItem, OnDemandWithoutFileNeverRetrieves) {
     auto list = listOf(1);
     TDIBImagesItem* item = list->DIBImages()->Items(0);
     item->SetImageRetrieval(irLoadOnDemand);
@@ -275,8 +255,7 @@ TEST(ImageItem, OnDemandWithoutFileNeverRetrieves)
     EXPECT_FALSE(item->Retrieved());
 }
 
-TEST(ImageItem, PathTranslationReplacesTheFolder)
-{
+TEST(ImageItem, PathTranslationReplacesTheFolder) {
     auto list = listOf(1);
     TDIBImagesItem* item = list->DIBImages()->Items(0);
     EXPECT_EQ(item->TranslatePath("/a/b/knob.bmp"), "/a/b/knob.bmp");  // no handler

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <filesystem>
-#include <unistd.h>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -18,9 +18,11 @@ class TLinkHolder : public TComponent {
     TW_CLASS(TLinkHolder, TComponent)
 
 public:
-    explicit TLinkHolder(TComponent* owner) : TComponent(owner), IndexMain_(std::make_unique<TDIBImageLink>(this))
-    {
-        IndexMain_->SetOnImageChanged([this](TDIBImageLink*, int i, bool c) { calls.push_back({i, c}); });
+    explicit TLinkHolder(TComponent* owner)
+        : TComponent(owner), IndexMain_(std::make_unique<TDIBImageLink>(this)) {
+        IndexMain_->SetOnImageChanged([this](TDIBImageLink*, int i, bool c) {
+            calls.push_back({i, c});
+        });
     }
     TDIBImageLink* IndexMain() const { return IndexMain_.get(); }
     std::vector<std::pair<int, bool>> calls;
@@ -41,20 +43,18 @@ public:
 TW_IMPLEMENT_CLASS(TTestForm) {}
 
 struct Registered {
-    Registered()
-    {
-        RegisterClasses({TTestForm::StaticClass(), TLinkHolder::StaticClass(), TDIBImageList::StaticClass()});
+    Registered() {
+        RegisterClasses(
+            {TTestForm::StaticClass(), TLinkHolder::StaticClass(), TDIBImageList::StaticClass()});
     }
 } registered;
 
 // A 24-bit BMP file of w x 1 pixels, all of colour (r, g, b).
-void writeBmp(const std::string& path, int w, std::uint8_t r, std::uint8_t g, std::uint8_t b)
-{
+void writeBmp(const std::string& path, int w, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     const int row = (w * 3 + 3) & ~3;
     std::vector<std::uint8_t> f(54 + row, 0);
     auto put = [&](int at, std::uint32_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            f[at + i] = std::uint8_t(v >> (8 * i));
+        for (int i = 0; i < n; ++i) f[at + i] = std::uint8_t(v >> (8 * i));
     };
     f[0] = 'B';
     f[1] = 'M';
@@ -71,19 +71,19 @@ void writeBmp(const std::string& path, int w, std::uint8_t r, std::uint8_t g, st
         f[55 + x * 3] = g;
         f[56 + x * 3] = r;
     }
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
 }
 
-std::string tempPath(const std::string& name)
-{
-    return (std::filesystem::temp_directory_path() / ("tarnwick_imagelist_" + std::to_string(::getpid()) + "_" + name))
+std::string tempPath(const std::string& name) {
+    return (std::filesystem::temp_directory_path() /
+            ("tarnwick_imagelist_" + std::to_string(::getpid()) + "_" + name))
         .string();
 }
 
-} // namespace
+}  // namespace
 
-TEST(ImageListStream, RoundTripKeepsItemsLinksAndPixels)
-{
+TEST(ImageListStream, RoundTripKeepsItemsLinksAndPixels) {
     auto form = std::make_unique<TTestForm>(nullptr);
     form->SetName("Form1");
     auto* list = new TDIBImageList(form.get());
@@ -95,7 +95,8 @@ TEST(ImageListStream, RoundTripKeepsItemsLinksAndPixels)
     a->SetDisplayName("Knob");
     a->DIB()->SetSize(3, 2);
     for (int i = 0; i < 6; ++i)
-        a->DIB()->Bits()[i] = TDIBPixel{std::uint8_t(i), std::uint8_t(10 * i), 200, std::uint8_t(255 - i)};
+        a->DIB()->Bits()[i] =
+            TDIBPixel{std::uint8_t(i), std::uint8_t(10 * i), 200, std::uint8_t(255 - i)};
     a->DIB()->SetMasked(true);
     a->DIB()->SetOpacity(100);
     TDIBImagesItem* b = list->DIBImages()->Add();
@@ -112,7 +113,8 @@ TEST(ImageListStream, RoundTripKeepsItemsLinksAndPixels)
     EXPECT_NE(text.find("IndexMain.DIBIndex = 1"), std::string::npos) << text;
     EXPECT_NE(text.find("ImageRetrieval = irLoadOnDemand"), std::string::npos) << text;
     EXPECT_EQ(text.find("irInternal"), std::string::npos) << text;  // the default is not written
-    EXPECT_NE(text.find("TemplateFilename = '{00000000-0000-0000-0000-000000000001}:1'"), std::string::npos)
+    EXPECT_NE(text.find("TemplateFilename = '{00000000-0000-0000-0000-000000000001}:1'"),
+              std::string::npos)
         << text;
     EXPECT_EQ(text.find("knob.bmp"), text.rfind("knob.bmp"));  // once, as a file name only
     const std::vector<std::uint8_t> bytes = ComponentToBytes(form.get());
@@ -135,7 +137,8 @@ TEST(ImageListStream, RoundTripKeepsItemsLinksAndPixels)
         EXPECT_EQ(a2->DIB()->Bits()[i].Green, 10 * i);
         EXPECT_EQ(a2->DIB()->Bits()[i].Mask, 255 - i);
     }
-    EXPECT_EQ(list2->DIBImages()->Items(1)->TemplateFilename(), "{00000000-0000-0000-0000-000000000001}:1");
+    EXPECT_EQ(list2->DIBImages()->Items(1)->TemplateFilename(),
+              "{00000000-0000-0000-0000-000000000001}:1");
     TDIBImagesItem* c2 = list2->DIBImages()->Items(2);
     EXPECT_EQ(c2->ImageRetrieval(), irLoadOnDemand);
     EXPECT_EQ(c2->StoredDIB()->ImageFilename(), "/no/such/folder/knob.bmp");
@@ -151,8 +154,7 @@ TEST(ImageListStream, RoundTripKeepsItemsLinksAndPixels)
     EXPECT_EQ(ComponentToText(back.get()), text);
 }
 
-TEST(ImageListStream, PicturesComeFromFilesOnStartAndOnDemand)
-{
+TEST(ImageListStream, PicturesComeFromFilesOnStartAndOnDemand) {
     const std::string onStart = tempPath("start.bmp"), onDemand = tempPath("demand.bmp");
     writeBmp(onStart, 4, 255, 0, 0);
     std::remove(onDemand.c_str());

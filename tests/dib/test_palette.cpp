@@ -6,18 +6,16 @@
 
 namespace {
 
-TDIBPaletteEntries colouredEntries()
-{
+TDIBPaletteEntries colouredEntries() {
     TDIBPaletteEntries e{};
     for (int i = 0; i < kDIBPaletteColorCount; ++i)
         e[i] = {std::uint8_t(i * 37), std::uint8_t(i * 91 + 5), std::uint8_t(i * 13 + 7), 0};
     return e;
 }
 
-} // namespace
+}  // namespace
 
-TEST(PaletteColours, DefaultRampRunsFromWhiteTo21)
-{
+TEST(PaletteColours, DefaultRampRunsFromWhiteTo21) {
     TDIBPaletteEntries e = DIBDefaultPaletteEntries();
     EXPECT_EQ(e[0].Blue, 255);
     EXPECT_EQ(e[0].Green, 255);
@@ -26,12 +24,10 @@ TEST(PaletteColours, DefaultRampRunsFromWhiteTo21)
     EXPECT_EQ(e[234].Green, 21);
     EXPECT_EQ(e[234].Red, 21);
     EXPECT_EQ(e[100].Red, 155);
-    for (const auto& x : e)
-        EXPECT_EQ(x.Flags, 0);
+    for (const auto& x : e) EXPECT_EQ(x.Flags, 0);
 }
 
-TEST(PaletteColours, NearestIndexOfDefaultRamp)
-{
+TEST(PaletteColours, NearestIndexOfDefaultRamp) {
     TDIBPaletteEntries e = DIBDefaultPaletteEntries();
     EXPECT_EQ(DIBNearestIndex(e, 0, 0, 0), 234);
     EXPECT_EQ(DIBNearestIndex(e, 255, 255, 255), 0);
@@ -40,8 +36,7 @@ TEST(PaletteColours, NearestIndexOfDefaultRamp)
     EXPECT_EQ(DIBNearestIndex(e, 252, 0, 0), 171);
 }
 
-TEST(PaletteColours, TiesKeepTheLowerIndex)
-{
+TEST(PaletteColours, TiesKeepTheLowerIndex) {
     TDIBPaletteEntries e = DIBDefaultPaletteEntries();
     // 10 and 12 are equally far from 11 in every channel.
     e[40] = {12, 12, 12, 0};
@@ -52,20 +47,18 @@ TEST(PaletteColours, TiesKeepTheLowerIndex)
     EXPECT_EQ(DIBNearestIndex(e, 11, 11, 11), 20);
 }
 
-TEST(PaletteTable, DefaultTableValues)
-{
+TEST(PaletteTable, DefaultTableValues) {
     std::vector<std::uint8_t> t(kDIBPaletteTableSize);
     DIBBuildLookupTable(DIBDefaultPaletteEntries(), t.data());
-    EXPECT_EQ(t[0], 234);                   // black
-    EXPECT_EQ(t[262143], 3);                // (252, 252, 252) is entry 3 exactly
-    EXPECT_EQ(t[63], 171);                  // (252, 0, 0) in entry order
-    EXPECT_EQ(t[63 * 4096], 171);           // the same distance on the third byte
+    EXPECT_EQ(t[0], 234);                         // black
+    EXPECT_EQ(t[262143], 3);                      // (252, 252, 252) is entry 3 exactly
+    EXPECT_EQ(t[63], 171);                        // (252, 0, 0) in entry order
+    EXPECT_EQ(t[63 * 4096], 171);                 // the same distance on the third byte
     EXPECT_EQ(t[32 * 4096 + 32 * 64 + 32], 127);  // (128, 128, 128)
     EXPECT_EQ(t[DIBLookupIndex(255, 255, 255)], 3);
 }
 
-TEST(PaletteTable, EqualsThePlainSearchEverywhere)
-{
+TEST(PaletteTable, EqualsThePlainSearchEverywhere) {
     for (const TDIBPaletteEntries& e : {DIBDefaultPaletteEntries(), colouredEntries()}) {
         std::vector<std::uint8_t> t(kDIBPaletteTableSize);
         std::vector<int> planes;
@@ -84,14 +77,11 @@ TEST(PaletteTable, EqualsThePlainSearchEverywhere)
     }
 }
 
-TEST(PaletteTable, DuplicateEntriesResolveToTheFirst)
-{
+TEST(PaletteTable, DuplicateEntriesResolveToTheFirst) {
     // Every entry the same colour: the whole table is 0.
     TDIBPaletteEntries e{};
-    for (auto& x : e)
-        x = {90, 40, 200, 0};
+    for (auto& x : e) x = {90, 40, 200, 0};
     std::vector<std::uint8_t> t(kDIBPaletteTableSize, 0xEE);
     DIBBuildLookupTable(e, t.data());
-    for (std::size_t n = 0; n < t.size(); n += 4099)
-        ASSERT_EQ(t[n], 0) << n;
+    for (std::size_t n = 0; n < t.size(); n += 4099) ASSERT_EQ(t[n], 0) << n;
 }

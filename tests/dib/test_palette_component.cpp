@@ -25,11 +25,9 @@ public:
     std::vector<std::uint32_t> Received;
 
 protected:
-    void Dispatch(TMessage& Message) override
-    {
+    void Dispatch(TMessage& Message) override {
         Received.push_back(Message.Msg);
-        if (Message.Msg == 0x7FFF)
-            Message.Result = 42;
+        if (Message.Msg == 0x7FFF) Message.Result = 42;
         TForm::Dispatch(Message);
     }
 };
@@ -41,24 +39,23 @@ public:
     std::vector<TMessage> Received;
 
 protected:
-    void Dispatch(TMessage& Message) override
-    {
+    void Dispatch(TMessage& Message) override {
         Received.push_back(Message);
         TControl::Dispatch(Message);
     }
 };
 
-bool contains(const std::vector<std::uint32_t>& v, std::uint32_t m) { return std::find(v.begin(), v.end(), m) != v.end(); }
+bool contains(const std::vector<std::uint32_t>& v, std::uint32_t m) {
+    return std::find(v.begin(), v.end(), m) != v.end();
+}
 
 // Position of the first run of `size` bytes that equals `block`, or npos.
-std::size_t find(const Bytes& hay, const std::uint8_t* block, std::size_t size)
-{
+std::size_t find(const Bytes& hay, const std::uint8_t* block, std::size_t size) {
     auto it = std::search(hay.begin(), hay.end(), block, block + size);
     return it == hay.end() ? std::string::npos : std::size_t(it - hay.begin());
 }
 
-std::string paletteError(const std::function<void()>& f)
-{
+std::string paletteError(const std::function<void()>& f) {
     try {
         f();
     } catch (const Exception& e) {
@@ -70,8 +67,7 @@ std::string paletteError(const std::function<void()>& f)
 // An 8-bit drawing target: a display of 8 bits, a memory context made for
 // it and a section of w x h selected into it whose colours are the palette's.
 struct EightBitTarget {
-    EightBitTarget(int w, int h, const TDIBPaletteEntries& colours) : width(w), height(h)
-    {
+    EightBitTarget(int w, int h, const TDIBPaletteEntries& colours) : width(w), height(h) {
         EXPECT_TRUE(gdi::SetDisplayMode(8));
         dc = CreateCompatibleDC(nullptr);
         std::vector<std::uint8_t> buf(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD), 0);
@@ -91,8 +87,7 @@ struct EightBitTarget {
         stride = (w + 3) & ~3;
         std::memset(bits, 250, std::size_t(stride) * h);  // an index no entry maps to
     }
-    ~EightBitTarget()
-    {
+    ~EightBitTarget() {
         SelectObject(dc, old);
         DeleteObject(section);
         DeleteDC(dc);
@@ -107,10 +102,9 @@ struct EightBitTarget {
     std::uint8_t* bits = nullptr;
 };
 
-} // namespace
+}  // namespace
 
-TEST(PaletteComponent, NewPaletteHasTheGreyRampAndAHandle)
-{
+TEST(PaletteComponent, NewPaletteHasTheGreyRampAndAHandle) {
     auto form = MakePaletteForm();
     auto* pal = new TDIBPalette(form.get());
     EXPECT_EQ(pal->Entries()[0].Red, 255);
@@ -126,8 +120,7 @@ TEST(PaletteComponent, NewPaletteHasTheGreyRampAndAHandle)
     EXPECT_EQ(pal->NearestIndex(255, 255, 255), 0);
 }
 
-TEST(PaletteComponent, SystemPaletteGetsTheColoursTheTableUses)
-{
+TEST(PaletteComponent, SystemPaletteGetsTheColoursTheTableUses) {
     auto form = MakePaletteForm();
     auto* pal = new TDIBPalette(form.get());
     TDIBPaletteEntries e = pal->Entries();
@@ -140,8 +133,7 @@ TEST(PaletteComponent, SystemPaletteGetsTheColoursTheTableUses)
     EXPECT_EQ(pe.peBlue, 10);
 }
 
-TEST(PaletteComponent, UseTableBuildsAndFreesTheTable)
-{
+TEST(PaletteComponent, UseTableBuildsAndFreesTheTable) {
     auto form = MakePaletteForm();
     auto* pal = new TDIBPalette(form.get());
     pal->SetUseTable(true);
@@ -159,8 +151,7 @@ TEST(PaletteComponent, UseTableBuildsAndFreesTheTable)
     EXPECT_EQ(pal->LookupTable()[0], 200);
 }
 
-TEST(PaletteComponent, AssignCopiesColoursAndTable)
-{
+TEST(PaletteComponent, AssignCopiesColoursAndTable) {
     auto form = MakePaletteForm();
     auto* a = new TDIBPalette(form.get());
     auto* b = new TDIBPalette(form.get());
@@ -184,8 +175,7 @@ TEST(PaletteComponent, AssignCopiesColoursAndTable)
     EXPECT_EQ(paletteError([&] { b->Assign(form.get()); }), "Not a TDIBPalette Component");
 }
 
-TEST(PaletteComponent, StreamPropertiesRoundTrip)
-{
+TEST(PaletteComponent, StreamPropertiesRoundTrip) {
     auto form = MakePaletteForm();
     auto* a = new TDIBPalette(form.get());
     a->SetName("Palette1");
@@ -195,15 +185,17 @@ TEST(PaletteComponent, StreamPropertiesRoundTrip)
 
     // Without the table: the colours only, 940 bytes in entry order.
     Bytes plain = ComponentToBytes(a);
-    const std::size_t at = find(plain, reinterpret_cast<const std::uint8_t*>(e.data()), kDIBPaletteColorsSize);
+    const std::size_t at =
+        find(plain, reinterpret_cast<const std::uint8_t*>(e.data()), kDIBPaletteColorsSize);
     ASSERT_NE(at, std::string::npos);
     EXPECT_EQ(plain[at + 7 * 4 + 3], 6);
     EXPECT_EQ(plain.size(), ComponentToBytes(a).size());
 
     a->SetUseTable(true);
     Bytes withTable = ComponentToBytes(a);
-    EXPECT_EQ(withTable.size(), plain.size() + kDIBPaletteTableSize + std::string("DIBPaletteTable").size() + 1 +
-                                    1 + 4 + std::string("UseTable").size() + 1 + 1);
+    EXPECT_EQ(withTable.size(), plain.size() + kDIBPaletteTableSize +
+                                    std::string("DIBPaletteTable").size() + 1 + 1 + 4 +
+                                    std::string("UseTable").size() + 1 + 1);
     // Mark the stored table, so that reading it can be told from rebuilding it.
     const std::size_t t = find(withTable, a->LookupTable(), kDIBPaletteTableSize);
     ASSERT_NE(t, std::string::npos);
@@ -223,8 +215,7 @@ TEST(PaletteComponent, StreamPropertiesRoundTrip)
     EXPECT_EQ(pe.peRed, 7);
 }
 
-TEST(PaletteComponent, MalformedStreamPropertiesAreRefused)
-{
+TEST(PaletteComponent, MalformedStreamPropertiesAreRefused) {
     auto form = MakePaletteForm();
     auto* p = new TDIBPalette(form.get());
     const TDIBPaletteEntries before = p->Entries();
@@ -234,16 +225,17 @@ TEST(PaletteComponent, MalformedStreamPropertiesAreRefused)
     // An empty value keeps the colours there are.
     EXPECT_EQ(read("object P: TDIBPalette\n  DIBPaletteColors = {}\nend\n"), "none");
     EXPECT_EQ(std::memcmp(p->Entries().data(), before.data(), kDIBPaletteColorsSize), 0);
-    EXPECT_NE(read("object P: TDIBPalette\n  DIBPaletteColors = {FFFFFF00}\nend\n").find("Invalid palette stream."),
+    EXPECT_NE(read("object P: TDIBPalette\n  DIBPaletteColors = {FFFFFF00}\nend\n")
+                  .find("Invalid palette stream."),
               std::string::npos);
     EXPECT_EQ(std::memcmp(p->Entries().data(), before.data(), kDIBPaletteColorsSize), 0);
-    EXPECT_NE(read("object P: TDIBPalette\n  DIBPaletteTable = {0000}\nend\n").find("Invalid palette table stream."),
+    EXPECT_NE(read("object P: TDIBPalette\n  DIBPaletteTable = {0000}\nend\n")
+                  .find("Invalid palette table stream."),
               std::string::npos);
     EXPECT_EQ(p->LookupTable(), nullptr);
 }
 
-TEST(Render8Bit, RefusesWithoutTableOrEightBitContext)
-{
+TEST(Render8Bit, RefusesWithoutTableOrEightBitContext) {
     auto form = MakePaletteForm();
     auto* pal = new TDIBPalette(form.get());
     TMemoryDIB dib(2, 2);
@@ -256,8 +248,7 @@ TEST(Render8Bit, RefusesWithoutTableOrEightBitContext)
     DeleteDC(screen);
 }
 
-TEST(Render8Bit, ConvertsThroughTheTableAndClips)
-{
+TEST(Render8Bit, ConvertsThroughTheTableAndClips) {
     auto form = MakePaletteForm();
     auto* pal = new TDIBPalette(form.get());
     pal->SetUseTable(true);
@@ -301,14 +292,12 @@ TEST(Render8Bit, ConvertsThroughTheTableAndClips)
         Render8Bit(&dib, target.dc, -5, 0, 3, 2, 0, 0, pal);
         Render8Bit(&dib, target.dc, 0, 0, 3, 2, -3, 0, pal);
         for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 5; ++x)
-                EXPECT_EQ(target.at(x, y), 250);
+            for (int x = 0; x < 5; ++x) EXPECT_EQ(target.at(x, y), 250);
     }
     EXPECT_EQ(gdi::LiveObjectCount(), objects);  // everything made was released
 }
 
-TEST(PaletteComponent, FormWithUseTableButNoTableGetsOneBuilt)
-{
+TEST(PaletteComponent, FormWithUseTableButNoTableGetsOneBuilt) {
     auto form = MakePaletteForm();
     auto* p = new TDIBPalette(form.get());
     ComponentFromText("object P: TDIBPalette\n  UseTable = True\nend\n", p);
@@ -317,8 +306,7 @@ TEST(PaletteComponent, FormWithUseTableButNoTableGetsOneBuilt)
     EXPECT_EQ(p->LookupTable()[262143], 3);
 }
 
-TEST(PaletteComponent, RealisesOnThePaletteMessages)
-{
+TEST(PaletteComponent, RealisesOnThePaletteMessages) {
     ASSERT_TRUE(gdi::SetDisplayMode(8));
     {
         auto form = MakePaletteForm();
@@ -330,7 +318,8 @@ TEST(PaletteComponent, RealisesOnThePaletteMessages)
         std::intptr_t result = -1;
 
         // Foreground: the system palette takes the grey ramp, so entries change.
-        ASSERT_TRUE(pal->PaletteMessage(TDIBPalette::kQueryNewPalette, 0, result, nullptr, inv, note));
+        ASSERT_TRUE(
+            pal->PaletteMessage(TDIBPalette::kQueryNewPalette, 0, result, nullptr, inv, note));
         EXPECT_GT(result, 0);
         EXPECT_EQ(invalidated, 1);
         EXPECT_EQ(notified, 1);
@@ -344,11 +333,13 @@ TEST(PaletteComponent, RealisesOnThePaletteMessages)
         EXPECT_EQ(greys, 1);  // the darkest entry of the ramp is in the system palette
 
         // Changed by this very window: nothing to do.
-        ASSERT_TRUE(pal->PaletteMessage(TDIBPalette::kPaletteChanged, 0, result, nullptr, inv, note));
+        ASSERT_TRUE(
+            pal->PaletteMessage(TDIBPalette::kPaletteChanged, 0, result, nullptr, inv, note));
         EXPECT_EQ(invalidated, 1);
         // Changed by another window: realised in the background; the entries
         // are there already, so nothing is repainted.
-        ASSERT_TRUE(pal->PaletteMessage(TDIBPalette::kPaletteChanged, 0x1234, result, nullptr, inv, note));
+        ASSERT_TRUE(
+            pal->PaletteMessage(TDIBPalette::kPaletteChanged, 0x1234, result, nullptr, inv, note));
         EXPECT_EQ(invalidated, 1);
         EXPECT_EQ(notified, 1);
 
@@ -359,21 +350,20 @@ TEST(PaletteComponent, RealisesOnThePaletteMessages)
     gdi::SetDisplayMode(32);
 }
 
-TEST(PaletteComponent, FormsFindThePaletteClassByName)
-{
+TEST(PaletteComponent, FormsFindThePaletteClassByName) {
     EXPECT_EQ(GetClass("TDIBPalette"), TDIBPalette::StaticClass());
 }
 
-TEST(PaletteComponent, OwnerMustBeAForm)
-{
+TEST(PaletteComponent, OwnerMustBeAForm) {
     TComponent plain(nullptr);
-    EXPECT_EQ(paletteError([&] { new TDIBPalette(&plain); }), "Palette owner must be a TCustomForm.");
+    EXPECT_EQ(paletteError([&] { new TDIBPalette(&plain); }),
+              "Palette owner must be a TCustomForm.");
     EXPECT_EQ(plain.ComponentCount(), 0);
-    EXPECT_EQ(paletteError([&] { new TDIBPalette(nullptr); }), "Palette owner must be a TCustomForm.");
+    EXPECT_EQ(paletteError([&] { new TDIBPalette(nullptr); }),
+              "Palette owner must be a TCustomForm.");
 }
 
-TEST(PaletteComponent, HooksIntoTheFormsWindowProcedure)
-{
+TEST(PaletteComponent, HooksIntoTheFormsWindowProcedure) {
     ASSERT_TRUE(gdi::SetDisplayMode(8));
     {
         TRecordingForm form(nullptr);
@@ -382,7 +372,8 @@ TEST(PaletteComponent, HooksIntoTheFormsWindowProcedure)
         control->SetParent(&form);
         auto* pal = new TDIBPalette(&form);
         const HWND wnd = form.Handle();
-        tarnwick::platform::Window* window = tarnwick::platform::FindWindow(reinterpret_cast<std::uintptr_t>(wnd));
+        tarnwick::platform::Window* window =
+            tarnwick::platform::FindWindow(reinterpret_cast<std::uintptr_t>(wnd));
         ASSERT_NE(window, nullptr);
         window->TakeInvalidated();
         const std::size_t objects = gdi::LiveObjectCount();
@@ -412,7 +403,9 @@ TEST(PaletteComponent, HooksIntoTheFormsWindowProcedure)
         EXPECT_EQ(control->Received.size(), 2u);
 
         // The form's own change is ignored.
-        EXPECT_EQ(SendMessage(wnd, WM_PALETTECHANGED, std::uint32_t(reinterpret_cast<std::uintptr_t>(wnd)), 0), 0);
+        EXPECT_EQ(SendMessage(wnd, WM_PALETTECHANGED,
+                              std::uint32_t(reinterpret_cast<std::uintptr_t>(wnd)), 0),
+                  0);
         EXPECT_FALSE(window->HasInvalidated());
 
         // Another window takes the free entries for a palette of reds; told
@@ -451,8 +444,7 @@ TEST(PaletteComponent, HooksIntoTheFormsWindowProcedure)
     gdi::SetDisplayMode(32);
 }
 
-TEST(PaletteComponent, HooksStackAndUnhookInAnyOrder)
-{
+TEST(PaletteComponent, HooksStackAndUnhookInAnyOrder) {
     TRecordingForm form(nullptr);
     auto* first = new TDIBPalette(&form);
     auto* second = new TDIBPalette(&form);
@@ -465,8 +457,7 @@ TEST(PaletteComponent, HooksStackAndUnhookInAnyOrder)
     EXPECT_EQ(form.Received.size(), 2u);
 }
 
-TEST(PaletteComponent, DesignedFormKeepsItsProcedureAndShowsTableProgress)
-{
+TEST(PaletteComponent, DesignedFormKeepsItsProcedureAndShowsTableProgress) {
     TRecordingForm form(nullptr);
     form.SetDesigning(true);
     auto* pal = new TDIBPalette(&form);
@@ -478,8 +469,7 @@ TEST(PaletteComponent, DesignedFormKeepsItsProcedureAndShowsTableProgress)
     mainForm.SetCaption("Editor");
     std::vector<std::string> captions;
     mainForm.SetWindowProc([&](TMessage& m) {
-        if (m.Msg == CM_TEXTCHANGED)
-            captions.push_back(mainForm.Caption());
+        if (m.Msg == CM_TEXTCHANGED) captions.push_back(mainForm.Caption());
     });
     Application->SetMainForm(&mainForm);
     pal->SetUseTable(true);

@@ -12,53 +12,45 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void put32(Bytes& b, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.push_back(std::uint8_t(v >> (8 * i)));
+void put32(Bytes& b, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(std::uint8_t(v >> (8 * i)));
 }
 
-std::uint32_t get32(const Bytes& b, std::size_t at)
-{
+std::uint32_t get32(const Bytes& b, std::size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
 }
 
-std::uint16_t word(const Bytes& b, int n) { return std::uint16_t(b[28 + 2 * n] | b[29 + 2 * n] << 8); }
+std::uint16_t word(const Bytes& b, int n) {
+    return std::uint16_t(b[28 + 2 * n] | b[29 + 2 * n] << 8);
+}
 
 Bytes header(std::uint32_t w, std::uint32_t h, std::uint32_t r, std::uint32_t g, std::uint32_t bl,
-             std::uint32_t a, std::uint32_t version = 1)
-{
+             std::uint32_t a, std::uint32_t version = 1) {
     Bytes b;
-    for (std::uint32_t v : {version, w, h, r, g, bl, a})
-        put32(b, v);
+    for (std::uint32_t v : {version, w, h, r, g, bl, a}) put32(b, v);
     return b;
 }
 
 TDIBPixel& px(TAbstractSuperDIB& d, int x, int y) { return d.ScanLine(y)[x]; }
 
-Bytes save(TAbstractSuperDIB& d, std::vector<int>* progress = nullptr)
-{
+Bytes save(TAbstractSuperDIB& d, std::vector<int>* progress = nullptr) {
     TDIBRSBFormat f;
     f.SetDIB(&d);
-    if (progress)
-        f.SetOnProgress([progress](TObject*, int p) { progress->push_back(p); });
+    if (progress) f.SetOnProgress([progress](TObject*, int p) { progress->push_back(p); });
     TMemoryStream s;
     f.SaveToStream(s);
     return s.Bytes();
 }
 
-void load(TAbstractSuperDIB& d, const Bytes& file, std::vector<int>* progress = nullptr)
-{
+void load(TAbstractSuperDIB& d, const Bytes& file, std::vector<int>* progress = nullptr) {
     TDIBRSBFormat f;
     f.SetDIB(&d);
-    if (progress)
-        f.SetOnProgress([progress](TObject*, int p) { progress->push_back(p); });
+    if (progress) f.SetOnProgress([progress](TObject*, int p) { progress->push_back(p); });
     TMemoryStream s(file.data(), file.size());
     f.LoadFromStream(s);
 }
 
-std::string refusal(const Bytes& file)
-{
+std::string refusal(const Bytes& file) {
     TMemoryDIB d(2, 2);
     d.Fill(0x00123456);
     int changes = 0;
@@ -76,10 +68,9 @@ std::string refusal(const Bytes& file)
     return "accepted";
 }
 
-} // namespace
+}  // namespace
 
-TEST(RSBFormat, RgbRoundTripKeepsTopBitsAndRowOrder)
-{
+TEST(RSBFormat, RgbRoundTripKeepsTopBitsAndRowOrder) {
     TMemoryDIB d(3, 2);
     d.Fill(0);
     px(d, 0, 0) = {0x10, 0x80, 0xFF, 0xFF};  // top-left: B, G, R, M
@@ -113,14 +104,12 @@ TEST(RSBFormat, RgbRoundTripKeepsTopBitsAndRowOrder)
     EXPECT_EQ(b.Mask, 0);
 }
 
-TEST(RSBFormat, MaskedPicturesUseArgb4444AndLoadMasked)
-{
+TEST(RSBFormat, MaskedPicturesUseArgb4444AndLoadMasked) {
     TMemoryDIB d(1, 1);
     d.SetMasked(true);
     px(d, 0, 0) = {0xEF, 0xCD, 0xAB, 0x9A};
     Bytes f = save(d);
-    for (int i = 3; i < 7; ++i)
-        EXPECT_EQ(get32(f, i * 4), 4u);
+    for (int i = 3; i < 7; ++i) EXPECT_EQ(get32(f, i * 4), 4u);
     EXPECT_EQ(word(f, 0), 0x9ACE);
 
     TMemoryDIB back;
@@ -133,8 +122,7 @@ TEST(RSBFormat, MaskedPicturesUseArgb4444AndLoadMasked)
     EXPECT_EQ(p.Mask, 0);  // alpha bits are not turned into mask bytes
 }
 
-TEST(RSBFormat, OtherBitLayoutsFollowTheShiftRules)
-{
+TEST(RSBFormat, OtherBitLayoutsFollowTheShiftRules) {
     // 1-5-5-5: red 5 bits at 10, green 5 at 5, blue 5 at 0.
     Bytes f = header(1, 1, 5, 5, 5, 1);
     std::uint16_t w = (0x1F << 10) | (0x10 << 5) | 0x01;
@@ -148,8 +136,7 @@ TEST(RSBFormat, OtherBitLayoutsFollowTheShiftRules)
     EXPECT_TRUE(d.Masked());
 }
 
-TEST(RSBFormat, MalformedFilesAreRefusedWholly)
-{
+TEST(RSBFormat, MalformedFilesAreRefusedWholly) {
     Bytes good = header(2, 1, 5, 6, 5, 0);
     good.resize(good.size() + 4, 0xFF);
     EXPECT_EQ(refusal(good), "accepted");
@@ -169,7 +156,8 @@ TEST(RSBFormat, MalformedFilesAreRefusedWholly)
     Bytes wide = header(65536, 1, 5, 6, 5, 0);
     wide.resize(wide.size() + 65536 * 2);
     EXPECT_EQ(refusal(wide), "RSB width and height must lie between 1 and 65535.");
-    EXPECT_EQ(refusal(header(0, 5, 5, 6, 5, 0)), "RSB width and height must lie between 1 and 65535.");
+    EXPECT_EQ(refusal(header(0, 5, 5, 6, 5, 0)),
+              "RSB width and height must lie between 1 and 65535.");
     // A huge height with a tiny file: the size check fails, nothing is allocated.
     EXPECT_EQ(refusal(header(65535, 65535, 5, 6, 5, 0)),
               "The RSB file size does not match its width and height.");
@@ -184,8 +172,7 @@ TEST(RSBFormat, MalformedFilesAreRefusedWholly)
     EXPECT_EQ(refusal(Bytes(27, 1)), "The RSB file is shorter than its header.");
 }
 
-TEST(RSBFormat, ProgressReportsHundredOnTheLastRowOnly)
-{
+TEST(RSBFormat, ProgressReportsHundredOnTheLastRowOnly) {
     TMemoryDIB d(2, 3);
     d.Fill(0);
     std::vector<int> saved, loaded;
@@ -201,8 +188,7 @@ TEST(RSBFormat, ProgressReportsHundredOnTheLastRowOnly)
     EXPECT_EQ(single, (std::vector<int>{100}));
 }
 
-TEST(RSBFormat, LoadingRaisesOneChangeEvent)
-{
+TEST(RSBFormat, LoadingRaisesOneChangeEvent) {
     TMemoryDIB d(1, 1);
     int changes = 0;
     d.SetOnChange([&](TObject*) { ++changes; });
@@ -214,8 +200,7 @@ TEST(RSBFormat, LoadingRaisesOneChangeEvent)
     EXPECT_TRUE(d.Masked());
 }
 
-TEST(RSBFormat, RefusesToSaveWithoutPicture)
-{
+TEST(RSBFormat, RefusesToSaveWithoutPicture) {
     TMemoryDIB empty;
     EXPECT_THROW(save(empty), EDIBFormatError);
     TDIBRSBFormat f;
@@ -223,8 +208,7 @@ TEST(RSBFormat, RefusesToSaveWithoutPicture)
     EXPECT_THROW(f.SaveToStream(s), EDIBFormatError);  // no bitmap assigned
 }
 
-TEST(RSBFormat, RegistryOffersTheRsbFormat)
-{
+TEST(RSBFormat, RegistryOffersTheRsbFormat) {
     ASSERT_EQ(FormatList().size(), 1u);
     TAbstractDIBFormat* f = FormatList()[0].get();
     EXPECT_EQ(f->ClassName(), "TDIBRSBFormat");

@@ -16,8 +16,14 @@ using TTestStyles = TSet<TTestStyle>;
 
 // Everything the tests want to watch: live instances and Loaded calls.
 struct TestLog {
-    static int& Live() { static int n = 0; return n; }
-    static std::vector<std::string>& Loaded() { static std::vector<std::string> v; return v; }
+    static int& Live() {
+        static int n = 0;
+        return n;
+    }
+    static std::vector<std::string>& Loaded() {
+        static std::vector<std::string> v;
+        return v;
+    }
 };
 
 class TTestComponent;
@@ -65,7 +71,9 @@ public:
     std::string label_;
     TTestComponent* ref_ = nullptr;
     std::string note_;  // written through DefineProperty, only when set
-    std::string GetDisplayName() const override { return label_.empty() ? TCollectionItem::GetDisplayName() : label_; }
+    std::string GetDisplayName() const override {
+        return label_.empty() ? TCollectionItem::GetDisplayName() : label_;
+    }
     void DefineProperties(TFiler* filer) override {
         filer->DefineProperty(
             "Note", [this](TReader& r) { note_ = r.ReadString(); },
@@ -77,7 +85,8 @@ class TTestComponent : public TComponent {
     TW_CLASS(TTestComponent, TComponent)
 public:
     explicit TTestComponent(TComponent* owner)
-        : TComponent(owner), sub_(std::make_unique<TTestSub>()),
+        : TComponent(owner),
+          sub_(std::make_unique<TTestSub>()),
           items_(std::make_unique<TOwnedCollection>(this, TTestItem::StaticClass())) {
         items_->SetPropName("Items");
         ++TestLog::Live();
@@ -183,8 +192,8 @@ inline std::vector<uint8_t> TextToBinaryBytes(const std::vector<uint8_t>& text) 
 }
 
 inline void RegisterTestClasses() {
-    RegisterClasses({TTestComponent::StaticClass(), TTestPanel::StaticClass(), TTestForm::StaticClass(),
-                     TTestItem::StaticClass()});
+    RegisterClasses({TTestComponent::StaticClass(), TTestPanel::StaticClass(),
+                     TTestForm::StaticClass(), TTestItem::StaticClass()});
 }
 
 TW_IMPLEMENT_CLASS(TTestSub) {

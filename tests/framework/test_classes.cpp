@@ -338,8 +338,9 @@ TEST(FrameworkCollections, AddMoveDeleteAndNames) {
     coll.Delete(1);
     EXPECT_EQ(coll.Count(), 2);
     EXPECT_EQ(coll.Items(1), c);
-    EXPECT_EQ(coll.notes, (std::vector<TCollectionNotification>{TCollectionNotification::cnDeleting,
-                                                                 TCollectionNotification::cnExtracting}));
+    EXPECT_EQ(coll.notes,
+              (std::vector<TCollectionNotification>{TCollectionNotification::cnDeleting,
+                                                    TCollectionNotification::cnExtracting}));
     EXPECT_THROW(coll.Delete(5), EListError);
 
     // deleting an item directly removes it; detaching hands it over

@@ -21,8 +21,7 @@ public:
     std::vector<TMessage> Seen;
 
 protected:
-    void Dispatch(TMessage& m) override
-    {
+    void Dispatch(TMessage& m) override {
         Seen.push_back(m);
         if (m.Msg == 0x400)
             m.Result = 7;
@@ -41,12 +40,13 @@ public:
 
 TW_IMPLEMENT_CLASS(TProbeStreamed) {}
 
-Window* WindowOf(TWinControl& c) { return FindWindow(reinterpret_cast<std::uintptr_t>(c.Handle())); }
+Window* WindowOf(TWinControl& c) {
+    return FindWindow(reinterpret_cast<std::uintptr_t>(c.Handle()));
+}
 
-} // namespace
+}  // namespace
 
-TEST(Controls, PerformGoesThroughTheReplaceableWindowProcedure)
-{
+TEST(Controls, PerformGoesThroughTheReplaceableWindowProcedure) {
     TProbe probe(nullptr);
     EXPECT_EQ(probe.Perform(0x400, 1, -2), 7);
     ASSERT_EQ(probe.Seen.size(), 1u);
@@ -71,8 +71,7 @@ TEST(Controls, PerformGoesThroughTheReplaceableWindowProcedure)
     EXPECT_EQ(probe.Seen.size(), 3u);
 }
 
-TEST(Controls, ParentsKeepTheirChildrenListCurrent)
-{
+TEST(Controls, ParentsKeepTheirChildrenListCurrent) {
     TWinControl a(nullptr), b(nullptr);
     auto child = std::make_unique<TProbe>(nullptr);
     child->SetParent(&a);
@@ -100,8 +99,7 @@ TEST(Controls, ParentsKeepTheirChildrenListCurrent)
     EXPECT_EQ(orphan.Parent(), nullptr);
 }
 
-TEST(Controls, BroadcastStopsAtTheFirstAnswerAndNotifyReachesAll)
-{
+TEST(Controls, BroadcastStopsAtTheFirstAnswerAndNotifyReachesAll) {
     TWinControl parent(nullptr);
     TProbe first(nullptr), second(nullptr);
     first.SetParent(&parent);
@@ -122,8 +120,7 @@ TEST(Controls, BroadcastStopsAtTheFirstAnswerAndNotifyReachesAll)
     EXPECT_EQ(second.Seen.back().Msg, CM_PALETTECHANGED);
 }
 
-TEST(Controls, WindowIsMadeOnDemandAndTakesMessages)
-{
+TEST(Controls, WindowIsMadeOnDemandAndTakesMessages) {
     auto c = std::make_unique<TWinControl>(nullptr);
     c->SetBounds(5, 6, 30, 20);
     EXPECT_FALSE(c->HandleAllocated());
@@ -156,8 +153,7 @@ TEST(Controls, WindowIsMadeOnDemandAndTakesMessages)
     EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
 }
 
-TEST(Controls, InvalidationReachesTheWindowThatShowsTheControl)
-{
+TEST(Controls, InvalidationReachesTheWindowThatShowsTheControl) {
     TWinControl form(nullptr);
     form.SetBounds(0, 0, 100, 50);
     Window* w = WindowOf(form);
@@ -193,8 +189,7 @@ TEST(Controls, InvalidationReachesTheWindowThatShowsTheControl)
     EXPECT_EQ(w->TakeInvalidated(), (Rects{{0, 0, 100, 50}}));
 }
 
-TEST(Controls, WindowDeviceContextDrawsOnTheWindowsPixels)
-{
+TEST(Controls, WindowDeviceContextDrawsOnTheWindowsPixels) {
     TWinControl c(nullptr);
     c.SetBounds(0, 0, 4, 3);
     const HWND h = c.Handle();
@@ -208,7 +203,7 @@ TEST(Controls, WindowDeviceContextDrawsOnTheWindowsPixels)
     EXPECT_EQ(w->Pixels()[1 * 4 + 2], 0x000A141Eu);  // rows top-down, 0x00RRGGBB
     EXPECT_EQ(GetPixel(dc, 2, 1), RGB(10, 20, 30));
     EXPECT_EQ(GetPixel(dc, 4, 0), CLR_INVALID);  // outside the window
-    EXPECT_EQ(ReleaseDC(nullptr, dc), 0);  // not the window it was got for
+    EXPECT_EQ(ReleaseDC(nullptr, dc), 0);        // not the window it was got for
     EXPECT_EQ(ReleaseDC(h, dc), 1);
     EXPECT_EQ(gdi::LiveObjectCount(), objects);
 
@@ -229,8 +224,7 @@ TEST(Controls, WindowDeviceContextDrawsOnTheWindowsPixels)
     EXPECT_EQ(ReleaseDC(g, dc), 1);
 }
 
-TEST(Controls, FormStreamsKeepTheControlTree)
-{
+TEST(Controls, FormStreamsKeepTheControlTree) {
     RegisterClasses({TWinControl::StaticClass(), TProbeStreamed::StaticClass()});
     TWinControl root(nullptr);
     root.SetName("Root");

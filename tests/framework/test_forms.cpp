@@ -6,13 +6,11 @@
 
 #include "framework/Forms.h"
 
-TEST(Forms, CaptionChangeIsAnnouncedOnce)
-{
+TEST(Forms, CaptionChangeIsAnnouncedOnce) {
     TForm form(nullptr);
     std::vector<std::string> announced;
     form.SetWindowProc([&](TMessage& m) {
-        if (m.Msg == CM_TEXTCHANGED)
-            announced.push_back(form.Caption());
+        if (m.Msg == CM_TEXTCHANGED) announced.push_back(form.Caption());
     });
     form.SetCaption("Gate");
     form.SetCaption("Gate");
@@ -23,8 +21,7 @@ TEST(Forms, CaptionChangeIsAnnouncedOnce)
     EXPECT_EQ(form.Caption(), "Tarnwick");
 }
 
-TEST(Forms, ApplicationForgetsADestroyedMainForm)
-{
+TEST(Forms, ApplicationForgetsADestroyedMainForm) {
     ASSERT_NE(Application, nullptr);
     auto form = std::make_unique<TForm>(nullptr);
     TForm other(nullptr);
@@ -41,8 +38,7 @@ TEST(Forms, ApplicationForgetsADestroyedMainForm)
     Application->SetMainForm(nullptr);
 }
 
-TEST(Forms, FormsAreWindowedControlsWithPublishedBounds)
-{
+TEST(Forms, FormsAreWindowedControlsWithPublishedBounds) {
     TForm form(nullptr);
     EXPECT_TRUE(form.InheritsFrom(TCustomForm::StaticClass()));
     EXPECT_TRUE(form.InheritsFrom(TWinControl::StaticClass()));

@@ -140,15 +140,15 @@ TEST_F(ComponentStreaming, ExactBytesOfASmallComponent) {
     c.SetName("K");
     c.SetWidth(-2);
     c.height_ = 300;
-    std::vector<uint8_t> expected = {'T', 'P', 'F', '0', 14, 'T', 'T', 'e', 's', 't', 'C', 'o', 'm', 'p', 'o', 'n',
-                                     'e', 'n', 't', 1, 'K',
-                                     5, 'W', 'i', 'd', 't', 'h', 1, 0xFE,           // vaInt8 -2
-                                     6, 'H', 'e', 'i', 'g', 'h', 't', 2, 0x2C, 0x01,  // vaInt16 300
-                                     9, 'S', 'u', 'b', '.', 'R', 'a', 't', 'i', 'o', 5,  // vaExtended 0.5
-                                     0, 0, 0, 0, 0, 0, 0, 0x80, 0xFE, 0x3F,
-                                     5, 'I', 't', 'e', 'm', 's', 14, 0,  // an empty collection
-                                     0,   // end of properties
-                                     0};  // end of children
+    std::vector<uint8_t> expected = {
+        'T', 'P', 'F', '0', 14,  'T', 'T', 'e',  's',  't',  'C', 'o', 'm', 'p',  'o',
+        'n', 'e', 'n', 't', 1,   'K', 5,   'W',  'i',  'd',  't', 'h', 1,   0xFE,  // vaInt8 -2
+        6,   'H', 'e', 'i', 'g', 'h', 't', 2,    0x2C, 0x01,                       // vaInt16 300
+        9,   'S', 'u', 'b', '.', 'R', 'a', 't',  'i',  'o',  5,                    // vaExtended 0.5
+        0,   0,   0,   0,   0,   0,   0,   0x80, 0xFE, 0x3F, 5,   'I', 't', 'e',  'm',
+        's', 14,  0,  // an empty collection
+        0,            // end of properties
+        0};           // end of children
     std::vector<uint8_t> got = Bytes(&c);
     EXPECT_EQ(got, expected) << BytesToText(got);
 }
@@ -201,7 +201,8 @@ TEST_F(ComponentStreaming, RoundTripKeepsEveryValueAndStructure) {
     EXPECT_EQ(f->Item(1)->note_, "");
 
     // Loaded once each, after everything, root first then in reading order
-    EXPECT_EQ(TestLog::Loaded(), (std::vector<std::string>{"Form1", "Knob1", "List1", "Panel1", "Inner"}));
+    EXPECT_EQ(TestLog::Loaded(),
+              (std::vector<std::string>{"Form1", "Knob1", "List1", "Panel1", "Inner"}));
     EXPECT_FALSE(f->IsLoading());
     EXPECT_FALSE(inner->IsLoading());
     // and writing again gives the same bytes
@@ -386,46 +387,55 @@ TEST_F(ComponentStreaming, MalformedStreamsGiveClearErrors) {
     ExpectReadError({'T', 'P', 'F', '1'}, "Invalid stream format");
     ExpectReadError({}, "Stream read error");
     auto withProps = [](std::initializer_list<uint8_t> props) {
-        std::vector<uint8_t> b = {'T', 'P', 'F', '0', 14, 'T', 'T', 'e', 's', 't', 'C', 'o', 'm', 'p', 'o', 'n',
-                                  'e', 'n', 't', 1, 'K'};
+        std::vector<uint8_t> b = {'T', 'P', 'F', '0', 14,  'T', 'T', 'e', 's', 't', 'C',
+                                  'o', 'm', 'p', 'o', 'n', 'e', 'n', 't', 1,   'K'};
         b.insert(b.end(), props);
         b.push_back(0);
         b.push_back(0);
         return b;
     };
-    ExpectReadError(withProps({5, 'D', 'e', 'p', 't', 'h', 1, 0}), "Error reading K.Depth: Property Depth does not exist");
+    ExpectReadError(withProps({5, 'D', 'e', 'p', 't', 'h', 1, 0}),
+                    "Error reading K.Depth: Property Depth does not exist");
     ExpectReadError(withProps({5, 'W', 'i', 'd', 't', 'h', 6, 1, 0, 0, 0, 'x'}),
                     "Error reading K.Width: Invalid property value");
     ExpectReadError(withProps({6, 'H', 'e', 'i', 'g', 'h', 't', 3, 0, 0, 1, 0}),  // 65536
                     "Error reading K.Height: Invalid property value");
-    ExpectReadError(withProps({4, 'M', 'o', 'd', 'e', 7, 2, 'x', 'y'}), "Error reading K.Mode: Invalid property value");
-    ExpectReadError(withProps({5, 'W', 'i', 'd', 't', 'h', 99}), "Invalid stream format: unknown value type 99");
-    ExpectReadError(withProps({7, 'C', 'a', 'p', 't', 'i', 'o', 'n', 6, 0xFF, 0xFF, 0xFF, 0x7F}), "Stream read error");
+    ExpectReadError(withProps({4, 'M', 'o', 'd', 'e', 7, 2, 'x', 'y'}),
+                    "Error reading K.Mode: Invalid property value");
+    ExpectReadError(withProps({5, 'W', 'i', 'd', 't', 'h', 99}),
+                    "Invalid stream format: unknown value type 99");
+    ExpectReadError(withProps({7, 'C', 'a', 'p', 't', 'i', 'o', 'n', 6, 0xFF, 0xFF, 0xFF, 0x7F}),
+                    "Stream read error");
     ExpectReadError(withProps({5, 'B', 'u', 'd', 'd', 'y', 7, 4, 'N', 'o', 'n', 'e'}),
                     "Error reading K.Buddy: Component 'None' not found");
     ExpectReadError(withProps({8, 'O', 'n', 'C', 'h', 'a', 'n', 'g', 'e', 7, 1, 'Z'}),
                     "Error reading K.OnChange: Method 'Z' not found");
     ExpectReadError(withProps({5, 'I', 't', 'e', 'm', 's', 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
                     "Error reading K.Items: Property Items is read-only");
-    ExpectReadError(withProps({5, 'S', 'u', 'b', '.', 'Q', 1, 0}), "Error reading K.Sub.Q: Property Sub.Q does not exist");
-    ExpectReadError(withProps({6, 'B', 'u', 'd', 'd', 'y', '.', 1, 0}), "Error reading K.Buddy.: Property Buddy. does not exist");
+    ExpectReadError(withProps({5, 'S', 'u', 'b', '.', 'Q', 1, 0}),
+                    "Error reading K.Sub.Q: Property Sub.Q does not exist");
+    ExpectReadError(withProps({6, 'B', 'u', 'd', 'd', 'y', '.', 1, 0}),
+                    "Error reading K.Buddy.: Property Buddy. does not exist");
 
     ExpectTextReadError("object A: TNoSuchClass\nend\n", "Class TNoSuchClass not found");
     ExpectTextReadError(
-        "object A: TTestForm\n  object B: TTestComponent\n  end\n  object b: TTestComponent\n  end\nend\n",
+        "object A: TTestForm\n  object B: TTestComponent\n  end\n  object b: TTestComponent\n  "
+        "end\nend\n",
         "A component named b already exists");
     // a reference to a component of the wrong class
     RegisterClass(TComponent::StaticClass());
     ExpectTextReadError(
-        "object A: TTestForm\n  Items = <\n    item\n      Ref = C\n    end>\n  object C: TComponent\n  end\nend\n",
+        "object A: TTestForm\n  Items = <\n    item\n      Ref = C\n    end>\n  object C: "
+        "TComponent\n  end\nend\n",
         "Error reading A.Items[0].Ref: Invalid property value");
 }
 
 TEST_F(ComponentStreaming, WrongClassReferencesAndSignaturesAreRefused) {
     ExpectTextReadError("object A: TTestForm\n  OnChange = WrongShape\nend\n",
                         "Error reading A.OnChange: Method WrongShape has incompatible parameters");
-    ExpectTextReadError("object A: TTestForm\n  Items = <\n    item\n      Ref = B.Sub\n    end>\nend\n",
-                        "Error reading A.Items[0].Ref: Component 'B.Sub' not found");
+    ExpectTextReadError(
+        "object A: TTestForm\n  Items = <\n    item\n      Ref = B.Sub\n    end>\nend\n",
+        "Error reading A.Items[0].Ref: Component 'B.Sub' not found");
 }
 
 TEST_F(ComponentStreaming, ACollectionReadTwiceKeepsOnlyTheLastItems) {
@@ -464,11 +474,15 @@ TEST_F(ComponentStreaming, ReadRootComponentNeedsARoot) {
 
 TEST_F(ComponentStreaming, TextSyntaxErrorsNameTheLine) {
     ExpectTextReadError("object A: TTestComponent\n  Width = \nend\n", "Value expected on line 3");
-    ExpectTextReadError("object A: TTestComponent\n  Caption = 'open\nend\n", "Unterminated string on line 2");
-    ExpectTextReadError("object A: TTestComponent\n  Sub.Data = {0D0}\nend\n", "Invalid binary value on line 2");
-    ExpectTextReadError("object A: TTestComponent\nend\nend\n", "Text after the final end on line 3");
+    ExpectTextReadError("object A: TTestComponent\n  Caption = 'open\nend\n",
+                        "Unterminated string on line 2");
+    ExpectTextReadError("object A: TTestComponent\n  Sub.Data = {0D0}\nend\n",
+                        "Invalid binary value on line 2");
+    ExpectTextReadError("object A: TTestComponent\nend\nend\n",
+                        "Text after the final end on line 3");
     ExpectTextReadError("thing A: TTestComponent\nend\n", "'object' expected on line 1");
-    ExpectTextReadError("object A: TTestComponent\n  Width = 99999999999999999999\nend\n", "Invalid integer on line 2");
+    ExpectTextReadError("object A: TTestComponent\n  Width = 99999999999999999999\nend\n",
+                        "Invalid integer on line 2");
 }
 
 TEST_F(ComponentStreaming, DeepNestingIsRefused) {
@@ -476,7 +490,8 @@ TEST_F(ComponentStreaming, DeepNestingIsRefused) {
     for (int i = 0; i < 100; ++i) text += "object P" + std::to_string(i) + ": TTestPanel\n";
     for (int i = 0; i < 100; ++i) text += "end\n";
     EXPECT_THROW(ComponentFromText(text), EParserError);
-    std::vector<uint8_t> bin = {'T', 'P', 'F', '0', 10, 'T', 'T', 'e', 's', 't', 'P', 'a', 'n', 'e', 'l', 0, 0};
+    std::vector<uint8_t> bin = {'T', 'P', 'F', '0', 10,  'T', 'T', 'e', 's',
+                                't', 'P', 'a', 'n', 'e', 'l', 0,   0};
     for (int i = 0; i < 100; ++i) {
         bin.insert(bin.end(), {10, 'T', 'T', 'e', 's', 't', 'P', 'a', 'n', 'e', 'l', 0, 0});
     }

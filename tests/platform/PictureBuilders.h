@@ -18,191 +18,193 @@ namespace testpics {
 using Bytes = std::vector<std::uint8_t>;
 
 inline void Put16(Bytes& b, std::uint32_t v) {
-  b.push_back(v & 0xFF);
-  b.push_back((v >> 8) & 0xFF);
+    b.push_back(v & 0xFF);
+    b.push_back((v >> 8) & 0xFF);
 }
 inline void Put32(Bytes& b, std::uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
+    Put16(b, v & 0xFFFF);
+    Put16(b, v >> 16);
 }
 
 struct DibSpec {
-  std::int32_t width = 1;
-  std::int32_t height = 1;  // negative: top-down
-  int bpp = 24;
-  std::uint32_t compression = 0;
-  std::uint32_t headerSize = 40;
-  std::uint32_t colorsUsed = 0;
-  std::vector<std::uint32_t> palette;  // 0x00RRGGBB
-  std::vector<std::uint32_t> masks;    // written after a 40-byte header or inside a longer one
-  Bytes pixels;                        // exactly as stored in the file
+    std::int32_t width = 1;
+    std::int32_t height = 1;  // negative: top-down
+    int bpp = 24;
+    std::uint32_t compression = 0;
+    std::uint32_t headerSize = 40;
+    std::uint32_t colorsUsed = 0;
+    std::vector<std::uint32_t> palette;  // 0x00RRGGBB
+    std::vector<std::uint32_t> masks;    // written after a 40-byte header or inside a longer one
+    Bytes pixels;                        // exactly as stored in the file
 };
 
 // The header, masks, palette and pixels of a device-independent bitmap.
 inline Bytes Dib(const DibSpec& s) {
-  Bytes b;
-  Put32(b, s.headerSize);
-  if (s.headerSize == 12) {
-    Put16(b, static_cast<std::uint32_t>(s.width));
-    Put16(b, static_cast<std::uint32_t>(s.height));
-    Put16(b, 1);
-    Put16(b, s.bpp);
-  } else {
-    Put32(b, static_cast<std::uint32_t>(s.width));
-    Put32(b, static_cast<std::uint32_t>(s.height));
-    Put16(b, 1);
-    Put16(b, s.bpp);
-    Put32(b, s.compression);
-    Put32(b, static_cast<std::uint32_t>(s.pixels.size()));
-    Put32(b, 2835);
-    Put32(b, 2835);
-    Put32(b, s.colorsUsed);
-    Put32(b, 0);
-    std::size_t m = 0;
-    while (b.size() < s.headerSize) {  // masks live inside long headers
-      Put32(b, m < s.masks.size() ? s.masks[m] : 0);
-      ++m;
+    Bytes b;
+    Put32(b, s.headerSize);
+    if (s.headerSize == 12) {
+        Put16(b, static_cast<std::uint32_t>(s.width));
+        Put16(b, static_cast<std::uint32_t>(s.height));
+        Put16(b, 1);
+        Put16(b, s.bpp);
+    } else {
+        Put32(b, static_cast<std::uint32_t>(s.width));
+        Put32(b, static_cast<std::uint32_t>(s.height));
+        Put16(b, 1);
+        Put16(b, s.bpp);
+        Put32(b, s.compression);
+        Put32(b, static_cast<std::uint32_t>(s.pixels.size()));
+        Put32(b, 2835);
+        Put32(b, 2835);
+        Put32(b, s.colorsUsed);
+        Put32(b, 0);
+        std::size_t m = 0;
+        while (b.size() < s.headerSize) {  // masks live inside long headers
+            Put32(b, m < s.masks.size() ? s.masks[m] : 0);
+            ++m;
+        }
+        if (s.headerSize == 40) {
+            for (std::uint32_t v : s.masks) Put32(b, v);
+        }
     }
-    if (s.headerSize == 40) {
-      for (std::uint32_t v : s.masks) Put32(b, v);
+    for (std::uint32_t c : s.palette) {
+        b.push_back(c & 0xFF);
+        b.push_back((c >> 8) & 0xFF);
+        b.push_back((c >> 16) & 0xFF);
+        if (s.headerSize != 12) b.push_back(0);
     }
-  }
-  for (std::uint32_t c : s.palette) {
-    b.push_back(c & 0xFF);
-    b.push_back((c >> 8) & 0xFF);
-    b.push_back((c >> 16) & 0xFF);
-    if (s.headerSize != 12) b.push_back(0);
-  }
-  b.insert(b.end(), s.pixels.begin(), s.pixels.end());
-  return b;
+    b.insert(b.end(), s.pixels.begin(), s.pixels.end());
+    return b;
 }
 
 // A whole .bmp file.
 inline Bytes Bmp(const DibSpec& s) {
-  const Bytes dib = Dib(s);
-  const std::size_t pixelStart = 14 + dib.size() - s.pixels.size();
-  Bytes b = {'B', 'M'};
-  Put32(b, static_cast<std::uint32_t>(14 + dib.size()));
-  Put32(b, 0);
-  Put32(b, static_cast<std::uint32_t>(pixelStart));
-  b.insert(b.end(), dib.begin(), dib.end());
-  return b;
+    const Bytes dib = Dib(s);
+    const std::size_t pixelStart = 14 + dib.size() - s.pixels.size();
+    Bytes b = {'B', 'M'};
+    Put32(b, static_cast<std::uint32_t>(14 + dib.size()));
+    Put32(b, 0);
+    Put32(b, static_cast<std::uint32_t>(pixelStart));
+    b.insert(b.end(), dib.begin(), dib.end());
+    return b;
 }
 
 // 24-bit rows from top-down 0xRRGGBB values, stored bottom-up with padding.
 inline Bytes Rows24(int w, int h, const std::vector<std::uint32_t>& rgb, bool topDown = false) {
-  Bytes out;
-  const int stride = (w * 3 + 3) & ~3;
-  for (int r = 0; r < h; ++r) {
-    const int y = topDown ? r : h - 1 - r;
-    for (int x = 0; x < w; ++x) {
-      const std::uint32_t c = rgb[y * w + x];
-      out.push_back(c & 0xFF);
-      out.push_back((c >> 8) & 0xFF);
-      out.push_back((c >> 16) & 0xFF);
+    Bytes out;
+    const int stride = (w * 3 + 3) & ~3;
+    for (int r = 0; r < h; ++r) {
+        const int y = topDown ? r : h - 1 - r;
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t c = rgb[y * w + x];
+            out.push_back(c & 0xFF);
+            out.push_back((c >> 8) & 0xFF);
+            out.push_back((c >> 16) & 0xFF);
+        }
+        for (int p = w * 3; p < stride; ++p) out.push_back(0);
     }
-    for (int p = w * 3; p < stride; ++p) out.push_back(0);
-  }
-  return out;
+    return out;
 }
 
 // 32-bit rows from top-down 0xAARRGGBB values, stored bottom-up.
 inline Bytes Rows32(int w, int h, const std::vector<std::uint32_t>& argb) {
-  Bytes out;
-  for (int r = h - 1; r >= 0; --r) {
-    for (int x = 0; x < w; ++x) Put32(out, argb[r * w + x]);
-  }
-  return out;
+    Bytes out;
+    for (int r = h - 1; r >= 0; --r) {
+        for (int x = 0; x < w; ++x) Put32(out, argb[r * w + x]);
+    }
+    return out;
 }
 
 // An icon file around the given entry bodies (bitmap or PNG), each with
 // the directory's width, height and depth.
 struct IconEntry {
-  int width, height, bpp;
-  Bytes body;
+    int width, height, bpp;
+    Bytes body;
 };
 inline Bytes Ico(const std::vector<IconEntry>& entries) {
-  Bytes b;
-  Put16(b, 0);
-  Put16(b, 1);
-  Put16(b, static_cast<std::uint32_t>(entries.size()));
-  std::uint32_t offset = static_cast<std::uint32_t>(6 + 16 * entries.size());
-  for (const IconEntry& e : entries) {
-    b.push_back(e.width >= 256 ? 0 : e.width);
-    b.push_back(e.height >= 256 ? 0 : e.height);
-    b.push_back(0);
-    b.push_back(0);
+    Bytes b;
+    Put16(b, 0);
     Put16(b, 1);
-    Put16(b, e.bpp);
-    Put32(b, static_cast<std::uint32_t>(e.body.size()));
-    Put32(b, offset);
-    offset += static_cast<std::uint32_t>(e.body.size());
-  }
-  for (const IconEntry& e : entries) b.insert(b.end(), e.body.begin(), e.body.end());
-  return b;
+    Put16(b, static_cast<std::uint32_t>(entries.size()));
+    std::uint32_t offset = static_cast<std::uint32_t>(6 + 16 * entries.size());
+    for (const IconEntry& e : entries) {
+        b.push_back(e.width >= 256 ? 0 : e.width);
+        b.push_back(e.height >= 256 ? 0 : e.height);
+        b.push_back(0);
+        b.push_back(0);
+        Put16(b, 1);
+        Put16(b, e.bpp);
+        Put32(b, static_cast<std::uint32_t>(e.body.size()));
+        Put32(b, offset);
+        offset += static_cast<std::uint32_t>(e.body.size());
+    }
+    for (const IconEntry& e : entries) b.insert(b.end(), e.body.begin(), e.body.end());
+    return b;
 }
 
 // A baseline JPEG of top-down 0xRRGGBB pixels (components 3) or grey bytes
 // (components 1), written with libjpeg at the given quality.
 inline Bytes Jpeg(int w, int h, const std::vector<std::uint32_t>& rgb, int components = 3,
                   int quality = 95) {
-  jpeg_compress_struct c;
-  jpeg_error_mgr err;
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* mem = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &mem, &size);
-  c.image_width = static_cast<JDIMENSION>(w);
-  c.image_height = static_cast<JDIMENSION>(h);
-  c.input_components = components;
-  c.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, quality, TRUE);
-  jpeg_start_compress(&c, TRUE);
-  std::vector<JSAMPLE> row(static_cast<std::size_t>(w) * components);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const std::uint32_t v = rgb[y * w + x];
-      if (components == 3) {
-        row[3 * x] = (v >> 16) & 0xFF;
-        row[3 * x + 1] = (v >> 8) & 0xFF;
-        row[3 * x + 2] = v & 0xFF;
-      } else {
-        row[x] = v & 0xFF;
-      }
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = static_cast<JDIMENSION>(w);
+    c.image_height = static_cast<JDIMENSION>(h);
+    c.input_components = components;
+    c.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, quality, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(w) * components);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t v = rgb[y * w + x];
+            if (components == 3) {
+                row[3 * x] = (v >> 16) & 0xFF;
+                row[3 * x + 1] = (v >> 8) & 0xFF;
+                row[3 * x + 2] = v & 0xFF;
+            } else {
+                row[x] = v & 0xFF;
+            }
+        }
+        JSAMPROW p = row.data();
+        jpeg_write_scanlines(&c, &p, 1);
     }
-    JSAMPROW p = row.data();
-    jpeg_write_scanlines(&c, &p, 1);
-  }
-  jpeg_finish_compress(&c);
-  Bytes out(mem, mem + size);
-  jpeg_destroy_compress(&c);
-  std::free(mem);
-  return out;
+    jpeg_finish_compress(&c);
+    Bytes out(mem, mem + size);
+    jpeg_destroy_compress(&c);
+    std::free(mem);
+    return out;
 }
 
 // A folder of its own under the system's temporary folder, removed at the end.
 class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "tarnwick-pics-XXXXXX").string();
-    path_ = mkdtemp(tmpl.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::string Write(const std::string& name, const Bytes& bytes) const {
-    const std::string p = File(name);
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                             static_cast<std::streamsize>(bytes.size()));
-    return p;
-  }
+public:
+    TempDir() {
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "tarnwick-pics-XXXXXX").string();
+        path_ = mkdtemp(tmpl.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    std::string Write(const std::string& name, const Bytes& bytes) const {
+        const std::string p = File(name);
+        std::ofstream(p, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return p;
+    }
 
- private:
-  std::filesystem::path path_;
+private:
+    std::filesystem::path path_;
 };
 
 }  // namespace testpics

@@ -42,8 +42,8 @@ protected:
     }
 
     APlugin& plugin() { return *static_cast<APlugin*>(static_cast<AudioEffect*>(effect->object)); }
-    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
-                       float opt = 0.0f) {
+    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
+                       void* ptr = nullptr, float opt = 0.0f) {
         return effect->dispatcher(effect, opcode, index, value, ptr, opt);
     }
     void setParameter(VstInt32 index, float value) { effect->setParameter(effect, index, value); }

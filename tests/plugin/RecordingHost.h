@@ -61,20 +61,16 @@ private:
 
     VstIntPtr answer(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                      float opt) {
-        if (numCalls < static_cast<int>(calls.size())) calls[numCalls++] = {effect, opcode, index, value, ptr, opt};
+        if (numCalls < static_cast<int>(calls.size()))
+            calls[numCalls++] = {effect, opcode, index, value, ptr, opt};
         switch (opcode) {
-        case audioMasterVersion:
-            return versionAnswer;
-        case audioMasterTempoAt:
-            return tempoAnswer;
-        case audioMasterGetVendorString:
-            std::strcpy(static_cast<char*>(ptr), vendor);
-            return 1;
-        case audioMasterGetProductString:
-            std::strcpy(static_cast<char*>(ptr), product);
-            return 1;
-        default:
-            return 0;
+            case audioMasterVersion: return versionAnswer;
+            case audioMasterTempoAt: return tempoAnswer;
+            case audioMasterGetVendorString: std::strcpy(static_cast<char*>(ptr), vendor); return 1;
+            case audioMasterGetProductString:
+                std::strcpy(static_cast<char*>(ptr), product);
+                return 1;
+            default: return 0;
         }
     }
 };

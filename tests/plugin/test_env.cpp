@@ -116,10 +116,9 @@ TEST(Env, ReleaseDuringAttackWaitsForSustain) {
     }
     // 1.0 stays in attack, 1.5 clamps; hold 0 -> 1 -> done; decay onto 1.0;
     // one step in sustain; release 0.5, 0.0 (not below 0), -0.5 -> idle.
-    const std::vector<int> expected = {TEnv::Attack,       TEnv::Hold,         TEnv::Hold,
-                                       TEnv::Decay,        TEnv::Sustain,      TEnv::ReleaseStage,
-                                       TEnv::ReleaseStage, TEnv::ReleaseStage, TEnv::Idle,
-                                       TEnv::Idle};
+    const std::vector<int> expected = {
+        TEnv::Attack,       TEnv::Hold,         TEnv::Hold,         TEnv::Decay, TEnv::Sustain,
+        TEnv::ReleaseStage, TEnv::ReleaseStage, TEnv::ReleaseStage, TEnv::Idle,  TEnv::Idle};
     EXPECT_EQ(stages, expected);
 }
 

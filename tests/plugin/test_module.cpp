@@ -59,7 +59,8 @@ unsigned short Module::controlWordAfterLoad = 0;
 }  // namespace
 
 TEST_F(Module, ExportsExactlyTheTwoEntryPoints) {
-    const std::string listing = runCommand(std::string("nm -D --defined-only ") + TARNWICK_MODULE_PATH);
+    const std::string listing =
+        runCommand(std::string("nm -D --defined-only ") + TARNWICK_MODULE_PATH);
     std::set<std::string> names;
     std::size_t start = 0;
     while (start < listing.size()) {

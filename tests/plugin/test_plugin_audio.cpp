@@ -9,7 +9,9 @@ using Gate = HostedEffect;
 
 namespace {
 
-void fill(std::vector<float>& channel, float value) { std::fill(channel.begin(), channel.end(), value); }
+void fill(std::vector<float>& channel, float value) {
+    std::fill(channel.begin(), channel.end(), value);
+}
 
 }  // namespace
 
@@ -80,7 +82,8 @@ TEST_F(Gate, PeakHoldsThirtySamplesThenFallsEveryThirtyFirst) {
     float expected = 0.8f;
     for (int sample = 1; sample <= 31 * 4; ++sample) {
         processReplacing(b);
-        if (sample % 31 == 0) expected = static_cast<float>(static_cast<long double>(expected) - 0.005L);
+        if (sample % 31 == 0)
+            expected = static_cast<float>(static_cast<long double>(expected) - 0.005L);
         ASSERT_EQ(p.keyPeak.load(), expected) << sample;
     }
     EXPECT_NEAR(p.keyPeak.load(), 0.78f, 1e-6f);
@@ -289,15 +292,18 @@ TEST_F(Gate, KeyMixRoundsOnceFromTheExactValue) {
     for (int i = 0; i < 200000; ++i) {
         std::uint32_t b1 = any(rng), b2 = any(rng);
         if (i % 4 == 0) b2 &= 0x807FFFFFu;  // denormal key 2: halving it is inexact in float
-        if (i % 8 == 1) b1 = (b1 & 0x80FFFFFFu) | ((b2 & 0x7F000000u) + 0x01000000u);  // close exponents
+        if (i % 8 == 1)
+            b1 = (b1 & 0x80FFFFFFu) | ((b2 & 0x7F000000u) + 0x01000000u);  // close exponents
         float k1, k2;
         std::memcpy(&k1, &b1, 4);
         std::memcpy(&k2, &b2, 4);
-        const float expected = static_cast<float>(static_cast<long double>(k1) + 0.5L * static_cast<long double>(k2));
+        const float expected =
+            static_cast<float>(static_cast<long double>(k1) + 0.5L * static_cast<long double>(k2));
         if (!std::isfinite(k1) || !std::isfinite(k2) || std::isnan(expected)) continue;
         p.keyPeak = -std::numeric_limits<float>::infinity();
         p.ProcessSample(s1, s2, k1, k2);
-        if (expected == -std::numeric_limits<float>::infinity()) continue;  // not above the old peak
+        if (expected == -std::numeric_limits<float>::infinity())
+            continue;  // not above the old peak
         ASSERT_TRUE(sameBits(p.keyPeak.load(), expected)) << std::hexfloat << k1 << " " << k2;
     }
 }
@@ -313,7 +319,8 @@ TEST_F(Gate, ClosingComparesWithTheUnroundedProduct) {
         const long double limit = 0.8L * threshold;
         // The float nearest to the limit, and its neighbours.
         const float nearest = static_cast<float>(limit);
-        for (float peak : {std::nextafter(nearest, -1.0f), nearest, std::nextafter(nearest, 2.0f)}) {
+        for (float peak :
+             {std::nextafter(nearest, -1.0f), nearest, std::nextafter(nearest, 2.0f)}) {
             p.keyPeak = peak;
             p.peakHoldCount = 0;  // a positive peak is held, so it does not move
             p.gateOpen = true;
@@ -346,18 +353,19 @@ struct ReferenceGate {
     void set(int index, float v) {
         const long double scaled = static_cast<long double>(v) * rate + 1.0L;
         switch (index) {
-        case 0: env.attackStep = static_cast<float>(1.0L / scaled); break;
-        case 1: env.holdSteps = static_cast<float>(scaled); break;
-        case 2: env.releaseStep = static_cast<float>(1.0L / scaled); break;
-        case 3: threshold = v; break;
-        case 4: envMode = v > 0.5f; break;
-        case 5: active = v > 0.5f; break;
+            case 0: env.attackStep = static_cast<float>(1.0L / scaled); break;
+            case 1: env.holdSteps = static_cast<float>(scaled); break;
+            case 2: env.releaseStep = static_cast<float>(1.0L / scaled); break;
+            case 3: threshold = v; break;
+            case 4: envMode = v > 0.5f; break;
+            case 5: active = v > 0.5f; break;
         }
     }
     void sample(float& s1, float& s2, float k1, float k2) {
         if (!active) return;
         env.Step();
-        const float key = static_cast<float>(static_cast<long double>(k1) + 0.5L * static_cast<long double>(k2));
+        const float key =
+            static_cast<float>(static_cast<long double>(k1) + 0.5L * static_cast<long double>(k2));
         if (key > keyPeak) {
             keyPeak = key;
         } else if (peakHoldCount < 30 && keyPeak > 0.0f) {
@@ -371,7 +379,8 @@ struct ReferenceGate {
             gateClosed = false;
             env.Trigger(1.0f);
         }
-        if (0.8L * static_cast<long double>(threshold) > static_cast<long double>(keyPeak) && !gateClosed) {
+        if (0.8L * static_cast<long double>(threshold) > static_cast<long double>(keyPeak) &&
+            !gateClosed) {
             gateOpen = false;
             gateClosed = true;
             env.Release();
@@ -434,8 +443,10 @@ TEST_F(Gate, MatchesThePlainPerSampleGateBitForBit) {
         else
             processReplacing(b, static_cast<VstInt32>(n));
         for (std::size_t i = 0; i < n; ++i) {
-            ASSERT_TRUE(sameBits(b.out[0][i], expected1[i])) << "round " << round << " sample " << i;
-            ASSERT_TRUE(sameBits(b.out[1][i], expected2[i])) << "round " << round << " sample " << i;
+            ASSERT_TRUE(sameBits(b.out[0][i], expected1[i]))
+                << "round " << round << " sample " << i;
+            ASSERT_TRUE(sameBits(b.out[1][i], expected2[i]))
+                << "round " << round << " sample " << i;
         }
         APlugin& p = plugin();
         ASSERT_TRUE(sameBits(p.keyPeak.load(), ref.keyPeak));

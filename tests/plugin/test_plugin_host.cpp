@@ -137,7 +137,8 @@ TEST_F(Plugin, TimeParametersBecomeEnvelopeSteps) {
     setParameter(APlugin::kAttack, 1.0f);
     EXPECT_EQ(p.env.attackStep.load(), static_cast<float>(1.0L / 44101.0L));
     setParameter(APlugin::kHold, 0.3f);
-    EXPECT_EQ(p.env.holdSteps.load(), static_cast<float>(static_cast<long double>(0.3f) * 44100.0L + 1.0L));
+    EXPECT_EQ(p.env.holdSteps.load(),
+              static_cast<float>(static_cast<long double>(0.3f) * 44100.0L + 1.0L));
     setParameter(APlugin::kRelease, 0.25f);
     EXPECT_EQ(p.env.releaseStep.load(), static_cast<float>(1.0L / 11026.0L));
 }
@@ -148,15 +149,17 @@ TEST_F(Plugin, SampleRateChangeWaitsForTheNextParameterSet) {
     dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
     EXPECT_EQ(p.env.attackStep.load(), before);
     EXPECT_EQ(dispatch(effSetProgram, 0, 0), 0);  // re-applies program 0 at the new rate
-    EXPECT_EQ(p.env.attackStep.load(), static_cast<float>(1.0L / (static_cast<long double>(0.1f) * 48000.0L + 1.0L)));
-    EXPECT_EQ(p.env.holdSteps.load(), static_cast<float>(static_cast<long double>(0.1f) * 48000.0L + 1.0L));
+    EXPECT_EQ(p.env.attackStep.load(),
+              static_cast<float>(1.0L / (static_cast<long double>(0.1f) * 48000.0L + 1.0L)));
+    EXPECT_EQ(p.env.holdSteps.load(),
+              static_cast<float>(static_cast<long double>(0.1f) * 48000.0L + 1.0L));
 }
 
 TEST_F(Plugin, UnusableSampleRatesGiveTheShortestTimes) {
     // A scanner answers 0; a broken host might send NaN, infinity or a negative rate.
     APlugin& p = plugin();
-    for (float rate : {0.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                       -44100.0f}) {
+    for (float rate : {0.0f, std::numeric_limits<float>::quiet_NaN(),
+                       std::numeric_limits<float>::infinity(), -44100.0f}) {
         dispatch(effSetSampleRate, 0, 0, nullptr, rate);
         dispatch(effSetProgram, 0, 0);
         EXPECT_EQ(p.env.attackStep.load(), 1.0f) << rate;
@@ -288,12 +291,13 @@ TEST_F(Plugin, IdentityQueries) {
 }
 
 TEST_F(Plugin, CanDoAnswers) {
-    for (const char* yes : {"receiveVstEvents", "receiveVstMidiEvent", "sendVstEvents", "sendVstMidiEvent",
-                            "receiveVstTimeInfo"}) {
+    for (const char* yes : {"receiveVstEvents", "receiveVstMidiEvent", "sendVstEvents",
+                            "sendVstMidiEvent", "receiveVstTimeInfo"}) {
         std::string s = yes;
         EXPECT_EQ(dispatch(effCanDo, 0, 0, s.data()), 1) << yes;
     }
-    for (const char* no : {"ReceiveVstEvents", "receiveVstEvents ", "receiveVst", "plugAsChannelInsert", ""}) {
+    for (const char* no :
+         {"ReceiveVstEvents", "receiveVstEvents ", "receiveVst", "plugAsChannelInsert", ""}) {
         std::string s = no;
         EXPECT_EQ(dispatch(effCanDo, 0, 0, s.data()), -1) << no;
     }
@@ -327,10 +331,11 @@ TEST_F(Plugin, PinProperties) {
 }
 
 TEST_F(Plugin, NullBuffersAnswerZeroAndWriteNothing) {
-    for (VstInt32 opcode : {effGetProgramName, effSetProgramName, effGetParamLabel, effGetParamDisplay,
-                            effGetParamName, effEditGetRect, effEditOpen, effProcessEvents,
-                            effGetProgramNameIndexed, effGetInputProperties, effGetOutputProperties,
-                            effGetEffectName, effGetVendorString, effGetProductString, effCanDo}) {
+    for (VstInt32 opcode :
+         {effGetProgramName, effSetProgramName, effGetParamLabel, effGetParamDisplay,
+          effGetParamName, effEditGetRect, effEditOpen, effProcessEvents, effGetProgramNameIndexed,
+          effGetInputProperties, effGetOutputProperties, effGetEffectName, effGetVendorString,
+          effGetProductString, effCanDo}) {
         EXPECT_EQ(dispatch(opcode, 0, 0, nullptr), 0) << opcode;
     }
     char buf[64];

@@ -135,7 +135,9 @@ TEST_F(Midi, MidiIsInaudible) {
     setFastTimes();
     std::vector<VstMidiEvent> events;
     for (unsigned status : {0x80u, 0x90u, 0xA0u, 0xB0u, 0xC0u, 0xD0u, 0xE0u, 0xF0u})
-        for (unsigned char velocity : {0, 64, 127}) events.push_back(midiEvent(static_cast<VstInt32>(events.size() * 7), static_cast<unsigned char>(status), 60, velocity));
+        for (unsigned char velocity : {0, 64, 127})
+            events.push_back(midiEvent(static_cast<VstInt32>(events.size() * 7),
+                                       static_cast<unsigned char>(status), 60, velocity));
     sendEvents(events);
     processReplacing(busy);
     EXPECT_EQ(plugin().pendingMidi, 0);
@@ -187,7 +189,8 @@ TEST_F(Midi, ConsumptionMatchesThePerSampleScan) {
         for (int i = 0; i < frames; ++i) model.sample();
         ASSERT_EQ(plugin().pendingMidi, model.pending) << "round " << round;
         for (int slot = 1; slot < APlugin::kNumMidiSlots; ++slot)
-            ASSERT_EQ(plugin().midiSlots[slot].deltaFrames == -99, model.delay[slot] == -99) << slot;
+            ASSERT_EQ(plugin().midiSlots[slot].deltaFrames == -99, model.delay[slot] == -99)
+                << slot;
     }
 }
 

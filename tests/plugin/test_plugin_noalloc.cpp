@@ -36,8 +36,12 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     allocations.fetch_add(1, std::memory_order_relaxed);
     return std::malloc(size ? size : 1);
 }
-void* operator new(std::size_t size, std::align_val_t align) { return countedAlignedAllocation(size, align); }
-void* operator new[](std::size_t size, std::align_val_t align) { return countedAlignedAllocation(size, align); }
+void* operator new(std::size_t size, std::align_val_t align) {
+    return countedAlignedAllocation(size, align);
+}
+void* operator new[](std::size_t size, std::align_val_t align) {
+    return countedAlignedAllocation(size, align);
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
@@ -68,7 +72,8 @@ TEST_F(AudioPath, ProcessingEventsAndParametersAllocateNothing) {
     std::vector<unsigned char> storage(sizeof(VstEvents) + midi.size() * sizeof(VstEvent*));
     auto* list = reinterpret_cast<VstEvents*>(storage.data());
     list->numEvents = static_cast<VstInt32>(midi.size());
-    for (std::size_t i = 0; i < midi.size(); ++i) list->events[i] = reinterpret_cast<VstEvent*>(&midi[i]);
+    for (std::size_t i = 0; i < midi.size(); ++i)
+        list->events[i] = reinterpret_cast<VstEvent*>(&midi[i]);
 
     const long before = allocations.load();
     for (int round = 0; round < 8; ++round) {

@@ -14,122 +14,122 @@ namespace tarnwick::host {
 namespace {
 
 std::string lowerExtension(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  std::string ext = path.substr(dot + 1);
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return ext;
+    size_t slash = path.find_last_of('/');
+    size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext;
 }
 
 std::string directoryOf(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
 
 SoundReader::SoundReader(const std::string& path) : path_(path) {
-  struct stat st{};
-  if (::stat(path.c_str(), &st) != 0) throw HostError("audio file not found: " + path);
-  if (!S_ISREG(st.st_mode)) throw HostError("audio file is not a file: " + path);
-  file_ = sf_open(path.c_str(), SFM_READ, &info_);
-  if (file_ == nullptr) {
-    throw HostError("cannot read audio file " + path + ": " + sf_strerror(nullptr));
-  }
-  if (info_.channels <= 0 || info_.samplerate <= 0 || info_.frames < 0) {
-    sf_close(file_);
-    throw HostError("audio file has no usable format: " + path);
-  }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) throw HostError("audio file not found: " + path);
+    if (!S_ISREG(st.st_mode)) throw HostError("audio file is not a file: " + path);
+    file_ = sf_open(path.c_str(), SFM_READ, &info_);
+    if (file_ == nullptr) {
+        throw HostError("cannot read audio file " + path + ": " + sf_strerror(nullptr));
+    }
+    if (info_.channels <= 0 || info_.samplerate <= 0 || info_.frames < 0) {
+        sf_close(file_);
+        throw HostError("audio file has no usable format: " + path);
+    }
 }
 
 SoundReader::~SoundReader() {
-  if (file_ != nullptr) sf_close(file_);
+    if (file_ != nullptr) sf_close(file_);
 }
 
 void SoundReader::read(float* interleaved, int64_t frames) {
-  sf_count_t got = sf_readf_float(file_, interleaved, frames);
-  if (got != frames) {
-    throw HostError("cannot read audio file " + path_ + ": " +
-                    (sf_error(file_) != 0 ? sf_strerror(file_) : "it ends early"));
-  }
+    sf_count_t got = sf_readf_float(file_, interleaved, frames);
+    if (got != frames) {
+        throw HostError("cannot read audio file " + path_ + ": " +
+                        (sf_error(file_) != 0 ? sf_strerror(file_) : "it ends early"));
+    }
 }
 
 int outputFormatFor(const std::string& path, int fallbackFormat) {
-  std::string ext = lowerExtension(path);
-  int container = fallbackFormat & SF_FORMAT_TYPEMASK;
-  if (ext == "wav") {
-    container = SF_FORMAT_WAV;
-  } else if (ext == "aif" || ext == "aiff" || ext == "aifc") {
-    container = SF_FORMAT_AIFF;
-  } else if (ext == "flac") {
-    container = SF_FORMAT_FLAC;
-  }
-  if (container == SF_FORMAT_FLAC) return SF_FORMAT_FLAC | SF_FORMAT_PCM_24;
-  if (container != SF_FORMAT_AIFF) container = SF_FORMAT_WAV;
-  return container | SF_FORMAT_FLOAT;
+    std::string ext = lowerExtension(path);
+    int container = fallbackFormat & SF_FORMAT_TYPEMASK;
+    if (ext == "wav") {
+        container = SF_FORMAT_WAV;
+    } else if (ext == "aif" || ext == "aiff" || ext == "aifc") {
+        container = SF_FORMAT_AIFF;
+    } else if (ext == "flac") {
+        container = SF_FORMAT_FLAC;
+    }
+    if (container == SF_FORMAT_FLAC) return SF_FORMAT_FLAC | SF_FORMAT_PCM_24;
+    if (container != SF_FORMAT_AIFF) container = SF_FORMAT_WAV;
+    return container | SF_FORMAT_FLOAT;
 }
 
 SoundWriter::SoundWriter(const std::string& path, int format, int channels, int sampleRate)
     : path_(path) {
-  struct stat st{};
-  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-    throw HostError("output is a directory: " + path);
-  }
-  std::string dir = directoryOf(path);
-  if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    throw HostError("output folder does not exist: " + dir);
-  }
-  std::string templ = dir + "/.tarnwick-host-XXXXXX";
-  std::vector<char> name(templ.begin(), templ.end());
-  name.push_back('\0');
-  int fd = mkstemp(name.data());
-  if (fd < 0) throw HostError("cannot create a file in " + dir);
-  tempPath_ = name.data();
-  SF_INFO info{};
-  info.channels = channels;
-  info.samplerate = sampleRate;
-  info.format = format;
-  // Writing through the descriptor keeps the file mkstemp made ours.
-  file_ = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
-  if (file_ == nullptr) {
-    std::string why = sf_strerror(nullptr);
-    ::close(fd);
-    ::unlink(tempPath_.c_str());
-    throw HostError("cannot write audio file " + path + ": " + why);
-  }
-  // Integer containers clip instead of wrapping round on samples beyond full
-  // scale. No peak chunk: it holds the time of writing, and the same input is
-  // to give the same file.
-  sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-  sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        throw HostError("output is a directory: " + path);
+    }
+    std::string dir = directoryOf(path);
+    if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        throw HostError("output folder does not exist: " + dir);
+    }
+    std::string templ = dir + "/.tarnwick-host-XXXXXX";
+    std::vector<char> name(templ.begin(), templ.end());
+    name.push_back('\0');
+    int fd = mkstemp(name.data());
+    if (fd < 0) throw HostError("cannot create a file in " + dir);
+    tempPath_ = name.data();
+    SF_INFO info{};
+    info.channels = channels;
+    info.samplerate = sampleRate;
+    info.format = format;
+    // Writing through the descriptor keeps the file mkstemp made ours.
+    file_ = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
+    if (file_ == nullptr) {
+        std::string why = sf_strerror(nullptr);
+        ::close(fd);
+        ::unlink(tempPath_.c_str());
+        throw HostError("cannot write audio file " + path + ": " + why);
+    }
+    // Integer containers clip instead of wrapping round on samples beyond full
+    // scale. No peak chunk: it holds the time of writing, and the same input is
+    // to give the same file.
+    sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
 }
 
 SoundWriter::~SoundWriter() {
-  if (file_ != nullptr) sf_close(file_);
-  if (!committed_) ::unlink(tempPath_.c_str());
+    if (file_ != nullptr) sf_close(file_);
+    if (!committed_) ::unlink(tempPath_.c_str());
 }
 
 void SoundWriter::write(const float* interleaved, int64_t frames) {
-  if (sf_writef_float(file_, interleaved, frames) != frames) {
-    throw HostError("cannot write audio file " + path_ + ": " + sf_strerror(file_));
-  }
+    if (sf_writef_float(file_, interleaved, frames) != frames) {
+        throw HostError("cannot write audio file " + path_ + ": " + sf_strerror(file_));
+    }
 }
 
 void SoundWriter::commit() {
-  int rc = sf_close(file_);
-  file_ = nullptr;
-  if (rc != 0) throw HostError("cannot write audio file " + path_ + ": " + sf_error_number(rc));
-  // mkstemp makes the file private; the result is an ordinary file.
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::chmod(tempPath_.c_str(), 0666 & ~mask);
-  if (std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
-    throw HostError("cannot move the result into place: " + path_);
-  }
-  committed_ = true;
+    int rc = sf_close(file_);
+    file_ = nullptr;
+    if (rc != 0) throw HostError("cannot write audio file " + path_ + ": " + sf_error_number(rc));
+    // mkstemp makes the file private; the result is an ordinary file.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(tempPath_.c_str(), 0666 & ~mask);
+    if (std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+        throw HostError("cannot move the result into place: " + path_);
+    }
+    committed_ = true;
 }
 
 }  // namespace tarnwick::host

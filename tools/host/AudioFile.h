@@ -11,26 +11,26 @@
 namespace tarnwick::host {
 
 class SoundReader {
- public:
-  // Throws HostError when PATH is missing or not an audio file libsndfile reads.
-  explicit SoundReader(const std::string& path);
-  ~SoundReader();
-  SoundReader(const SoundReader&) = delete;
-  SoundReader& operator=(const SoundReader&) = delete;
+public:
+    // Throws HostError when PATH is missing or not an audio file libsndfile reads.
+    explicit SoundReader(const std::string& path);
+    ~SoundReader();
+    SoundReader(const SoundReader&) = delete;
+    SoundReader& operator=(const SoundReader&) = delete;
 
-  const std::string& path() const { return path_; }
-  int channels() const { return info_.channels; }
-  int sampleRate() const { return info_.samplerate; }
-  int64_t frames() const { return info_.frames; }
-  int format() const { return info_.format; }
+    const std::string& path() const { return path_; }
+    int channels() const { return info_.channels; }
+    int sampleRate() const { return info_.samplerate; }
+    int64_t frames() const { return info_.frames; }
+    int format() const { return info_.format; }
 
-  // Reads exactly FRAMES interleaved frames; a short read is an error.
-  void read(float* interleaved, int64_t frames);
+    // Reads exactly FRAMES interleaved frames; a short read is an error.
+    void read(float* interleaved, int64_t frames);
 
- private:
-  std::string path_;
-  SF_INFO info_{};
-  SNDFILE* file_ = nullptr;
+private:
+    std::string path_;
+    SF_INFO info_{};
+    SNDFILE* file_ = nullptr;
 };
 
 // The container for PATH from its extension (.wav, .aif/.aiff/.aifc, .flac),
@@ -39,21 +39,21 @@ class SoundReader {
 int outputFormatFor(const std::string& path, int fallbackFormat);
 
 class SoundWriter {
- public:
-  SoundWriter(const std::string& path, int format, int channels, int sampleRate);
-  ~SoundWriter();  // removes the temporary file unless committed
-  SoundWriter(const SoundWriter&) = delete;
-  SoundWriter& operator=(const SoundWriter&) = delete;
+public:
+    SoundWriter(const std::string& path, int format, int channels, int sampleRate);
+    ~SoundWriter();  // removes the temporary file unless committed
+    SoundWriter(const SoundWriter&) = delete;
+    SoundWriter& operator=(const SoundWriter&) = delete;
 
-  void write(const float* interleaved, int64_t frames);
-  // Closes the file and renames it to its final name.
-  void commit();
+    void write(const float* interleaved, int64_t frames);
+    // Closes the file and renames it to its final name.
+    void commit();
 
- private:
-  std::string path_;
-  std::string tempPath_;
-  SNDFILE* file_ = nullptr;
-  bool committed_ = false;
+private:
+    std::string path_;
+    std::string tempPath_;
+    SNDFILE* file_ = nullptr;
+    bool committed_ = false;
 };
 
 }  // namespace tarnwick::host

@@ -16,17 +16,17 @@ namespace tarnwick::host {
 
 // A failure the command line reports as one line and a non-zero exit.
 class HostError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
+public:
+    using std::runtime_error::runtime_error;
 };
 
 // What the host tells the effect when it asks.
 struct HostState {
-  double sampleRate = 44100.0;
-  int32_t blockSize = 1024;
-  bool accumulating = false;
-  double samplePos = 0.0;  // frames already handed to the effect
-  double tempo = 120.0;
+    double sampleRate = 44100.0;
+    int32_t blockSize = 1024;
+    bool accumulating = false;
+    double samplePos = 0.0;  // frames already handed to the effect
+    double tempo = 120.0;
 };
 
 // The largest counts the host believes: beyond them a record is taken as
@@ -42,36 +42,37 @@ inline constexpr const char* kHostProduct = "tarnwick-host";
 // A loaded module with one effect made by its entry point. Not copyable; the
 // effect is closed and the module unloaded on destruction.
 class HostedEffect {
- public:
-  // Loads PATH, finds VSTPluginMain (or main) and calls it. Throws HostError
-  // with a one-line message on any failure.
-  explicit HostedEffect(const std::string& path);
-  ~HostedEffect();
-  HostedEffect(const HostedEffect&) = delete;
-  HostedEffect& operator=(const HostedEffect&) = delete;
+public:
+    // Loads PATH, finds VSTPluginMain (or main) and calls it. Throws HostError
+    // with a one-line message on any failure.
+    explicit HostedEffect(const std::string& path);
+    ~HostedEffect();
+    HostedEffect(const HostedEffect&) = delete;
+    HostedEffect& operator=(const HostedEffect&) = delete;
 
-  AEffect& record() { return *effect_; }
-  const AEffect& record() const { return *effect_; }
-  HostState& state();
+    AEffect& record() { return *effect_; }
+    const AEffect& record() const { return *effect_; }
+    HostState& state();
 
-  VstIntPtr dispatch(int32_t opcode, int32_t index = 0, VstIntPtr value = 0, void* ptr = nullptr,
-                     float opt = 0.0f);
-  // A dispatcher query that fills a text buffer; returns the text cut at
-  // maxLen and the dispatcher's answer through *answer when given.
-  std::string queryText(int32_t opcode, int32_t index, size_t maxLen, VstIntPtr* answer = nullptr);
+    VstIntPtr dispatch(int32_t opcode, int32_t index = 0, VstIntPtr value = 0, void* ptr = nullptr,
+                       float opt = 0.0f);
+    // A dispatcher query that fills a text buffer; returns the text cut at
+    // maxLen and the dispatcher's answer through *answer when given.
+    std::string queryText(int32_t opcode, int32_t index, size_t maxLen,
+                          VstIntPtr* answer = nullptr);
 
-  void setParameter(int32_t index, float value);
-  float getParameter(int32_t index);
+    void setParameter(int32_t index, float value);
+    float getParameter(int32_t index);
 
-  // effOpen, sample rate, block size. Closing (effClose) happens once, here
-  // or in the destructor.
-  void open(double sampleRate, int32_t blockSize);
-  void close();
+    // effOpen, sample rate, block size. Closing (effClose) happens once, here
+    // or in the destructor.
+    void open(double sampleRate, int32_t blockSize);
+    void close();
 
- private:
-  void* module_ = nullptr;
-  AEffect* effect_ = nullptr;
-  bool closed_ = false;
+private:
+    void* module_ = nullptr;
+    AEffect* effect_ = nullptr;
+    bool closed_ = false;
 };
 
 // The names of the flag bits ("a | b") and of a category, as a host shows them.

@@ -36,81 +36,83 @@ constexpr std::array<const char*, 6> kRoles = {"attack",    "hold",    "release"
                                                "threshold", "envmode", "active"};
 
 // The texts of capabilities the gate is asked about, plus one it has not.
-constexpr std::array<const char*, 6> kCanDoTexts = {
-    "receiveVstEvents", "receiveVstMidiEvent", "sendVstEvents",
-    "sendVstMidiEvent", "receiveVstTimeInfo",  "bypass"};
+constexpr std::array<const char*, 6> kCanDoTexts = {"receiveVstEvents",   "receiveVstMidiEvent",
+                                                    "sendVstEvents",      "sendVstMidiEvent",
+                                                    "receiveVstTimeInfo", "bypass"};
 
 struct ProcessArgs {
-  std::string module;
-  std::string signal;
-  std::string key;
-  std::string out;
-  std::vector<std::pair<std::string, std::string>> sets;  // NAME, VALUE as typed
-  std::optional<int64_t> program;
-  int32_t block = kDefaultBlock;
-  bool accumulate = false;
+    std::string module;
+    std::string signal;
+    std::string key;
+    std::string out;
+    std::vector<std::pair<std::string, std::string>> sets;  // NAME, VALUE as typed
+    std::optional<int64_t> program;
+    int32_t block = kDefaultBlock;
+    bool accumulate = false;
 };
 
 // Parses a whole decimal integer; nothing else on the line is accepted.
 std::optional<int64_t> parseInteger(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  errno = 0;
-  char* end = nullptr;
-  long long v = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0') return std::nullopt;
-  return v;
+    if (text.empty()) return std::nullopt;
+    errno = 0;
+    char* end = nullptr;
+    long long v = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0') return std::nullopt;
+    return v;
 }
 
 std::optional<float> parseValue(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  errno = 0;
-  char* end = nullptr;
-  float v = std::strtof(text.c_str(), &end);
-  if (errno != 0 || *end != '\0' || !std::isfinite(v)) return std::nullopt;
-  return v;
+    if (text.empty()) return std::nullopt;
+    errno = 0;
+    char* end = nullptr;
+    float v = std::strtof(text.c_str(), &end);
+    if (errno != 0 || *end != '\0' || !std::isfinite(v)) return std::nullopt;
+    return v;
 }
 
 ProcessArgs parseProcessArgs(int argc, char** argv) {
-  ProcessArgs a;
-  if (argc < 3) throw HostError("process needs a MODULE");
-  a.module = argv[2];
-  for (int i = 3; i < argc; ++i) {
-    std::string opt = argv[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= argc) throw HostError("option " + opt + " needs a value");
-      return argv[++i];
-    };
-    if (opt == "--signal") {
-      a.signal = value();
-    } else if (opt == "--key") {
-      a.key = value();
-    } else if (opt == "--out") {
-      a.out = value();
-    } else if (opt == "--set") {
-      std::string nv = value();
-      size_t eq = nv.find('=');
-      if (eq == std::string::npos || eq == 0) throw HostError("--set needs NAME=VALUE, got: " + nv);
-      a.sets.emplace_back(nv.substr(0, eq), nv.substr(eq + 1));
-    } else if (opt == "--program") {
-      std::string v = value();
-      a.program = parseInteger(v);
-      if (!a.program) throw HostError("--program needs a whole number, got: " + v);
-    } else if (opt == "--block") {
-      std::string v = value();
-      auto n = parseInteger(v);
-      if (!n || *n < 1 || *n > kMaxBlock) {
-        throw HostError("--block must be 1 to " + std::to_string(kMaxBlock) + ", got: " + v);
-      }
-      a.block = static_cast<int32_t>(*n);
-    } else if (opt == "--accumulate") {
-      a.accumulate = true;
-    } else {
-      throw HostError("unknown option: " + opt);
+    ProcessArgs a;
+    if (argc < 3) throw HostError("process needs a MODULE");
+    a.module = argv[2];
+    for (int i = 3; i < argc; ++i) {
+        std::string opt = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) throw HostError("option " + opt + " needs a value");
+            return argv[++i];
+        };
+        if (opt == "--signal") {
+            a.signal = value();
+        } else if (opt == "--key") {
+            a.key = value();
+        } else if (opt == "--out") {
+            a.out = value();
+        } else if (opt == "--set") {
+            std::string nv = value();
+            size_t eq = nv.find('=');
+            if (eq == std::string::npos || eq == 0)
+                throw HostError("--set needs NAME=VALUE, got: " + nv);
+            a.sets.emplace_back(nv.substr(0, eq), nv.substr(eq + 1));
+        } else if (opt == "--program") {
+            std::string v = value();
+            a.program = parseInteger(v);
+            if (!a.program) throw HostError("--program needs a whole number, got: " + v);
+        } else if (opt == "--block") {
+            std::string v = value();
+            auto n = parseInteger(v);
+            if (!n || *n < 1 || *n > kMaxBlock) {
+                throw HostError("--block must be 1 to " + std::to_string(kMaxBlock) +
+                                ", got: " + v);
+            }
+            a.block = static_cast<int32_t>(*n);
+        } else if (opt == "--accumulate") {
+            a.accumulate = true;
+        } else {
+            throw HostError("unknown option: " + opt);
+        }
     }
-  }
-  if (a.signal.empty()) throw HostError("process needs --signal IN");
-  if (a.out.empty()) throw HostError("process needs --out OUT");
-  return a;
+    if (a.signal.empty()) throw HostError("process needs --signal IN");
+    if (a.out.empty()) throw HostError("process needs --out OUT");
+    return a;
 }
 
 std::string quoted(const std::string& s) { return "\"" + s + "\""; }
@@ -118,245 +120,250 @@ std::string quoted(const std::string& s) { return "\"" + s + "\""; }
 // ---- info -------------------------------------------------------------------
 
 int runInfo(const std::string& path) {
-  HostedEffect fx(path);
-  const AEffect& r = fx.record();
-  std::printf("module: %s\n", path.c_str());
-  std::printf("magic: 0x%08x (%s)\n", static_cast<unsigned>(r.magic), fourCharText(r.magic).c_str());
-  std::printf("numPrograms: %d\n", r.numPrograms);
-  std::printf("numParams: %d\n", r.numParams);
-  std::printf("numInputs: %d\n", r.numInputs);
-  std::printf("numOutputs: %d\n", r.numOutputs);
-  std::printf("flags: 0x%x %s\n", static_cast<unsigned>(r.flags), flagNames(r.flags).c_str());
-  std::printf("initialDelay: %d\n", r.initialDelay);
-  std::printf("ioRatio: %g\n", static_cast<double>(r.ioRatio));
-  std::printf("uniqueID: %s 0x%08x\n", quoted(fourCharText(r.uniqueID)).c_str(),
-              static_cast<unsigned>(r.uniqueID));
-  std::printf("version: %d\n", r.version);
+    HostedEffect fx(path);
+    const AEffect& r = fx.record();
+    std::printf("module: %s\n", path.c_str());
+    std::printf("magic: 0x%08x (%s)\n", static_cast<unsigned>(r.magic),
+                fourCharText(r.magic).c_str());
+    std::printf("numPrograms: %d\n", r.numPrograms);
+    std::printf("numParams: %d\n", r.numParams);
+    std::printf("numInputs: %d\n", r.numInputs);
+    std::printf("numOutputs: %d\n", r.numOutputs);
+    std::printf("flags: 0x%x %s\n", static_cast<unsigned>(r.flags), flagNames(r.flags).c_str());
+    std::printf("initialDelay: %d\n", r.initialDelay);
+    std::printf("ioRatio: %g\n", static_cast<double>(r.ioRatio));
+    std::printf("uniqueID: %s 0x%08x\n", quoted(fourCharText(r.uniqueID)).c_str(),
+                static_cast<unsigned>(r.uniqueID));
+    std::printf("version: %d\n", r.version);
 
-  fx.open(44100.0, kDefaultBlock);
-  VstIntPtr ok = 0;
-  std::string name = fx.queryText(effGetEffectName, 0, kVstMaxEffectNameLen, &ok);
-  std::printf("effectName: %s\n", ok != 0 ? quoted(name).c_str() : "(none)");
-  std::string vendor = fx.queryText(effGetVendorString, 0, kVstMaxVendorStrLen, &ok);
-  std::printf("vendor: %s\n", ok != 0 ? quoted(vendor).c_str() : "(none)");
-  std::string product = fx.queryText(effGetProductString, 0, kVstMaxProductStrLen, &ok);
-  std::printf("product: %s\n", ok != 0 ? quoted(product).c_str() : "(none)");
-  std::printf("vendorVersion: %ld\n", static_cast<long>(fx.dispatch(effGetVendorVersion)));
-  std::printf("vstVersion: %ld\n", static_cast<long>(fx.dispatch(effGetVstVersion)));
-  VstIntPtr category = fx.dispatch(effGetPlugCategory);
-  std::printf("category: %ld %s\n", static_cast<long>(category), categoryName(category).c_str());
+    fx.open(44100.0, kDefaultBlock);
+    VstIntPtr ok = 0;
+    std::string name = fx.queryText(effGetEffectName, 0, kVstMaxEffectNameLen, &ok);
+    std::printf("effectName: %s\n", ok != 0 ? quoted(name).c_str() : "(none)");
+    std::string vendor = fx.queryText(effGetVendorString, 0, kVstMaxVendorStrLen, &ok);
+    std::printf("vendor: %s\n", ok != 0 ? quoted(vendor).c_str() : "(none)");
+    std::string product = fx.queryText(effGetProductString, 0, kVstMaxProductStrLen, &ok);
+    std::printf("product: %s\n", ok != 0 ? quoted(product).c_str() : "(none)");
+    std::printf("vendorVersion: %ld\n", static_cast<long>(fx.dispatch(effGetVendorVersion)));
+    std::printf("vstVersion: %ld\n", static_cast<long>(fx.dispatch(effGetVstVersion)));
+    VstIntPtr category = fx.dispatch(effGetPlugCategory);
+    std::printf("category: %ld %s\n", static_cast<long>(category), categoryName(category).c_str());
 
-  for (int32_t i = 0; i < r.numParams; ++i) {
-    std::string pname = fx.queryText(effGetParamName, i, kVstMaxParamStrLen);
-    std::string display = fx.queryText(effGetParamDisplay, i, kVstMaxParamStrLen);
-    std::string label = fx.queryText(effGetParamLabel, i, kVstMaxParamStrLen);
-    std::printf("parameter %d: name=%s value=%.6f display=%s label=%s\n", i, quoted(pname).c_str(),
-                static_cast<double>(fx.getParameter(i)), quoted(display).c_str(),
-                quoted(label).c_str());
-  }
-  std::printf("currentProgram: %ld\n", static_cast<long>(fx.dispatch(effGetProgram)));
-  for (int32_t i = 0; i < r.numPrograms; ++i) {
-    std::array<char, 1024> buffer{};
-    VstIntPtr have = fx.dispatch(effGetProgramNameIndexed, i, -1, buffer.data());
-    buffer.back() = '\0';
-    std::string pname(buffer.data(), strnlen(buffer.data(), kVstMaxProgNameLen));
-    std::printf("program %d: %s\n", i, have != 0 ? quoted(pname).c_str() : "(no name)");
-  }
-  for (int output = 0; output < 2; ++output) {
-    int32_t count = output == 0 ? r.numInputs : r.numOutputs;
-    for (int32_t i = 0; i < count; ++i) {
-      // Zeroed and with room to spare beyond the record, as for texts.
-      struct {
-        VstPinProperties pin;
-        char spare[1024];
-      } props{};
-      VstIntPtr have = fx.dispatch(output == 0 ? effGetInputProperties : effGetOutputProperties, i,
-                                   0, &props.pin);
-      const char* kind = output == 0 ? "input" : "output";
-      if (have == 0) {
-        std::printf("%s %d: (no properties)\n", kind, i);
-        continue;
-      }
-      std::string label(props.pin.label, strnlen(props.pin.label, kVstMaxLabelLen - 1));
-      std::string pinFlags;
-      if (props.pin.flags & kVstPinIsActive) pinFlags += " active";
-      if (props.pin.flags & kVstPinIsStereo) pinFlags += " stereo";
-      if (props.pin.flags & kVstPinUseSpeaker) pinFlags += " useSpeaker";
-      std::printf("%s %d: label=%s flags=0x%x%s\n", kind, i, quoted(label).c_str(),
-                  static_cast<unsigned>(props.pin.flags), pinFlags.c_str());
+    for (int32_t i = 0; i < r.numParams; ++i) {
+        std::string pname = fx.queryText(effGetParamName, i, kVstMaxParamStrLen);
+        std::string display = fx.queryText(effGetParamDisplay, i, kVstMaxParamStrLen);
+        std::string label = fx.queryText(effGetParamLabel, i, kVstMaxParamStrLen);
+        std::printf("parameter %d: name=%s value=%.6f display=%s label=%s\n", i,
+                    quoted(pname).c_str(), static_cast<double>(fx.getParameter(i)),
+                    quoted(display).c_str(), quoted(label).c_str());
     }
-  }
-  for (const char* text : kCanDoTexts) {
-    std::array<char, 64> buffer{};
-    std::strncpy(buffer.data(), text, buffer.size() - 1);
-    VstIntPtr answer = fx.dispatch(effCanDo, 0, 0, buffer.data());
-    const char* meaning = answer > 0 ? "yes" : answer < 0 ? "no" : "don't know";
-    std::printf("canDo %s: %ld (%s)\n", text, static_cast<long>(answer), meaning);
-  }
-  fx.close();
-  return 0;
+    std::printf("currentProgram: %ld\n", static_cast<long>(fx.dispatch(effGetProgram)));
+    for (int32_t i = 0; i < r.numPrograms; ++i) {
+        std::array<char, 1024> buffer{};
+        VstIntPtr have = fx.dispatch(effGetProgramNameIndexed, i, -1, buffer.data());
+        buffer.back() = '\0';
+        std::string pname(buffer.data(), strnlen(buffer.data(), kVstMaxProgNameLen));
+        std::printf("program %d: %s\n", i, have != 0 ? quoted(pname).c_str() : "(no name)");
+    }
+    for (int output = 0; output < 2; ++output) {
+        int32_t count = output == 0 ? r.numInputs : r.numOutputs;
+        for (int32_t i = 0; i < count; ++i) {
+            // Zeroed and with room to spare beyond the record, as for texts.
+            struct {
+                VstPinProperties pin;
+                char spare[1024];
+            } props{};
+            VstIntPtr have = fx.dispatch(
+                output == 0 ? effGetInputProperties : effGetOutputProperties, i, 0, &props.pin);
+            const char* kind = output == 0 ? "input" : "output";
+            if (have == 0) {
+                std::printf("%s %d: (no properties)\n", kind, i);
+                continue;
+            }
+            std::string label(props.pin.label, strnlen(props.pin.label, kVstMaxLabelLen - 1));
+            std::string pinFlags;
+            if (props.pin.flags & kVstPinIsActive) pinFlags += " active";
+            if (props.pin.flags & kVstPinIsStereo) pinFlags += " stereo";
+            if (props.pin.flags & kVstPinUseSpeaker) pinFlags += " useSpeaker";
+            std::printf("%s %d: label=%s flags=0x%x%s\n", kind, i, quoted(label).c_str(),
+                        static_cast<unsigned>(props.pin.flags), pinFlags.c_str());
+        }
+    }
+    for (const char* text : kCanDoTexts) {
+        std::array<char, 64> buffer{};
+        std::strncpy(buffer.data(), text, buffer.size() - 1);
+        VstIntPtr answer = fx.dispatch(effCanDo, 0, 0, buffer.data());
+        const char* meaning = answer > 0 ? "yes" : answer < 0 ? "no" : "don't know";
+        std::printf("canDo %s: %ld (%s)\n", text, static_cast<long>(answer), meaning);
+    }
+    fx.close();
+    return 0;
 }
 
 // ---- process ----------------------------------------------------------------
 
 // Finds a parameter by the name the effect gives it or by its role.
 int32_t resolveParameter(HostedEffect& fx, const std::string& name) {
-  int32_t count = fx.record().numParams;
-  for (int32_t i = 0; i < count; ++i) {
-    if (fx.queryText(effGetParamName, i, kVstMaxParamStrLen) == name) return i;
-  }
-  for (size_t i = 0; i < kRoles.size(); ++i) {
-    if (name == kRoles[i] && static_cast<int32_t>(i) < count) return static_cast<int32_t>(i);
-  }
-  throw HostError("unknown parameter: " + name);
+    int32_t count = fx.record().numParams;
+    for (int32_t i = 0; i < count; ++i) {
+        if (fx.queryText(effGetParamName, i, kVstMaxParamStrLen) == name) return i;
+    }
+    for (size_t i = 0; i < kRoles.size(); ++i) {
+        if (name == kRoles[i] && static_cast<int32_t>(i) < count) return static_cast<int32_t>(i);
+    }
+    throw HostError("unknown parameter: " + name);
 }
 
 // Splits interleaved frames of a 1-, 2- or 4-channel file into the effect's
 // inputs starting at FIRST; a mono file feeds both channels of its pair.
 void spread(const std::vector<float>& interleaved, int channels, int64_t frames,
             std::vector<std::vector<float>>& inputs, size_t first, bool alsoKey) {
-  for (int64_t f = 0; f < frames; ++f) {
-    const float* frame = &interleaved[static_cast<size_t>(f * channels)];
-    auto i = static_cast<size_t>(f);
-    inputs[first][i] = frame[0];
-    inputs[first + 1][i] = channels >= 2 ? frame[1] : frame[0];
-    if (alsoKey) {
-      inputs[first + 2][i] = frame[2];
-      inputs[first + 3][i] = frame[3];
+    for (int64_t f = 0; f < frames; ++f) {
+        const float* frame = &interleaved[static_cast<size_t>(f * channels)];
+        auto i = static_cast<size_t>(f);
+        inputs[first][i] = frame[0];
+        inputs[first + 1][i] = channels >= 2 ? frame[1] : frame[0];
+        if (alsoKey) {
+            inputs[first + 2][i] = frame[2];
+            inputs[first + 3][i] = frame[3];
+        }
     }
-  }
 }
 
 int runProcess(const ProcessArgs& a) {
-  SoundReader signal(a.signal);
-  std::optional<SoundReader> key;
-  if (signal.channels() == 4) {
-    if (!a.key.empty()) {
-      throw HostError("--key given but " + a.signal + " has 4 channels (its channels 3-4 are the key)");
+    SoundReader signal(a.signal);
+    std::optional<SoundReader> key;
+    if (signal.channels() == 4) {
+        if (!a.key.empty()) {
+            throw HostError("--key given but " + a.signal +
+                            " has 4 channels (its channels 3-4 are the key)");
+        }
+    } else if (signal.channels() == 1 || signal.channels() == 2) {
+        if (a.key.empty()) throw HostError("process needs --key KEY unless IN has 4 channels");
+        key.emplace(a.key);
+        if (key->channels() != 1 && key->channels() != 2) {
+            throw HostError("key file must have 1 or 2 channels: " + a.key + " has " +
+                            std::to_string(key->channels()));
+        }
+        if (key->sampleRate() != signal.sampleRate()) {
+            throw HostError("sample rates differ: " + a.signal + " " +
+                            std::to_string(signal.sampleRate()) + " Hz, " + a.key + " " +
+                            std::to_string(key->sampleRate()) + " Hz");
+        }
+        if (key->frames() != signal.frames()) {
+            throw HostError("lengths differ: " + a.signal + " " + std::to_string(signal.frames()) +
+                            " frames, " + a.key + " " + std::to_string(key->frames()) + " frames");
+        }
+    } else {
+        throw HostError("signal file must have 1, 2 or 4 channels: " + a.signal + " has " +
+                        std::to_string(signal.channels()));
     }
-  } else if (signal.channels() == 1 || signal.channels() == 2) {
-    if (a.key.empty()) throw HostError("process needs --key KEY unless IN has 4 channels");
-    key.emplace(a.key);
-    if (key->channels() != 1 && key->channels() != 2) {
-      throw HostError("key file must have 1 or 2 channels: " + a.key + " has " +
-                      std::to_string(key->channels()));
-    }
-    if (key->sampleRate() != signal.sampleRate()) {
-      throw HostError("sample rates differ: " + a.signal + " " + std::to_string(signal.sampleRate()) +
-                      " Hz, " + a.key + " " + std::to_string(key->sampleRate()) + " Hz");
-    }
-    if (key->frames() != signal.frames()) {
-      throw HostError("lengths differ: " + a.signal + " " + std::to_string(signal.frames()) +
-                      " frames, " + a.key + " " + std::to_string(key->frames()) + " frames");
-    }
-  } else {
-    throw HostError("signal file must have 1, 2 or 4 channels: " + a.signal + " has " +
-                    std::to_string(signal.channels()));
-  }
 
-  HostedEffect fx(a.module);
-  AEffect& r = fx.record();
-  if (r.numInputs < 4 || r.numOutputs < 2) {
-    throw HostError("the effect has " + std::to_string(r.numInputs) + " inputs and " +
-                    std::to_string(r.numOutputs) + " outputs; signal and key need 4 in, 2 out");
-  }
-  AEffectProcessProc routine = a.accumulate ? r.process : r.processReplacing;
-  if (routine == nullptr || (!a.accumulate && (r.flags & effFlagsCanReplacing) == 0)) {
-    throw HostError(a.accumulate ? "the effect has no accumulating process routine"
-                                 : "the effect cannot process replacing (try --accumulate)");
-  }
-  if (a.program && (*a.program < 0 || *a.program >= r.numPrograms)) {
-    throw HostError("program out of range: " + std::to_string(*a.program) + " (the effect has " +
-                    std::to_string(r.numPrograms) + ")");
-  }
-  std::vector<std::pair<int32_t, float>> settings;
-  for (const auto& [name, text] : a.sets) {
-    int32_t index = resolveParameter(fx, name);
-    auto v = parseValue(text);
-    if (!v || *v < 0.0f || *v > 1.0f) {
-      throw HostError("value out of range for " + name + ": " + text + " (must be 0 to 1)");
+    HostedEffect fx(a.module);
+    AEffect& r = fx.record();
+    if (r.numInputs < 4 || r.numOutputs < 2) {
+        throw HostError("the effect has " + std::to_string(r.numInputs) + " inputs and " +
+                        std::to_string(r.numOutputs) + " outputs; signal and key need 4 in, 2 out");
     }
-    settings.emplace_back(index, *v);
-  }
-
-  fx.state().accumulating = a.accumulate;
-  fx.open(signal.sampleRate(), a.block);
-  // The effect turns its time parameters into per-sample steps when they are
-  // set, at the sample rate it knows then: choosing the program after the
-  // rate recomputes them for this file.
-  fx.dispatch(effSetProgram, 0, static_cast<VstIntPtr>(a.program.value_or(0)));
-  for (const auto& [index, value] : settings) fx.setParameter(index, value);
-  fx.dispatch(effMainsChanged, 0, 1);
-  fx.dispatch(effStartProcess);
-
-  SoundWriter writer(a.out, outputFormatFor(a.out, signal.format()), 2, signal.sampleRate());
-  auto block = static_cast<size_t>(a.block);
-  std::vector<std::vector<float>> inputs(static_cast<size_t>(r.numInputs), std::vector<float>(block));
-  std::vector<std::vector<float>> outputs(static_cast<size_t>(r.numOutputs), std::vector<float>(block));
-  std::vector<float*> inPtrs;
-  std::vector<float*> outPtrs;
-  for (auto& c : inputs) inPtrs.push_back(c.data());
-  for (auto& c : outputs) outPtrs.push_back(c.data());
-  std::vector<float> signalFrames(block * static_cast<size_t>(signal.channels()));
-  std::vector<float> keyFrames(key ? block * static_cast<size_t>(key->channels()) : 0);
-  std::vector<float> outFrames(block * 2);
-  // Accumulating adds to -0.0: it is the one zero that leaves every sample,
-  // including a negative zero, bit for bit as the effect made it.
-  const float outputStart = a.accumulate ? -0.0f : 0.0f;
-
-  for (int64_t done = 0; done < signal.frames();) {
-    int64_t n = std::min<int64_t>(a.block, signal.frames() - done);
-    signal.read(signalFrames.data(), n);
-    spread(signalFrames, signal.channels(), n, inputs, 0, signal.channels() == 4);
-    if (key) {
-      key->read(keyFrames.data(), n);
-      spread(keyFrames, key->channels(), n, inputs, 2, false);
+    AEffectProcessProc routine = a.accumulate ? r.process : r.processReplacing;
+    if (routine == nullptr || (!a.accumulate && (r.flags & effFlagsCanReplacing) == 0)) {
+        throw HostError(a.accumulate ? "the effect has no accumulating process routine"
+                                     : "the effect cannot process replacing (try --accumulate)");
     }
-    for (auto& c : outputs) std::fill(c.begin(), c.end(), outputStart);
-    fx.state().samplePos = static_cast<double>(done);
-    routine(&r, inPtrs.data(), outPtrs.data(), static_cast<VstInt32>(n));
-    for (int64_t f = 0; f < n; ++f) {
-      outFrames[static_cast<size_t>(2 * f)] = outputs[0][static_cast<size_t>(f)];
-      outFrames[static_cast<size_t>(2 * f + 1)] = outputs[1][static_cast<size_t>(f)];
+    if (a.program && (*a.program < 0 || *a.program >= r.numPrograms)) {
+        throw HostError("program out of range: " + std::to_string(*a.program) +
+                        " (the effect has " + std::to_string(r.numPrograms) + ")");
     }
-    writer.write(outFrames.data(), n);
-    done += n;
-  }
+    std::vector<std::pair<int32_t, float>> settings;
+    for (const auto& [name, text] : a.sets) {
+        int32_t index = resolveParameter(fx, name);
+        auto v = parseValue(text);
+        if (!v || *v < 0.0f || *v > 1.0f) {
+            throw HostError("value out of range for " + name + ": " + text + " (must be 0 to 1)");
+        }
+        settings.emplace_back(index, *v);
+    }
 
-  fx.dispatch(effStopProcess);
-  fx.dispatch(effMainsChanged, 0, 0);
-  fx.close();
-  writer.commit();
-  return 0;
+    fx.state().accumulating = a.accumulate;
+    fx.open(signal.sampleRate(), a.block);
+    // The effect turns its time parameters into per-sample steps when they are
+    // set, at the sample rate it knows then: choosing the program after the
+    // rate recomputes them for this file.
+    fx.dispatch(effSetProgram, 0, static_cast<VstIntPtr>(a.program.value_or(0)));
+    for (const auto& [index, value] : settings) fx.setParameter(index, value);
+    fx.dispatch(effMainsChanged, 0, 1);
+    fx.dispatch(effStartProcess);
+
+    SoundWriter writer(a.out, outputFormatFor(a.out, signal.format()), 2, signal.sampleRate());
+    auto block = static_cast<size_t>(a.block);
+    std::vector<std::vector<float>> inputs(static_cast<size_t>(r.numInputs),
+                                           std::vector<float>(block));
+    std::vector<std::vector<float>> outputs(static_cast<size_t>(r.numOutputs),
+                                            std::vector<float>(block));
+    std::vector<float*> inPtrs;
+    std::vector<float*> outPtrs;
+    for (auto& c : inputs) inPtrs.push_back(c.data());
+    for (auto& c : outputs) outPtrs.push_back(c.data());
+    std::vector<float> signalFrames(block * static_cast<size_t>(signal.channels()));
+    std::vector<float> keyFrames(key ? block * static_cast<size_t>(key->channels()) : 0);
+    std::vector<float> outFrames(block * 2);
+    // Accumulating adds to -0.0: it is the one zero that leaves every sample,
+    // including a negative zero, bit for bit as the effect made it.
+    const float outputStart = a.accumulate ? -0.0f : 0.0f;
+
+    for (int64_t done = 0; done < signal.frames();) {
+        int64_t n = std::min<int64_t>(a.block, signal.frames() - done);
+        signal.read(signalFrames.data(), n);
+        spread(signalFrames, signal.channels(), n, inputs, 0, signal.channels() == 4);
+        if (key) {
+            key->read(keyFrames.data(), n);
+            spread(keyFrames, key->channels(), n, inputs, 2, false);
+        }
+        for (auto& c : outputs) std::fill(c.begin(), c.end(), outputStart);
+        fx.state().samplePos = static_cast<double>(done);
+        routine(&r, inPtrs.data(), outPtrs.data(), static_cast<VstInt32>(n));
+        for (int64_t f = 0; f < n; ++f) {
+            outFrames[static_cast<size_t>(2 * f)] = outputs[0][static_cast<size_t>(f)];
+            outFrames[static_cast<size_t>(2 * f + 1)] = outputs[1][static_cast<size_t>(f)];
+        }
+        writer.write(outFrames.data(), n);
+        done += n;
+    }
+
+    fx.dispatch(effStopProcess);
+    fx.dispatch(effMainsChanged, 0, 0);
+    fx.close();
+    writer.commit();
+    return 0;
 }
 
 int run(int argc, char** argv) {
-  if (argc < 2) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
-  std::string command = argv[1];
-  if (command == "--help" || command == "-h") {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  if (command == "info") {
-    if (argc != 3) throw HostError("info needs exactly one MODULE");
-    return runInfo(argv[2]);
-  }
-  if (command == "process") return runProcess(parseProcessArgs(argc, argv));
-  throw HostError("unknown command: " + command + " (info or process)");
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    std::string command = argv[1];
+    if (command == "--help" || command == "-h") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command == "info") {
+        if (argc != 3) throw HostError("info needs exactly one MODULE");
+        return runInfo(argv[2]);
+    }
+    if (command == "process") return runProcess(parseProcessArgs(argc, argv));
+    throw HostError("unknown command: " + command + " (info or process)");
 }
 
 }  // namespace
 }  // namespace tarnwick::host
 
 int main(int argc, char** argv) {
-  try {
-    return tarnwick::host::run(argc, argv);
-  } catch (const std::exception& e) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "tarnwick-host: error: %s\n", e.what());
-    return 1;
-  }
+    try {
+        return tarnwick::host::run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "tarnwick-host: error: %s\n", e.what());
+        return 1;
+    }
 }

@@ -26,13 +26,13 @@
 namespace {
 
 struct TestEffect {
-  AEffect record{};
-  audioMasterCallback host = nullptr;
-  float params[6] = {};
-  int program = 0;
-  int opcodes[24] = {};
-  int opcodeCount = 0;
-  bool processed = false;
+    AEffect record{};
+    audioMasterCallback host = nullptr;
+    float params[6] = {};
+    int program = 0;
+    int opcodes[24] = {};
+    int opcodeCount = 0;
+    bool processed = false;
 };
 
 TestEffect* self(AEffect* e) { return static_cast<TestEffect*>(e->object); }
@@ -42,137 +42,130 @@ void flood(void* ptr) { std::memset(ptr, 'A', 300); }
 
 VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                      float /*opt*/) {
-  TestEffect* fx = self(e);
-  const bool hostile = HOST_TEST_KIND == 1;
-  if (!fx->processed && fx->opcodeCount < 24) fx->opcodes[fx->opcodeCount++] = opcode;
-  auto text = [&](const char* s) {
-    if (hostile) {
-      flood(ptr);
-    } else {
-      std::strcpy(static_cast<char*>(ptr), s);
+    TestEffect* fx = self(e);
+    const bool hostile = HOST_TEST_KIND == 1;
+    if (!fx->processed && fx->opcodeCount < 24) fx->opcodes[fx->opcodeCount++] = opcode;
+    auto text = [&](const char* s) {
+        if (hostile) {
+            flood(ptr);
+        } else {
+            std::strcpy(static_cast<char*>(ptr), s);
+        }
+    };
+    char buf[32];
+    switch (opcode) {
+        case effClose: delete fx; return 1;
+        case effSetProgram:
+            if (value >= 0 && value < 16) {
+                fx->program = static_cast<int>(value);
+                fx->params[3] = static_cast<float>(value) / 16.0f;
+            }
+            return 0;
+        case effGetProgram: return fx->program;
+        case effGetParamName:
+            std::snprintf(buf, sizeof buf, "par%d", index);
+            text(buf);
+            return 0;
+        case effGetParamDisplay:
+        case effGetParamLabel:
+        case effGetProgramName: text("x"); return 0;
+        case effGetProgramNameIndexed:
+            std::snprintf(buf, sizeof buf, "Program %d", index);
+            text(buf);
+            return 1;
+        case effGetEffectName:
+        case effGetVendorString:
+        case effGetProductString: text("Test"); return 1;
+        case effGetInputProperties:
+        case effGetOutputProperties: {
+            auto* pin = static_cast<VstPinProperties*>(ptr);
+            if (hostile) {
+                std::memset(pin->label, 'B', sizeof pin->label);
+            } else {
+                std::strcpy(pin->label, "pin");
+            }
+            pin->flags = kVstPinIsActive;
+            return 1;
+        }
+        default: return 0;
     }
-  };
-  char buf[32];
-  switch (opcode) {
-    case effClose:
-      delete fx;
-      return 1;
-    case effSetProgram:
-      if (value >= 0 && value < 16) {
-        fx->program = static_cast<int>(value);
-        fx->params[3] = static_cast<float>(value) / 16.0f;
-      }
-      return 0;
-    case effGetProgram:
-      return fx->program;
-    case effGetParamName:
-      std::snprintf(buf, sizeof buf, "par%d", index);
-      text(buf);
-      return 0;
-    case effGetParamDisplay:
-    case effGetParamLabel:
-    case effGetProgramName:
-      text("x");
-      return 0;
-    case effGetProgramNameIndexed:
-      std::snprintf(buf, sizeof buf, "Program %d", index);
-      text(buf);
-      return 1;
-    case effGetEffectName:
-    case effGetVendorString:
-    case effGetProductString:
-      text("Test");
-      return 1;
-    case effGetInputProperties:
-    case effGetOutputProperties: {
-      auto* pin = static_cast<VstPinProperties*>(ptr);
-      if (hostile) {
-        std::memset(pin->label, 'B', sizeof pin->label);
-      } else {
-        std::strcpy(pin->label, "pin");
-      }
-      pin->flags = kVstPinIsActive;
-      return 1;
-    }
-    default:
-      return 0;
-  }
 }
 
 // What the observer writes: see the top of the file.
 void observe(AEffect* e, float** out, VstInt32 frames, bool add) {
-  TestEffect* fx = self(e);
-  fx->processed = true;
-  auto ask = [&](VstInt32 opcode, VstIntPtr value = 0, void* ptr = nullptr) {
-    return fx->host(e, opcode, 0, value, ptr, 0.0f);
-  };
-  char timeInfo[] = "sendVstTimeInfo";
-  auto* time = reinterpret_cast<VstTimeInfo*>(ask(audioMasterGetTime, kVstTempoValid));
-  float table[32];
-  table[0] = static_cast<float>(ask(audioMasterGetSampleRate));
-  table[1] = static_cast<float>(ask(audioMasterGetBlockSize));
-  table[2] = static_cast<float>(ask(audioMasterTempoAt)) / 10000.0f;
-  table[3] = static_cast<float>(ask(audioMasterVersion));
-  table[4] = static_cast<float>(ask(audioMasterCanDo, 0, timeInfo));
-  table[5] = static_cast<float>(ask(audioMasterWillReplaceOrAccumulate));
-  table[6] = time != nullptr ? static_cast<float>(time->sampleRate) : -1.0f;
-  table[7] = time != nullptr ? static_cast<float>(time->tempo) : -1.0f;
-  for (int i = 0; i < 24; ++i) table[8 + i] = i < fx->opcodeCount ? static_cast<float>(fx->opcodes[i]) : -1.0f;
-  for (VstInt32 i = 0; i < frames; ++i) {
-    float position = time != nullptr ? static_cast<float>(time->samplePos + i) : -1.0f;
-    out[0][i] = add ? out[0][i] + position : position;
-    out[1][i] = add ? out[1][i] + table[i % 32] : table[i % 32];
-  }
+    TestEffect* fx = self(e);
+    fx->processed = true;
+    auto ask = [&](VstInt32 opcode, VstIntPtr value = 0, void* ptr = nullptr) {
+        return fx->host(e, opcode, 0, value, ptr, 0.0f);
+    };
+    char timeInfo[] = "sendVstTimeInfo";
+    auto* time = reinterpret_cast<VstTimeInfo*>(ask(audioMasterGetTime, kVstTempoValid));
+    float table[32];
+    table[0] = static_cast<float>(ask(audioMasterGetSampleRate));
+    table[1] = static_cast<float>(ask(audioMasterGetBlockSize));
+    table[2] = static_cast<float>(ask(audioMasterTempoAt)) / 10000.0f;
+    table[3] = static_cast<float>(ask(audioMasterVersion));
+    table[4] = static_cast<float>(ask(audioMasterCanDo, 0, timeInfo));
+    table[5] = static_cast<float>(ask(audioMasterWillReplaceOrAccumulate));
+    table[6] = time != nullptr ? static_cast<float>(time->sampleRate) : -1.0f;
+    table[7] = time != nullptr ? static_cast<float>(time->tempo) : -1.0f;
+    for (int i = 0; i < 24; ++i)
+        table[8 + i] = i < fx->opcodeCount ? static_cast<float>(fx->opcodes[i]) : -1.0f;
+    for (VstInt32 i = 0; i < frames; ++i) {
+        float position = time != nullptr ? static_cast<float>(time->samplePos + i) : -1.0f;
+        out[0][i] = add ? out[0][i] + position : position;
+        out[1][i] = add ? out[1][i] + table[i % 32] : table[i % 32];
+    }
 }
 
 void processReplacing(AEffect* e, float** in, float** out, VstInt32 frames) {
-  if (HOST_TEST_KIND == 5) return observe(e, out, frames, false);
-  const float* p = self(e)->params;
-  for (VstInt32 i = 0; i < frames; ++i) {
-    out[0][i] = in[0][i] + 2.0f * in[2][i] + p[3];
-    out[1][i] = in[1][i] + 2.0f * in[3][i] + p[5];
-  }
+    if (HOST_TEST_KIND == 5) return observe(e, out, frames, false);
+    const float* p = self(e)->params;
+    for (VstInt32 i = 0; i < frames; ++i) {
+        out[0][i] = in[0][i] + 2.0f * in[2][i] + p[3];
+        out[1][i] = in[1][i] + 2.0f * in[3][i] + p[5];
+    }
 }
 
 void process(AEffect* e, float** in, float** out, VstInt32 frames) {
-  if (HOST_TEST_KIND == 5) return observe(e, out, frames, true);
-  const float* p = self(e)->params;
-  for (VstInt32 i = 0; i < frames; ++i) {
-    out[0][i] += in[0][i] + 2.0f * in[2][i] + p[3];
-    out[1][i] += in[1][i] + 2.0f * in[3][i] + p[5];
-  }
+    if (HOST_TEST_KIND == 5) return observe(e, out, frames, true);
+    const float* p = self(e)->params;
+    for (VstInt32 i = 0; i < frames; ++i) {
+        out[0][i] += in[0][i] + 2.0f * in[2][i] + p[3];
+        out[1][i] += in[1][i] + 2.0f * in[3][i] + p[5];
+    }
 }
 
 void setParameter(AEffect* e, VstInt32 index, float value) {
-  if (index >= 0 && index < 6) self(e)->params[index] = value;
+    if (index >= 0 && index < 6) self(e)->params[index] = value;
 }
 
 float getParameter(AEffect* e, VstInt32 index) {
-  return index >= 0 && index < 6 ? self(e)->params[index] : 0.0f;
+    return index >= 0 && index < 6 ? self(e)->params[index] : 0.0f;
 }
 
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host) {
-  if (host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
-  if (HOST_TEST_KIND == 2) return nullptr;
-  auto* fx = new TestEffect;
-  fx->host = host;
-  AEffect& r = fx->record;
-  r.magic = HOST_TEST_KIND == 3 ? 0 : kEffectMagic;
-  r.dispatcher = dispatcher;
-  r.process = process;
-  r.processReplacing = processReplacing;
-  r.setParameter = setParameter;
-  r.getParameter = getParameter;
-  r.numPrograms = 16;
-  r.numParams = 6;
-  r.numInputs = HOST_TEST_KIND == 4 ? 1 << 20 : 4;
-  r.numOutputs = 2;
-  r.flags = effFlagsCanReplacing;
-  r.ioRatio = 1.0f;
-  r.object = fx;
-  r.uniqueID = 0x54657374;
-  r.version = 1;
-  return &r;
+    if (host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
+    if (HOST_TEST_KIND == 2) return nullptr;
+    auto* fx = new TestEffect;
+    fx->host = host;
+    AEffect& r = fx->record;
+    r.magic = HOST_TEST_KIND == 3 ? 0 : kEffectMagic;
+    r.dispatcher = dispatcher;
+    r.process = process;
+    r.processReplacing = processReplacing;
+    r.setParameter = setParameter;
+    r.getParameter = getParameter;
+    r.numPrograms = 16;
+    r.numParams = 6;
+    r.numInputs = HOST_TEST_KIND == 4 ? 1 << 20 : 4;
+    r.numOutputs = 2;
+    r.flags = effFlagsCanReplacing;
+    r.ioRatio = 1.0f;
+    r.object = fx;
+    r.uniqueID = 0x54657374;
+    r.version = 1;
+    return &r;
 }

@@ -10,35 +10,37 @@
 namespace hosttest {
 
 struct RunResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
+    int exitCode = -1;
+    std::string out;
+    std::string err;
 };
 
 // Runs the program at PATH with ARGS; stdout and stderr are captured.
 RunResult runTool(const std::string& path, const std::vector<std::string>& args);
 // Runs the built tarnwick-host.
-inline RunResult runHost(const std::vector<std::string>& args) { return runTool(TARNWICK_HOST_EXE, args); }
+inline RunResult runHost(const std::vector<std::string>& args) {
+    return runTool(TARNWICK_HOST_EXE, args);
+}
 
 // A fresh folder, removed with its files at the end of the test.
 class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string path(const std::string& name) const { return dir_ + "/" + name; }
-  const std::string& dir() const { return dir_; }
-  // File names in the folder, sorted.
-  std::vector<std::string> entries() const;
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+    const std::string& dir() const { return dir_; }
+    // File names in the folder, sorted.
+    std::vector<std::string> entries() const;
 
- private:
-  std::string dir_;
+private:
+    std::string dir_;
 };
 
 struct Audio {
-  SF_INFO info{};
-  std::vector<float> samples;  // interleaved
+    SF_INFO info{};
+    std::vector<float> samples;  // interleaved
 };
 
 // Writes interleaved SAMPLES; FORMAT defaults to 32-bit float WAV.

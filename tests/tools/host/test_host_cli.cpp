@@ -18,274 +18,279 @@ const std::string kOutBefore = "left alone";
 
 // Expects a failed run: non-zero exit, one line on stderr, no output made.
 void expectOneLineError(const RunResult& r, const std::string& mentions) {
-  EXPECT_NE(r.exitCode, 0);
-  EXPECT_EQ(r.err.rfind("tarnwick-host: error: ", 0), 0u) << r.err;
-  ASSERT_FALSE(r.err.empty());
-  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "more than one line: " << r.err;
-  EXPECT_NE(r.err.find(mentions), std::string::npos) << r.err;
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_EQ(r.err.rfind("tarnwick-host: error: ", 0), 0u) << r.err;
+    ASSERT_FALSE(r.err.empty());
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "more than one line: " << r.err;
+    EXPECT_NE(r.err.find(mentions), std::string::npos) << r.err;
 }
 
 class HostCli : public ::testing::Test {
- protected:
-  void SetUp() override {
-    signal = tmp.path("signal.wav");
-    key = tmp.path("key.wav");
-    out = tmp.path("out.wav");
-    writeAudio(signal, 2, kRate, std::vector<float>(2 * 1000, 0.25f));
-    writeAudio(key, 1, kRate, std::vector<float>(1000, 0.125f));
-    writeText(out, kOutBefore);
-  }
+protected:
+    void SetUp() override {
+        signal = tmp.path("signal.wav");
+        key = tmp.path("key.wav");
+        out = tmp.path("out.wav");
+        writeAudio(signal, 2, kRate, std::vector<float>(2 * 1000, 0.25f));
+        writeAudio(key, 1, kRate, std::vector<float>(1000, 0.125f));
+        writeText(out, kOutBefore);
+    }
 
-  std::vector<std::string> processArgs(const std::string& module) {
-    return {"process", module, "--signal", signal, "--key", key, "--out", out};
-  }
+    std::vector<std::string> processArgs(const std::string& module) {
+        return {"process", module, "--signal", signal, "--key", key, "--out", out};
+    }
 
-  // OUT keeps its old content and no temporary file is left beside it.
-  void expectOutUntouched() {
-    EXPECT_EQ(readText(out), kOutBefore);
-    EXPECT_EQ(tmp.entries(), (std::vector<std::string>{"key.wav", "out.wav", "signal.wav"}));
-  }
+    // OUT keeps its old content and no temporary file is left beside it.
+    void expectOutUntouched() {
+        EXPECT_EQ(readText(out), kOutBefore);
+        EXPECT_EQ(tmp.entries(), (std::vector<std::string>{"key.wav", "out.wav", "signal.wav"}));
+    }
 
-  TempDir tmp;
-  std::string signal, key, out;
+    TempDir tmp;
+    std::string signal, key, out;
 };
 
 TEST_F(HostCli, ModuleFailuresAreOneLineErrors) {
-  TempDir other;
-  std::string text = other.path("text.so");
-  writeText(text, "not a shared object");
-  struct Case {
-    std::string module;
-    std::string mentions;
-  } cases[] = {
-      {tmp.path("missing.so"), "module not found"},
-      {text, "cannot load module"},
-      {NO_ENTRY_MODULE, "no VST entry point"},
-      {NULL_EFFECT_MODULE, "returned no effect"},
-      {BAD_MAGIC_MODULE, "no valid effect record"},
-      {HUGE_COUNTS_MODULE, "impossible counts"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.module);
-    expectOneLineError(runHost({"info", c.module}), c.mentions);
-    expectOneLineError(runHost(processArgs(c.module)), c.mentions);
-    expectOutUntouched();
-  }
+    TempDir other;
+    std::string text = other.path("text.so");
+    writeText(text, "not a shared object");
+    struct Case {
+        std::string module;
+        std::string mentions;
+    } cases[] = {
+        {tmp.path("missing.so"), "module not found"}, {text, "cannot load module"},
+        {NO_ENTRY_MODULE, "no VST entry point"},      {NULL_EFFECT_MODULE, "returned no effect"},
+        {BAD_MAGIC_MODULE, "no valid effect record"}, {HUGE_COUNTS_MODULE, "impossible counts"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.module);
+        expectOneLineError(runHost({"info", c.module}), c.mentions);
+        expectOneLineError(runHost(processArgs(c.module)), c.mentions);
+        expectOutUntouched();
+    }
 }
 
 TEST_F(HostCli, AudioFileFailuresAreOneLineErrors) {
-  std::string notAudio = tmp.path("notaudio.wav");
-  writeText(notAudio, "RIFF but not really");
-  std::string otherRate = tmp.path("rate.wav");
-  writeAudio(otherRate, 1, 44100, std::vector<float>(1000, 0.125f));
-  std::string shorter = tmp.path("short.wav");
-  writeAudio(shorter, 1, kRate, std::vector<float>(999, 0.125f));
-  std::string three = tmp.path("three.wav");
-  writeAudio(three, 3, kRate, std::vector<float>(3 * 1000, 0.125f));
-  auto with = [&](const std::string& s, const std::string& k) {
-    return std::vector<std::string>{"process", ROUTING_MODULE, "--signal", s, "--key", k, "--out", out};
-  };
-  expectOneLineError(runHost(with(tmp.path("nosuch.wav"), key)), "audio file not found");
-  expectOneLineError(runHost(with(signal, tmp.path("nosuch.wav"))), "audio file not found");
-  expectOneLineError(runHost(with(notAudio, key)), "cannot read audio file");
-  expectOneLineError(runHost(with(signal, otherRate)), "sample rates differ");
-  expectOneLineError(runHost(with(signal, shorter)), "lengths differ");
-  expectOneLineError(runHost(with(three, key)), "1, 2 or 4 channels");
-  expectOneLineError(runHost(with(signal, three)), "1 or 2 channels");
-  expectOneLineError(runHost({"process", ROUTING_MODULE, "--signal", signal, "--out", out}),
-                     "--key");
-  std::remove(notAudio.c_str());
-  std::remove(otherRate.c_str());
-  std::remove(shorter.c_str());
-  std::remove(three.c_str());
-  expectOutUntouched();
+    std::string notAudio = tmp.path("notaudio.wav");
+    writeText(notAudio, "RIFF but not really");
+    std::string otherRate = tmp.path("rate.wav");
+    writeAudio(otherRate, 1, 44100, std::vector<float>(1000, 0.125f));
+    std::string shorter = tmp.path("short.wav");
+    writeAudio(shorter, 1, kRate, std::vector<float>(999, 0.125f));
+    std::string three = tmp.path("three.wav");
+    writeAudio(three, 3, kRate, std::vector<float>(3 * 1000, 0.125f));
+    auto with = [&](const std::string& s, const std::string& k) {
+        return std::vector<std::string>{"process", ROUTING_MODULE, "--signal", s, "--key",
+                                        k,         "--out",        out};
+    };
+    expectOneLineError(runHost(with(tmp.path("nosuch.wav"), key)), "audio file not found");
+    expectOneLineError(runHost(with(signal, tmp.path("nosuch.wav"))), "audio file not found");
+    expectOneLineError(runHost(with(notAudio, key)), "cannot read audio file");
+    expectOneLineError(runHost(with(signal, otherRate)), "sample rates differ");
+    expectOneLineError(runHost(with(signal, shorter)), "lengths differ");
+    expectOneLineError(runHost(with(three, key)), "1, 2 or 4 channels");
+    expectOneLineError(runHost(with(signal, three)), "1 or 2 channels");
+    expectOneLineError(runHost({"process", ROUTING_MODULE, "--signal", signal, "--out", out}),
+                       "--key");
+    std::remove(notAudio.c_str());
+    std::remove(otherRate.c_str());
+    std::remove(shorter.c_str());
+    std::remove(three.c_str());
+    expectOutUntouched();
 }
 
 TEST_F(HostCli, ParameterNamesAndRangesAreChecked) {
-  const std::vector<std::pair<std::string, std::string>> bad = {
-      {"volume=0.5", "unknown parameter: volume"},
-      {"par6=0.5", "unknown parameter: par6"},
-      {"Threshold=0.5", "unknown parameter: Threshold"},
-      {"par3=1.5", "value out of range for par3"},
-      {"attack=-0.1", "value out of range for attack"},
-      {"hold=nan", "value out of range for hold"},
-      {"release=0.5x", "value out of range for release"},
-      {"threshold=", "value out of range for threshold"},
-      {"=0.5", "--set needs NAME=VALUE"},
-  };
-  for (const auto& [set, mentions] : bad) {
-    SCOPED_TRACE(set);
-    auto args = processArgs(ROUTING_MODULE);
-    args.insert(args.end(), {"--set", set});
-    expectOneLineError(runHost(args), mentions);
-  }
-  for (const char* program : {"16", "-1", "two"}) {
-    auto args = processArgs(ROUTING_MODULE);
-    args.insert(args.end(), {"--program", program});
-    expectOneLineError(runHost(args), "program");
-  }
-  for (const char* block : {"0", "-4", "2000000", "many"}) {
-    auto args = processArgs(ROUTING_MODULE);
-    args.insert(args.end(), {"--block", block});
-    expectOneLineError(runHost(args), "--block");
-  }
-  expectOutUntouched();
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"volume=0.5", "unknown parameter: volume"},
+        {"par6=0.5", "unknown parameter: par6"},
+        {"Threshold=0.5", "unknown parameter: Threshold"},
+        {"par3=1.5", "value out of range for par3"},
+        {"attack=-0.1", "value out of range for attack"},
+        {"hold=nan", "value out of range for hold"},
+        {"release=0.5x", "value out of range for release"},
+        {"threshold=", "value out of range for threshold"},
+        {"=0.5", "--set needs NAME=VALUE"},
+    };
+    for (const auto& [set, mentions] : bad) {
+        SCOPED_TRACE(set);
+        auto args = processArgs(ROUTING_MODULE);
+        args.insert(args.end(), {"--set", set});
+        expectOneLineError(runHost(args), mentions);
+    }
+    for (const char* program : {"16", "-1", "two"}) {
+        auto args = processArgs(ROUTING_MODULE);
+        args.insert(args.end(), {"--program", program});
+        expectOneLineError(runHost(args), "program");
+    }
+    for (const char* block : {"0", "-4", "2000000", "many"}) {
+        auto args = processArgs(ROUTING_MODULE);
+        args.insert(args.end(), {"--block", block});
+        expectOneLineError(runHost(args), "--block");
+    }
+    expectOutUntouched();
 }
 
 // The routing module adds par3 to output 1 and par5 to output 2; programs set
 // par3 to N/16. The host applies the program first, then every --set.
 TEST_F(HostCli, ParametersByHostNameOrRoleAfterTheProgram) {
-  struct Case {
-    std::vector<std::string> extra;
-    float par3, par5;
-  } cases[] = {
-      {{}, 0.0f, 0.0f},
-      {{"--program", "4"}, 0.25f, 0.0f},
-      {{"--set", "par3=0.5"}, 0.5f, 0.0f},
-      {{"--set", "threshold=0.75", "--set", "active=1"}, 0.75f, 1.0f},
-      {{"--program", "8", "--set", "par5=0.125"}, 0.5f, 0.125f},
-      {{"--set", "threshold=0.25", "--program", "2"}, 0.25f, 0.0f},
-  };
-  for (const auto& c : cases) {
-    auto args = processArgs(ROUTING_MODULE);
-    args.insert(args.end(), c.extra.begin(), c.extra.end());
-    RunResult r = runHost(args);
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    Audio a = readAudio(out);
-    ASSERT_EQ(a.info.frames, 1000);
-    // Signal 0.25 on both channels, key 0.125 on both key inputs.
-    EXPECT_EQ(a.samples[0], 0.25f + 0.25f + c.par3);
-    EXPECT_EQ(a.samples[1], 0.25f + 0.25f + c.par5);
-  }
+    struct Case {
+        std::vector<std::string> extra;
+        float par3, par5;
+    } cases[] = {
+        {{}, 0.0f, 0.0f},
+        {{"--program", "4"}, 0.25f, 0.0f},
+        {{"--set", "par3=0.5"}, 0.5f, 0.0f},
+        {{"--set", "threshold=0.75", "--set", "active=1"}, 0.75f, 1.0f},
+        {{"--program", "8", "--set", "par5=0.125"}, 0.5f, 0.125f},
+        {{"--set", "threshold=0.25", "--program", "2"}, 0.25f, 0.0f},
+    };
+    for (const auto& c : cases) {
+        auto args = processArgs(ROUTING_MODULE);
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        RunResult r = runHost(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        Audio a = readAudio(out);
+        ASSERT_EQ(a.info.frames, 1000);
+        // Signal 0.25 on both channels, key 0.125 on both key inputs.
+        EXPECT_EQ(a.samples[0], 0.25f + 0.25f + c.par3);
+        EXPECT_EQ(a.samples[1], 0.25f + 0.25f + c.par5);
+    }
 }
 
 TEST_F(HostCli, MonoFilesFeedBothChannelsOfTheirPair) {
-  std::vector<float> mono(1000), stereoKey(2 * 1000);
-  for (size_t i = 0; i < 1000; ++i) {
-    mono[i] = static_cast<float>(i % 8) / 8.0f;
-    stereoKey[2 * i] = 0.0625f;
-    stereoKey[2 * i + 1] = -0.5f;
-  }
-  writeAudio(signal, 1, kRate, mono);
-  writeAudio(key, 2, kRate, stereoKey);
-  RunResult r = runHost(processArgs(ROUTING_MODULE));
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  Audio a = readAudio(out);
-  ASSERT_EQ(a.info.channels, 2);
-  ASSERT_EQ(a.info.frames, 1000);
-  for (size_t i = 0; i < 1000; ++i) {
-    ASSERT_EQ(a.samples[2 * i], mono[i] + 0.125f) << i;
-    ASSERT_EQ(a.samples[2 * i + 1], mono[i] - 1.0f) << i;
-  }
+    std::vector<float> mono(1000), stereoKey(2 * 1000);
+    for (size_t i = 0; i < 1000; ++i) {
+        mono[i] = static_cast<float>(i % 8) / 8.0f;
+        stereoKey[2 * i] = 0.0625f;
+        stereoKey[2 * i + 1] = -0.5f;
+    }
+    writeAudio(signal, 1, kRate, mono);
+    writeAudio(key, 2, kRate, stereoKey);
+    RunResult r = runHost(processArgs(ROUTING_MODULE));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    Audio a = readAudio(out);
+    ASSERT_EQ(a.info.channels, 2);
+    ASSERT_EQ(a.info.frames, 1000);
+    for (size_t i = 0; i < 1000; ++i) {
+        ASSERT_EQ(a.samples[2 * i], mono[i] + 0.125f) << i;
+        ASSERT_EQ(a.samples[2 * i + 1], mono[i] - 1.0f) << i;
+    }
 }
 
 TEST_F(HostCli, FourChannelSignalCarriesItsOwnKey) {
-  std::vector<float> four(4 * 500);
-  for (size_t i = 0; i < 500; ++i) {
-    four[4 * i] = 0.5f;
-    four[4 * i + 1] = -0.25f;
-    four[4 * i + 2] = static_cast<float>(i % 4) / 16.0f;
-    four[4 * i + 3] = 0.125f;
-  }
-  writeAudio(signal, 4, kRate, four);
-  RunResult r = runHost({"process", ROUTING_MODULE, "--signal", signal, "--out", out, "--block", "7"});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  Audio a = readAudio(out);
-  ASSERT_EQ(a.info.frames, 500);
-  for (size_t i = 0; i < 500; ++i) {
-    ASSERT_EQ(a.samples[2 * i], 0.5f + 2.0f * four[4 * i + 2]) << i;
-    ASSERT_EQ(a.samples[2 * i + 1], 0.0f) << i;
-  }
-  // A separate key on top of a 4-channel signal is ambiguous.
-  expectOneLineError(runHost({"process", ROUTING_MODULE, "--signal", signal, "--key", key, "--out", out}),
-                     "4 channels");
+    std::vector<float> four(4 * 500);
+    for (size_t i = 0; i < 500; ++i) {
+        four[4 * i] = 0.5f;
+        four[4 * i + 1] = -0.25f;
+        four[4 * i + 2] = static_cast<float>(i % 4) / 16.0f;
+        four[4 * i + 3] = 0.125f;
+    }
+    writeAudio(signal, 4, kRate, four);
+    RunResult r =
+        runHost({"process", ROUTING_MODULE, "--signal", signal, "--out", out, "--block", "7"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    Audio a = readAudio(out);
+    ASSERT_EQ(a.info.frames, 500);
+    for (size_t i = 0; i < 500; ++i) {
+        ASSERT_EQ(a.samples[2 * i], 0.5f + 2.0f * four[4 * i + 2]) << i;
+        ASSERT_EQ(a.samples[2 * i + 1], 0.0f) << i;
+    }
+    // A separate key on top of a 4-channel signal is ambiguous.
+    expectOneLineError(
+        runHost({"process", ROUTING_MODULE, "--signal", signal, "--key", key, "--out", out}),
+        "4 channels");
 }
 
 TEST_F(HostCli, AccumulatingUsesTheProcessRoutine) {
-  RunResult r = runHost([&] {
-    auto a = processArgs(ROUTING_MODULE);
-    a.insert(a.end(), {"--accumulate", "--set", "par5=0.5", "--block", "64"});
-    return a;
-  }());
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  Audio a = readAudio(out);
-  ASSERT_EQ(a.info.frames, 1000);
-  for (size_t i = 0; i < 1000; ++i) {
-    ASSERT_EQ(a.samples[2 * i], 0.5f) << i;
-    ASSERT_EQ(a.samples[2 * i + 1], 1.0f) << i;
-  }
+    RunResult r = runHost([&] {
+        auto a = processArgs(ROUTING_MODULE);
+        a.insert(a.end(), {"--accumulate", "--set", "par5=0.5", "--block", "64"});
+        return a;
+    }());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    Audio a = readAudio(out);
+    ASSERT_EQ(a.info.frames, 1000);
+    for (size_t i = 0; i < 1000; ++i) {
+        ASSERT_EQ(a.samples[2 * i], 0.5f) << i;
+        ASSERT_EQ(a.samples[2 * i + 1], 1.0f) << i;
+    }
 }
 
 // What the effect is told, and in which order: the rate before the program
 // (the gate computes its time steps when a program is chosen), the time
 // position of every block, the answers to its queries.
 TEST_F(HostCli, TheEffectIsSetUpAndAnsweredAsByADaw) {
-  writeAudio(signal, 1, 44100, std::vector<float>(1000, 0.0f));
-  writeAudio(key, 1, 44100, std::vector<float>(1000, 0.0f));
-  for (bool accumulate : {false, true}) {
-    SCOPED_TRACE(accumulate ? "accumulate" : "replace");
-    auto args = processArgs(OBSERVER_MODULE);
-    args.insert(args.end(), {"--block", "64"});
-    if (accumulate) args.push_back("--accumulate");
-    RunResult r = runHost(args);
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    Audio a = readAudio(out);
-    ASSERT_EQ(a.info.frames, 1000);
-    for (size_t i = 0; i < 1000; ++i) ASSERT_EQ(a.samples[2 * i], static_cast<float>(i)) << i;
-    std::vector<float> table;
-    for (size_t i = 0; i < 32; ++i) table.push_back(a.samples[2 * i + 1]);
-    const std::vector<float> answers = {44100, 64, 120, 2400, 1, accumulate ? 2.0f : 1.0f, 44100, 120};
-    EXPECT_EQ(std::vector<float>(table.begin(), table.begin() + 8), answers);
-    const std::vector<float> opcodes = {0 /* effOpen */,        10 /* effSetSampleRate */,
-                                        11 /* effSetBlockSize */, 2 /* effSetProgram */,
-                                        12 /* effMainsChanged */, 71 /* effStartProcess */, -1};
-    EXPECT_EQ(std::vector<float>(table.begin() + 8, table.begin() + 15), opcodes);
-  }
+    writeAudio(signal, 1, 44100, std::vector<float>(1000, 0.0f));
+    writeAudio(key, 1, 44100, std::vector<float>(1000, 0.0f));
+    for (bool accumulate : {false, true}) {
+        SCOPED_TRACE(accumulate ? "accumulate" : "replace");
+        auto args = processArgs(OBSERVER_MODULE);
+        args.insert(args.end(), {"--block", "64"});
+        if (accumulate) args.push_back("--accumulate");
+        RunResult r = runHost(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        Audio a = readAudio(out);
+        ASSERT_EQ(a.info.frames, 1000);
+        for (size_t i = 0; i < 1000; ++i) ASSERT_EQ(a.samples[2 * i], static_cast<float>(i)) << i;
+        std::vector<float> table;
+        for (size_t i = 0; i < 32; ++i) table.push_back(a.samples[2 * i + 1]);
+        const std::vector<float> answers = {44100, 64, 120, 2400, 1, accumulate ? 2.0f : 1.0f,
+                                            44100, 120};
+        EXPECT_EQ(std::vector<float>(table.begin(), table.begin() + 8), answers);
+        const std::vector<float> opcodes = {0 /* effOpen */,
+                                            10 /* effSetSampleRate */,
+                                            11 /* effSetBlockSize */,
+                                            2 /* effSetProgram */,
+                                            12 /* effMainsChanged */,
+                                            71 /* effStartProcess */,
+                                            -1};
+        EXPECT_EQ(std::vector<float>(table.begin() + 8, table.begin() + 15), opcodes);
+    }
 }
 
 TEST_F(HostCli, OutputContainerFollowsTheExtension) {
-  struct Case {
-    std::string name;
-    int format;
-  } cases[] = {
-      {"o.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
-      {"o.AIFF", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
-      {"o.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24},  // FLAC holds no floats
-      {"o.out", SF_FORMAT_WAV | SF_FORMAT_FLOAT},     // unknown: the input's container
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    RunResult r = runHost({"process", ROUTING_MODULE, "--signal", signal, "--key", key, "--out",
-                           tmp.path(c.name)});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    Audio a = readAudio(tmp.path(c.name));
-    EXPECT_EQ(a.info.format, c.format);
-    EXPECT_EQ(a.info.samplerate, kRate);
-    EXPECT_EQ(a.info.channels, 2);
-    ASSERT_EQ(a.info.frames, 1000);
-    EXPECT_EQ(a.samples[999 * 2], 0.5f);
-    std::remove(tmp.path(c.name).c_str());
-  }
+    struct Case {
+        std::string name;
+        int format;
+    } cases[] = {
+        {"o.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+        {"o.AIFF", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
+        {"o.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24},  // FLAC holds no floats
+        {"o.out", SF_FORMAT_WAV | SF_FORMAT_FLOAT},     // unknown: the input's container
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunResult r = runHost({"process", ROUTING_MODULE, "--signal", signal, "--key", key, "--out",
+                               tmp.path(c.name)});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        Audio a = readAudio(tmp.path(c.name));
+        EXPECT_EQ(a.info.format, c.format);
+        EXPECT_EQ(a.info.samplerate, kRate);
+        EXPECT_EQ(a.info.channels, 2);
+        ASSERT_EQ(a.info.frames, 1000);
+        EXPECT_EQ(a.samples[999 * 2], 0.5f);
+        std::remove(tmp.path(c.name).c_str());
+    }
 }
 
 TEST(HostInfo, TextsFromAModuleAreCutAtTheirStandardSizes) {
-  RunResult r = runHost({"info", HOSTILE_MODULE});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  const std::string a8(8, 'A'), a24(24, 'A'), a32(32, 'A'), a64(64, 'A'), b63(63, 'B');
-  EXPECT_NE(r.out.find("effectName: \"" + a32 + "\"\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("vendor: \"" + a64 + "\"\n"), std::string::npos);
-  EXPECT_NE(r.out.find("parameter 5: name=\"" + a8 + "\" value=0.000000 display=\"" + a8 +
-                       "\" label=\"" + a8 + "\"\n"),
-            std::string::npos);
-  EXPECT_NE(r.out.find("program 15: \"" + a24 + "\"\n"), std::string::npos);
-  EXPECT_NE(r.out.find("output 1: label=\"" + b63 + "\" flags=0x1 active\n"), std::string::npos);
+    RunResult r = runHost({"info", HOSTILE_MODULE});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string a8(8, 'A'), a24(24, 'A'), a32(32, 'A'), a64(64, 'A'), b63(63, 'B');
+    EXPECT_NE(r.out.find("effectName: \"" + a32 + "\"\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("vendor: \"" + a64 + "\"\n"), std::string::npos);
+    EXPECT_NE(r.out.find("parameter 5: name=\"" + a8 + "\" value=0.000000 display=\"" + a8 +
+                         "\" label=\"" + a8 + "\"\n"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("program 15: \"" + a24 + "\"\n"), std::string::npos);
+    EXPECT_NE(r.out.find("output 1: label=\"" + b63 + "\" flags=0x1 active\n"), std::string::npos);
 }
 
 TEST(HostInfo, UsageErrors) {
-  expectOneLineError(runHost({"play", ROUTING_MODULE}), "unknown command");
-  expectOneLineError(runHost({"info"}), "info needs exactly one MODULE");
-  expectOneLineError(runHost({"process", ROUTING_MODULE, "--signal", "x.wav"}), "--out");
-  expectOneLineError(runHost({"process", ROUTING_MODULE, "--loud"}), "unknown option: --loud");
+    expectOneLineError(runHost({"play", ROUTING_MODULE}), "unknown command");
+    expectOneLineError(runHost({"info"}), "info needs exactly one MODULE");
+    expectOneLineError(runHost({"process", ROUTING_MODULE, "--signal", "x.wav"}), "--out");
+    expectOneLineError(runHost({"process", ROUTING_MODULE, "--loud"}), "unknown option: --loud");
 }
 
 }  // namespace
