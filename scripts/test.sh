@@ -8,6 +8,9 @@ jobs=$(nproc)
 export CTEST_OUTPUT_ON_FAILURE=1
 fuzz_seconds=${FUZZ_SECONDS:-30}
 
+echo "== format"
+bash scripts/check_format.sh
+
 cmake -S . -B build -DTARNWICK_WERROR=ON
 cmake --build build -j"$jobs"
 
