@@ -7,6 +7,7 @@ packages=(
   g++-multilib qemu-user            # the 32-bit test build (and its runner where the kernel has no 32-bit support)
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev          # fuzz targets (libFuzzer, sanitizers)
+  clang-format                      # the format check
   libsndfile1-dev                   # audio files in the command-line host
   libjpeg62-turbo-dev libpng-dev    # picture import and PNG snapshots
   libfreetype-dev libfontconfig-dev # text
