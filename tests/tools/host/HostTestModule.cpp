@@ -1,14 +1,14 @@
 // Small effect modules that show what the command-line host does with what a
-// module hands it. Built once per behaviour (HOST_TEST_KIND):
-//   0 routing: 4 in / 2 out, six parameters par0..par5, sixteen programs;
+// module hands it. Built once per behaviour, named by HOST_TEST_KIND:
+//   routing: 4 in / 2 out, six parameters par0..par5, sixteen programs;
 //     out1 = in1 + 2 in3 + par3, out2 = in2 + 2 in4 + par5, so a test can
 //     read back which input fed which channel and which value was set.
-//   1 hostile: every text it is asked for is far longer than the standard
+//   hostile: every text it is asked for is far longer than the standard
 //     size and has no terminator within it.
-//   2 the entry point answers no effect.
-//   3 the entry point answers a record without the magic number.
-//   4 the record claims a million inputs.
-//   5 observer: output 1 carries the host's time position of each frame,
+//   nulleffect: the entry point answers no effect.
+//   badmagic: the entry point answers a record without the magic number.
+//   hugecounts: the record claims a million inputs.
+//   observer: output 1 carries the host's time position of each frame,
 //     output 2 repeats a table of 32 values: the host's answers to its
 //     queries (sample rate, block size, tempo, version, can-do time info,
 //     replace or accumulate), then the dispatcher opcodes it received before
@@ -20,10 +20,13 @@
 #include <cstring>
 
 #ifndef HOST_TEST_KIND
-#error "HOST_TEST_KIND must be defined"
+#error "HOST_TEST_KIND must name a behaviour, e.g. HOST_TEST_KIND=routing"
 #endif
 
 namespace {
+
+enum class Kind { routing, hostile, nulleffect, badmagic, hugecounts, observer };
+constexpr Kind kKind = Kind::HOST_TEST_KIND;
 
 struct TestEffect {
     AEffect record{};
@@ -43,7 +46,7 @@ void flood(void* ptr) { std::memset(ptr, 'A', 300); }
 VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                      float /*opt*/) {
     TestEffect* fx = self(e);
-    const bool hostile = HOST_TEST_KIND == 1;
+    const bool hostile = kKind == Kind::hostile;
     if (!fx->processed && fx->opcodeCount < 24) fx->opcodes[fx->opcodeCount++] = opcode;
     auto text = [&](const char* s) {
         if (hostile) {
@@ -119,7 +122,7 @@ void observe(AEffect* e, float** out, VstInt32 frames, bool add) {
 }
 
 void processReplacing(AEffect* e, float** in, float** out, VstInt32 frames) {
-    if (HOST_TEST_KIND == 5) return observe(e, out, frames, false);
+    if (kKind == Kind::observer) return observe(e, out, frames, false);
     const float* p = self(e)->params;
     for (VstInt32 i = 0; i < frames; ++i) {
         out[0][i] = in[0][i] + 2.0f * in[2][i] + p[3];
@@ -128,7 +131,7 @@ void processReplacing(AEffect* e, float** in, float** out, VstInt32 frames) {
 }
 
 void process(AEffect* e, float** in, float** out, VstInt32 frames) {
-    if (HOST_TEST_KIND == 5) return observe(e, out, frames, true);
+    if (kKind == Kind::observer) return observe(e, out, frames, true);
     const float* p = self(e)->params;
     for (VstInt32 i = 0; i < frames; ++i) {
         out[0][i] += in[0][i] + 2.0f * in[2][i] + p[3];
@@ -148,11 +151,11 @@ float getParameter(AEffect* e, VstInt32 index) {
 
 extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host) {
     if (host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
-    if (HOST_TEST_KIND == 2) return nullptr;
+    if (kKind == Kind::nulleffect) return nullptr;
     auto* fx = new TestEffect;
     fx->host = host;
     AEffect& r = fx->record;
-    r.magic = HOST_TEST_KIND == 3 ? 0 : kEffectMagic;
+    r.magic = kKind == Kind::badmagic ? 0 : kEffectMagic;
     r.dispatcher = dispatcher;
     r.process = process;
     r.processReplacing = processReplacing;
@@ -160,7 +163,7 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMa
     r.getParameter = getParameter;
     r.numPrograms = 16;
     r.numParams = 6;
-    r.numInputs = HOST_TEST_KIND == 4 ? 1 << 20 : 4;
+    r.numInputs = kKind == Kind::hugecounts ? 1 << 20 : 4;
     r.numOutputs = 2;
     r.flags = effFlagsCanReplacing;
     r.ioRatio = 1.0f;
