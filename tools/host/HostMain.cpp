@@ -230,15 +230,24 @@ void spread(const std::vector<float>& interleaved, int channels, int64_t frames,
     }
 }
 
-int runProcess(const ProcessArgs& a) {
-    SoundReader signal(a.signal);
+// The input files, checked against each other: a 4-channel signal carries its
+// own key, a 1- or 2-channel signal needs a key of the same rate and length.
+struct ProcessInputs {
+    SoundReader signal;
     std::optional<SoundReader> key;
-    if (signal.channels() == 4) {
-        if (!a.key.empty()) {
-            throw HostError("--key given but " + a.signal +
-                            " has 4 channels (its channels 3-4 are the key)");
+
+    explicit ProcessInputs(const ProcessArgs& a) : signal(a.signal) {
+        if (signal.channels() == 4) {
+            if (!a.key.empty()) {
+                throw HostError("--key given but " + a.signal +
+                                " has 4 channels (its channels 3-4 are the key)");
+            }
+            return;
         }
-    } else if (signal.channels() == 1 || signal.channels() == 2) {
+        if (signal.channels() != 1 && signal.channels() != 2) {
+            throw HostError("signal file must have 1, 2 or 4 channels: " + a.signal + " has " +
+                            std::to_string(signal.channels()));
+        }
         if (a.key.empty()) throw HostError("process needs --key KEY unless IN has 4 channels");
         key.emplace(a.key);
         if (key->channels() != 1 && key->channels() != 2) {
@@ -254,13 +263,14 @@ int runProcess(const ProcessArgs& a) {
             throw HostError("lengths differ: " + a.signal + " " + std::to_string(signal.frames()) +
                             " frames, " + a.key + " " + std::to_string(key->frames()) + " frames");
         }
-    } else {
-        throw HostError("signal file must have 1, 2 or 4 channels: " + a.signal + " has " +
-                        std::to_string(signal.channels()));
     }
+};
 
-    HostedEffect fx(a.module);
-    AEffect& r = fx.record();
+// Checks that the effect can gate a signal by a key with the routine asked
+// for, and turns the --program and --set options into indexes and values.
+using Settings = std::vector<std::pair<int32_t, float>>;
+Settings checkEffect(HostedEffect& fx, const ProcessArgs& a) {
+    const AEffect& r = fx.record();
     if (r.numInputs < 4 || r.numOutputs < 2) {
         throw HostError("the effect has " + std::to_string(r.numInputs) + " inputs and " +
                         std::to_string(r.numOutputs) + " outputs; signal and key need 4 in, 2 out");
@@ -274,7 +284,7 @@ int runProcess(const ProcessArgs& a) {
         throw HostError("program out of range: " + std::to_string(*a.program) +
                         " (the effect has " + std::to_string(r.numPrograms) + ")");
     }
-    std::vector<std::pair<int32_t, float>> settings;
+    Settings settings;
     for (const auto& [name, text] : a.sets) {
         int32_t index = resolveParameter(fx, name);
         auto v = parseValue(text);
@@ -283,9 +293,14 @@ int runProcess(const ProcessArgs& a) {
         }
         settings.emplace_back(index, *v);
     }
+    return settings;
+}
 
+// Opens the effect for the file's rate and the block size, applies the
+// program and the settings, and switches it on.
+void startEffect(HostedEffect& fx, const ProcessArgs& a, int sampleRate, const Settings& settings) {
     fx.state().accumulating = a.accumulate;
-    fx.open(signal.sampleRate(), a.block);
+    fx.open(sampleRate, a.block);
     // The effect turns its time parameters into per-sample steps when they are
     // set, at the sample rate it knows then: choosing the program after the
     // rate recomputes them for this file.
@@ -293,8 +308,18 @@ int runProcess(const ProcessArgs& a) {
     for (const auto& [index, value] : settings) fx.setParameter(index, value);
     fx.dispatch(effMainsChanged, 0, 1);
     fx.dispatch(effStartProcess);
+}
 
-    SoundWriter writer(a.out, outputFormatFor(a.out, signal.format()), 2, signal.sampleRate());
+void stopEffect(HostedEffect& fx) {
+    fx.dispatch(effStopProcess);
+    fx.dispatch(effMainsChanged, 0, 0);
+    fx.close();
+}
+
+// Runs the inputs through the effect block by block into WRITER.
+void gate(HostedEffect& fx, ProcessInputs& in, SoundWriter& writer, const ProcessArgs& a) {
+    AEffect& r = fx.record();
+    AEffectProcessProc routine = a.accumulate ? r.process : r.processReplacing;
     auto block = static_cast<size_t>(a.block);
     std::vector<std::vector<float>> inputs(static_cast<size_t>(r.numInputs),
                                            std::vector<float>(block));
@@ -304,6 +329,8 @@ int runProcess(const ProcessArgs& a) {
     std::vector<float*> outPtrs;
     for (auto& c : inputs) inPtrs.push_back(c.data());
     for (auto& c : outputs) outPtrs.push_back(c.data());
+    SoundReader& signal = in.signal;
+    std::optional<SoundReader>& key = in.key;
     std::vector<float> signalFrames(block * static_cast<size_t>(signal.channels()));
     std::vector<float> keyFrames(key ? block * static_cast<size_t>(key->channels()) : 0);
     std::vector<float> outFrames(block * 2);
@@ -329,10 +356,18 @@ int runProcess(const ProcessArgs& a) {
         writer.write(outFrames.data(), n);
         done += n;
     }
+}
 
-    fx.dispatch(effStopProcess);
-    fx.dispatch(effMainsChanged, 0, 0);
-    fx.close();
+int runProcess(const ProcessArgs& a) {
+    ProcessInputs in(a);
+    HostedEffect fx(a.module);
+    Settings settings = checkEffect(fx, a);
+
+    startEffect(fx, a, in.signal.sampleRate(), settings);
+    SoundWriter writer(a.out, outputFormatFor(a.out, in.signal.format()), 2,
+                       in.signal.sampleRate());
+    gate(fx, in, writer, a);
+    stopEffect(fx);
     writer.commit();
     return 0;
 }
