@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace tarnwick::host {
@@ -29,7 +31,49 @@ std::string directoryOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+const char* fileKind(mode_t mode) {
+    if (S_ISDIR(mode)) return "a directory";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "a special file";
+}
+
 }  // namespace
+
+void checkOutputPath(const std::string& out, const std::vector<InputPath>& inputs,
+                     bool replaceReadOnly) {
+    struct stat link {};
+    if (::lstat(out.c_str(), &link) != 0) {
+        if (errno == ENOENT) return;
+        throw HostError("cannot check the output " + out + ": " + std::strerror(errno));
+    }
+    struct stat target {};
+    if (::stat(out.c_str(), &target) == 0) {
+        for (const auto& input : inputs) {
+            struct stat st {};
+            if (::stat(input.path.c_str(), &st) == 0 && st.st_dev == target.st_dev &&
+                st.st_ino == target.st_ino) {
+                throw HostError("--out " + out + " is the same file as " + input.option + " " +
+                                input.path + "; choose another output");
+            }
+        }
+    }
+    if (S_ISLNK(link.st_mode)) {
+        throw HostError("output is a symbolic link: " + out + " (name the file itself)");
+    }
+    if (!S_ISREG(link.st_mode)) {
+        throw HostError("output is " + std::string(fileKind(link.st_mode)) +
+                        ", not a file: " + out);
+    }
+    // The superuser may write anything, so a file without any write permission
+    // counts as read-only whoever runs the host.
+    bool readOnly = ::access(out.c_str(), W_OK) != 0 || (link.st_mode & 0222) == 0;
+    if (readOnly && !replaceReadOnly) {
+        throw HostError("output is read-only: " + out + " (--force replaces it)");
+    }
+}
 
 SoundReader::SoundReader(const std::string& path) : path_(path) {
     struct stat st {};
@@ -75,9 +119,6 @@ int outputFormatFor(const std::string& path, int fallbackFormat) {
 SoundWriter::SoundWriter(const std::string& path, int format, int channels, int sampleRate)
     : path_(path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        throw HostError("output is a directory: " + path);
-    }
     std::string dir = directoryOf(path);
     if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         throw HostError("output folder does not exist: " + dir);

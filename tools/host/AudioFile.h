@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tarnwick::host {
 
@@ -37,6 +38,19 @@ private:
 // else the container of FALLBACKFORMAT. Samples are 32-bit float except in
 // FLAC, which holds integers only and gets 24-bit samples.
 int outputFormatFor(const std::string& path, int fallbackFormat);
+
+// A file the run reads, by the option that named it.
+struct InputPath {
+    std::string option;  // "--signal", "--key", "the module"
+    std::string path;
+};
+
+// Refuses (HostError) an OUT whose replacement would lose something: the same
+// file as one of INPUTS (by device and inode, so also through another spelling,
+// a symbolic or a hard link), a symbolic link, anything but a regular file,
+// or a read-only file unless REPLACEREADONLY. An absent OUT is fine.
+void checkOutputPath(const std::string& out, const std::vector<InputPath>& inputs,
+                     bool replaceReadOnly);
 
 class SoundWriter {
 public:

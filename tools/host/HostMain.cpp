@@ -3,6 +3,7 @@
 //   tarnwick-host info MODULE
 //   tarnwick-host process MODULE --signal IN [--key KEY] --out OUT
 //                 [--set NAME=VALUE ...] [--program N] [--block N] [--accumulate]
+//                 [--force]
 
 #include "AudioFile.h"
 #include "EffectHost.h"
@@ -25,8 +26,12 @@ constexpr const char* kUsage =
     "usage: tarnwick-host info MODULE\n"
     "       tarnwick-host process MODULE --signal IN [--key KEY] --out OUT\n"
     "                     [--set NAME=VALUE ...] [--program N] [--block N] [--accumulate]\n"
+    "                     [--force]\n"
     "  NAME is the host's parameter name (par0 ... par5) or a role: attack, hold,\n"
-    "  release, threshold, envmode, active. VALUE is 0 to 1.\n";
+    "  release, threshold, envmode, active. VALUE is 0 to 1.\n"
+    "  OUT is written only when it is absent or a writable regular file; it is\n"
+    "  never an input, a symbolic link, a FIFO or a device. --force also replaces\n"
+    "  a read-only OUT.\n";
 
 constexpr int32_t kDefaultBlock = 512;
 constexpr int32_t kMaxBlock = 1 << 20;
@@ -49,6 +54,7 @@ struct ProcessArgs {
     std::optional<int64_t> program;
     int32_t block = kDefaultBlock;
     bool accumulate = false;
+    bool force = false;
 };
 
 // Parses a whole decimal integer; nothing else on the line is accepted.
@@ -106,6 +112,8 @@ ProcessArgs parseProcessArgs(int argc, char** argv) {
             a.block = static_cast<int32_t>(*n);
         } else if (opt == "--accumulate") {
             a.accumulate = true;
+        } else if (opt == "--force") {
+            a.force = true;
         } else {
             throw HostError("unknown option: " + opt);
         }
@@ -358,7 +366,14 @@ void gate(HostedEffect& fx, ProcessInputs& in, SoundWriter& writer, const Proces
     }
 }
 
+void checkOutput(const ProcessArgs& a) {
+    std::vector<InputPath> inputs = {{"--signal", a.signal}, {"the module", a.module}};
+    if (!a.key.empty()) inputs.push_back({"--key", a.key});
+    checkOutputPath(a.out, inputs, a.force);
+}
+
 int runProcess(const ProcessArgs& a) {
+    checkOutput(a);
     ProcessInputs in(a);
     HostedEffect fx(a.module);
     Settings settings = checkEffect(fx, a);
@@ -368,6 +383,8 @@ int runProcess(const ProcessArgs& a) {
                        in.signal.sampleRate());
     gate(fx, in, writer, a);
     stopEffect(fx);
+    // Again, now that the result is ready: OUT may have changed meanwhile.
+    checkOutput(a);
     writer.commit();
     return 0;
 }

@@ -4,7 +4,11 @@
 #include "HostTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -40,10 +44,13 @@ protected:
         return {"process", module, "--signal", signal, "--key", key, "--out", out};
     }
 
-    // OUT keeps its old content and no temporary file is left beside it.
-    void expectOutUntouched() {
+    // OUT keeps its old content and no temporary file is left beside it; the
+    // folder holds the three files and ALSO.
+    void expectOutUntouched(std::vector<std::string> also = {}) {
         EXPECT_EQ(readText(out), kOutBefore);
-        EXPECT_EQ(tmp.entries(), (std::vector<std::string>{"key.wav", "out.wav", "signal.wav"}));
+        also.insert(also.end(), {"key.wav", "out.wav", "signal.wav"});
+        std::sort(also.begin(), also.end());
+        EXPECT_EQ(tmp.entries(), also);
     }
 
     TempDir tmp;
@@ -271,6 +278,66 @@ TEST_F(HostCli, OutputContainerFollowsTheExtension) {
         EXPECT_EQ(a.samples[999 * 2], 0.5f);
         std::remove(tmp.path(c.name).c_str());
     }
+}
+
+// Replacing OUT must never cost the user a file: not an input under another
+// name, not what a link points to, not a FIFO or device, not a read-only file.
+TEST_F(HostCli, OutputNeverReplacesAnInputOrANonFile) {
+    const std::string signalBytes = readText(signal), keyBytes = readText(key);
+    TempDir other;
+    std::string elsewhere = other.path("elsewhere.wav");
+    writeText(elsewhere, kOutBefore);
+    ASSERT_EQ(::symlink(signal.c_str(), tmp.path("to-signal.wav").c_str()), 0);
+    ASSERT_EQ(::link(key.c_str(), tmp.path("key-again.wav").c_str()), 0);
+    ASSERT_EQ(::symlink(elsewhere.c_str(), tmp.path("to-elsewhere.wav").c_str()), 0);
+    ASSERT_EQ(::mkfifo(tmp.path("fifo.wav").c_str(), 0644), 0);
+    ASSERT_EQ(::chmod(out.c_str(), 0444), 0);
+    const struct {
+        std::string out, mentions;
+    } cases[] = {
+        {signal, "same file as --signal"},
+        {tmp.dir() + "/./signal.wav", "same file as --signal"},
+        {tmp.path("to-signal.wav"), "same file as --signal"},
+        {key, "same file as --key"},
+        {tmp.path("key-again.wav"), "same file as --key"},
+        {ROUTING_MODULE, "same file as the module"},
+        {tmp.path("to-elsewhere.wav"), "output is a symbolic link"},
+        {tmp.path("fifo.wav"), "output is a FIFO"},
+        {tmp.dir(), "output is a directory"},
+        {out, "output is read-only"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.out);
+        expectOneLineError(
+            runHost({"process", ROUTING_MODULE, "--signal", signal, "--key", key, "--out", c.out}),
+            c.mentions);
+    }
+    EXPECT_EQ(readText(signal), signalBytes);
+    EXPECT_EQ(readText(key), keyBytes);
+    EXPECT_EQ(readText(elsewhere), kOutBefore);
+    expectOutUntouched({"fifo.wav", "key-again.wav", "to-elsewhere.wav", "to-signal.wav"});
+    struct stat st {};
+    EXPECT_TRUE(::lstat(tmp.path("to-elsewhere.wav").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+    EXPECT_TRUE(::lstat(tmp.path("fifo.wav").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+
+    // A device node, where this account may make one.
+    std::string device = tmp.path("null.wav");
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        expectOneLineError(
+            runHost({"process", ROUTING_MODULE, "--signal", signal, "--key", key, "--out", device}),
+            "output is a character device");
+        EXPECT_TRUE(::lstat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode));
+        ::unlink(device.c_str());
+    }
+
+    // --force replaces a read-only file, and only that.
+    auto args = processArgs(ROUTING_MODULE);
+    args.push_back("--force");
+    RunResult r = runHost(args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(readAudio(out).info.frames, 1000);
+    args[7] = key;
+    expectOneLineError(runHost(args), "same file as --key");
 }
 
 TEST(HostInfo, TextsFromAModuleAreCutAtTheirStandardSizes) {
