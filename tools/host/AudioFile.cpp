@@ -1,5 +1,6 @@
 #include "AudioFile.h"
 
+#include "AudioHeader.h"
 #include "EffectHost.h"
 
 #include <sys/stat.h>
@@ -29,6 +30,22 @@ std::string directoryOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Bytes per sample of the encodings whose size follows from the data size.
+int bytesPerSample(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_PCM_S8:
+        case SF_FORMAT_PCM_U8:
+        case SF_FORMAT_ULAW:
+        case SF_FORMAT_ALAW: return 1;
+        case SF_FORMAT_PCM_16: return 2;
+        case SF_FORMAT_PCM_24: return 3;
+        case SF_FORMAT_PCM_32:
+        case SF_FORMAT_FLOAT: return 4;
+        case SF_FORMAT_DOUBLE: return 8;
+        default: return 0;
+    }
 }
 
 const char* fileKind(mode_t mode) {
@@ -79,13 +96,36 @@ SoundReader::SoundReader(const std::string& path) : path_(path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) throw HostError("audio file not found: " + path);
     if (!S_ISREG(st.st_mode)) throw HostError("audio file is not a file: " + path);
+    AnnouncedFormat header = readAnnouncedFormat(path);
+    // libsndfile refuses a WAV without a rate in words meant for programmers,
+    // and opens an AIFF without one at 1 Hz.
+    if (header.sampleRate && *header.sampleRate < 1.0) {
+        char rate[32];
+        std::snprintf(rate, sizeof rate, "%g", *header.sampleRate);
+        throw HostError("cannot read audio file " + path + ": its header gives a sample rate of " +
+                        rate + " Hz");
+    }
     file_ = sf_open(path.c_str(), SFM_READ, &info_);
     if (file_ == nullptr) {
-        throw HostError("cannot read audio file " + path + ": " + sf_strerror(nullptr));
+        std::string why = sf_strerror(nullptr);
+        if (why.find("SF_INFO struct incomplete") != std::string::npos) {
+            why = "its header gives no usable sample rate or channel count";
+        }
+        throw HostError("cannot read audio file " + path + ": " + why);
     }
     if (info_.channels <= 0 || info_.samplerate <= 0 || info_.frames < 0) {
         sf_close(file_);
         throw HostError("audio file has no usable format: " + path);
+    }
+    // For WAV and AIFF libsndfile reports the frames present; the header may
+    // promise more.
+    announcedFrames_ = info_.frames;
+    int sampleBytes = bytesPerSample(info_.format);
+    if (header.frames) {
+        announcedFrames_ = std::max(announcedFrames_, *header.frames);
+    } else if (header.dataBytes && sampleBytes > 0) {
+        uint64_t frames = *header.dataBytes / static_cast<uint64_t>(sampleBytes * info_.channels);
+        announcedFrames_ = std::max<int64_t>(announcedFrames_, static_cast<int64_t>(frames));
     }
 }
 
@@ -93,12 +133,22 @@ SoundReader::~SoundReader() {
     if (file_ != nullptr) sf_close(file_);
 }
 
-void SoundReader::read(float* interleaved, int64_t frames) {
+int64_t SoundReader::read(float* interleaved, int64_t frames) {
+    if (!readError_.empty()) return 0;
     sf_count_t got = sf_readf_float(file_, interleaved, frames);
-    if (got != frames) {
-        throw HostError("cannot read audio file " + path_ + ": " +
-                        (sf_error(file_) != 0 ? sf_strerror(file_) : "it ends early"));
+    // A decoder that loses its way in a cut file (FLAC does) ends the frames
+    // present; what it said goes with the report of the missing ones.
+    if (got < frames && sf_error(file_) != 0) {
+        readError_ = sf_strerror(file_);
+        if (readError_.rfind("Error : ", 0) == 0) readError_.erase(0, 8);
     }
+    framesRead_ += got;
+    return got;
+}
+
+void SoundReader::skipToEnd() {
+    std::vector<float> scratch(4096 * static_cast<size_t>(info_.channels));
+    while (read(scratch.data(), 4096) > 0) {}
 }
 
 int outputFormatFor(const std::string& path, int fallbackFormat) {

@@ -13,7 +13,8 @@ namespace tarnwick::host {
 
 class SoundReader {
 public:
-    // Throws HostError when PATH is missing or not an audio file libsndfile reads.
+    // Throws HostError when PATH is missing or not an audio file libsndfile
+    // reads, in words a user understands.
     explicit SoundReader(const std::string& path);
     ~SoundReader();
     SoundReader(const SoundReader&) = delete;
@@ -22,16 +23,27 @@ public:
     const std::string& path() const { return path_; }
     int channels() const { return info_.channels; }
     int sampleRate() const { return info_.samplerate; }
-    int64_t frames() const { return info_.frames; }
     int format() const { return info_.format; }
+    // The frames the file's header announces, whether or not they are there.
+    int64_t announcedFrames() const { return announcedFrames_; }
+    int64_t framesRead() const { return framesRead_; }
+    // Why the frames ended early, when the library said so; else empty.
+    const std::string& readError() const { return readError_; }
 
-    // Reads exactly FRAMES interleaved frames; a short read is an error.
-    void read(float* interleaved, int64_t frames);
+    // Reads up to FRAMES interleaved frames and answers how many it read:
+    // fewer only at the end of the file or of what can be decoded.
+    int64_t read(float* interleaved, int64_t frames);
+    // Reads and drops the rest of the file, so that framesRead() is then the
+    // number of frames the file holds.
+    void skipToEnd();
 
 private:
     std::string path_;
     SF_INFO info_{};
     SNDFILE* file_ = nullptr;
+    int64_t announcedFrames_ = 0;
+    int64_t framesRead_ = 0;
+    std::string readError_;
 };
 
 // The container for PATH from its extension (.wav, .aif/.aiff/.aifc, .flac),

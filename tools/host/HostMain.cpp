@@ -3,7 +3,7 @@
 //   tarnwick-host info MODULE
 //   tarnwick-host process MODULE --signal IN [--key KEY] --out OUT
 //                 [--set NAME=VALUE ...] [--program N] [--block N] [--accumulate]
-//                 [--force]
+//                 [--force] [--allow-truncated]
 
 #include "AudioFile.h"
 #include "EffectHost.h"
@@ -26,12 +26,13 @@ constexpr const char* kUsage =
     "usage: tarnwick-host info MODULE\n"
     "       tarnwick-host process MODULE --signal IN [--key KEY] --out OUT\n"
     "                     [--set NAME=VALUE ...] [--program N] [--block N] [--accumulate]\n"
-    "                     [--force]\n"
+    "                     [--force] [--allow-truncated]\n"
     "  NAME is the host's parameter name (par0 ... par5) or a role: attack, hold,\n"
     "  release, threshold, envmode, active. VALUE is 0 to 1.\n"
     "  OUT is written only when it is absent or a writable regular file; it is\n"
     "  never an input, a symbolic link, a FIFO or a device. --force also replaces\n"
-    "  a read-only OUT.\n";
+    "  a read-only OUT. A file shorter than its header says is an error;\n"
+    "  --allow-truncated processes the frames it has, with a warning.\n";
 
 constexpr int32_t kDefaultBlock = 512;
 constexpr int32_t kMaxBlock = 1 << 20;
@@ -55,6 +56,7 @@ struct ProcessArgs {
     int32_t block = kDefaultBlock;
     bool accumulate = false;
     bool force = false;
+    bool allowTruncated = false;
 };
 
 // Parses a whole decimal integer; nothing else on the line is accepted.
@@ -114,6 +116,8 @@ ProcessArgs parseProcessArgs(int argc, char** argv) {
             a.accumulate = true;
         } else if (opt == "--force") {
             a.force = true;
+        } else if (opt == "--allow-truncated") {
+            a.allowTruncated = true;
         } else {
             throw HostError("unknown option: " + opt);
         }
@@ -240,38 +244,85 @@ void spread(const std::vector<float>& interleaved, int channels, int64_t frames,
 
 // The input files, checked against each other: a 4-channel signal carries its
 // own key, a 1- or 2-channel signal needs a key of the same rate and length.
-struct ProcessInputs {
-    SoundReader signal;
-    std::optional<SoundReader> key;
-
-    explicit ProcessInputs(const ProcessArgs& a) : signal(a.signal) {
-        if (signal.channels() == 4) {
+class ProcessInputs {
+public:
+    explicit ProcessInputs(const ProcessArgs& a) : signal_(a.signal) {
+        if (signal_.channels() == 4) {
             if (!a.key.empty()) {
                 throw HostError("--key given but " + a.signal +
                                 " has 4 channels (its channels 3-4 are the key)");
             }
-            return;
+        } else {
+            openKey(a);
         }
-        if (signal.channels() != 1 && signal.channels() != 2) {
-            throw HostError("signal file must have 1, 2 or 4 channels: " + a.signal + " has " +
-                            std::to_string(signal.channels()));
+        auto block = static_cast<size_t>(a.block);
+        signalFrames_.resize(block * static_cast<size_t>(signal_.channels()));
+        if (key_) keyFrames_.resize(block * static_cast<size_t>(key_->channels()));
+    }
+
+    int sampleRate() const { return signal_.sampleRate(); }
+    int format() const { return signal_.format(); }
+
+    // Reads up to FRAMES frames of each file into the effect's INPUTS and
+    // answers how many both had: 0 at the end.
+    int64_t read(std::vector<std::vector<float>>& inputs, int64_t frames) {
+        frames = std::min(frames, signal_.announcedFrames() - signal_.framesRead());
+        int64_t n = signal_.read(signalFrames_.data(), frames);
+        spread(signalFrames_, signal_.channels(), n, inputs, 0, signal_.channels() == 4);
+        if (key_) {
+            n = std::min(n, key_->read(keyFrames_.data(), frames));
+            spread(keyFrames_, key_->channels(), n, inputs, 2, false);
         }
-        if (a.key.empty()) throw HostError("process needs --key KEY unless IN has 4 channels");
-        key.emplace(a.key);
-        if (key->channels() != 1 && key->channels() != 2) {
-            throw HostError("key file must have 1 or 2 channels: " + a.key + " has " +
-                            std::to_string(key->channels()));
-        }
-        if (key->sampleRate() != signal.sampleRate()) {
-            throw HostError("sample rates differ: " + a.signal + " " +
-                            std::to_string(signal.sampleRate()) + " Hz, " + a.key + " " +
-                            std::to_string(key->sampleRate()) + " Hz");
-        }
-        if (key->frames() != signal.frames()) {
-            throw HostError("lengths differ: " + a.signal + " " + std::to_string(signal.frames()) +
-                            " frames, " + a.key + " " + std::to_string(key->frames()) + " frames");
+        return n;
+    }
+
+    // After the last block: a file with fewer frames than its header announces
+    // is an error, or with ALLOWTRUNCATED a warning that the output has
+    // PROCESSED frames.
+    void checkComplete(bool allowTruncated, int64_t processed) {
+        for (SoundReader* file : {&signal_, key_ ? &*key_ : nullptr}) {
+            if (file == nullptr) continue;
+            file->skipToEnd();
+            if (file->framesRead() >= file->announcedFrames()) continue;
+            std::string what = file->path() + " is truncated: header says " +
+                               std::to_string(file->announcedFrames()) + " frames, " +
+                               std::to_string(file->framesRead()) + " present";
+            if (!file->readError().empty()) what += " (libsndfile: " + file->readError() + ")";
+            if (!allowTruncated)
+                throw HostError(what + " (--allow-truncated processes the frames present)");
+            std::fprintf(stderr, "tarnwick-host: warning: %s; the output has %lld frames\n",
+                         what.c_str(), static_cast<long long>(processed));
         }
     }
+
+private:
+    void openKey(const ProcessArgs& a) {
+        if (signal_.channels() != 1 && signal_.channels() != 2) {
+            throw HostError("signal file must have 1, 2 or 4 channels: " + a.signal + " has " +
+                            std::to_string(signal_.channels()));
+        }
+        if (a.key.empty()) throw HostError("process needs --key KEY unless IN has 4 channels");
+        key_.emplace(a.key);
+        if (key_->channels() != 1 && key_->channels() != 2) {
+            throw HostError("key file must have 1 or 2 channels: " + a.key + " has " +
+                            std::to_string(key_->channels()));
+        }
+        if (key_->sampleRate() != signal_.sampleRate()) {
+            throw HostError("sample rates differ: " + a.signal + " " +
+                            std::to_string(signal_.sampleRate()) + " Hz, " + a.key + " " +
+                            std::to_string(key_->sampleRate()) + " Hz");
+        }
+        if (key_->announcedFrames() != signal_.announcedFrames()) {
+            throw HostError("lengths differ: " + a.signal + " " +
+                            std::to_string(signal_.announcedFrames()) + " frames, " + a.key + " " +
+                            std::to_string(key_->announcedFrames()) + " frames");
+        }
+    }
+
+    SoundReader signal_;
+    std::optional<SoundReader> key_;
+    std::vector<float> signalFrames_;
+    std::vector<float> keyFrames_;
 };
 
 // Checks that the effect can gate a signal by a key with the routine asked
@@ -324,8 +375,9 @@ void stopEffect(HostedEffect& fx) {
     fx.close();
 }
 
-// Runs the inputs through the effect block by block into WRITER.
-void gate(HostedEffect& fx, ProcessInputs& in, SoundWriter& writer, const ProcessArgs& a) {
+// Runs the inputs through the effect block by block into WRITER and answers
+// the number of frames written.
+int64_t gate(HostedEffect& fx, ProcessInputs& in, SoundWriter& writer, const ProcessArgs& a) {
     AEffect& r = fx.record();
     AEffectProcessProc routine = a.accumulate ? r.process : r.processReplacing;
     auto block = static_cast<size_t>(a.block);
@@ -337,23 +389,13 @@ void gate(HostedEffect& fx, ProcessInputs& in, SoundWriter& writer, const Proces
     std::vector<float*> outPtrs;
     for (auto& c : inputs) inPtrs.push_back(c.data());
     for (auto& c : outputs) outPtrs.push_back(c.data());
-    SoundReader& signal = in.signal;
-    std::optional<SoundReader>& key = in.key;
-    std::vector<float> signalFrames(block * static_cast<size_t>(signal.channels()));
-    std::vector<float> keyFrames(key ? block * static_cast<size_t>(key->channels()) : 0);
     std::vector<float> outFrames(block * 2);
     // Accumulating adds to -0.0: it is the one zero that leaves every sample,
     // including a negative zero, bit for bit as the effect made it.
     const float outputStart = a.accumulate ? -0.0f : 0.0f;
 
-    for (int64_t done = 0; done < signal.frames();) {
-        int64_t n = std::min<int64_t>(a.block, signal.frames() - done);
-        signal.read(signalFrames.data(), n);
-        spread(signalFrames, signal.channels(), n, inputs, 0, signal.channels() == 4);
-        if (key) {
-            key->read(keyFrames.data(), n);
-            spread(keyFrames, key->channels(), n, inputs, 2, false);
-        }
+    int64_t done = 0;
+    while (int64_t n = in.read(inputs, a.block)) {
         for (auto& c : outputs) std::fill(c.begin(), c.end(), outputStart);
         fx.state().samplePos = static_cast<double>(done);
         routine(&r, inPtrs.data(), outPtrs.data(), static_cast<VstInt32>(n));
@@ -364,6 +406,7 @@ void gate(HostedEffect& fx, ProcessInputs& in, SoundWriter& writer, const Proces
         writer.write(outFrames.data(), n);
         done += n;
     }
+    return done;
 }
 
 void checkOutput(const ProcessArgs& a) {
@@ -378,11 +421,11 @@ int runProcess(const ProcessArgs& a) {
     HostedEffect fx(a.module);
     Settings settings = checkEffect(fx, a);
 
-    startEffect(fx, a, in.signal.sampleRate(), settings);
-    SoundWriter writer(a.out, outputFormatFor(a.out, in.signal.format()), 2,
-                       in.signal.sampleRate());
-    gate(fx, in, writer, a);
+    startEffect(fx, a, in.sampleRate(), settings);
+    SoundWriter writer(a.out, outputFormatFor(a.out, in.format()), 2, in.sampleRate());
+    int64_t frames = gate(fx, in, writer, a);
     stopEffect(fx);
+    in.checkComplete(a.allowTruncated, frames);
     // Again, now that the result is ready: OUT may have changed meanwhile.
     checkOutput(a);
     writer.commit();

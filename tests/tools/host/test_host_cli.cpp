@@ -29,6 +29,22 @@ void expectOneLineError(const RunResult& r, const std::string& mentions) {
     EXPECT_NE(r.err.find(mentions), std::string::npos) << r.err;
 }
 
+// Writes VALUE as the 32-bit little-endian field AT bytes after the start of
+// the first chunk called ID in the WAV file at PATH.
+void patchWaveHeader(const std::string& path, const char* id, size_t at, uint32_t value) {
+    std::string bytes = readText(path);
+    size_t chunk = bytes.find(id, 12);
+    ASSERT_NE(chunk, std::string::npos) << id;
+    for (size_t i = 0; i < 4; ++i) bytes[chunk + at + i] = static_cast<char>(value >> (8 * i));
+    writeText(path, bytes);
+}
+
+// Cuts the file at PATH to SHARE of its bytes.
+void cutFile(const std::string& path, double share) {
+    off_t size = static_cast<off_t>(readText(path).size());
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(static_cast<double>(size) * share)), 0);
+}
+
 class HostCli : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -86,6 +102,9 @@ TEST_F(HostCli, AudioFileFailuresAreOneLineErrors) {
     writeAudio(shorter, 1, kRate, std::vector<float>(999, 0.125f));
     std::string three = tmp.path("three.wav");
     writeAudio(three, 3, kRate, std::vector<float>(3 * 1000, 0.125f));
+    std::string noRate = tmp.path("norate.wav");
+    writeAudio(noRate, 1, kRate, std::vector<float>(1000, 0.125f));
+    patchWaveHeader(noRate, "fmt ", 12, 0);
     auto with = [&](const std::string& s, const std::string& k) {
         return std::vector<std::string>{"process", ROUTING_MODULE, "--signal", s, "--key",
                                         k,         "--out",        out};
@@ -97,12 +116,14 @@ TEST_F(HostCli, AudioFileFailuresAreOneLineErrors) {
     expectOneLineError(runHost(with(signal, shorter)), "lengths differ");
     expectOneLineError(runHost(with(three, key)), "1, 2 or 4 channels");
     expectOneLineError(runHost(with(signal, three)), "1 or 2 channels");
+    expectOneLineError(runHost(with(noRate, key)), "its header gives a sample rate of 0 Hz");
     expectOneLineError(runHost({"process", ROUTING_MODULE, "--signal", signal, "--out", out}),
                        "--key");
     std::remove(notAudio.c_str());
     std::remove(otherRate.c_str());
     std::remove(shorter.c_str());
     std::remove(three.c_str());
+    std::remove(noRate.c_str());
     expectOutUntouched();
 }
 
@@ -338,6 +359,58 @@ TEST_F(HostCli, OutputNeverReplacesAnInputOrANonFile) {
     EXPECT_EQ(readAudio(out).info.frames, 1000);
     args[7] = key;
     expectOneLineError(runHost(args), "same file as --key");
+}
+
+// A file shorter than its header says is refused, or with --allow-truncated
+// processed as far as it goes, with a warning for each short input.
+TEST_F(HostCli, TruncatedFilesAreRefusedUnlessAllowed) {
+    std::vector<float> second(kRate);
+    for (size_t i = 0; i < second.size(); ++i) second[i] = std::sin(0.05f * static_cast<float>(i));
+    const struct {
+        std::string name;
+        int format;
+        uint32_t claimedBytes;  // written over the data chunk's size unless 0
+        double share;           // of the file's bytes kept
+        std::string announced;
+    } cases[] = {
+        {"cut.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0, 0.6, "48000"},
+        {"cut.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 0, 0.6, "48000"},
+        {"cut.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 0, 0.6, "48000"},
+        {"huge.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 1u << 31, 1.0, "2147483648"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string cut = tmp.path(c.name);
+        writeAudio(cut, 1, kRate, second, c.format);
+        if (c.claimedBytes != 0) patchWaveHeader(cut, "data", 4, c.claimedBytes);
+        cutFile(cut, c.share);
+        std::vector<std::string> args = {"process", ROUTING_MODULE, "--signal", cut, "--key",
+                                         cut,       "--out",        out};
+        const std::string says = cut + " is truncated: header says " + c.announced + " frames, ";
+        expectOneLineError(runHost(args), says);
+        expectOutUntouched({c.name});
+
+        args.push_back("--allow-truncated");
+        RunResult r = runHost(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        int64_t present = readAudio(out).info.frames;
+        EXPECT_GT(present, 0);
+        EXPECT_LT(present, std::stoll(c.announced));
+        const std::string warning =
+            "tarnwick-host: warning: " + says + std::to_string(present) + " present";
+        EXPECT_EQ(r.err.find(warning), 0u) << r.err;                        // the signal
+        EXPECT_NE(r.err.find("\n" + warning), std::string::npos) << r.err;  // the key
+        writeText(out, kOutBefore);
+        std::remove(cut.c_str());
+    }
+
+    // The key alone is short.
+    writeAudio(signal, 1, kRate, second);
+    writeAudio(key, 1, kRate, second);
+    cutFile(key, 0.6);
+    expectOneLineError(runHost(processArgs(ROUTING_MODULE)),
+                       key + " is truncated: header says 48000 frames, ");
+    expectOutUntouched();
 }
 
 TEST(HostInfo, TextsFromAModuleAreCutAtTheirStandardSizes) {

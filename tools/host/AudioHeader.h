@@ -1,0 +1,24 @@
+#pragma once
+// What the header of a WAV (RIFF, RF64) or AIFF (AIFF-C) file announces, read
+// by the host itself. libsndfile quietly shortens a file's length to the
+// frames present and refuses a zero sample rate with an internal message; the
+// announced values let the host tell the user what is wrong with the file.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tarnwick::host {
+
+struct AnnouncedFormat {
+    std::optional<double> sampleRate;
+    std::optional<int64_t> frames;      // AIFF: the frame count of the COMM chunk
+    std::optional<uint64_t> dataBytes;  // WAV: the size of the data chunk (RF64: of ds64)
+};
+
+// Fields the file does not state, or that are not WAV or AIFF, stay empty; so
+// does the size of a WAV data chunk written as "unknown" (0xFFFFFFFF) by a
+// program that could not seek back.
+AnnouncedFormat readAnnouncedFormat(const std::string& path);
+
+}  // namespace tarnwick::host
