@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
+#include <csignal>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -55,6 +58,56 @@ const char* fileKind(mode_t mode) {
     if (S_ISBLK(mode)) return "a block device";
     if (S_ISSOCK(mode)) return "a socket";
     return "a special file";
+}
+
+// The unfinished result, removed when the run is interrupted. The path is
+// stored before the file exists, so the handler does only what is safe in a
+// signal handler: unlink a prepared path and raise the signal again.
+char gPartialPath[PATH_MAX];
+volatile sig_atomic_t gPartialArmed = 0;
+constexpr int kInterruptions[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void removePartialAndDie(int sig) {
+    if (gPartialArmed != 0) ::unlink(gPartialPath);
+    // SA_RESETHAND has put back the default action, and the signal waits
+    // until the handler returns: the program then ends as the signal says.
+    ::raise(sig);
+}
+
+// Holds the interruptions back while the path and the file change together.
+class InterruptionsHeld {
+public:
+    InterruptionsHeld() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int sig : kInterruptions) sigaddset(&set, sig);
+        ::sigprocmask(SIG_BLOCK, &set, &old_);
+    }
+    ~InterruptionsHeld() { ::sigprocmask(SIG_SETMASK, &old_, nullptr); }
+    InterruptionsHeld(const InterruptionsHeld&) = delete;
+    InterruptionsHeld& operator=(const InterruptionsHeld&) = delete;
+
+private:
+    sigset_t old_;
+};
+
+// Once per run. A signal the host was started with ignored (nohup, a
+// background job) stays ignored.
+void removePartialOnInterruption() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    struct sigaction action {};
+    action.sa_handler = removePartialAndDie;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (int sig : kInterruptions) sigaddset(&action.sa_mask, sig);
+    for (int sig : kInterruptions) {
+        struct sigaction before {};
+        if (::sigaction(sig, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
+            ::sigaction(sig, &action, nullptr);
+        }
+    }
 }
 
 }  // namespace
@@ -174,9 +227,19 @@ SoundWriter::SoundWriter(const std::string& path, int format, int channels, int 
         throw HostError("output folder does not exist: " + dir);
     }
     std::string templ = dir + "/.tarnwick-host-XXXXXX";
+    if (templ.size() >= sizeof gPartialPath) throw HostError("output path too long: " + path);
     std::vector<char> name(templ.begin(), templ.end());
     name.push_back('\0');
-    int fd = mkstemp(name.data());
+    removePartialOnInterruption();
+    int fd = -1;
+    {
+        InterruptionsHeld held;
+        fd = mkstemp(name.data());
+        if (fd >= 0) {
+            std::memcpy(gPartialPath, name.data(), name.size());
+            gPartialArmed = 1;
+        }
+    }
     if (fd < 0) throw HostError("cannot create a file in " + dir);
     tempPath_ = name.data();
     SF_INFO info{};
@@ -188,7 +251,7 @@ SoundWriter::SoundWriter(const std::string& path, int format, int channels, int 
     if (file_ == nullptr) {
         std::string why = sf_strerror(nullptr);
         ::close(fd);
-        ::unlink(tempPath_.c_str());
+        discard();
         throw HostError("cannot write audio file " + path + ": " + why);
     }
     // Integer containers clip instead of wrapping round on samples beyond full
@@ -200,7 +263,13 @@ SoundWriter::SoundWriter(const std::string& path, int format, int channels, int 
 
 SoundWriter::~SoundWriter() {
     if (file_ != nullptr) sf_close(file_);
-    if (!committed_) ::unlink(tempPath_.c_str());
+    if (!committed_) discard();
+}
+
+void SoundWriter::discard() {
+    InterruptionsHeld held;
+    ::unlink(tempPath_.c_str());
+    gPartialArmed = 0;
 }
 
 void SoundWriter::write(const float* interleaved, int64_t frames) {
@@ -217,10 +286,12 @@ void SoundWriter::commit() {
     mode_t mask = ::umask(0);
     ::umask(mask);
     ::chmod(tempPath_.c_str(), 0666 & ~mask);
+    InterruptionsHeld held;
     if (std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
         throw HostError("cannot move the result into place: " + path_);
     }
     committed_ = true;
+    gPartialArmed = 0;
 }
 
 }  // namespace tarnwick::host

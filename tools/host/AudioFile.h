@@ -1,7 +1,8 @@
 #pragma once
 // Audio files through libsndfile: a reader that hands out interleaved float
 // frames, and a writer that only ever shows a complete file under its final
-// name (it writes a temporary file beside it and renames it on commit).
+// name (it writes a temporary file beside it and renames it on commit, and
+// removes it when the run fails or is interrupted).
 
 #include <sndfile.h>
 
@@ -64,6 +65,8 @@ struct InputPath {
 void checkOutputPath(const std::string& out, const std::vector<InputPath>& inputs,
                      bool replaceReadOnly);
 
+// One at a time: SIGINT, SIGTERM and SIGHUP remove its temporary file before
+// they end the program.
 class SoundWriter {
 public:
     SoundWriter(const std::string& path, int format, int channels, int sampleRate);
@@ -76,6 +79,8 @@ public:
     void commit();
 
 private:
+    void discard();  // removes the temporary file
+
     std::string path_;
     std::string tempPath_;
     SNDFILE* file_ = nullptr;

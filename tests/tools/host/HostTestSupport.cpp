@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,31 +17,46 @@ extern char** environ;
 
 namespace hosttest {
 
-RunResult runTool(const std::string& path, const std::vector<std::string>& args) {
-    TempDir capture;
-    std::string outPath = capture.path("stdout");
-    std::string errPath = capture.path("stderr");
+Started startTool(const std::string& path, const std::vector<std::string>& args) {
+    Started started;
+    started.capture = std::make_unique<TempDir>();
+    std::string outPath = started.capture->path("stdout");
+    std::string errPath = started.capture->path("stderr");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&defaults, sig);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     std::vector<std::string> all = {path};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : all) argv.push_back(a.data());
     argv.push_back(nullptr);
-    pid_t pid = 0;
-    int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+    int rc = posix_spawn(&started.pid, path.c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     if (rc != 0) throw std::runtime_error("cannot start " + path);
+    return started;
+}
+
+RunResult waitTool(Started& started) {
     int status = 0;
-    waitpid(pid, &status, 0);
+    waitpid(started.pid, &status, 0);
     RunResult r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = readText(outPath);
-    r.err = readText(errPath);
+    if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + r.signal;
+    r.out = readText(started.capture->path("stdout"));
+    r.err = readText(started.capture->path("stderr"));
     return r;
 }
 

@@ -3,20 +3,37 @@
 // files it works on.
 
 #include <sndfile.h>
+#include <sys/types.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace hosttest {
 
 struct RunResult {
-    int exitCode = -1;
+    int exitCode = -1;  // 128 + the signal when a signal ended the program
+    int signal = 0;     // the signal that ended it, else 0
     std::string out;
     std::string err;
 };
 
+class TempDir;
+
+// A program started and not yet waited for; it starts with the default
+// action for every signal a test sends.
+struct Started {
+    pid_t pid = -1;
+    std::unique_ptr<TempDir> capture;  // its stdout and stderr
+};
+Started startTool(const std::string& path, const std::vector<std::string>& args);
+RunResult waitTool(Started& started);
+
 // Runs the program at PATH with ARGS; stdout and stderr are captured.
-RunResult runTool(const std::string& path, const std::vector<std::string>& args);
+inline RunResult runTool(const std::string& path, const std::vector<std::string>& args) {
+    Started started = startTool(path, args);
+    return waitTool(started);
+}
 // Runs the built tarnwick-host.
 inline RunResult runHost(const std::vector<std::string>& args) {
     return runTool(TARNWICK_HOST_EXE, args);

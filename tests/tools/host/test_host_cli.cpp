@@ -4,6 +4,7 @@
 #include "HostTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -411,6 +412,31 @@ TEST_F(HostCli, TruncatedFilesAreRefusedUnlessAllowed) {
     expectOneLineError(runHost(processArgs(ROUTING_MODULE)),
                        key + " is truncated: header says 48000 frames, ");
     expectOutUntouched();
+}
+
+// Interrupted, the host removes its unfinished result and ends as the signal
+// says.
+TEST_F(HostCli, AnInterruptedRunLeavesNoPartialFile) {
+    // Three million frames one at a time: seconds of work, to be cut short.
+    writeAudio(signal, 1, kRate, std::vector<float>(3'000'000, 0.25f));
+    writeAudio(key, 1, kRate, std::vector<float>(3'000'000, 0.125f));
+    auto args = processArgs(ROUTING_MODULE);
+    args.insert(args.end(), {"--block", "1"});
+    auto partialExists = [&] {
+        for (const auto& name : tmp.entries())
+            if (name.rfind(".tarnwick-host-", 0) == 0) return true;
+        return false;
+    };
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        Started run = startTool(TARNWICK_HOST_EXE, args);
+        for (int i = 0; i < 10000 && !partialExists(); ++i) ::usleep(1000);
+        ASSERT_TRUE(partialExists());
+        ASSERT_EQ(::kill(run.pid, sig), 0);
+        RunResult r = waitTool(run);
+        EXPECT_EQ(r.signal, sig) << r.exitCode << r.err;
+        expectOutUntouched();
+    }
 }
 
 TEST(HostInfo, TextsFromAModuleAreCutAtTheirStandardSizes) {
