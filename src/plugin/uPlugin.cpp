@@ -128,7 +128,8 @@ void passThrough(const float* in1, const float* in2, float* out1, float* out2, s
 
 }  // namespace
 
-APluginProgram::APluginProgram() : name("Init") {
+APluginProgram::APluginProgram() {
+    name.set("Init");
     for (int i = 0; i < APlugin::kNumParams; ++i) values[i].store(kProgramDefaults[i], relaxed);
 }
 
@@ -167,8 +168,11 @@ APlugin::APlugin(audioMasterCallback audioMaster, PluginEditorFactory editorFact
     isSynth(false);
     setUniqueID(makeFourCharCode('4', '1', '6', '4'));
 
-    for (int i = 0; i < kNumPrograms; ++i)
-        std::snprintf(programs[i].name, APluginProgram::kNameSize, "Preset %d", i);
+    for (int i = 0; i < kNumPrograms; ++i) {
+        char presetName[APluginProgram::kNameSize];
+        std::snprintf(presetName, sizeof presetName, "Preset %d", i);
+        programs[i].name.set(presetName);
+    }
 
     curProgram = 0;
     setProgram(0);
@@ -394,19 +398,19 @@ void APlugin::setProgramName(char* name) {
     APluginProgram* program = currentProgramSlot();
     if (!name || !program) return;
     // Reads at most what the program holds; a longer name is cut.
-    copyHostText(program->name, name, APluginProgram::kNameSize - 1);
+    program->name.set(name);
     if (!editorClosed.load(relaxed) && editor) editor->update();
 }
 
 void APlugin::getProgramName(char* name) {
     const APluginProgram* program = currentProgramSlot();
     if (!name || !program) return;
-    copyHostText(name, program->name, kVstMaxProgNameLen);
+    program->name.get(name, kVstMaxProgNameLen);
 }
 
 bool APlugin::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
     if (!text || index < 0 || index >= kNumPrograms) return false;
-    copyHostText(text, programs[index].name, kVstMaxProgNameLen);
+    programs[index].name.get(text, kVstMaxProgNameLen);
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include <limits>
 
 #include "plugin/Env03.h"
+#include "plugin/SharedText.h"
 #include "vst/DAudioEffectX.h"
 
 class AEffEditor;
@@ -36,7 +37,8 @@ public:
     APluginProgram& operator=(const APluginProgram&) = delete;
 
     std::array<std::atomic<float>, kNumValues> values;
-    char name[kNameSize];
+    // Renamed and read from any thread; see SharedText.
+    tarnwick::SharedText<kNameSize> name;
 };
 
 class APlugin : public AudioEffectX {
