@@ -56,15 +56,18 @@ struct GateRun {
         // more than 2 x 24 + 2 bits), just as at extended precision.
         const float key =
             static_cast<float>(static_cast<double>(key1) + 0.5 * static_cast<double>(key2));
-        if (key > keyPeak) {
-            keyPeak = key;
+        // A key that is not finite (NaN, or infinity from a glitch or an
+        // overflowing mix) renews nothing; a finite key beyond the limit
+        // renews the peak at the limit, from where it can still fall.
+        if (key > keyPeak && key <= std::numeric_limits<float>::max()) {
+            keyPeak = key < APlugin::kPeakLimit ? key : APlugin::kPeakLimit;
         } else if (peakHoldCount < APlugin::kPeakHoldSamples && keyPeak > 0.0f) {
             ++peakHoldCount;
         } else {
             peakHoldCount = 0;
             // Rounds to the same float as the extended-precision difference
             // for every finite keyPeak (checked exhaustively).
-            keyPeak = static_cast<float>(static_cast<double>(keyPeak) - 0.005);
+            keyPeak = tarnwick::fallenPeak(keyPeak);
         }
         if (keyPeak > threshold && !gateOpen) {
             gateOpen = true;
