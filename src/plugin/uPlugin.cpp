@@ -59,8 +59,10 @@ struct GateRun {
         // A key that is not finite (NaN, or infinity from a glitch or an
         // overflowing mix) renews nothing; a finite key beyond the limit
         // renews the peak at the limit, from where it can still fall.
-        if (key > keyPeak && key <= std::numeric_limits<float>::max()) {
-            keyPeak = key < APlugin::kPeakLimit ? key : APlugin::kPeakLimit;
+        if (key > keyPeak && key <= APlugin::kPeakLimit) {
+            keyPeak = key;
+        } else if (key > keyPeak && key <= std::numeric_limits<float>::max()) {
+            keyPeak = APlugin::kPeakLimit;
         } else if (peakHoldCount < APlugin::kPeakHoldSamples && keyPeak > 0.0f) {
             ++peakHoldCount;
         } else {
