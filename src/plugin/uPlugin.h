@@ -7,8 +7,9 @@
 // Threads: the host's audio thread runs the processing routines and
 // processEvents; parameters and queries may arrive on any other thread, and
 // the editor reads params and keyPeak from the window thread. Every value that
-// crosses threads is a 32-bit atomic accessed with relaxed ordering; nothing
-// on the audio path allocates or locks.
+// crosses threads is a 32-bit atomic accessed with relaxed ordering, except
+// the program names, which pass whole through SharedText; nothing on the
+// audio path allocates or locks.
 
 #include <array>
 #include <atomic>
