@@ -56,15 +56,20 @@ struct GateRun {
         // more than 2 x 24 + 2 bits), just as at extended precision.
         const float key =
             static_cast<float>(static_cast<double>(key1) + 0.5 * static_cast<double>(key2));
-        if (key > keyPeak) {
+        // A key that is not finite (NaN, or infinity from a glitch or an
+        // overflowing mix) renews nothing; a finite key beyond the limit
+        // renews the peak at the limit, from where it can still fall.
+        if (key > keyPeak && key <= APlugin::kPeakLimit) {
             keyPeak = key;
+        } else if (key > keyPeak && key <= std::numeric_limits<float>::max()) {
+            keyPeak = APlugin::kPeakLimit;
         } else if (peakHoldCount < APlugin::kPeakHoldSamples && keyPeak > 0.0f) {
             ++peakHoldCount;
         } else {
             peakHoldCount = 0;
             // Rounds to the same float as the extended-precision difference
             // for every finite keyPeak (checked exhaustively).
-            keyPeak = static_cast<float>(static_cast<double>(keyPeak) - 0.005);
+            keyPeak = tarnwick::fallenPeak(keyPeak);
         }
         if (keyPeak > threshold && !gateOpen) {
             gateOpen = true;
@@ -128,7 +133,8 @@ void passThrough(const float* in1, const float* in2, float* out1, float* out2, s
 
 }  // namespace
 
-APluginProgram::APluginProgram() : name("Init") {
+APluginProgram::APluginProgram() {
+    name.set("Init");
     for (int i = 0; i < APlugin::kNumParams; ++i) values[i].store(kProgramDefaults[i], relaxed);
 }
 
@@ -167,8 +173,11 @@ APlugin::APlugin(audioMasterCallback audioMaster, PluginEditorFactory editorFact
     isSynth(false);
     setUniqueID(makeFourCharCode('4', '1', '6', '4'));
 
-    for (int i = 0; i < kNumPrograms; ++i)
-        std::snprintf(programs[i].name, APluginProgram::kNameSize, "Preset %d", i);
+    for (int i = 0; i < kNumPrograms; ++i) {
+        char presetName[APluginProgram::kNameSize];
+        std::snprintf(presetName, sizeof presetName, "Preset %d", i);
+        programs[i].name.set(presetName);
+    }
 
     curProgram = 0;
     setProgram(0);
@@ -394,19 +403,19 @@ void APlugin::setProgramName(char* name) {
     APluginProgram* program = currentProgramSlot();
     if (!name || !program) return;
     // Reads at most what the program holds; a longer name is cut.
-    copyHostText(program->name, name, APluginProgram::kNameSize - 1);
+    program->name.set(name);
     if (!editorClosed.load(relaxed) && editor) editor->update();
 }
 
 void APlugin::getProgramName(char* name) {
     const APluginProgram* program = currentProgramSlot();
     if (!name || !program) return;
-    copyHostText(name, program->name, kVstMaxProgNameLen);
+    program->name.get(name, kVstMaxProgNameLen);
 }
 
 bool APlugin::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
     if (!text || index < 0 || index >= kNumPrograms) return false;
-    copyHostText(text, programs[index].name, kVstMaxProgNameLen);
+    programs[index].name.get(text, kVstMaxProgNameLen);
     return true;
 }
 

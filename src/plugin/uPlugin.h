@@ -7,19 +7,48 @@
 // Threads: the host's audio thread runs the processing routines and
 // processEvents; parameters and queries may arrive on any other thread, and
 // the editor reads params and keyPeak from the window thread. Every value that
-// crosses threads is a 32-bit atomic accessed with relaxed ordering; nothing
-// on the audio path allocates or locks.
+// crosses threads is a 32-bit atomic accessed with relaxed ordering, except
+// the program names, which pass whole through SharedText; nothing on the
+// audio path allocates or locks.
 
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cstdint>
 #include <limits>
 
 #include "plugin/Env03.h"
+#include "plugin/SharedText.h"
 #include "vst/DAudioEffectX.h"
 
 class AEffEditor;
 class APlugin;
+
+namespace tarnwick {
+
+// One fall of the key peak: 0.005 taken in double and rounded once to float,
+// which gives the float nearest to the exact difference.
+constexpr float fallenPeak(float peak) {
+    return static_cast<float>(static_cast<double>(peak) - 0.005);
+}
+
+// The largest float from which a fall still moves the peak. Above it the
+// gap between floats is so wide that the difference rounds back to the
+// peak itself. A larger positive float has a gap at least as wide, so the
+// peaks that fall form one range up from 0: a search over the bit patterns
+// of the positive floats (which order as the floats do) finds its end.
+constexpr float largestFallingPeak() {
+    std::uint32_t falls = std::bit_cast<std::uint32_t>(1.0f);
+    std::uint32_t stays = std::bit_cast<std::uint32_t>(std::numeric_limits<float>::max());
+    while (stays - falls > 1) {
+        const std::uint32_t middle = falls + (stays - falls) / 2;
+        const float peak = std::bit_cast<float>(middle);
+        (fallenPeak(peak) != peak ? falls : stays) = middle;
+    }
+    return std::bit_cast<float>(falls);
+}
+
+}  // namespace tarnwick
 
 // Makes the editor the effect registers at construction. The GUI-less
 // default (base editor behaviour) lives in its own library; the module links
@@ -36,7 +65,8 @@ public:
     APluginProgram& operator=(const APluginProgram&) = delete;
 
     std::array<std::atomic<float>, kNumValues> values;
-    char name[kNameSize];
+    // Renamed and read from any thread; see SharedText.
+    tarnwick::SharedText<kNameSize> name;
 };
 
 class APlugin : public AudioEffectX {
@@ -47,6 +77,9 @@ public:
     static constexpr VstInt32 kMaxPendingMidi = 250;
     static constexpr VstInt32 kFreeSlot = -99;  // deltaFrames of a free slot
     static constexpr std::int32_t kPeakHoldSamples = 30;
+    // The key peak never exceeds this, so that it always falls again once
+    // the key goes quiet.
+    static constexpr float kPeakLimit = tarnwick::largestFallingPeak();
 
     enum ParamIndex : VstInt32 { kAttack, kHold, kRelease, kThreshold, kEnvMode, kActive };
 

@@ -1,7 +1,12 @@
 // The gate's audio behaviour through the host's processing routines.
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <random>
+#include <string>
+#include <utility>
 
 #include "plugin/PluginHarness.h"
 
@@ -284,6 +289,67 @@ TEST_F(Gate, PeakDecayRoundsLikeExtendedPrecision) {
     }
 }
 
+namespace {
+
+// One fall of the peak, at extended precision as the rule states it.
+float fallenAtExtendedPrecision(float peak) {
+    return static_cast<float>(static_cast<long double>(peak) - 0.005L);
+}
+
+float nextFloatUp(float x) { return std::nextafter(x, std::numeric_limits<float>::infinity()); }
+
+}  // namespace
+
+TEST(PeakLimit, IsTheLargestPeakThatStillFalls) {
+    const float limit = APlugin::kPeakLimit;
+    EXPECT_LT(fallenAtExtendedPrecision(limit), limit);
+    // Its next neighbours, then a stride through every larger float.
+    float peak = nextFloatUp(limit);
+    for (int i = 0; i < 1000; ++i, peak = nextFloatUp(peak))
+        ASSERT_EQ(fallenAtExtendedPrecision(peak), peak) << std::hexfloat << peak;
+    std::uint32_t bits;
+    std::memcpy(&bits, &peak, sizeof bits);
+    for (; std::isfinite(peak); bits += 4093, std::memcpy(&peak, &bits, sizeof peak))
+        ASSERT_EQ(fallenAtExtendedPrecision(peak), peak) << std::hexfloat << peak;
+}
+
+TEST_F(Gate, NoKeyHoldsThePeakForEver) {
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    constexpr float kMax = std::numeric_limits<float>::max();
+    const float limit = APlugin::kPeakLimit;
+    APlugin& p = plugin();
+    AudioBuffers one(1), quiet(31);
+    const auto startFrom = [&](float key1, float key2) {
+        p.keyPeak = 0.0f;
+        p.peakHoldCount = 0;
+        one.in[2][0] = key1;
+        one.in[3][0] = key2;
+        processReplacing(one);
+    };
+    // A finite key at or beyond the limit renews the peak at the limit, and
+    // the peak falls after the usual 31 quiet samples.
+    for (const float key : {limit, nextFloatUp(limit), 1.0e6f, kMax}) {
+        SCOPED_TRACE(key);
+        startFrom(key, 0.0f);
+        EXPECT_EQ(p.keyPeak.load(), limit);
+        EXPECT_TRUE(p.gateOpen);
+        processReplacing(quiet);
+        EXPECT_EQ(p.keyPeak.load(), fallenAtExtendedPrecision(limit));
+    }
+    // A key that is not finite renews nothing, whether it arrives as such
+    // or comes from a mix that overflows: a peak of 0.8 falls on time.
+    const std::pair<float, float> notFinite[] = {
+        {kInf, 0.0f}, {0.0f, kInf}, {kMax, kMax}, {std::nanf(""), 0.0f}};
+    for (const auto& [key1, key2] : notFinite) {
+        SCOPED_TRACE(std::to_string(key1) + " " + std::to_string(key2));
+        startFrom(0.8f, 0.0f);
+        std::fill(quiet.in[2].begin(), quiet.in[2].end(), key1);
+        std::fill(quiet.in[3].begin(), quiet.in[3].end(), key2);
+        processReplacing(quiet);
+        EXPECT_EQ(p.keyPeak.load(), fallenAtExtendedPrecision(0.8f));
+    }
+}
+
 TEST_F(Gate, KeyMixRoundsOnceFromTheExactValue) {
     APlugin& p = plugin();
     std::mt19937 rng(17);
@@ -304,7 +370,12 @@ TEST_F(Gate, KeyMixRoundsOnceFromTheExactValue) {
         p.ProcessSample(s1, s2, k1, k2);
         if (expected == -std::numeric_limits<float>::infinity())
             continue;  // not above the old peak
-        ASSERT_TRUE(sameBits(p.keyPeak.load(), expected)) << std::hexfloat << k1 << " " << k2;
+        // A mix beyond the peak limit renews the peak at the limit; one that
+        // overflows renews nothing.
+        const float stored = expected == std::numeric_limits<float>::infinity()
+                                 ? -std::numeric_limits<float>::infinity()
+                                 : std::min(expected, APlugin::kPeakLimit);
+        ASSERT_TRUE(sameBits(p.keyPeak.load(), stored)) << std::hexfloat << k1 << " " << k2;
     }
 }
 
@@ -393,69 +464,119 @@ struct ReferenceGate {
 
 }  // namespace
 
-TEST_F(Gate, MatchesThePlainPerSampleGateBitForBit) {
-    // Random block sizes (empty ones included), replacing and accumulating,
-    // parameter changes between blocks: every output bit and every piece of
-    // gate state must match the plain per-sample gate.
-    std::mt19937 rng(41);
+// Runs the effect and the plain gate side by side: random block sizes (empty
+// ones included), replacing and accumulating, parameter changes between
+// blocks. Every output bit and every piece of gate state must match. The key
+// source gives inputs 3 and 4 at a position; answers the number of openings.
+class GateAgainstPlainGate : public HostedEffect {
+protected:
+    template <class KeySource>
+    int compareWithPlainGate(KeySource keyAt) {
+        std::mt19937 rng(41);
+        std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+        std::uniform_int_distribution<int> blockSize(0, 700);
+        std::uniform_int_distribution<int> coin(0, 19);
+        ReferenceGate ref;
+        const float times[3] = {0.0004f, 0.0002f, 0.0009f};
+        for (int i = 0; i < 3; ++i) {
+            setParameter(i, times[i]);
+            ref.set(i, times[i]);
+        }
+        AudioBuffers b(700);
+        long long position = 0;
+        int openings = 0;
+        for (int round = 0; round < 1000; ++round) {
+            // Now and then a new threshold, mode or switch, between blocks.
+            if (coin(rng) == 0) {
+                const int index = 3 + coin(rng) % 3;
+                const float v =
+                    index == 3 ? 0.65f + 0.25f * u(rng) : (coin(rng) < 14 ? 1.0f : 0.0f);
+                setParameter(index, v);
+                ref.set(index, v);
+            }
+            const auto n = static_cast<std::size_t>(blockSize(rng));
+            for (std::size_t i = 0; i < n; ++i, ++position) {
+                b.in[0][i] = u(rng);
+                b.in[1][i] = u(rng);
+                const auto [key1, key2] = keyAt(position, rng);
+                b.in[2][i] = key1;
+                b.in[3][i] = key2;
+            }
+            const bool accumulate = coin(rng) < 5;
+            std::vector<float> expected1(n), expected2(n);
+            for (std::size_t i = 0; i < n; ++i) {
+                float s1 = b.in[0][i], s2 = b.in[1][i];
+                const bool wasOpen = ref.gateOpen;
+                ref.sample(s1, s2, b.in[2][i], b.in[3][i]);
+                if (ref.gateOpen && !wasOpen) ++openings;
+                expected1[i] = accumulate ? b.out[0][i] + s1 : s1;
+                expected2[i] = accumulate ? b.out[1][i] + s2 : s2;
+            }
+            if (accumulate)
+                effect->process(effect, b.inPtr, b.outPtr, static_cast<VstInt32>(n));
+            else
+                processReplacing(b, static_cast<VstInt32>(n));
+            for (std::size_t i = 0; i < n; ++i) {
+                EXPECT_TRUE(sameBits(b.out[0][i], expected1[i]))
+                    << "round " << round << " sample " << i;
+                EXPECT_TRUE(sameBits(b.out[1][i], expected2[i]))
+                    << "round " << round << " sample " << i;
+                if (HasFailure()) return openings;
+            }
+            APlugin& p = plugin();
+            EXPECT_TRUE(sameBits(p.keyPeak.load(), ref.keyPeak)) << "round " << round;
+            EXPECT_EQ(p.peakHoldCount, ref.peakHoldCount);
+            EXPECT_EQ(p.gateOpen, ref.gateOpen);
+            EXPECT_EQ(p.gateClosed, ref.gateClosed);
+            EXPECT_EQ(p.env.stage, ref.env.stage);
+            EXPECT_TRUE(sameBits(p.env.level, ref.env.level));
+            EXPECT_EQ(p.env.holdCount, ref.env.holdCount);
+            if (HasFailure()) return openings;
+        }
+        return openings;
+    }
+};
+
+TEST_F(GateAgainstPlainGate, MatchesThePlainPerSampleGateBitForBit) {
+    // A key of short bursts, with pauses long enough for the held peak to
+    // fall below the hysteresis band.
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
-    std::uniform_int_distribution<int> blockSize(0, 700);
-    std::uniform_int_distribution<int> coin(0, 19);
-    ReferenceGate ref;
-    const float times[3] = {0.0004f, 0.0002f, 0.0009f};
-    for (int i = 0; i < 3; ++i) {
-        setParameter(i, times[i]);
-        ref.set(i, times[i]);
-    }
-    AudioBuffers b(700);
-    long long position = 0;
-    int openings = 0;
-    for (int round = 0; round < 1000; ++round) {
-        // Now and then a new threshold, mode or switch, between blocks.
-        if (coin(rng) == 0) {
-            const int index = 3 + coin(rng) % 3;
-            const float v = index == 3 ? 0.65f + 0.25f * u(rng) : (coin(rng) < 14 ? 1.0f : 0.0f);
-            setParameter(index, v);
-            ref.set(index, v);
-        }
-        const auto n = static_cast<std::size_t>(blockSize(rng));
-        // A key of short bursts, with pauses long enough for the held peak
-        // to fall below the hysteresis band.
-        for (std::size_t i = 0; i < n; ++i, ++position) {
-            const bool burst = position % 5000 < 250;
-            b.in[0][i] = u(rng);
-            b.in[1][i] = u(rng);
-            b.in[2][i] = burst ? 0.95f * u(rng) : 0.05f * u(rng);
-            b.in[3][i] = burst ? 0.5f * u(rng) : 0.0f;
-        }
-        const bool accumulate = coin(rng) < 5;
-        std::vector<float> expected1(n), expected2(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            float s1 = b.in[0][i], s2 = b.in[1][i];
-            const bool wasOpen = ref.gateOpen;
-            ref.sample(s1, s2, b.in[2][i], b.in[3][i]);
-            if (ref.gateOpen && !wasOpen) ++openings;
-            expected1[i] = accumulate ? b.out[0][i] + s1 : s1;
-            expected2[i] = accumulate ? b.out[1][i] + s2 : s2;
-        }
-        if (accumulate)
-            effect->process(effect, b.inPtr, b.outPtr, static_cast<VstInt32>(n));
-        else
-            processReplacing(b, static_cast<VstInt32>(n));
-        for (std::size_t i = 0; i < n; ++i) {
-            ASSERT_TRUE(sameBits(b.out[0][i], expected1[i]))
-                << "round " << round << " sample " << i;
-            ASSERT_TRUE(sameBits(b.out[1][i], expected2[i]))
-                << "round " << round << " sample " << i;
-        }
-        APlugin& p = plugin();
-        ASSERT_TRUE(sameBits(p.keyPeak.load(), ref.keyPeak));
-        ASSERT_EQ(p.peakHoldCount, ref.peakHoldCount);
-        ASSERT_EQ(p.gateOpen, ref.gateOpen);
-        ASSERT_EQ(p.gateClosed, ref.gateClosed);
-        ASSERT_EQ(p.env.stage, ref.env.stage);
-        ASSERT_TRUE(sameBits(p.env.level, ref.env.level));
-        ASSERT_EQ(p.env.holdCount, ref.env.holdCount);
-    }
+    const int openings = compareWithPlainGate([&](long long position, std::mt19937& rng) {
+        const bool burst = position % 5000 < 250;
+        const float key1 = burst ? 0.95f * u(rng) : 0.05f * u(rng);
+        const float key2 = burst ? 0.5f * u(rng) : 0.0f;
+        return std::pair{key1, key2};
+    });
     EXPECT_GT(openings, 30);  // the run did exercise the gate
+}
+
+TEST_F(GateAgainstPlainGate, MatchesItForLoudFiniteKeysUpToThePeakLimit) {
+    // Spikes of every size up to the limit, either sign, on either key
+    // input, among NaN and negative infinity (which renew nothing in
+    // either); every key mix stays finite and at most the limit, where the
+    // plain gate's rule holds unchanged.
+    const float limit = APlugin::kPeakLimit;
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    std::uniform_real_distribution<double> exponent(-3.0, std::log10(limit));
+    std::uniform_int_distribution<int> pick(0, 399);
+    float loudest = 0.0f;
+    compareWithPlainGate([&](long long position, std::mt19937& rng) {
+        float key1 = position % 5000 < 250 ? 0.95f * u(rng) : 0.05f * u(rng);
+        float key2 = 0.0f;
+        switch (pick(rng)) {
+            case 0:
+                key1 = std::copysign(static_cast<float>(std::pow(10.0, exponent(rng))), u(rng));
+                break;
+            case 1:
+                key2 = std::copysign(static_cast<float>(std::pow(10.0, exponent(rng))), u(rng));
+                break;
+            case 2: key1 = u(rng) < 0.0f ? limit : -limit; break;
+            case 3: key1 = std::numeric_limits<float>::quiet_NaN(); break;
+            case 4: key2 = -std::numeric_limits<float>::infinity(); break;
+            default: break;
+        }
+        if (key1 + 0.5f * key2 > loudest) loudest = key1 + 0.5f * key2;
+        return std::pair{key1, key2};
+    });
+    EXPECT_EQ(loudest, limit);  // the run did reach the limit itself
 }

@@ -258,7 +258,9 @@ TEST_F(Plugin, ProgramNamesNeverOverrunABuffer) {
     std::string longName(300, 'n');
     for (std::size_t i = 0; i < longName.size(); ++i) longName[i] = static_cast<char>('a' + i % 26);
     dispatch(effSetProgramName, 0, 0, longName.data());
-    EXPECT_EQ(text(plugin().programs[0].name), longName.substr(0, 51));
+    char stored[APluginProgram::kNameSize + 8];
+    plugin().programs[0].name.get(stored, sizeof stored);
+    EXPECT_EQ(text(stored), longName.substr(0, 51));
     // Reading writes at most the standard's 24 characters and the NUL.
     Guarded byName(kVstMaxProgNameLen + 1);
     dispatch(effGetProgramName, 0, 0, byName.data());

@@ -89,6 +89,11 @@ TEST_F(AudioPath, ProcessingEventsAndParametersAllocateNothing) {
         }
         // Switching the gate off takes the pass-through path.
         effect->setParameter(effect, APlugin::kActive, round % 2 ? 1.0f : 0.0f);
+        // Program names go between threads without allocating on either side.
+        char name[kVstMaxProgNameLen + 1] = "Renamed";
+        effect->dispatcher(effect, effSetProgramName, 0, 0, name, 0.0f);
+        effect->dispatcher(effect, effGetProgramName, 0, 0, name, 0.0f);
+        effect->dispatcher(effect, effGetProgramNameIndexed, round, 0, name, 0.0f);
     }
     EXPECT_EQ(allocations.load() - before, 0);
     EXPECT_GT(host->count(audioMasterTempoAt), 0);
