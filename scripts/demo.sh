@@ -14,7 +14,7 @@ cmake --build build -j"$(nproc)"
 out=out/demo
 mkdir -p "$out"
 build/tools/host/tarnwick-demo-gen "$out"
-build/tools/host/tarnwick-host process build/src/plugin/Tarnwick.so \
+build/tools/host/tarnwick-host process build/src/module/Tarnwick.so \
   --signal "$out/drums.wav" --key "$out/key.wav" --out "$out/gated.wav" \
   --set attack=0.001 --set hold=0.05 --set release=0.06 --set threshold=0.5
 echo "demo: $out/gated.wav (from $out/drums.wav gated by $out/key.wav)"
