@@ -19,6 +19,9 @@ VstIntPtr quietHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float
     return 0;
 }
 
+// The audio path never reaches the editor: the gate is measured without one.
+constexpr tarnwick::EditorFactory kNoEditor = nullptr;
+
 // Two seconds of signal and key. The key bursts four times a second, long
 // enough to open the gate and with pauses long enough for it to close.
 struct Signal {
@@ -80,13 +83,13 @@ void runGate(benchmark::State& state, APlugin& gate, int transitionsCheck) {
 }
 
 void BM_Gate(benchmark::State& state) {
-    APlugin gate(quietHost);
+    APlugin gate(quietHost, kNoEditor);
     setUp(gate);
     runGate(state, gate, 1);
 }
 
 void BM_GateMidiPending(benchmark::State& state) {
-    APlugin gate(quietHost);
+    APlugin gate(quietHost, kNoEditor);
     setUp(gate);
     std::vector<VstMidiEvent> events(250);
     std::vector<VstEvent*> pointers;
@@ -108,7 +111,7 @@ void BM_GateMidiPending(benchmark::State& state) {
 }
 
 void BM_GateInactive(benchmark::State& state) {
-    APlugin gate(quietHost);
+    APlugin gate(quietHost, kNoEditor);
     setUp(gate);
     gate.setParameter(APlugin::kActive, 0.0f);
     runGate(state, gate, 0);

@@ -164,6 +164,6 @@ void TWinControl::InvalidateRect(const TRect& Rect) {
 
 std::int32_t SendMessage(HWND Window, std::uint32_t Msg, std::uint32_t WParam,
                          std::int32_t LParam) {
-    auto* w = tarnwick::platform::FindWindow(reinterpret_cast<std::uintptr_t>(Window));
+    auto* w = tarnwick::platform::WindowFromHandle(reinterpret_cast<std::uintptr_t>(Window));
     return w ? w->Send(Msg, WParam, LParam) : 0;
 }

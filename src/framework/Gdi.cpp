@@ -361,7 +361,7 @@ struct State {
         }
         if (dc.window) {
             // Looked up every time: the window may have been resized or destroyed.
-            tarnwick::platform::Window* w = tarnwick::platform::FindWindow(dc.window);
+            tarnwick::platform::Window* w = tarnwick::platform::WindowFromHandle(dc.window);
             if (!w) return nullptr;
             Surface& ws = dc.windowSurface;
             ws = Surface{};
@@ -562,7 +562,7 @@ std::string SystemErrorText(DWORD code) {
 
 HDC GetDC(HWND window) {
     const Id id = reinterpret_cast<Id>(window);
-    if (id && !tarnwick::platform::FindWindow(id))
+    if (id && !tarnwick::platform::WindowFromHandle(id))
         return Fail<HDC>(ERROR_INVALID_WINDOW_HANDLE, nullptr);
     State& s = S();
     std::lock_guard lock(s.mutex);

@@ -26,7 +26,7 @@ int ClampSize(int v) { return std::clamp(v, 0, Window::kMaxSize); }
 
 }  // namespace
 
-Window::Window(int width, int height) {
+Window::Window(std::uintptr_t nativeParent, int width, int height) : nativeParent_(nativeParent) {
     Registry& r = Windows();
     std::lock_guard lock(r.mutex);
     handle_ = r.next;
@@ -66,11 +66,7 @@ std::int32_t Window::Send(std::uint32_t msg, std::uint32_t wParam, std::int32_t 
     return handler_ ? handler_(msg, wParam, lParam) : 0;
 }
 
-std::unique_ptr<Window> CreateChildWindow(std::uintptr_t, int width, int height) {
-    return std::make_unique<Window>(width, height);
-}
-
-Window* FindWindow(std::uintptr_t handle) {
+Window* WindowFromHandle(std::uintptr_t handle) {
     Registry& r = Windows();
     std::lock_guard lock(r.mutex);
     auto it = r.windows.find(handle);

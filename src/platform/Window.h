@@ -1,12 +1,19 @@
 #pragma once
-// Windows behind one small interface. A window has a size and a store of
-// 32-bit pixels that the framework draws into (0x00RRGGBB, rows top-down,
-// no padding), remembers which rectangles need painting, and hands the
-// messages delivered to it to one handler, the framework's window procedure.
+// The window service: the one window a form is shown in, a child of a native
+// window of the host's. A window has a size and a store of 32-bit pixels that
+// the framework draws into (0x00RRGGBB, rows top-down, no padding), remembers
+// which rectangles need painting, and hands the messages delivered to it to
+// one handler, the framework's window procedure. That much is the same on
+// every back end, so golden images are too.
 //
-// This is the headless back end: a window is a plain object and nothing is
-// shown; tests read its pixels and its invalid rectangles back. Native back
-// ends present the same pixels in a real child window.
+// A back end adds the native side: it makes the native child window of the
+// parent, resizes it, and presents invalidated rectangles of the pixels.
+// Each binary links exactly one back end, which defines CreateChildWindow:
+//   platform/headless  tests and command-line tools; nothing is shown, and
+//                      pixels and invalid rectangles are read back
+//   platform/x11       the Linux module
+//   platform/win32     the Windows modules
+// This layer and the layers above it never name a back end.
 
 #include <cstdint>
 #include <functional>
@@ -34,7 +41,6 @@ public:
     // negative requests are clamped.
     static constexpr int kMaxSize = 16384;
 
-    Window(int width, int height);
     virtual ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
@@ -42,10 +48,12 @@ public:
     // Nonzero and never reused: a handle outlives its window only as an
     // invalid handle.
     std::uintptr_t Handle() const { return handle_; }
+    // The native window this one was made a child of (0 for none).
+    std::uintptr_t NativeParent() const { return nativeParent_; }
     int Width() const { return width_; }
     int Height() const { return height_; }
     // A new size clears the pixels and makes the whole window invalid.
-    void SetSize(int width, int height);
+    virtual void SetSize(int width, int height);
 
     std::uint32_t* Pixels() { return pixels_.data(); }
     const std::uint32_t* Pixels() const { return pixels_.data(); }
@@ -62,8 +70,13 @@ public:
     // Delivers a message to the handler; 0 when there is none.
     std::int32_t Send(std::uint32_t msg, std::uint32_t wParam, std::int32_t lParam);
 
+protected:
+    // Windows are made by the back end's CreateChildWindow only.
+    Window(std::uintptr_t nativeParent, int width, int height);
+
 private:
     std::uintptr_t handle_;
+    std::uintptr_t nativeParent_;
     int width_ = 0;
     int height_ = 0;
     std::vector<std::uint32_t> pixels_;
@@ -71,11 +84,11 @@ private:
     WindowMessageHandler handler_;
 };
 
-// Makes a window as a child of a native parent window (0 for none; the
-// headless back end has no native windows and ignores it).
+// Makes a window as a child of a native parent window (0 for none). Defined
+// by the back end the binary links.
 std::unique_ptr<Window> CreateChildWindow(std::uintptr_t nativeParent, int width, int height);
 
-// The live window with this handle, or null.
-Window* FindWindow(std::uintptr_t handle);
+// The live window with this handle (of any back end), or null.
+Window* WindowFromHandle(std::uintptr_t handle);
 
 }  // namespace tarnwick::platform

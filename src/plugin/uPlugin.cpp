@@ -138,7 +138,7 @@ APluginProgram::APluginProgram() {
     for (int i = 0; i < APlugin::kNumParams; ++i) values[i].store(kProgramDefaults[i], relaxed);
 }
 
-APlugin::APlugin(audioMasterCallback audioMaster, PluginEditorFactory editorFactory)
+APlugin::APlugin(audioMasterCallback audioMaster, tarnwick::EditorFactory editorFactory)
     : AudioEffectX(audioMaster, kNumPrograms, kNumParams) {
     // Decay and sustain are fixed at 1: the envelope holds full level until released.
     env.decayStep.store(1.0f, relaxed);
@@ -163,7 +163,7 @@ APlugin::APlugin(audioMasterCallback audioMaster, PluginEditorFactory editorFact
     scratch[sizeof scratch - 1] = '\0';
     copyHostText(hostProduct, scratch, sizeof hostProduct - 1);
 
-    setEditor(editorFactory ? editorFactory(this) : new AEffEditor(this));
+    if (editorFactory) setEditor(editorFactory(this));
 
     hasVu(false);
     setNumInputs(4);

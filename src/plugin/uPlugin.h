@@ -48,12 +48,11 @@ constexpr float largestFallingPeak() {
     return std::bit_cast<float>(falls);
 }
 
-}  // namespace tarnwick
+// Makes the editor an effect registers at construction; the effect owns it.
+// The module passes the editor it ships, tests pass their own.
+using EditorFactory = AEffEditor* (*)(APlugin* effect);
 
-// Makes the editor the effect registers at construction. The GUI-less
-// default (base editor behaviour) lives in its own library; the module links
-// whichever implementation it ships.
-using PluginEditorFactory = AEffEditor* (*)(APlugin* effect);
+}  // namespace tarnwick
 
 class APluginProgram {
 public:
@@ -83,8 +82,9 @@ public:
 
     enum ParamIndex : VstInt32 { kAttack, kHold, kRelease, kThreshold, kEnvMode, kActive };
 
-    // Without a factory the effect registers an editor with the base behaviour.
-    explicit APlugin(audioMasterCallback audioMaster, PluginEditorFactory editorFactory = nullptr);
+    // The editor comes from editorFactory, the effect's one way to get one; a
+    // null factory leaves the effect without an editor.
+    APlugin(audioMasterCallback audioMaster, tarnwick::EditorFactory editorFactory);
     ~APlugin() override;
 
     // ---- audio (audio thread) ----------------------------------------------

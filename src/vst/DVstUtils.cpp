@@ -3,12 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <langinfo.h>
-#include <locale.h>
-#endif
+#include "platform/DecimalSeparator.h"
 
 namespace {
 
@@ -112,27 +107,10 @@ void putExponent(TextSink& sink, float magnitude) {
 
 }  // namespace
 
-char readUserDecimalSeparator() {
-#if defined(_WIN32)
-    char radix[8] = {};
-    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, radix, sizeof radix) == 2)
-        return radix[0];
-    return '.';
-#else
-    locale_t locale = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(nullptr));
-    if (locale == static_cast<locale_t>(nullptr)) return '.';
-    const char* radix = nl_langinfo_l(RADIXCHAR, locale);
-    // A single-byte separator only; multi-byte ones cannot stand in a one-char slot.
-    const char separator = (radix && radix[0] != '\0' && radix[1] == '\0') ? radix[0] : '.';
-    freelocale(locale);
-    return separator;
-#endif
-}
-
 // Read once, never again: the host may change its own locale later, and the
 // display text must not follow it.
 char decimalSeparator() {
-    static const char separator = readUserDecimalSeparator();
+    static const char separator = tarnwick::platform::ReadUserDecimalSeparator();
     return separator;
 }
 

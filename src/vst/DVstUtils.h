@@ -31,10 +31,6 @@ void floatToTextWith(char* text, float value, char separator, std::size_t size);
 // locale when the module is loaded; a full stop when none can be read.
 char decimalSeparator();
 
-// Reads the separator of the numeric locale named by the environment (as an
-// empty locale name does) without touching the process's own locale.
-char readUserDecimalSeparator();
-
 // The 32-bit integer nearest to x - 0.5 (subtraction in extended precision,
 // ties to even); NaN and values out of range give INT32_MIN.
 int32_t roundMinusHalf(float x);

@@ -373,7 +373,7 @@ TEST(PaletteComponent, HooksIntoTheFormsWindowProcedure) {
         auto* pal = new TDIBPalette(&form);
         const HWND wnd = form.Handle();
         tarnwick::platform::Window* window =
-            tarnwick::platform::FindWindow(reinterpret_cast<std::uintptr_t>(wnd));
+            tarnwick::platform::WindowFromHandle(reinterpret_cast<std::uintptr_t>(wnd));
         ASSERT_NE(window, nullptr);
         window->TakeInvalidated();
         const std::size_t objects = gdi::LiveObjectCount();

@@ -10,8 +10,8 @@
 
 namespace {
 
-using tarnwick::platform::FindWindow;
 using tarnwick::platform::Window;
+using tarnwick::platform::WindowFromHandle;
 using Rects = std::vector<tarnwick::platform::WindowRect>;
 
 // A control that answers 7 to message 0x400 itself and records the rest.
@@ -41,7 +41,7 @@ public:
 TW_IMPLEMENT_CLASS(TProbeStreamed) {}
 
 Window* WindowOf(TWinControl& c) {
-    return FindWindow(reinterpret_cast<std::uintptr_t>(c.Handle()));
+    return WindowFromHandle(reinterpret_cast<std::uintptr_t>(c.Handle()));
 }
 
 }  // namespace
@@ -131,6 +131,12 @@ TEST(Controls, WindowIsMadeOnDemandAndTakesMessages) {
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->Width(), 30);
     EXPECT_EQ(w->Height(), 20);
+    EXPECT_EQ(w->NativeParent(), 0u);
+
+    // A control given a native parent makes its window as that parent's child.
+    TWinControl hosted(nullptr);
+    hosted.SetParentWindow(0x5A00);
+    EXPECT_EQ(WindowOf(hosted)->NativeParent(), 0x5A00u);
 
     std::vector<std::uint32_t> seen;
     c->SetWindowProc([&](TMessage& m) {
@@ -146,7 +152,7 @@ TEST(Controls, WindowIsMadeOnDemandAndTakesMessages) {
 
     // Gone with its control: the handle is then recognised as invalid.
     c.reset();
-    EXPECT_EQ(FindWindow(reinterpret_cast<std::uintptr_t>(h)), nullptr);
+    EXPECT_EQ(WindowFromHandle(reinterpret_cast<std::uintptr_t>(h)), nullptr);
     EXPECT_EQ(SendMessage(h, WM_PAINT, 0, 0), 0);
     SetLastError(0);
     EXPECT_EQ(GetDC(h), nullptr);

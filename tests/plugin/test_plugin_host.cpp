@@ -414,3 +414,15 @@ TEST_F(Plugin, EditorIsUpdatedOnEveryChangeUnlessClosed) {
     p.setProgramName(name);
     EXPECT_EQ(editor->updates, 15);
 }
+
+TEST_F(Plugin, WithoutAnEditorFactoryTheGateHasNoEditorAndStillWorks) {
+    APlugin p(&RecordingHost::callback, nullptr);
+    AEffect* e = p.getAeffect();
+    EXPECT_EQ(p.getEditor(), nullptr);
+    EXPECT_EQ(e->flags & effFlagsHasEditor, 0);
+    ERect* rect = nullptr;
+    EXPECT_EQ(e->dispatcher(e, effEditGetRect, 0, 0, &rect, 0.0f), 0);
+    EXPECT_EQ(e->dispatcher(e, effEditOpen, 0, 0, &rect, 0.0f), 0);
+    p.setParameter(0, 0.2f);  // no editor to update
+    EXPECT_FLOAT_EQ(p.getParameter(0), 0.2f);
+}

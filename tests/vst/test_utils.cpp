@@ -9,6 +9,7 @@
 #include <limits>
 #include <string>
 
+#include "platform/DecimalSeparator.h"
 #include "vst/DVstUtils.h"
 
 namespace {
@@ -130,7 +131,7 @@ protected:
 };
 
 TEST_F(CommaLocale, UserSeparatorIsReadWithoutChangingTheProcessLocale) {
-    EXPECT_EQ(readUserDecimalSeparator(), ',');
+    EXPECT_EQ(tarnwick::platform::ReadUserDecimalSeparator(), ',');
     EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");  // the host's locale is untouched
     char printed[16];
     std::snprintf(printed, sizeof printed, "%.1f", 0.5);
@@ -152,9 +153,9 @@ TEST(DecimalSeparator, FullStopWhenTheEnvironmentNamesNoUsableLocale) {
     const char* saved = std::getenv("LC_ALL");
     const std::string restore = saved ? saved : "";
     setenv("LC_ALL", "xx_NOWHERE.UTF-8", 1);
-    EXPECT_EQ(readUserDecimalSeparator(), '.');
+    EXPECT_EQ(tarnwick::platform::ReadUserDecimalSeparator(), '.');
     setenv("LC_ALL", "C", 1);
-    EXPECT_EQ(readUserDecimalSeparator(), '.');
+    EXPECT_EQ(tarnwick::platform::ReadUserDecimalSeparator(), '.');
     if (saved)
         setenv("LC_ALL", restore.c_str(), 1);
     else

@@ -1,0 +1,22 @@
+// The headless back end of the window service: a window is a plain object
+// with no native side. Nothing is shown and the parent is only recorded;
+// callers read the pixels and the invalidated rectangles back.
+#include "platform/Window.h"
+
+namespace tarnwick::platform {
+
+namespace {
+
+class HeadlessWindow final : public Window {
+public:
+    HeadlessWindow(std::uintptr_t nativeParent, int width, int height)
+        : Window(nativeParent, width, height) {}
+};
+
+}  // namespace
+
+std::unique_ptr<Window> CreateChildWindow(std::uintptr_t nativeParent, int width, int height) {
+    return std::make_unique<HeadlessWindow>(nativeParent, width, height);
+}
+
+}  // namespace tarnwick::platform
