@@ -587,9 +587,12 @@ void TAbstractSuperDIB::DrawTransformed(int X, int Y, int W, int H, TAbstractSup
     if (!Dest || !Dest->Bits_ || !Bits_) return;
     TDIBSize box{W, H};
     if (AutoSize_) box = CalcRotatedSize(W, H, Angle_, double(ScaleX_), double(ScaleY_));
-    if (box.Width <= 0 || box.Height <= 0 || box.Width > 0xFFFF || box.Height > 0xFFFF) return;
+    if (box.Width < 0 || box.Height < 0 || box.Width > 0xFFFF || box.Height > 0xFFFF) return;
 
-    TempDIB temp = std::make_unique<TMemoryDIB>(box.Width, box.Height);
+    // A zero side is one pixel, as for any new bitmap. The box starts
+    // transparent black, which it keeps where the picture renders nothing (a
+    // zero scale renders nothing at all).
+    TempDIB temp = std::make_unique<TMemoryDIB>(std::max(box.Width, 1), std::max(box.Height, 1));
     temp->SetMasked(Masked_);
     temp->SetOpacity(Opacity_);
     temp->SetTransparent(Transparent_);
@@ -721,12 +724,15 @@ void DrawGlyphTween(TAbstractSuperDIB* Picture, int X, int Y, int NumGlyphs,
     if (!Picture || NumGlyphs <= 0) return;
     const int N = NumGlyphs;
     // An empty range has no fraction: it shows the first position.
-    long double f = Max == Min
-                        ? 0.0L
-                        : (long double)(Position - (long double)Min) / ((long double)Max - Min) * N;
-    f = std::clamp(f, -4.0L * N - 4, 4.0L * N + 4);  // keeps Ceil/Floor representable
-    int hi = int(std::ceil(f)), lo = int(std::floor(f));
+    const long double f =
+        Max == Min ? 0.0L
+                   : (long double)(Position - (long double)Min) / ((long double)Max - Min) * N;
+    // The weight comes from the fraction of the position itself. Only the
+    // frame numbers are limited, to -1 .. N, which fold as any value beyond
+    // would and keep Ceil and Floor representable.
     const long double frac = f - std::trunc(f);
+    const long double limited = std::clamp(f, -1.0L, (long double)N);
+    int hi = int(std::ceil(limited)), lo = int(std::floor(limited));
     // Below Min the fraction is negative; the weight stays a valid opacity.
     const int o = std::clamp(255 - int(std::nearbyintl(frac * 255.0L)), 0, 255);
     auto fold = [N, Wrap](int k) {
@@ -790,8 +796,7 @@ void TAbstractSuperDIB::StretchFrom(TAbstractSuperDIB* Source) {
 void TAbstractSuperDIB::Filter(const TDIBFilter& Description) {
     if (!Bits_) return;
     const int W = Width_, H = Height_;
-    TempDIB temp = std::make_unique<TMemoryDIB>(W, H);
-    std::memset(temp->Bits(), 0, temp->PixelCount() * sizeof(TDIBPixel));
+    TempDIB temp = std::make_unique<TMemoryDIB>(W, H);  // starts black, mask 0
 
     int divisor = Description.Divisor;
     if (divisor <= 0) {

@@ -43,9 +43,6 @@ TW_IMPLEMENT_CLASS(TDIBImagesItem) {
 
 TDIBImagesItem::TDIBImagesItem(TCollection* Collection)
     : TCollectionItem(Collection), DIB_(std::make_unique<TMemoryDIB>(1, 1)) {
-    // A new item shows one transparent black pixel rather than whatever the
-    // fresh buffer held.
-    DIB_->Bits()[0] = TDIBPixel{0, 0, 0, 0};
     DIB_->SetOnChange(TNotifyEvent::Bind(this, &TDIBImagesItem::DIBChanged));
     DisplayName_ = TCollectionItem::GetDisplayName();
 }
