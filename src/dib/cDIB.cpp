@@ -4,6 +4,7 @@
 #include "dib/cDIB.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -335,11 +336,16 @@ TCustomMemoryDIB::~TCustomMemoryDIB() {
 }
 
 void TCustomMemoryDIB::AllocateBits() {
-    Bits_ = static_cast<TDIBPixel*>(::operator new(PixelCount() * sizeof(TDIBPixel)));
+    // A new buffer holds transparent black, as a new section does: a bitmap
+    // that is sized and never filled (a form's item whose picture comes from
+    // a file, the box of a picture scaled to nothing) must show the same
+    // pixels, and write the same form, every time.
+    Bits_ = static_cast<TDIBPixel*>(std::calloc(PixelCount(), sizeof(TDIBPixel)));
+    if (!Bits_) throw std::bad_alloc();
 }
 
 void TCustomMemoryDIB::FreeBits() {
-    ::operator delete(Bits_);
+    std::free(Bits_);
     Bits_ = nullptr;
 }
 

@@ -43,9 +43,6 @@ TW_IMPLEMENT_CLASS(TDIBImagesItem) {
 
 TDIBImagesItem::TDIBImagesItem(TCollection* Collection)
     : TCollectionItem(Collection), DIB_(std::make_unique<TMemoryDIB>(1, 1)) {
-    // A new item shows one transparent black pixel rather than whatever the
-    // fresh buffer held.
-    DIB_->Bits()[0] = TDIBPixel{0, 0, 0, 0};
     DIB_->SetOnChange(TNotifyEvent::Bind(this, &TDIBImagesItem::DIBChanged));
     DisplayName_ = TCollectionItem::GetDisplayName();
 }
@@ -216,9 +213,14 @@ bool TCustomDIBImageList::IsIndexValid(int Index) const {
     return Index >= 0 && Index < DIBImages_->Count();
 }
 
+bool TCustomDIBImageList::IsRegistered(const TDIBImageLink* Link) const {
+    return std::find(Links_.begin(), Links_.end(), Link) != Links_.end();
+}
+
 void TCustomDIBImageList::RegisterLink(TDIBImageLink* Link) {
-    if (std::find(Links_.begin(), Links_.end(), Link) == Links_.end()) Links_.push_back(Link);
-    for (int n = 0; n < DIBImages_->Count(); ++n) Link->ImageChanged(n, true);
+    if (!IsRegistered(Link)) Links_.push_back(Link);
+    // The link's handler may free the link (which unregisters it): stop then.
+    for (int n = 0; n < DIBImages_->Count() && IsRegistered(Link); ++n) Link->ImageChanged(n, true);
 }
 
 void TCustomDIBImageList::UnregisterLink(TDIBImageLink* Link) {
@@ -231,13 +233,15 @@ void TCustomDIBImageList::NotifyLinks(int Index, bool Changed) {
     // skip links that have left in the meantime.
     const std::vector<TDIBImageLink*> links = Links_;
     for (TDIBImageLink* link : links)
-        if (std::find(Links_.begin(), Links_.end(), link) != Links_.end())
-            link->ImageChanged(Index, Changed);
+        if (IsRegistered(link)) link->ImageChanged(Index, Changed);
 }
 
 void TCustomDIBImageList::MoveLinks(int From, int To) {
-    const std::vector<TDIBImageLink*> links = Links_;  // handlers may (un)register
+    // Renumbering calls handlers, which may (un)register or free links: walk
+    // a copy and skip the links that have left in the meantime.
+    const std::vector<TDIBImageLink*> links = Links_;
     for (TDIBImageLink* link : links) {
+        if (!IsRegistered(link)) continue;
         const int i = link->DIBIndex();
         int n = i;
         if (i == From)

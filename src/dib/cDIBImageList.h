@@ -134,6 +134,8 @@ public:
     TMemoryDIB* SharedView() const { return SharedView_.get(); }
 
 private:
+    bool IsRegistered(const TDIBImageLink* Link) const;
+
     std::unique_ptr<TDIBImages> DIBImages_;
     std::unique_ptr<TMemoryDIB> SharedView_;
     std::vector<TDIBImageLink*> Links_;

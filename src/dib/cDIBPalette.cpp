@@ -1,5 +1,6 @@
 #include "dib/cDIBPalette.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -136,23 +137,24 @@ void TDIBPalette::RecreatePaletteHandle() {
 }
 
 void TDIBPalette::SetEntries(const TDIBPaletteEntries& Value) {
+    const bool same = std::memcmp(Entries_->data(), Value.data(), kDIBPaletteColorsSize) == 0;
     *Entries_ = Value;
     RecreatePaletteHandle();
-    if (UseTable_ && !IsLoading()) BuildTable();
+    if (same && LookupTable_) return;
+    // A form being read may still hold the table for these colours; if it
+    // does not, Loaded builds one. Until then there is none, so that a read
+    // that fails leaves no table of other colours behind.
+    if (!UseTable_ || IsLoading())
+        LookupTable_.reset();
+    else
+        BuildTable();
 }
 
 void TDIBPalette::SetUseTable(bool Value) {
     UseTable_ = Value;
-    if (!Value) {
+    if (!Value)
         LookupTable_.reset();
-        return;
-    }
-    if (!LookupTable_) LookupTable_ = std::make_unique<std::uint8_t[]>(kDIBPaletteTableSize);
-    // While a form is read the stored table follows; Loaded builds one only
-    // when the form had none.
-    if (IsLoading())
-        TablePending_ = true;
-    else
+    else if (!IsLoading())  // while a form is read, its table follows or Loaded builds one
         BuildTable();
 }
 
@@ -175,8 +177,10 @@ void TDIBPalette::Assign(TPersistent* Source) {
 void TDIBPalette::Loaded() {
     TComponent::Loaded();
     RecreatePaletteHandle();
-    if (UseTable_ && TablePending_) BuildTable();
-    TablePending_ = false;
+    if (!UseTable_)
+        LookupTable_.reset();
+    else if (!LookupTable_)
+        BuildTable();
 }
 
 void TDIBPalette::DefineProperties(TFiler* Filer) {
@@ -196,8 +200,7 @@ void TDIBPalette::ReadColors(TStream& Stream) {
         throw EDIBPaletteError("Invalid palette stream.");
     TDIBPaletteEntries e;
     Stream.ReadBuffer(e.data(), kDIBPaletteColorsSize);
-    *Entries_ = e;
-    RecreatePaletteHandle();
+    SetEntries(e);
 }
 
 void TDIBPalette::WriteColors(TStream& Stream) {
@@ -214,7 +217,6 @@ void TDIBPalette::ReadTable(TStream& Stream) {
     for (std::size_t i = 0; i < kDIBPaletteTableSize; ++i)
         if (t[i] >= kDIBPaletteColorCount) throw EDIBPaletteError("Invalid palette table stream.");
     LookupTable_ = std::move(t);
-    TablePending_ = false;
 }
 
 void TDIBPalette::WriteTable(TStream& Stream) {
@@ -255,30 +257,19 @@ void Render8Bit(TAbstractSuperDIB* Source, HDC DC, int X, int Y, int W, int H, i
     // Clip as Draw does: a negative destination coordinate moves the source
     // start along, a negative source coordinate moves the destination along,
     // and the rectangle ends at the source's right and bottom edges. What
-    // lies beyond the device context's own edges is left to SetDIBitsToDevice.
-    if (X < 0) {
-        SrcX -= X;
-        W += X;
-        X = 0;
-    }
-    if (Y < 0) {
-        SrcY -= Y;
-        H += Y;
-        Y = 0;
-    }
-    if (SrcX < 0) {
-        X -= SrcX;
-        W += SrcX;
-        SrcX = 0;
-    }
-    if (SrcY < 0) {
-        Y -= SrcY;
-        H += SrcY;
-        SrcY = 0;
-    }
-    if (W > width - SrcX) W = width - SrcX;
-    if (H > height - SrcY) H = height - SrcY;
-    if (W <= 0 || H <= 0) return;
+    // lies beyond the device context's own edges is left to SetDIBitsToDevice,
+    // but never past the largest coordinate it takes. In 64 bits, so that no
+    // argument can make the arithmetic wrap.
+    long long x = X, y = Y, w = W, h = H, sx = SrcX, sy = SrcY;
+    if (x < 0) sx -= x, w += x, x = 0;
+    if (y < 0) sy -= y, h += y, y = 0;
+    if (sx < 0) x -= sx, w += sx, sx = 0;
+    if (sy < 0) y -= sy, h += sy, sy = 0;
+    const long long last = std::numeric_limits<int>::max();
+    w = std::min({w, width - sx, last - x});
+    h = std::min({h, height - sy, last - y});
+    if (w <= 0 || h <= 0) return;
+    X = int(x), Y = int(y), W = int(w), H = int(h), SrcX = int(sx), SrcY = int(sy);
 
     TRender8BitResources res;
     res.MemDC = CreateCompatibleDC(DC);
@@ -318,12 +309,37 @@ TComponent* TDIBPalette::CheckOwner(TComponent* Owner) {
 }
 
 TDIBPalette::TDIBPalette(TComponent* Owner)
-    : TComponent(CheckOwner(Owner)),
-      Entries_(allocEntries()),
-      Form_(static_cast<TCustomForm*>(Owner)) {
+    : TComponent(CheckOwner(Owner)), Entries_(allocEntries()) {
     *Entries_ = DIBDefaultPaletteEntries();
     RecreatePaletteHandle();
-    if (!Form_->IsDesigning()) {
+    ServeForm(static_cast<TCustomForm*>(Owner));
+}
+
+TDIBPalette::~TDIBPalette() {
+    ServeForm(nullptr);
+    if (PaletteHandle_) DeleteObject(PaletteHandle_);
+}
+
+void TDIBPalette::Notification(TComponent* Component, TOperation Operation) {
+    TComponent::Notification(Component, Operation);
+    // The owner tells its components of one that joins or leaves it, this
+    // palette included.
+    if (Component == this)
+        ServeForm(Operation == TOperation::opInsert ? dynamic_cast<TCustomForm*>(Owner())
+                                                    : nullptr);
+}
+
+void TDIBPalette::ServeForm(TCustomForm* Form) {
+    if (Form == Form_) return;
+    if (Hook_) {
+        // A copy of the procedure kept elsewhere (another hook that came
+        // later) now passes straight to the previous one.
+        Hook_->Palette = nullptr;
+        if (!Form_->IsDestroying() && !Form_->IsDesigning()) Form_->SetWindowProc(Hook_->Previous);
+        Hook_.reset();
+    }
+    Form_ = Form;
+    if (Form_ && !Form_->IsDesigning()) {
         Hook_ = std::make_shared<THook>(THook{this, Form_->WindowProc()});
         Form_->SetWindowProc([hook = Hook_](TMessage& m) {
             if (hook->Palette)
@@ -332,16 +348,6 @@ TDIBPalette::TDIBPalette(TComponent* Owner)
                 hook->Previous(m);
         });
     }
-}
-
-TDIBPalette::~TDIBPalette() {
-    if (Hook_) {
-        // A copy of the procedure kept elsewhere (another hook that came
-        // later) now passes straight to the previous one.
-        Hook_->Palette = nullptr;
-        if (!Form_->IsDestroying() && !Form_->IsDesigning()) Form_->SetWindowProc(Hook_->Previous);
-    }
-    if (PaletteHandle_) DeleteObject(PaletteHandle_);
 }
 
 void TDIBPalette::HookedWndProc(TMessage& Message) {

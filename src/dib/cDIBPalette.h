@@ -65,7 +65,11 @@ TW_DECLARE_EXCEPTION(EDIBPaletteError, Exception);
 //
 // Stored with the form: "DIBPaletteColors" (always; 940 bytes, the 235
 // entries in entry order) and "DIBPaletteTable" (with UseTable; the 262,144
-// table bytes).
+// table bytes). After a read, also one that failed half-way, the table is
+// the one the colours give (or the one stored with them), or there is none.
+//
+// The palette serves the form that owns it: moved to another owner it
+// unhooks from the old form and hooks into the new one.
 class TDIBPalette : public TComponent {
     TW_CLASS(TDIBPalette, TComponent)
 
@@ -76,13 +80,16 @@ public:
     void DefineProperties(TFiler* Filer) override;
     void Assign(TPersistent* Source) override;
     void Loaded() override;
+    // Follows the palette's own moves between owners.
+    void Notification(TComponent* Component, TOperation Operation) override;
 
     bool UseTable() const { return UseTable_; }
     void SetUseTable(bool Value);
 
     const TDIBPaletteEntries& Entries() const { return *Entries_; }
-    // Replaces the colours, recreates the palette handle and, with UseTable
-    // outside loading, rebuilds the table.
+    // Replaces the colours and recreates the palette handle. A table made
+    // for other colours is rebuilt, or dropped while a form is read (Loaded
+    // builds it unless the form holds one).
     void SetEntries(const TDIBPaletteEntries& Value);
     int NearestIndex(std::uint8_t Blue, std::uint8_t Green, std::uint8_t Red) const {
         return DIBNearestIndex(*Entries_, Blue, Green, Red);
@@ -115,6 +122,9 @@ private:
         TWndMethod Previous;
     };
     static TComponent* CheckOwner(TComponent* Owner);
+    // Serves `Form` (none: no form): unhooks from the form served so far and
+    // hooks into the new one unless it is designed.
+    void ServeForm(TCustomForm* Form);
     void HookedWndProc(TMessage& Message);
 
     void RecreatePaletteHandle();
@@ -124,11 +134,10 @@ private:
     void WriteTable(TStream& Stream);
 
     bool UseTable_ = false;
-    bool TablePending_ = false;  // UseTable read, table not (yet) read
     std::unique_ptr<TDIBPaletteEntries> Entries_;
     std::unique_ptr<std::uint8_t[]> LookupTable_;
     HPALETTE PaletteHandle_ = nullptr;
-    TCustomForm* Form_ = nullptr;
+    TCustomForm* Form_ = nullptr;  // the owner, while it is a form
     std::shared_ptr<THook> Hook_;
 };
 

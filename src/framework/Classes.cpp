@@ -270,9 +270,10 @@ void TComponent::InsertComponent(TComponent* component) {
 
 std::unique_ptr<TComponent> TComponent::RemoveComponent(TComponent* component) {
     if (!component || component->owner_ != this) return nullptr;
-    auto held = Remove(component);
+    // Told while it is still owned, the leaving component hears of its own
+    // removal (as a component moved in hears of its insertion).
     Notification(component, TOperation::opRemove);
-    return held;
+    return Remove(component);
 }
 
 void TComponent::Insert(TComponent* component) {

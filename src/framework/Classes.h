@@ -221,7 +221,8 @@ public:
     void RemoveFreeNotification(TComponent* component);
     // Called with opInsert when a component joins this owner and with opRemove
     // when a component leaves it or a watched component is destroyed. The
-    // default passes the news on to the owned components.
+    // default passes the news on to the owned components; these include the
+    // component itself when it joins, or when it is taken away (RemoveComponent).
     virtual void Notification(TComponent* component, TOperation operation);
     // Called once after the component and its whole form have been read.
     virtual void Loaded();

@@ -404,6 +404,52 @@ TEST(DIBDraw, TransformedDrawUsesBoxAndSelfSettings) {
     EXPECT_LE(maxY, 6);
 }
 
+namespace {
+// Frees a few blocks of `bytes` filled with a pattern, so that a buffer of that
+// size allocated next and never written holds the pattern, not zeros by luck.
+void DirtyHeap(std::size_t bytes) {
+    void* blocks[8];
+    for (void*& b : blocks) b = std::memset(::operator new(bytes), 0xA5, bytes);
+    for (void* b : blocks) ::operator delete(b);
+}
+}  // namespace
+
+// A picture scaled to nothing renders nothing into its box; the box is still
+// drawn, with the pixels of a new bitmap (transparent black), and a zero side
+// of an automatic box counts as one pixel.
+TEST(DIBDraw, TransformedDrawOfAZeroScaleDrawsABlankBox) {
+    auto drawn = [](bool autoSize, long double sx, long double sy) {
+        TMemoryDIB src(4, 4), dst(8, 8);
+        for (std::size_t i = 0; i < src.PixelCount(); ++i) src.Bits()[i] = P32(0xFF00FF00u);
+        dst.Fill(TColor(0x0000FF));
+        src.SetAutoSize(autoSize);
+        src.SetScaleX(sx);
+        src.SetScaleY(sy);
+        DirtyHeap(4 * 4 * sizeof(TDIBPixel));
+        src.Draw(1, 2, 4, 4, &dst, 0, 0);
+        return std::vector<TDIBPixel>(dst.Bits(), dst.Bits() + dst.PixelCount());
+    };
+    auto blank = [](int boxW, int boxH) {
+        TMemoryDIB expected(8, 8);
+        expected.Fill(TColor(0x0000FF));
+        for (int y = 2; y < 2 + boxH; ++y)
+            for (int x = 1; x < 1 + boxW; ++x) At(expected, x, y) = P32(0);
+        return std::vector<TDIBPixel>(expected.Bits(), expected.Bits() + expected.PixelCount());
+    };
+    auto words = [](const std::vector<TDIBPixel>& v) {
+        std::vector<std::uint32_t> w;
+        for (const TDIBPixel& p : v) w.push_back(W32(p));
+        return w;
+    };
+    for (int run = 0; run < 3; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        EXPECT_EQ(words(drawn(false, 0, 100)), words(blank(4, 4)));
+        EXPECT_EQ(words(drawn(false, 100, 0)), words(blank(4, 4)));
+        EXPECT_EQ(words(drawn(true, 100, 0)), words(blank(4, 1)));  // a 4 x 0 box
+        EXPECT_EQ(words(drawn(true, 0, 0)), words(blank(1, 1)));
+    }
+}
+
 TEST(DIBDraw, DrawRawIgnoresSettingsAndRestoresThem) {
     TMemoryDIB src(2, 1), dst(2, 1);
     src.Bits()[0] = P32(0x10203040);
@@ -472,6 +518,23 @@ TEST(DIBDraw, DrawGlyphTweenBlendsNeighbouringFrames) {
     dst.Fill(clBlack);
     DrawGlyphTween(strip.get(), 0, 0, 4, &dst, 0, 8, -1, false);
     EXPECT_EQ(At(dst, 0, 0).Blue, 10);
+}
+
+// Far beyond Max both frames fold onto the same one, and the weight still
+// comes from the fraction of the position: black blended over black with any
+// weight below 255 turns into 1.
+TEST(DIBDraw, DrawGlyphTweenFarBeyondMaxKeepsTheFraction) {
+    auto strip = Strip(4, 2, 2);
+    for (int x = 0; x < 8; ++x) At(*strip, x, 0) = P32(0xFF000000u);  // black, opaque
+    TMemoryDIB dst(2, 2);
+    auto after = [&](int pos) {
+        dst.Fill(TColor(0xFFFFFF));
+        DrawGlyphTween(strip.get(), 0, 0, 4, &dst, 0, 8, pos, false);
+        return W32(At(dst, 0, 0));
+    };
+    EXPECT_EQ(after(101), 0xFF010101u);         // f = 50.5: weight 127
+    EXPECT_EQ(after(100), 0xFF000000u);         // f = 50: weight 255, a plain copy
+    EXPECT_EQ(after(2147483647), 0xFF010101u);  // f = 1073741823.5
 }
 
 TEST(DIBDraw, StretchFromNearestNeighbour) {

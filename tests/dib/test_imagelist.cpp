@@ -139,6 +139,46 @@ TEST(ImageLink, MovingAnItemRenumbersTheLinksBetween) {
     for (auto& w : links) w->link.SetDIBImageList(nullptr);
 }
 
+// Handlers run while the list renumbers or registers; one that frees a link
+// (another one, or its own) must not have that link called afterwards.
+TEST(ImageLink, HandlersMayFreeLinksWhileTheListCallsThem) {
+    auto list = listOf(4);
+    Watched first, second;
+    first.link.SetDIBIndex(0);
+    second.link.SetDIBIndex(1);
+    first.link.SetDIBImageList(list.get());
+    second.link.SetDIBImageList(list.get());
+    auto* last = new TDIBImageLink;
+    int lastCalls = 0;
+    last->SetDIBIndex(3);
+    last->SetOnImageChanged([&](TDIBImageLink*, int, bool) { ++lastCalls; });
+    last->SetDIBImageList(list.get());
+    lastCalls = 0;
+    first.link.SetOnImageChanged([&](TDIBImageLink*, int, bool) {
+        delete last;
+        last = nullptr;
+    });
+    list->DIBImages()->Items(0)->SetIndex(3);  // the first link moves to 3 and frees the last
+    EXPECT_EQ(last, nullptr);
+    EXPECT_EQ(lastCalls, 0);
+    EXPECT_EQ(first.link.DIBIndex(), 3);
+    EXPECT_EQ(second.link.DIBIndex(), 0);
+    EXPECT_EQ(list->Links().size(), 2u);
+
+    auto* self = new TDIBImageLink;
+    int selfCalls = 0;
+    self->SetDIBIndex(0);
+    self->SetOnImageChanged([&selfCalls](TDIBImageLink* sender, int, bool) {
+        ++selfCalls;
+        delete sender;
+    });
+    self->SetDIBImageList(list.get());  // called for index 0, gone before index 1
+    EXPECT_EQ(selfCalls, 1);
+    EXPECT_EQ(list->Links().size(), 2u);
+    first.link.SetDIBImageList(nullptr);
+    second.link.SetDIBImageList(nullptr);
+}
+
 TEST(ImageList, ChangesReachOnlyTheLinksOnThatPicture) {
     auto list = listOf(3);
     Watched a, b;

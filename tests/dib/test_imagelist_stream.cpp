@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -209,4 +210,44 @@ TEST(ImageListStream, PicturesComeFromFilesOnStartAndOnDemand) {
     link.SetDIBImageList(nullptr);
     std::remove(onStart.c_str());
     std::remove(onDemand.c_str());
+}
+
+namespace {
+// Frees a few blocks of `bytes` filled with a pattern, so that a buffer of that
+// size allocated next and never written holds the pattern, not zeros by luck.
+void DirtyHeap(std::size_t bytes) {
+    void* blocks[8];
+    for (void*& b : blocks) b = std::memset(::operator new(bytes), 0xA5, bytes);
+    for (void* b : blocks) ::operator delete(b);
+}
+}  // namespace
+
+// An on-demand item keeps no pixels in the form, only its size: read back, it
+// shows transparent black until its picture is retrieved, and the form written
+// again is the same bytes every time (TransparentColor reads its corner).
+TEST(ImageListStream, OnDemandItemsReadBackBlankAndWriteTheSameBytes) {
+    auto form = std::make_unique<TTestForm>(nullptr);
+    form->SetName("Form1");
+    auto* list = new TDIBImageList(form.get());
+    list->SetName("Images");
+    TDIBImagesItem* item = list->DIBImages()->Add();
+    item->SetImageRetrieval(irLoadOnDemand);
+    item->StoredDIB()->SetImageFilename("/no/such/folder/meter.bmp");
+    item->StoredDIB()->SetSize(5, 3);
+    const std::vector<std::uint8_t> bytes = ComponentToBytes(form.get());
+
+    for (int run = 0; run < 3; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        auto back = std::make_unique<TTestForm>(nullptr);
+        DirtyHeap(5 * 3 * sizeof(TDIBPixel));
+        TMemoryStream in(bytes.data(), bytes.size());
+        ReadComponentFromStream(in, back.get());
+        auto* list2 = dynamic_cast<TDIBImageList*>(back->FindComponent("Images"));
+        ASSERT_TRUE(list2);
+        TMemoryDIB* dib = list2->DIBImages()->Items(0)->StoredDIB();
+        ASSERT_EQ(dib->PixelCount(), 15u);
+        for (std::size_t i = 0; i < dib->PixelCount(); ++i)
+            EXPECT_EQ(PixelWord(dib->Bits()[i]), 0u) << i;
+        EXPECT_EQ(ComponentToBytes(back.get()), bytes);
+    }
 }

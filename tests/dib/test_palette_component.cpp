@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -62,6 +63,30 @@ std::string paletteError(const std::function<void()>& f) {
         return e.Message();
     }
     return "none";
+}
+
+// The table is the one the colours give, or there is none.
+::testing::AssertionResult TableFitsColours(const TDIBPalette& p) {
+    if (!p.LookupTable()) return ::testing::AssertionSuccess();
+    std::vector<std::uint8_t> want(kDIBPaletteTableSize);
+    DIBBuildLookupTable(p.Entries(), want.data());
+    for (std::size_t i = 0; i < kDIBPaletteTableSize; ++i)
+        if (p.LookupTable()[i] != want[i])
+            return ::testing::AssertionFailure()
+                   << "table[" << i << "] = " << int(p.LookupTable()[i]) << ", the colours give "
+                   << int(want[i]);
+    return ::testing::AssertionSuccess();
+}
+
+std::string hex(const void* data, std::size_t size) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::uint8_t b = static_cast<const std::uint8_t*>(data)[i];
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
 }
 
 // An 8-bit drawing target: a display of 8 bits, a memory context made for
@@ -489,4 +514,108 @@ TEST(PaletteComponent, DesignedFormKeepsItsProcedureAndShowsTableProgress) {
     pal->SetUseTable(true);
     Application->SetMainForm(nullptr);
     EXPECT_EQ(captions.size(), 65u);
+}
+
+// Whatever a read brings, and also when it fails half-way, the table is the
+// one the colours give or there is none.
+TEST(PaletteComponent, ReadingKeepsTheTableInStepWithTheColours) {
+    // Saved without a table, with colours that put black at entry 0.
+    auto savedForm = MakePaletteForm();
+    auto* saved = new TDIBPalette(savedForm.get());
+    TDIBPaletteEntries rising{};
+    for (int i = 0; i < kDIBPaletteColorCount; ++i) {
+        const auto v = std::uint8_t(20 + i);
+        rising[i] = {v, v, v, 0};
+    }
+    saved->SetEntries(rising);
+    const Bytes bytes = ComponentToBytes(saved);
+
+    auto form = MakePaletteForm();
+    auto* p = new TDIBPalette(form.get());
+    p->SetUseTable(true);
+    ASSERT_EQ(p->LookupTable()[0], 234);
+    TMemoryStream s(bytes.data(), bytes.size());
+    ReadComponentFromStream(s, p);
+    EXPECT_EQ(p->Entries()[0].Blue, 20);
+    EXPECT_TRUE(TableFitsColours(*p));
+
+    // The colours are read, then the table fails.
+    TDIBPaletteEntries falling{};
+    for (int i = 0; i < kDIBPaletteColorCount; ++i) {
+        const auto v = std::uint8_t(250 - i);
+        falling[i] = {v, v, v, 0};
+    }
+    const std::string text = "object P: TDIBPalette\n  UseTable = True\n  DIBPaletteColors = {" +
+                             hex(falling.data(), kDIBPaletteColorsSize) +
+                             "}\n  DIBPaletteTable = {0000}\nend\n";
+    EXPECT_NE(
+        paletteError([&] { ComponentFromText(text, p); }).find("Invalid palette table stream."),
+        std::string::npos);
+    EXPECT_EQ(p->Entries()[0].Blue, 250);
+    EXPECT_TRUE(TableFitsColours(*p));
+
+    // Switched on by the form, then the table fails.
+    auto* q = new TDIBPalette(form.get());
+    EXPECT_NE(paletteError([&] {
+                  ComponentFromText(
+                      "object Q: TDIBPalette\n  UseTable = True\n  DIBPaletteTable = {0000}\nend\n",
+                      q);
+              }).find("Invalid palette table stream."),
+              std::string::npos);
+    EXPECT_TRUE(TableFitsColours(*q));
+}
+
+// The palette serves the form that owns it: moved to another form it hooks
+// into that one and lets go of the first, taken away from its form it lets
+// go of that one, and no form it has left is touched again.
+TEST(PaletteComponent, FollowsItsOwnerFromFormToForm) {
+    auto a = std::make_unique<TRecordingForm>(nullptr);
+    auto b = std::make_unique<TRecordingForm>(nullptr);
+    auto answeredByPalette = [](TRecordingForm& f) {
+        f.Received.clear();
+        f.Perform(WM_QUERYNEWPALETTE, 0, 0);
+        return !contains(f.Received, WM_QUERYNEWPALETTE);
+    };
+    auto* pal = new TDIBPalette(a.get());
+    EXPECT_TRUE(answeredByPalette(*a));
+    EXPECT_FALSE(answeredByPalette(*b));
+
+    b->InsertComponent(pal);
+    EXPECT_FALSE(answeredByPalette(*a));
+    EXPECT_TRUE(answeredByPalette(*b));
+    EXPECT_EQ(a->Perform(0x7FFF, 0, 0), 42);
+    EXPECT_EQ(b->Perform(0x7FFF, 0, 0), 42);
+    a.reset();
+    EXPECT_TRUE(answeredByPalette(*b));
+
+    std::unique_ptr<TComponent> held = b->RemoveComponent(pal);
+    ASSERT_EQ(held.get(), pal);
+    EXPECT_FALSE(answeredByPalette(*b));
+    b.reset();
+    held.reset();
+
+    // Destroyed with its form, after a move.
+    auto c = std::make_unique<TRecordingForm>(nullptr);
+    auto d = std::make_unique<TRecordingForm>(nullptr);
+    d->InsertComponent(new TDIBPalette(c.get()));
+    c.reset();
+    EXPECT_TRUE(answeredByPalette(*d));
+    d.reset();
+}
+
+TEST(Render8Bit, ExtremeCoordinatesClipWithoutOverflow) {
+    auto form = MakePaletteForm();
+    auto* pal = new TDIBPalette(form.get());
+    pal->SetUseTable(true);
+    TMemoryDIB dib(3, 2);
+    dib.Fill(clWhite);
+    EightBitTarget target(5, 4, pal->Entries());
+    const int lo = INT_MIN, hi = INT_MAX;
+    Render8Bit(&dib, target.dc, 0, 0, 3, 2, lo, 0, pal);
+    Render8Bit(&dib, target.dc, 0, 0, 3, 2, 0, lo, pal);
+    Render8Bit(&dib, target.dc, 2, 1, hi, hi, lo, lo, pal);
+    Render8Bit(&dib, target.dc, lo, lo, hi, hi, 0, 0, pal);
+    Render8Bit(&dib, target.dc, hi, hi, hi, hi, 0, 0, pal);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x) EXPECT_EQ(target.at(x, y), 250) << x << "," << y;
 }

@@ -278,6 +278,14 @@ TEST(FrameworkComponents, OwnerAndSiblingsHearInsertAndRemove) {
     ASSERT_EQ(owner.seen.size(), 2u);
     EXPECT_EQ(owner.seen[1].second, TOperation::opRemove);
     EXPECT_EQ(sibling->seen.back().second, TOperation::opRemove);
+    // A component taken away hears of it too, as one moved in hears of that.
+    auto* leaving = new TRecorder(&owner);
+    std::unique_ptr<TComponent> taken = owner.RemoveComponent(leaving);
+    ASSERT_FALSE(leaving->seen.empty());
+    EXPECT_EQ(leaving->seen.back(),
+              std::make_pair(static_cast<TComponent*>(leaving), TOperation::opRemove));
+    EXPECT_EQ(sibling->seen.back(),
+              std::make_pair(static_cast<TComponent*>(leaving), TOperation::opRemove));
 }
 
 TEST(FrameworkComponents, ChildrenSeeDestroyingStateAndStatesToggle) {
