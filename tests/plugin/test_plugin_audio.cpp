@@ -5,7 +5,7 @@
 
 #include "plugin/PluginHarness.h"
 
-using Gate = HostedEffect;
+using Gate = GateFixture;
 
 namespace {
 
@@ -17,14 +17,14 @@ void fill(std::vector<float>& channel, float value) {
 
 TEST_F(Gate, AsksForTheTempoEveryBlock) {
     host->clear();
-    host->tempoAnswer = 1234567;
+    host->setAnswer(audioMasterTempoAt, 1234567);
     AudioBuffers b(16);
     processReplacing(b);
     ASSERT_EQ(host->count(audioMasterTempoAt), 1);
     EXPECT_EQ(host->last(audioMasterTempoAt)->value, 0);
     EXPECT_EQ(plugin().tempo, static_cast<float>(1234567.0L / 10000.0L));
     // Also for an empty block, which does nothing else.
-    host->tempoAnswer = 900000;
+    host->setAnswer(audioMasterTempoAt, 900000);
     processReplacing(b, 0);
     EXPECT_EQ(host->count(audioMasterTempoAt), 2);
     EXPECT_EQ(plugin().tempo, 90.0f);
