@@ -11,6 +11,7 @@
 #include "dib/cDIB.h"
 #include "dib/cDIBCompressor.h"
 #include "framework/Streaming.h"
+#include "framework/TextForm.h"
 
 namespace {
 

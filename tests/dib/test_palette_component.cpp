@@ -9,6 +9,7 @@
 #include "dib/cDIBPalette.h"
 #include "framework/Forms.h"
 #include "framework/Streaming.h"
+#include "framework/TextForm.h"
 #include "platform/Window.h"
 
 namespace {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/Streaming.h"
+#include "framework/TextForm.h"
 
 #include <string>
 #include <vector>

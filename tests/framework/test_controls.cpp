@@ -6,6 +6,7 @@
 
 #include "framework/Controls.h"
 #include "framework/Streaming.h"
+#include "framework/TextForm.h"
 #include "platform/Window.h"
 
 namespace {

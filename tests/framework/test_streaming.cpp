@@ -1,5 +1,6 @@
 // Component streams: the extended-float encoding, writing and reading whole
 // forms, the text form, and malformed input.
+#include "framework/TextForm.h"
 #include "framework/framework_test_classes.h"
 
 #include <gtest/gtest.h>
