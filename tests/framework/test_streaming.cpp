@@ -1,7 +1,7 @@
 // Component streams: the extended-float encoding, writing and reading whole
 // forms, the text form, and malformed input.
 #include "framework/TextForm.h"
-#include "framework/framework_test_classes.h"
+#include "support/FrameworkTestClasses.h"
 
 #include <gtest/gtest.h>
 
