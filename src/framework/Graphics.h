@@ -1,6 +1,6 @@
+#pragma once
 // Colours, canvases over device contexts, graphics and pictures loaded from
 // files.
-#pragma once
 
 #include <cstdint>
 #include <memory>
