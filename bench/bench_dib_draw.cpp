@@ -9,18 +9,13 @@
 #include <vector>
 
 #include "dib/cDIB.h"
+#include "support/DibSamples.h"
 
 namespace {
 
 constexpr int kW = 336, kH = 157;
 
-void Randomise(TAbstractSuperDIB& d, unsigned seed) {
-    std::mt19937 rng(seed);
-    for (std::size_t i = 0; i < d.PixelCount(); ++i) {
-        const std::uint32_t v = rng();
-        std::memcpy(&d.Bits()[i], &v, 4);
-    }
-}
+using tarnwick::test::Randomise;
 
 void CountPixels(benchmark::State& state, double pixelsPerIteration) {
     state.counters["MPix/s"] = benchmark::Counter(

@@ -5,15 +5,11 @@
 #include <vector>
 
 #include "dib/cDIBPalette.h"
+#include "support/DibSamples.h"
 
 namespace {
 
-TDIBPaletteEntries colouredEntries() {
-    TDIBPaletteEntries e{};
-    for (int i = 0; i < kDIBPaletteColorCount; ++i)
-        e[i] = {std::uint8_t(i * 37), std::uint8_t(i * 91 + 5), std::uint8_t(i * 13 + 7), 0};
-    return e;
-}
+using tarnwick::test::ColouredPaletteEntries;
 
 void BM_BuildTable(benchmark::State& state, const TDIBPaletteEntries& e) {
     std::vector<std::uint8_t> table(kDIBPaletteTableSize);
@@ -41,7 +37,7 @@ void BM_BuildTablePlainSearch(benchmark::State& state, const TDIBPaletteEntries&
 }
 
 void BM_NearestIndex(benchmark::State& state) {
-    const TDIBPaletteEntries e = colouredEntries();
+    const TDIBPaletteEntries e = ColouredPaletteEntries();
     std::uint32_t c = 12345;
     for (auto _ : state) {
         c = c * 1664525u + 1013904223u;
@@ -54,10 +50,10 @@ void BM_NearestIndex(benchmark::State& state) {
 
 BENCHMARK_CAPTURE(BM_BuildTable, grey_ramp, DIBDefaultPaletteEntries())
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_BuildTable, coloured, colouredEntries())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BuildTable, coloured, ColouredPaletteEntries())->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_BuildTablePlainSearch, grey_ramp, DIBDefaultPaletteEntries())
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_BuildTablePlainSearch, coloured, colouredEntries())
+BENCHMARK_CAPTURE(BM_BuildTablePlainSearch, coloured, ColouredPaletteEntries())
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NearestIndex);
 

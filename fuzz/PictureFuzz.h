@@ -1,6 +1,6 @@
+#pragma once
 // Decodes arbitrary bytes as a picture of one format: any input must end in a
 // picture of consistent size or in a PictureError, never in a crash or a leak.
-#pragma once
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The binary component-stream reader and its conversion to text, on any bytes.
 // Whatever reads must write back to bytes that read again identically;
 // whatever converts to text must convert back; nothing may stay alive.
-#include "../tests/framework/framework_test_classes.h"
+#include "support/FrameworkTestClasses.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,7 @@
 // The text form of component streams: parsing, reading into components and
 // converting back, on any text. Nothing may stay alive after an error.
-#include "../tests/framework/framework_test_classes.h"
+#include "framework/TextForm.h"
+#include "support/FrameworkTestClasses.h"
 
 #include <cstdlib>
 

@@ -1,5 +1,5 @@
-// Streams, persistent objects, components, collections and the class registry.
 #pragma once
+// Streams, persistent objects, components, collections and the class registry.
 
 #include "framework/SysUtils.h"
 #include "framework/TypInfo.h"

@@ -1,6 +1,6 @@
+#pragma once
 // Controls: windowless ones (TControl) and those with a window of their own
 // (TWinControl), with message dispatch through a replaceable window procedure.
-#pragma once
 
 #include <cstdint>
 #include <functional>

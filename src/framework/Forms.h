@@ -1,5 +1,5 @@
-// Forms and the application object that knows the main form.
 #pragma once
+// Forms and the application object that knows the main form.
 
 #include <string>
 

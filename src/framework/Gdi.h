@@ -1,3 +1,4 @@
+#pragma once
 // The graphics device interface the bitmap side draws through: device
 // contexts over our own pixel buffers, DIB sections, block transfers,
 // stretching, regions, palettes, device capabilities and the thread's last
@@ -7,7 +8,6 @@
 //
 // Every handle is checked: an unknown or deleted handle gives a neutral
 // answer (0, false or null) and sets the last error to ERROR_INVALID_HANDLE.
-#pragma once
 
 #include <cstddef>
 #include <cstdint>

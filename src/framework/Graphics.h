@@ -1,6 +1,6 @@
+#pragma once
 // Colours, canvases over device contexts, graphics and pictures loaded from
 // files.
-#pragma once
 
 #include <cstdint>
 #include <memory>
@@ -111,7 +111,7 @@ COLORREF ColorToRGB(TColor color);
 // ---- errors --------------------------------------------------------------------
 
 TW_DECLARE_EXCEPTION(EInvalidGraphic, Exception);           // unreadable picture, unknown extension
-TW_DECLARE_EXCEPTION(EInvalidGraphicOperation, Exception);  // drawing on a graphic that cannot be
+TW_DECLARE_EXCEPTION(EInvalidGraphicOperation, Exception);  // an operation the graphic cannot do
 TW_DECLARE_EXCEPTION(EOutOfResources, Exception);           // the system refused a drawing object
 
 class TGraphic;

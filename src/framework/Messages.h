@@ -1,5 +1,5 @@
-// Message records and numbers: what windows and controls send each other.
 #pragma once
+// Message records and numbers: what windows and controls send each other.
 
 #include <cstdint>
 

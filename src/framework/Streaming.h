@@ -1,5 +1,6 @@
+#pragma once
 // Component streams: the binary encoding beginning with "TPF0", its reader
-// and writer, and a text form of the same streams.
+// and writer. The text form of the same streams is in TextForm.h.
 //
 // Encoding (little-endian):
 //   stream    = "TPF0" component
@@ -10,7 +11,6 @@
 //   value     = u8 tag, payload (see TValueType)
 // Children are the components GetChildren lists; each is read with the root
 // as its owner and the enclosing component as its parent component.
-#pragma once
 
 #include "framework/Classes.h"
 
@@ -182,28 +182,3 @@ void WriteComponentToStream(TStream& stream, TComponent* root);
 std::vector<uint8_t> ComponentToBytes(TComponent* root);
 std::unique_ptr<TComponent> ReadComponentFromStream(TStream& stream);
 TComponent* ReadComponentFromStream(TStream& stream, TComponent* root);
-
-// Text form, e.g.
-//   object Form1: TForm1
-//     Left = 10
-//     Caption = 'Gate'#13#10'two'
-//     Scale = 100.0
-//     Styles = [fsBold, fsItalic]
-//     OnChange = Form1Change
-//     Data = {
-//       0D000D00...}
-//     Items = <
-//       item
-//         Width = 3
-//       end>
-//     object Knob1: TKnob
-//     end
-//   end
-// Conversion is structural (no classes involved) and lossless: text written
-// from a binary stream converts back to the same bytes. Malformed input raises
-// EParserError "<message> on line <n>" (text) or EReadError (binary).
-void ObjectBinaryToText(TStream& input, TStream& output);
-void ObjectTextToBinary(TStream& input, TStream& output);
-std::string ComponentToText(TComponent* root);
-std::unique_ptr<TComponent> ComponentFromText(const std::string& text);
-TComponent* ComponentFromText(const std::string& text, TComponent* root);

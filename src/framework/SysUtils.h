@@ -1,5 +1,5 @@
-// Exceptions and small string helpers shared by every layer above the platform.
 #pragma once
+// Exceptions and small string helpers shared by every layer above the platform.
 
 #include <cstdint>
 #include <exception>

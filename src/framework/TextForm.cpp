@@ -1,5 +1,5 @@
 // The text form of component streams, converted structurally both ways.
-#include "framework/Streaming.h"
+#include "framework/TextForm.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,3 +1,4 @@
+#pragma once
 // The object root and the reflection layer: class identity, published
 // properties described once per class, published methods, events.
 //
@@ -23,7 +24,6 @@
 // sub-object otherwise), TEvent<...> (method).
 // A class inherits its parent's properties; redeclaring a name replaces it
 // in place (to change a default, for example).
-#pragma once
 
 #include "framework/SysUtils.h"
 

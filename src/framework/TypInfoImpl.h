@@ -1,5 +1,5 @@
-// Template parts of the reflection layer; included by TypInfo.h only.
 #pragma once
+// Template parts of the reflection layer; included by TypInfo.h only.
 
 #include <limits>
 

@@ -11,18 +11,14 @@
 #include "dib/cDIB.h"
 #include "dib/cDIBCompressor.h"
 #include "framework/Streaming.h"
+#include "framework/TextForm.h"
+#include "support/DibSamples.h"
 
 namespace {
 
 std::uint32_t W32(const TDIBPixel& p) { return PixelWord(p); }
 
-void Randomise(TAbstractSuperDIB& d, unsigned seed) {
-    std::mt19937 rng(seed);
-    for (std::size_t i = 0; i < d.PixelCount(); ++i) {
-        std::uint32_t v = rng();
-        std::memcpy(&d.Bits()[i], &v, 4);
-    }
-}
+using tarnwick::test::Randomise;
 
 std::vector<std::uint8_t> WriteRecord(TAbstractSuperDIB& d) {
     TMemoryStream s;

@@ -11,6 +11,7 @@
 
 #include "dib/cDIBImageList.h"
 #include "framework/Streaming.h"
+#include "framework/TextForm.h"
 
 namespace {
 

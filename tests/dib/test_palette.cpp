@@ -3,17 +3,9 @@
 #include <vector>
 
 #include "dib/cDIBPalette.h"
+#include "support/DibSamples.h"
 
-namespace {
-
-TDIBPaletteEntries colouredEntries() {
-    TDIBPaletteEntries e{};
-    for (int i = 0; i < kDIBPaletteColorCount; ++i)
-        e[i] = {std::uint8_t(i * 37), std::uint8_t(i * 91 + 5), std::uint8_t(i * 13 + 7), 0};
-    return e;
-}
-
-}  // namespace
+using tarnwick::test::ColouredPaletteEntries;
 
 TEST(PaletteColours, DefaultRampRunsFromWhiteTo21) {
     TDIBPaletteEntries e = DIBDefaultPaletteEntries();
@@ -59,7 +51,7 @@ TEST(PaletteTable, DefaultTableValues) {
 }
 
 TEST(PaletteTable, EqualsThePlainSearchEverywhere) {
-    for (const TDIBPaletteEntries& e : {DIBDefaultPaletteEntries(), colouredEntries()}) {
+    for (const TDIBPaletteEntries& e : {DIBDefaultPaletteEntries(), ColouredPaletteEntries()}) {
         std::vector<std::uint8_t> t(kDIBPaletteTableSize);
         std::vector<int> planes;
         DIBBuildLookupTable(e, t.data(), [&](int i) { planes.push_back(i); });

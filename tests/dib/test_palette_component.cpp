@@ -10,7 +10,9 @@
 #include "dib/cDIBPalette.h"
 #include "framework/Forms.h"
 #include "framework/Streaming.h"
+#include "framework/TextForm.h"
 #include "platform/Window.h"
+#include "support/RecordingControl.h"
 
 namespace {
 
@@ -33,18 +35,7 @@ protected:
     }
 };
 
-// A control that records the notifications it gets.
-class TRecordingControl : public TControl {
-public:
-    using TControl::TControl;
-    std::vector<TMessage> Received;
-
-protected:
-    void Dispatch(TMessage& Message) override {
-        Received.push_back(Message);
-        TControl::Dispatch(Message);
-    }
-};
+using tarnwick::test::TRecordingControl;
 
 bool contains(const std::vector<std::uint32_t>& v, std::uint32_t m) {
     return std::find(v.begin(), v.end(), m) != v.end();

@@ -1,6 +1,6 @@
 // Object model: class identity, published properties by name, components,
 // collections, streams and the class registry.
-#include "framework/framework_test_classes.h"
+#include "support/FrameworkTestClasses.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,9 @@
 
 #include "framework/Controls.h"
 #include "framework/Streaming.h"
+#include "framework/TextForm.h"
 #include "platform/Window.h"
+#include "support/RecordingControl.h"
 
 namespace {
 
@@ -14,20 +16,10 @@ using tarnwick::platform::Window;
 using tarnwick::platform::WindowFromHandle;
 using Rects = std::vector<tarnwick::platform::WindowRect>;
 
-// A control that answers 7 to message 0x400 itself and records the rest.
-class TProbe : public TControl {
+// A control that records every message and answers 7 to message 0x400 itself.
+class TProbe : public tarnwick::test::TRecordingControl {
 public:
-    using TControl::TControl;
-    std::vector<TMessage> Seen;
-
-protected:
-    void Dispatch(TMessage& m) override {
-        Seen.push_back(m);
-        if (m.Msg == 0x400)
-            m.Result = 7;
-        else
-            TControl::Dispatch(m);
-    }
+    explicit TProbe(TComponent* Owner) : TRecordingControl(Owner) { Answer = Reply{0x400, 7}; }
 };
 
 // A windowless control the stream reader can make by name.
@@ -49,9 +41,9 @@ Window* WindowOf(TWinControl& c) {
 TEST(Controls, PerformGoesThroughTheReplaceableWindowProcedure) {
     TProbe probe(nullptr);
     EXPECT_EQ(probe.Perform(0x400, 1, -2), 7);
-    ASSERT_EQ(probe.Seen.size(), 1u);
-    EXPECT_EQ(probe.Seen[0].WParam, 1u);
-    EXPECT_EQ(probe.Seen[0].LParam, -2);
+    ASSERT_EQ(probe.Received.size(), 1u);
+    EXPECT_EQ(probe.Received[0].WParam, 1u);
+    EXPECT_EQ(probe.Received[0].LParam, -2);
 
     // A hook handles one message and passes the others to what it replaced.
     TWndMethod previous = probe.WindowProc();
@@ -63,12 +55,12 @@ TEST(Controls, PerformGoesThroughTheReplaceableWindowProcedure) {
     });
     EXPECT_EQ(probe.Perform(0x401, 0, 0), 99);
     EXPECT_EQ(probe.Perform(0x400, 0, 0), 7);
-    EXPECT_EQ(probe.Seen.size(), 2u);
+    EXPECT_EQ(probe.Received.size(), 2u);
 
     // Putting nothing back restores the control's own procedure.
     probe.SetWindowProc({});
     EXPECT_EQ(probe.Perform(0x401, 0, 0), 0);
-    EXPECT_EQ(probe.Seen.size(), 3u);
+    EXPECT_EQ(probe.Received.size(), 3u);
 }
 
 TEST(Controls, ParentsKeepTheirChildrenListCurrent) {
@@ -107,17 +99,17 @@ TEST(Controls, BroadcastStopsAtTheFirstAnswerAndNotifyReachesAll) {
     TMessage m{0x400, 0, 0, 0};
     parent.Broadcast(m);
     EXPECT_EQ(m.Result, 7);
-    EXPECT_EQ(first.Seen.size(), 1u);
-    EXPECT_TRUE(second.Seen.empty());
+    EXPECT_EQ(first.Received.size(), 1u);
+    EXPECT_TRUE(second.Received.empty());
 
     TMessage quiet{0x402, 0, 0, 0};
     parent.Broadcast(quiet);
-    EXPECT_EQ(second.Seen.size(), 1u);
+    EXPECT_EQ(second.Received.size(), 1u);
 
     parent.NotifyControls(CM_PALETTECHANGED);
-    ASSERT_EQ(first.Seen.size(), 3u);
-    EXPECT_EQ(first.Seen.back().Msg, CM_PALETTECHANGED);
-    EXPECT_EQ(second.Seen.back().Msg, CM_PALETTECHANGED);
+    ASSERT_EQ(first.Received.size(), 3u);
+    EXPECT_EQ(first.Received.back().Msg, CM_PALETTECHANGED);
+    EXPECT_EQ(second.Received.back().Msg, CM_PALETTECHANGED);
 }
 
 TEST(Controls, WindowIsMadeOnDemandAndTakesMessages) {

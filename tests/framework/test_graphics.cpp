@@ -5,9 +5,9 @@
 #include <thread>
 
 #include "framework/Graphics.h"
-#include "platform/PictureBuilders.h"
+#include "support/PictureBuilders.h"
 
-using namespace testpics;
+using namespace tarnwick::test;
 
 namespace {
 
@@ -41,7 +41,7 @@ struct Surface {
 };
 
 Bytes Bmp24(int w, int h, const std::vector<std::uint32_t>& rgb) {
-    DibSpec s;
+    PictureRecipe s;
     s.width = w;
     s.height = h;
     s.pixels = Rows24(w, h, rgb);
@@ -140,7 +140,7 @@ TEST(PictureTest, BitmapsDrawWithOrWithoutTheirMask) {
     EXPECT_EQ(s.At(1, 2), 0x77777777u);
 
     // A 32-bit bitmap keeps its fourth byte.
-    DibSpec d;
+    PictureRecipe d;
     d.width = 2;
     d.height = 1;
     d.bpp = 32;
@@ -178,7 +178,7 @@ TEST(PictureTest, PngJpegAndIcon) {
     EXPECT_NEAR(static_cast<int>((got >> 8) & 0xFF), 0x80, 8);
     EXPECT_NEAR(static_cast<int>(got & 0xFF), 0xC0, 8);
 
-    DibSpec icon;
+    PictureRecipe icon;
     icon.width = 1;
     icon.height = 2;
     icon.pixels = Rows24(1, 1, {0x0000FF});

@@ -1,6 +1,7 @@
 // Component streams: the extended-float encoding, writing and reading whole
 // forms, the text form, and malformed input.
-#include "framework/framework_test_classes.h"
+#include "framework/TextForm.h"
+#include "support/FrameworkTestClasses.h"
 
 #include <gtest/gtest.h>
 

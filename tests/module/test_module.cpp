@@ -6,9 +6,11 @@
 #include <set>
 #include <string>
 
-#include "plugin/RecordingHost.h"
+#include "support/RecordingHost.h"
 
 namespace {
+
+using tarnwick::test::RecordingHost;
 
 using MainProc = AEffect* (*)(audioMasterCallback);
 
@@ -91,8 +93,8 @@ TEST_F(Module, LoadingMasksEveryFloatingPointException) {
 #endif
 
 TEST_F(Module, MainRefusesAHostWithoutAVersion) {
-    RecordingHost host;
-    host.versionAnswer = 0;
+    RecordingHost host(RecordingHost::Answers::LikeAHost);
+    host.setAnswer(audioMasterVersion, 0);
     EXPECT_EQ(entry("main")(&RecordingHost::callback), nullptr);
     EXPECT_EQ(host.count(audioMasterVersion), 1);
     EXPECT_EQ(host.count(audioMasterGetVendorString), 0);  // nothing was created
@@ -100,7 +102,7 @@ TEST_F(Module, MainRefusesAHostWithoutAVersion) {
 }
 
 TEST_F(Module, EachCallMakesAnIndependentGate) {
-    RecordingHost host;
+    RecordingHost host(RecordingHost::Answers::LikeAHost);
     AEffect* a = entry("main")(&RecordingHost::callback);
     AEffect* b = entry("VSTPluginMain")(&RecordingHost::callback);
     ASSERT_NE(a, nullptr);

@@ -5,11 +5,11 @@
 
 #include <cstring>
 
-#include "platform/PictureBuilders.h"
 #include "platform/PictureFile.h"
+#include "support/PictureBuilders.h"
 
 using namespace tarnwick::platform;
-using namespace testpics;
+using namespace tarnwick::test;
 
 namespace {
 
@@ -109,7 +109,7 @@ TEST(BmpTest, TwentyFourBitBottomUpAndTopDown) {
                                             0x123456, 0xFFFFFF, 0x000000};
     const std::vector<std::uint32_t> expect = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF,
                                                0xFF123456, 0xFFFFFFFF, 0xFF000000};
-    DibSpec s;
+    PictureRecipe s;
     s.width = 3;
     s.height = 2;
     s.pixels = Rows24(3, 2, rgb);
@@ -126,7 +126,7 @@ TEST(BmpTest, TwentyFourBitBottomUpAndTopDown) {
 
 TEST(BmpTest, ThirtyTwoBitKeepsFourthByte) {
     const std::vector<std::uint32_t> argb = {0x00112233, 0x80FFFFFF, 0xFF010203, 0x7F000000};
-    DibSpec s;
+    PictureRecipe s;
     s.width = 2;
     s.height = 2;
     s.bpp = 32;
@@ -150,7 +150,7 @@ TEST(BmpTest, ThirtyTwoBitKeepsFourthByte) {
 
 TEST(BmpTest, PaletteDepths) {
     // 8 bits, a three-colour palette; index 7 lies beyond it and reads black.
-    DibSpec s;
+    PictureRecipe s;
     s.width = 3;
     s.height = 1;
     s.bpp = 8;
@@ -185,7 +185,7 @@ TEST(BmpTest, PaletteDepths) {
     EXPECT_EQ(p.sourceBitsPerPixel, 1);
 
     // The old 12-byte header with three-byte palette entries.
-    DibSpec c;
+    PictureRecipe c;
     c.headerSize = 12;
     c.width = 2;
     c.height = 1;
@@ -197,7 +197,7 @@ TEST(BmpTest, PaletteDepths) {
 }
 
 TEST(BmpTest, SixteenBitFields) {
-    DibSpec s;
+    PictureRecipe s;
     s.width = 2;
     s.height = 1;
     s.bpp = 16;
@@ -212,7 +212,7 @@ TEST(BmpTest, SixteenBitFields) {
 }
 
 TEST(BmpTest, RunLengthEncodings) {
-    DibSpec s;
+    PictureRecipe s;
     s.width = 6;
     s.height = 3;
     s.bpp = 8;
@@ -245,7 +245,7 @@ TEST(BmpTest, RunLengthEncodings) {
 }
 
 TEST(BmpTest, DamagedFilesAreRefused) {
-    DibSpec good;
+    PictureRecipe good;
     good.width = 4;
     good.height = 4;
     good.pixels = Rows24(4, 4, std::vector<std::uint32_t>(16, 0x808080));
@@ -276,18 +276,18 @@ TEST(BmpTest, DamagedFilesAreRefused) {
     b[10] = 0xFF;
     b[11] = 0xFF;  // pixel offset far beyond the file
     cases.push_back({"pixel offset", b, "outside the file"});
-    DibSpec huge = good;
+    PictureRecipe huge = good;
     huge.width = 30000;
     huge.height = 30000;  // within each limit, beyond the pixel budget
     cases.push_back({"too many pixels", Bmp(huge), "too large"});
     huge.width = 40000;
     huge.height = 1;
     cases.push_back({"too wide", Bmp(huge), "out of range"});
-    DibSpec pal = good;
+    PictureRecipe pal = good;
     pal.bpp = 8;
     pal.pixels.clear();  // no palette and no pixels at all
     cases.push_back({"palette missing", Bmp(pal), "palette is missing"});
-    DibSpec rle = good;
+    PictureRecipe rle = good;
     rle.bpp = 8;
     rle.compression = 1;
     rle.height = -4;
@@ -411,19 +411,19 @@ TEST(JpegTest, DamagedFilesAreRefused) {
 TEST(IcoTest, PicksLargestDeepestAndAppliesMask) {
     // A 2 x 2 4-bit entry, a 4 x 2 8-bit entry and a 4 x 2 24-bit entry: the
     // last is as large as the second and deeper.
-    DibSpec small;
+    PictureRecipe small;
     small.width = 2;
     small.height = 4;  // colour rows and mask rows
     small.bpp = 4;
     small.palette.assign(16, 0x00FF00);
     small.pixels = {0, 0, 0, 0, 0, 0, 0, 0,   // colour rows
                     0, 0, 0, 0, 0, 0, 0, 0};  // mask rows
-    DibSpec eight = small;
+    PictureRecipe eight = small;
     eight.width = 4;
     eight.bpp = 8;
     eight.palette.assign(256, 0x0000FF);
     eight.pixels.assign(8 + 8, 0);
-    DibSpec deep = eight;
+    PictureRecipe deep = eight;
     deep.bpp = 24;
     deep.palette.clear();
     deep.pixels = Rows24(
@@ -441,7 +441,7 @@ TEST(IcoTest, PicksLargestDeepestAndAppliesMask) {
 
 TEST(IcoTest, AlphaIconsAndPngEntries) {
     // 32-bit entry with alpha of its own: the mask is ignored.
-    DibSpec a;
+    PictureRecipe a;
     a.width = 1;
     a.height = 2;
     a.bpp = 32;
@@ -467,7 +467,7 @@ TEST(IcoTest, DamagedFilesAreRefused) {
     EXPECT_NE(DecodeError(PictureFormat::Ico, dir).find("directory is truncated"),
               std::string::npos);
     // An entry that points beyond the file.
-    DibSpec a;
+    PictureRecipe a;
     a.width = 1;
     a.height = 2;
     a.pixels = {0, 0, 0, 0, 0, 0, 0, 0};

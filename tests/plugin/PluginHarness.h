@@ -8,9 +8,11 @@
 #include <memory>
 #include <vector>
 
-#include "plugin/RecordingHost.h"
 #include "plugin/uPlugin.h"
+#include "support/RecordingHost.h"
 #include "vst/DVstMain.h"
+
+using tarnwick::test::RecordingHost;
 
 // Four input and two output channels of n samples, zero-filled.
 struct AudioBuffers {
@@ -27,11 +29,11 @@ struct AudioBuffers {
     float* outPtr[2];
 };
 
-class HostedEffect : public ::testing::Test {
+class GateFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         host.reset();
-        host = std::make_unique<RecordingHost>();
+        host = std::make_unique<RecordingHost>(RecordingHost::Answers::LikeAHost);
         AudioEffect* made = createEffectInstance(&RecordingHost::callback);
         ASSERT_NE(made, nullptr);
         effect = made->getAeffect();

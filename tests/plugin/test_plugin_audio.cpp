@@ -10,7 +10,7 @@
 
 #include "plugin/PluginHarness.h"
 
-using Gate = HostedEffect;
+using Gate = GateFixture;
 
 namespace {
 
@@ -22,14 +22,14 @@ void fill(std::vector<float>& channel, float value) {
 
 TEST_F(Gate, AsksForTheTempoEveryBlock) {
     host->clear();
-    host->tempoAnswer = 1234567;
+    host->setAnswer(audioMasterTempoAt, 1234567);
     AudioBuffers b(16);
     processReplacing(b);
     ASSERT_EQ(host->count(audioMasterTempoAt), 1);
     EXPECT_EQ(host->last(audioMasterTempoAt)->value, 0);
     EXPECT_EQ(plugin().tempo, static_cast<float>(1234567.0L / 10000.0L));
     // Also for an empty block, which does nothing else.
-    host->tempoAnswer = 900000;
+    host->setAnswer(audioMasterTempoAt, 900000);
     processReplacing(b, 0);
     EXPECT_EQ(host->count(audioMasterTempoAt), 2);
     EXPECT_EQ(plugin().tempo, 90.0f);
@@ -468,7 +468,7 @@ struct ReferenceGate {
 // ones included), replacing and accumulating, parameter changes between
 // blocks. Every output bit and every piece of gate state must match. The key
 // source gives inputs 3 and 4 at a position; answers the number of openings.
-class GateAgainstPlainGate : public HostedEffect {
+class GateAgainstPlainGate : public GateFixture {
 protected:
     template <class KeySource>
     int compareWithPlainGate(KeySource keyAt) {

@@ -8,7 +8,7 @@
 #include "vst/DAEffEditor.h"
 #include "vst/DVstUtils.h"
 
-using Plugin = HostedEffect;
+using Plugin = GateFixture;
 
 namespace {
 
@@ -349,7 +349,7 @@ TEST_F(Plugin, ResumeAsksForMidiAndSuspendDoesNothing) {
     host->clear();
     // A scanner switches mains off before it ever switched them on.
     EXPECT_EQ(dispatch(effMainsChanged, 0, 0), 0);
-    EXPECT_EQ(host->numCalls, 0);
+    EXPECT_TRUE(host->calls().empty());
     EXPECT_EQ(dispatch(effMainsChanged, 0, 1), 0);
     ASSERT_EQ(host->count(audioMasterWantMidi), 1);
     EXPECT_EQ(host->last(audioMasterWantMidi)->value, 1);

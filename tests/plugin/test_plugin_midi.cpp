@@ -4,7 +4,7 @@
 
 #include "plugin/PluginHarness.h"
 
-using Midi = HostedEffect;
+using Midi = GateFixture;
 
 namespace {
 

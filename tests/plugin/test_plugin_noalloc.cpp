@@ -51,7 +51,7 @@ void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
 
-using AudioPath = HostedEffect;
+using AudioPath = GateFixture;
 
 TEST_F(AudioPath, CounterSeesAllocations) {
     const long before = allocations.load();

@@ -1,7 +1,7 @@
+#pragma once
 // How the entry-point test talks to its test module: the module's effect
 // factory asks the host what to do, and the effect reports its close and its
 // destruction, all through the vendor-specific host call.
-#pragma once
 
 #include "vst/DAEffect.h"
 

@@ -1,7 +1,7 @@
-// Test doubles for the host interface: a host callback that records every
-// call, and effects and an editor that record which virtual operation ran
-// with which arguments.
 #pragma once
+// Test doubles for the host interface: effects and an editor that record
+// which virtual operation ran with which arguments, beside the shared
+// recording host callback.
 
 #include <cstdint>
 #include <cstdio>
@@ -9,48 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "support/RecordingHost.h"
 #include "vst/DAEffEditor.h"
 #include "vst/DAudioEffectX.h"
 
 namespace vsttest {
 
-// ---- recording host -------------------------------------------------------------
-
-struct HostCall {
-    AEffect* effect;
-    VstInt32 opcode;
-    VstInt32 index;
-    VstIntPtr value;
-    void* ptr;
-    float opt;
-};
-
-// The callback is a plain function, so the recorder it reports to is global;
-// each test makes its own RecordingHost, which installs itself.
-class RecordingHost {
-public:
-    RecordingHost() { current() = this; }
-    ~RecordingHost() { current() = nullptr; }
-
-    static VstIntPtr callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                              void* ptr, float opt) {
-        RecordingHost* host = current();
-        if (!host) return 0;
-        host->calls.push_back({effect, opcode, index, value, ptr, opt});
-        const auto it = host->answers.find(opcode);
-        return it != host->answers.end() ? it->second : host->defaultAnswer;
-    }
-
-    std::vector<HostCall> calls;
-    std::map<VstInt32, VstIntPtr> answers;
-    VstIntPtr defaultAnswer = 0;
-
-private:
-    static RecordingHost*& current() {
-        static RecordingHost* host = nullptr;
-        return host;
-    }
-};
+// The recording host every suite shares.
+using tarnwick::test::HostCall;
+using tarnwick::test::RecordingHost;
 
 // ---- call log shared by effect and editor -------------------------------------
 

@@ -349,7 +349,7 @@ TEST_F(Defaults, HostVisibleAnswersOfTheBaseOperations) {
     EXPECT_EQ(call(effGetChunk, 0, 0, text), 0);
     EXPECT_EQ(call(effGetProgram), 0);
     EXPECT_STREQ(text, "untouched");  // the base never writes the host's buffers
-    EXPECT_TRUE(host.calls.empty());
+    EXPECT_TRUE(host.calls().empty());
 }
 
 TEST_F(Defaults, ProgramAndRatesAreStored) {

@@ -35,12 +35,12 @@ protected:
         pluginMain_ = reinterpret_cast<MainProc>(dlsym(handle_, "VSTPluginMain"));
         ASSERT_NE(main_, nullptr);
         ASSERT_NE(pluginMain_, nullptr);
-        host.answers[audioMasterVersion] = 2400;
+        host.setAnswer(audioMasterVersion, 2400);
     }
 
     std::vector<VstInt32> reports() const {
         std::vector<VstInt32> found;
-        for (const HostCall& c : host.calls)
+        for (const HostCall& c : host.calls())
             if (c.opcode == audioMasterVendorSpecific && c.index != kAskFactoryMode)
                 found.push_back(c.index);
         return found;
@@ -61,14 +61,14 @@ TEST_F(EntryPoint, LoadingTheModuleMasksEveryFloatingPointException) {
 
 TEST_F(EntryPoint, BothExportedNamesCreateAnEffectAfterAskingTheHostsVersion) {
     for (MainProc entry : {main_, pluginMain_}) {
-        host.calls.clear();
+        host.clear();
         AEffect* record = entry(RecordingHost::callback);
         ASSERT_NE(record, nullptr);
         EXPECT_EQ(record->magic, kEffectMagic);
         EXPECT_EQ(record->numPrograms, 2);
-        ASSERT_GE(host.calls.size(), 1u);
-        EXPECT_EQ(host.calls[0].opcode, audioMasterVersion);
-        EXPECT_EQ(host.calls[0].effect, nullptr);
+        ASSERT_GE(host.calls().size(), 1u);
+        EXPECT_EQ(host.calls()[0].opcode, audioMasterVersion);
+        EXPECT_EQ(host.calls()[0].effect, nullptr);
         EXPECT_EQ(record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f), 1);
     }
 }
@@ -95,18 +95,18 @@ TEST_F(EntryPoint, CloseRunsCloseThenDestroysTheEffect) {
 }
 
 TEST_F(EntryPoint, AHostWithoutAVersionGetsNoEffect) {
-    host.answers[audioMasterVersion] = 0;
+    host.setAnswer(audioMasterVersion, 0);
     EXPECT_EQ(main_(RecordingHost::callback), nullptr);
-    ASSERT_EQ(host.calls.size(), 1u);  // the factory was never asked
-    EXPECT_EQ(host.calls[0].opcode, audioMasterVersion);
+    ASSERT_EQ(host.calls().size(), 1u);  // the factory was never asked
+    EXPECT_EQ(host.calls()[0].opcode, audioMasterVersion);
     EXPECT_EQ(main_(nullptr), nullptr);  // no callback at all
     EXPECT_EQ(pluginMain_(nullptr), nullptr);
 }
 
 TEST_F(EntryPoint, AFailedConstructionAnswersNull) {
-    host.answers[audioMasterVendorSpecific] = kThrow;
+    host.setAnswer(audioMasterVendorSpecific, kThrow);
     EXPECT_EQ(main_(RecordingHost::callback), nullptr);
-    host.answers[audioMasterVendorSpecific] = kReturnNull;
+    host.setAnswer(audioMasterVendorSpecific, kReturnNull);
     EXPECT_EQ(pluginMain_(RecordingHost::callback), nullptr);
     EXPECT_TRUE(reports().empty());
 }

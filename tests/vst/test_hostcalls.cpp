@@ -166,8 +166,8 @@ TEST(HostCalls, EachWrapperSendsItsOpcodeAndArgumentsAndReadsTheAnswer) {
             host.defaultAnswer = hostAnswer;
             BareEffect effect(RecordingHost::callback);
             const VstIntPtr result = w.run(effect, payload);
-            ASSERT_EQ(host.calls.size(), 1u);
-            const HostCall& c = host.calls[0];
+            ASSERT_EQ(host.calls().size(), 1u);
+            const HostCall& c = host.calls()[0];
             EXPECT_EQ(c.effect, effect.getAeffect());
             EXPECT_EQ(c.opcode, w.opcode);
             EXPECT_EQ(c.index, w.index);
@@ -202,7 +202,7 @@ TEST(HostCalls, WithoutAHostEveryWrapperAnswersItsDefault) {
         else
             EXPECT_EQ(result, 0);
     }
-    EXPECT_TRUE(host.calls.empty());
+    EXPECT_TRUE(host.calls().empty());
 }
 
 TEST(HostCalls, ParameterAutomationRunsTheOverrideThenTellsTheHost) {
@@ -211,14 +211,14 @@ TEST(HostCalls, ParameterAutomationRunsTheOverrideThenTellsTheHost) {
     RecordingEffect effect(log, nullptr, RecordingHost::callback);
     effect.setParameterAutomated(2, 0.3f);
     EXPECT_EQ(log.entries, std::vector<std::string>{"setParameter(2,0.3)"});
-    ASSERT_EQ(host.calls.size(), 1u);
-    EXPECT_EQ(host.calls[0].opcode, audioMasterAutomate);
-    EXPECT_EQ(host.calls[0].opt, 0.3f);
+    ASSERT_EQ(host.calls().size(), 1u);
+    EXPECT_EQ(host.calls()[0].opcode, audioMasterAutomate);
+    EXPECT_EQ(host.calls()[0].opt, 0.3f);
     // The host's own change through the record is not echoed back.
-    host.calls.clear();
+    host.clear();
     AEffect* record = effect.getAeffect();
     record->setParameter(record, 1, 0.9f);
-    EXPECT_TRUE(host.calls.empty());
+    EXPECT_TRUE(host.calls().empty());
 }
 
 TEST(HostCalls, FileSelectorIsNotAskedForWithoutARecord) {
@@ -226,20 +226,20 @@ TEST(HostCalls, FileSelectorIsNotAskedForWithoutARecord) {
     host.defaultAnswer = 1;
     BareEffect effect(RecordingHost::callback);
     EXPECT_FALSE(effect.openFileSelector(nullptr));
-    EXPECT_TRUE(host.calls.empty());
+    EXPECT_TRUE(host.calls().empty());
 }
 
 TEST(HostCalls, SampleRateAndBlockSizeFollowOnlyPositiveHostAnswers) {
     RecordingHost host;
     BareEffect effect(RecordingHost::callback);
     for (VstIntPtr answer : {VstIntPtr{0}, VstIntPtr{-48000}}) {
-        host.answers[audioMasterGetSampleRate] = answer;
-        host.answers[audioMasterGetBlockSize] = answer;
+        host.setAnswer(audioMasterGetSampleRate, answer);
+        host.setAnswer(audioMasterGetBlockSize, answer);
         EXPECT_EQ(effect.updateSampleRate(), 44100.0);
         EXPECT_EQ(effect.updateBlockSize(), 1024);
     }
-    host.answers[audioMasterGetSampleRate] = 96000;
-    host.answers[audioMasterGetBlockSize] = 128;
+    host.setAnswer(audioMasterGetSampleRate, 96000);
+    host.setAnswer(audioMasterGetBlockSize, 128);
     EXPECT_EQ(effect.updateSampleRate(), 96000.0);
     EXPECT_EQ(effect.updateBlockSize(), 128);
     EXPECT_EQ(effect.getSampleRate(), 96000.0f);
@@ -260,7 +260,7 @@ TEST(HostCalls, SampleRateFromTheHostGoesThroughTheOverride) {
         int calls = 0;
     };
     RecordingHost host;
-    host.answers[audioMasterGetSampleRate] = 22050;
+    host.setAnswer(audioMasterGetSampleRate, 22050);
     Counting effect(RecordingHost::callback);
     EXPECT_EQ(effect.updateSampleRate(), 22050.0);
     EXPECT_EQ(effect.calls, 1);

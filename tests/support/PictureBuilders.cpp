@@ -1,45 +1,14 @@
-#pragma once
-// Builders for picture files in tests: bitmaps byte by byte, JPEG through
-// libjpeg, icons around bitmap or PNG bodies, and a temporary folder.
+#include "support/PictureBuilders.h"
 
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <initializer_list>
-#include <string>
-#include <vector>
 
 #include <jpeglib.h>
 
-namespace testpics {
+namespace tarnwick::test {
 
-using Bytes = std::vector<std::uint8_t>;
-
-inline void Put16(Bytes& b, std::uint32_t v) {
-    b.push_back(v & 0xFF);
-    b.push_back((v >> 8) & 0xFF);
-}
-inline void Put32(Bytes& b, std::uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
-}
-
-struct DibSpec {
-    std::int32_t width = 1;
-    std::int32_t height = 1;  // negative: top-down
-    int bpp = 24;
-    std::uint32_t compression = 0;
-    std::uint32_t headerSize = 40;
-    std::uint32_t colorsUsed = 0;
-    std::vector<std::uint32_t> palette;  // 0x00RRGGBB
-    std::vector<std::uint32_t> masks;    // written after a 40-byte header or inside a longer one
-    Bytes pixels;                        // exactly as stored in the file
-};
-
-// The header, masks, palette and pixels of a device-independent bitmap.
-inline Bytes Dib(const DibSpec& s) {
+Bytes Dib(const PictureRecipe& s) {
     Bytes b;
     Put32(b, s.headerSize);
     if (s.headerSize == 12) {
@@ -77,8 +46,7 @@ inline Bytes Dib(const DibSpec& s) {
     return b;
 }
 
-// A whole .bmp file.
-inline Bytes Bmp(const DibSpec& s) {
+Bytes Bmp(const PictureRecipe& s) {
     const Bytes dib = Dib(s);
     const std::size_t pixelStart = 14 + dib.size() - s.pixels.size();
     Bytes b = {'B', 'M'};
@@ -89,8 +57,7 @@ inline Bytes Bmp(const DibSpec& s) {
     return b;
 }
 
-// 24-bit rows from top-down 0xRRGGBB values, stored bottom-up with padding.
-inline Bytes Rows24(int w, int h, const std::vector<std::uint32_t>& rgb, bool topDown = false) {
+Bytes Rows24(int w, int h, const std::vector<std::uint32_t>& rgb, bool topDown) {
     Bytes out;
     const int stride = (w * 3 + 3) & ~3;
     for (int r = 0; r < h; ++r) {
@@ -106,8 +73,7 @@ inline Bytes Rows24(int w, int h, const std::vector<std::uint32_t>& rgb, bool to
     return out;
 }
 
-// 32-bit rows from top-down 0xAARRGGBB values, stored bottom-up.
-inline Bytes Rows32(int w, int h, const std::vector<std::uint32_t>& argb) {
+Bytes Rows32(int w, int h, const std::vector<std::uint32_t>& argb) {
     Bytes out;
     for (int r = h - 1; r >= 0; --r) {
         for (int x = 0; x < w; ++x) Put32(out, argb[r * w + x]);
@@ -115,13 +81,7 @@ inline Bytes Rows32(int w, int h, const std::vector<std::uint32_t>& argb) {
     return out;
 }
 
-// An icon file around the given entry bodies (bitmap or PNG), each with
-// the directory's width, height and depth.
-struct IconEntry {
-    int width, height, bpp;
-    Bytes body;
-};
-inline Bytes Ico(const std::vector<IconEntry>& entries) {
+Bytes Ico(const std::vector<IconEntry>& entries) {
     Bytes b;
     Put16(b, 0);
     Put16(b, 1);
@@ -142,10 +102,7 @@ inline Bytes Ico(const std::vector<IconEntry>& entries) {
     return b;
 }
 
-// A baseline JPEG of top-down 0xRRGGBB pixels (components 3) or grey bytes
-// (components 1), written with libjpeg at the given quality.
-inline Bytes Jpeg(int w, int h, const std::vector<std::uint32_t>& rgb, int components = 3,
-                  int quality = 95) {
+Bytes Jpeg(int w, int h, const std::vector<std::uint32_t>& rgb, int components, int quality) {
     jpeg_compress_struct c;
     jpeg_error_mgr err;
     c.err = jpeg_std_error(&err);
@@ -182,29 +139,20 @@ inline Bytes Jpeg(int w, int h, const std::vector<std::uint32_t>& rgb, int compo
     return out;
 }
 
-// A folder of its own under the system's temporary folder, removed at the end.
-class TempDir {
-public:
-    TempDir() {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "tarnwick-pics-XXXXXX").string();
-        path_ = mkdtemp(tmpl.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    std::string Write(const std::string& name, const Bytes& bytes) const {
-        const std::string p = File(name);
-        std::ofstream(p, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return p;
-    }
+TempDir::TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "tarnwick-pics-XXXXXX").string();
+    path_ = mkdtemp(tmpl.data());
+}
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+std::string TempDir::Write(const std::string& name, const Bytes& bytes) const {
+    const std::string p = File(name);
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return p;
+}
 
-private:
-    std::filesystem::path path_;
-};
-
-}  // namespace testpics
+}  // namespace tarnwick::test

@@ -1,0 +1,212 @@
+#pragma once
+// Inside the GDI stand-in (the Gdi*.cpp files of this folder, and no one
+// else): the objects behind the handles, the state that holds them, and the
+// pixel helpers the drawing calls share.
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "framework/Gdi.h"
+
+namespace tarnwick::gdi_internal {
+
+// The calling thread's last error, and a failure that sets it.
+extern thread_local DWORD lastError;
+
+template <class T>
+T Fail(DWORD code, T result) {
+    lastError = code;
+    return result;
+}
+
+// ---- pixel stores -------------------------------------------------------------------
+
+// System palette entries 0..9 and 246..255 hold the 20 static colours.
+inline int StaticSystemIndex(int i) { return i < 10 ? i : 236 + i; }
+
+struct FreeDeleter {
+    void operator()(std::uint8_t* p) const { std::free(p); }
+};
+
+// Rows of 8, 24 or 32 bits; 8-bit stores read their colours from `colors`.
+struct Surface {
+    int width = 0;
+    int height = 0;
+    int bpp = 32;
+    std::size_t stride = 0;
+    bool topDown = false;
+    std::uint8_t* bits = nullptr;
+    std::vector<RGBQUAD> colors;  // the colour table of an 8-bit store (up to 256)
+
+    std::uint8_t* Row(int y) const {
+        return bits + stride * static_cast<std::size_t>(topDown ? y : height - 1 - y);
+    }
+};
+
+// Nearest colour by the sum of squared differences; ties keep the lower index.
+// `only`, when given, lists the indices that may be chosen.
+int Nearest(const std::vector<RGBQUAD>& table, std::uint32_t px,
+            const std::vector<int>* only = nullptr);
+
+// ---- regions ---------------------------------------------------------------------
+
+// A region as horizontal bands: each band covers rows [top, bottom) and a
+// sorted list of disjoint, non-touching spans [left, right). Bands are sorted,
+// disjoint, and no two touching bands have equal spans, so equal regions have
+// equal representations.
+struct Band {
+    int top, bottom;
+    std::vector<std::pair<int, int>> spans;
+    bool operator==(const Band&) const = default;
+};
+using Region = std::vector<Band>;
+
+using Spans = std::vector<std::pair<int, int>>;
+
+// ---- objects ----------------------------------------------------------------------
+
+using Id = std::uintptr_t;
+
+struct DcObj {
+    bool memory = false;    // a memory context; otherwise the screen or a window
+    Id window = 0;          // the window whose pixels a window context draws on
+    Surface windowSurface;  // those pixels, as Target last found them
+    int bpp = 32;
+    Id bitmap = 0;
+    Id palette = 0;
+    int stretchMode = BLACKONWHITE;
+    bool background = false;  // the palette realises in the background
+};
+
+struct BitmapObj {
+    Surface surface;
+    std::unique_ptr<std::uint8_t, FreeDeleter> storage;
+    Id selectedInto = 0;
+};
+
+struct RegionObj {
+    Region region;
+};
+
+struct PaletteObj {
+    std::vector<PALETTEENTRY> entries;
+    std::vector<int> systemIndex;  // per entry, after realisation
+    bool realized = false;
+};
+
+using Object = std::variant<DcObj, BitmapObj, RegionObj, PaletteObj>;
+
+struct State {
+    // Only the window side calls in here, never the audio thread; the lock is
+    // for hosts that run several instances' editors on different GUI threads.
+    std::mutex mutex;
+    std::unordered_map<Id, Object> objects;
+    Id next = 0x10000;
+    Id stockBitmap = 0;
+    Id stockPalette = 0;
+    int displayBpp = 32;
+    int displayWidth = 1024;
+    int displayHeight = 768;
+    BitmapObj screen;  // the display's pixels, made when first drawn on
+    std::vector<RGBQUAD> systemPalette;
+    std::array<Id, 256> owner{};  // the palette that took each free entry
+
+    State();
+
+    void ResetSystemPalette();
+
+    bool IsStock(Id id) const { return id == stockBitmap || id == stockPalette; }
+
+    template <class T>
+    T* Get(const void* handle) {
+        auto it = objects.find(reinterpret_cast<Id>(handle));
+        if (it == objects.end()) return nullptr;
+        return std::get_if<T>(&it->second);
+    }
+
+    Id Add(Object o) {
+        const Id id = next;
+        next += 4;
+        objects.emplace(id, std::move(o));
+        return id;
+    }
+
+    // The pixels a context draws on: its selected bitmap, or the display.
+    Surface* Target(DcObj& dc);
+};
+
+// The state, locked for as long as this lives: every entry point starts with
+// one, and finds the objects its handles name through Lookup.
+class LockedState {
+public:
+    LockedState();
+    State& operator*() const { return state_; }
+    State* operator->() const { return &state_; }
+
+    // The object of type T that the handle names, or null with the last error
+    // ERROR_INVALID_HANDLE.
+    template <class T>
+    T* Lookup(const void* handle) const {
+        T* obj = state_.Get<T>(handle);
+        if (!obj) lastError = ERROR_INVALID_HANDLE;
+        return obj;
+    }
+
+private:
+    State& state_;
+    std::lock_guard<std::mutex> lock_;
+};
+
+// Turns colours into the indices of an 8-bit store a context draws on: the
+// section's own colour table, or on the display the entries of the realised
+// palette (or the static colours when none is).
+class IndexMapper {
+public:
+    IndexMapper(State& s, DcObj& dc, const Surface& target) : table_(&target.colors) {
+        if (dc.memory || target.bpp != 8) return;
+        PaletteObj* pal = s.Get<PaletteObj>(reinterpret_cast<void*>(dc.palette));
+        if (pal && pal->realized && dc.palette != s.stockPalette) {
+            only_ = pal->systemIndex;
+        } else {
+            for (int i = 0; i < 20; ++i) only_.push_back(StaticSystemIndex(i));
+        }
+        std::sort(only_.begin(), only_.end());
+        only_.erase(std::unique(only_.begin(), only_.end()), only_.end());
+    }
+    std::uint8_t operator()(std::uint32_t px) {
+        px &= 0x00FFFFFF;
+        auto it = cache_.find(px);
+        if (it != cache_.end()) return it->second;
+        const auto index =
+            static_cast<std::uint8_t>(Nearest(*table_, px, only_.empty() ? nullptr : &only_));
+        cache_.emplace(px, index);
+        return index;
+    }
+
+private:
+    const std::vector<RGBQUAD>* table_;
+    std::vector<int> only_;
+    std::unordered_map<std::uint32_t, std::uint8_t> cache_;
+};
+
+// Pixel x of a row as the word 0xMMRRGGBB (mask 0 for stores without one).
+std::uint32_t ReadPixel(const Surface& s, const std::uint8_t* row, int x);
+void WritePixel(const Surface& s, std::uint8_t* row, int x, std::uint32_t px, IndexMapper& map);
+
+inline std::uint32_t ColorRefToPixel(COLORREF c) {
+    return GetBValue(c) | (std::uint32_t{GetGValue(c)} << 8) | (std::uint32_t{GetRValue(c)} << 16);
+}
+inline COLORREF PixelToColorRef(std::uint32_t px) {
+    return RGB(static_cast<BYTE>(px >> 16), static_cast<BYTE>(px >> 8), static_cast<BYTE>(px));
+}
+
+}  // namespace tarnwick::gdi_internal
