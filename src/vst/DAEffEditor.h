@@ -1,6 +1,6 @@
+#pragma once
 // Base class of an effect's editor: the object through which the dispatcher
 // hands on the host's editor requests. Every operation has a harmless default.
-#pragma once
 
 #include "vst/DAEffect.h"
 

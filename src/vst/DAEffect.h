@@ -1,10 +1,10 @@
+#pragma once
 // The VST 2 binary interface between a host and this module: the effect
 // record, the routine types, the opcodes in both directions, the flag bits and
 // the records passed by address. Written for both pointer widths: everything a
 // host treats as pointer-sized (routine and pointer fields, the reserved
 // fields, the dispatcher's and the host callback's value and result) widens
 // with the pointer; everything else is fixed-width.
-#pragma once
 
 #include <cstddef>
 #include <cstdint>

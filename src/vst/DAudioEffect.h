@@ -1,7 +1,7 @@
+#pragma once
 // Base class of an effect: owns the record the host holds, keeps the host
 // callback and the basic state, decodes the core dispatcher opcodes (0 to 24)
 // into virtual operations with defaults, and wraps the core host calls.
-#pragma once
 
 #include <atomic>
 

@@ -1,7 +1,7 @@
+#pragma once
 // The extended effect base class: decodes dispatcher opcodes 25 to 76 (and
 // hands everything else to AudioEffect), gives each extended operation a
 // default, wraps the extended host calls and offers speaker-arrangement tools.
-#pragma once
 
 #include "vst/DAudioEffect.h"
 

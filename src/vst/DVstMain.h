@@ -1,8 +1,8 @@
+#pragma once
 // The module's entry point. The plug-in module defines createEffectInstance
 // (the factory of its effect); the entry library defines the exported main /
 // VSTPluginMain, which asks the host for its version, calls the factory and
 // hands the host the effect's record, and initialises the module's FPU state.
-#pragma once
 
 #include "vst/DAEffect.h"
 

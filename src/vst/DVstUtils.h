@@ -1,5 +1,5 @@
-// Small conversions shared by the effect, its editor bridge and its window.
 #pragma once
+// Small conversions shared by the effect, its editor bridge and its window.
 
 #include <cstddef>
 #include <cstdint>
