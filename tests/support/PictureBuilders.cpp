@@ -139,20 +139,4 @@ Bytes Jpeg(int w, int h, const std::vector<std::uint32_t>& rgb, int components, 
     return out;
 }
 
-TempDir::TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "tarnwick-pics-XXXXXX").string();
-    path_ = mkdtemp(tmpl.data());
-}
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-std::string TempDir::Write(const std::string& name, const Bytes& bytes) const {
-    const std::string p = File(name);
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return p;
-}
-
 }  // namespace tarnwick::test

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TempDir.h"
+
 namespace tarnwick::test {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -59,17 +61,5 @@ Bytes Jpeg(int w, int h, const std::vector<std::uint32_t>& rgb, int components =
            int quality = 95);
 
 // A folder of its own under the system's temporary folder, removed at the end.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    std::string Write(const std::string& name, const Bytes& bytes) const;
-
-private:
-    std::filesystem::path path_;
-};
 
 }  // namespace tarnwick::test

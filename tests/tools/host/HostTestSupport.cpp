@@ -20,8 +20,8 @@ namespace hosttest {
 Started startTool(const std::string& path, const std::vector<std::string>& args) {
     Started started;
     started.capture = std::make_unique<TempDir>();
-    std::string outPath = started.capture->path("stdout");
-    std::string errPath = started.capture->path("stderr");
+    std::string outPath = started.capture->File("stdout");
+    std::string errPath = started.capture->File("stderr");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -55,33 +55,9 @@ RunResult waitTool(Started& started) {
     RunResult r;
     if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + r.signal;
-    r.out = readText(started.capture->path("stdout"));
-    r.err = readText(started.capture->path("stderr"));
+    r.out = readText(started.capture->File("stdout"));
+    r.err = readText(started.capture->File("stderr"));
     return r;
-}
-
-TempDir::TempDir() {
-    std::string templ = "/tmp/tarnwick-host-test-XXXXXX";
-    if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir_ = templ;
-}
-
-TempDir::~TempDir() {
-    for (const auto& name : entries()) ::unlink(path(name).c_str());
-    ::rmdir(dir_.c_str());
-}
-
-std::vector<std::string> TempDir::entries() const {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(dir_.c_str())) {
-        while (dirent* e = readdir(d)) {
-            std::string n = e->d_name;
-            if (n != "." && n != "..") names.push_back(n);
-        }
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 void writeAudio(const std::string& path, int channels, int rate, const std::vector<float>& samples,

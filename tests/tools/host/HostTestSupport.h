@@ -9,7 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "support/TempDir.h"
+
 namespace hosttest {
+
+using tarnwick::test::TempDir;
 
 struct RunResult {
     int exitCode = -1;  // 128 + the signal when a signal ended the program
@@ -17,8 +21,6 @@ struct RunResult {
     std::string out;
     std::string err;
 };
-
-class TempDir;
 
 // A program started and not yet waited for; it starts with the default
 // action for every signal a test sends.
@@ -38,22 +40,6 @@ inline RunResult runTool(const std::string& path, const std::vector<std::string>
 inline RunResult runHost(const std::vector<std::string>& args) {
     return runTool(TARNWICK_HOST_EXE, args);
 }
-
-// A fresh folder, removed with its files at the end of the test.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-    const std::string& dir() const { return dir_; }
-    // File names in the folder, sorted.
-    std::vector<std::string> entries() const;
-
-private:
-    std::string dir_;
-};
 
 struct Audio {
     SF_INFO info{};

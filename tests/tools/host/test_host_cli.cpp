@@ -49,9 +49,9 @@ void cutFile(const std::string& path, double share) {
 class HostCli : public ::testing::Test {
 protected:
     void SetUp() override {
-        signal = tmp.path("signal.wav");
-        key = tmp.path("key.wav");
-        out = tmp.path("out.wav");
+        signal = tmp.File("signal.wav");
+        key = tmp.File("key.wav");
+        out = tmp.File("out.wav");
         writeAudio(signal, 2, kRate, std::vector<float>(2 * 1000, 0.25f));
         writeAudio(key, 1, kRate, std::vector<float>(1000, 0.125f));
         writeText(out, kOutBefore);
@@ -67,7 +67,7 @@ protected:
         EXPECT_EQ(readText(out), kOutBefore);
         also.insert(also.end(), {"key.wav", "out.wav", "signal.wav"});
         std::sort(also.begin(), also.end());
-        EXPECT_EQ(tmp.entries(), also);
+        EXPECT_EQ(tmp.Entries(), also);
     }
 
     TempDir tmp;
@@ -76,13 +76,13 @@ protected:
 
 TEST_F(HostCli, ModuleFailuresAreOneLineErrors) {
     TempDir other;
-    std::string text = other.path("text.so");
+    std::string text = other.File("text.so");
     writeText(text, "not a shared object");
     struct Case {
         std::string module;
         std::string mentions;
     } cases[] = {
-        {tmp.path("missing.so"), "module not found"}, {text, "cannot load module"},
+        {tmp.File("missing.so"), "module not found"}, {text, "cannot load module"},
         {NO_ENTRY_MODULE, "no VST entry point"},      {NULL_EFFECT_MODULE, "returned no effect"},
         {BAD_MAGIC_MODULE, "no valid effect record"}, {HUGE_COUNTS_MODULE, "impossible counts"},
     };
@@ -95,23 +95,23 @@ TEST_F(HostCli, ModuleFailuresAreOneLineErrors) {
 }
 
 TEST_F(HostCli, AudioFileFailuresAreOneLineErrors) {
-    std::string notAudio = tmp.path("notaudio.wav");
+    std::string notAudio = tmp.File("notaudio.wav");
     writeText(notAudio, "RIFF but not really");
-    std::string otherRate = tmp.path("rate.wav");
+    std::string otherRate = tmp.File("rate.wav");
     writeAudio(otherRate, 1, 44100, std::vector<float>(1000, 0.125f));
-    std::string shorter = tmp.path("short.wav");
+    std::string shorter = tmp.File("short.wav");
     writeAudio(shorter, 1, kRate, std::vector<float>(999, 0.125f));
-    std::string three = tmp.path("three.wav");
+    std::string three = tmp.File("three.wav");
     writeAudio(three, 3, kRate, std::vector<float>(3 * 1000, 0.125f));
-    std::string noRate = tmp.path("norate.wav");
+    std::string noRate = tmp.File("norate.wav");
     writeAudio(noRate, 1, kRate, std::vector<float>(1000, 0.125f));
     patchWaveHeader(noRate, "fmt ", 12, 0);
     auto with = [&](const std::string& s, const std::string& k) {
         return std::vector<std::string>{"process", ROUTING_MODULE, "--signal", s, "--key",
                                         k,         "--out",        out};
     };
-    expectOneLineError(runHost(with(tmp.path("nosuch.wav"), key)), "audio file not found");
-    expectOneLineError(runHost(with(signal, tmp.path("nosuch.wav"))), "audio file not found");
+    expectOneLineError(runHost(with(tmp.File("nosuch.wav"), key)), "audio file not found");
+    expectOneLineError(runHost(with(signal, tmp.File("nosuch.wav"))), "audio file not found");
     expectOneLineError(runHost(with(notAudio, key)), "cannot read audio file");
     expectOneLineError(runHost(with(signal, otherRate)), "sample rates differ");
     expectOneLineError(runHost(with(signal, shorter)), "lengths differ");
@@ -290,15 +290,15 @@ TEST_F(HostCli, OutputContainerFollowsTheExtension) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         RunResult r = runHost({"process", ROUTING_MODULE, "--signal", signal, "--key", key, "--out",
-                               tmp.path(c.name)});
+                               tmp.File(c.name)});
         ASSERT_EQ(r.exitCode, 0) << r.err;
-        Audio a = readAudio(tmp.path(c.name));
+        Audio a = readAudio(tmp.File(c.name));
         EXPECT_EQ(a.info.format, c.format);
         EXPECT_EQ(a.info.samplerate, kRate);
         EXPECT_EQ(a.info.channels, 2);
         ASSERT_EQ(a.info.frames, 1000);
         EXPECT_EQ(a.samples[999 * 2], 0.5f);
-        std::remove(tmp.path(c.name).c_str());
+        std::remove(tmp.File(c.name).c_str());
     }
 }
 
@@ -307,25 +307,25 @@ TEST_F(HostCli, OutputContainerFollowsTheExtension) {
 TEST_F(HostCli, OutputNeverReplacesAnInputOrANonFile) {
     const std::string signalBytes = readText(signal), keyBytes = readText(key);
     TempDir other;
-    std::string elsewhere = other.path("elsewhere.wav");
+    std::string elsewhere = other.File("elsewhere.wav");
     writeText(elsewhere, kOutBefore);
-    ASSERT_EQ(::symlink(signal.c_str(), tmp.path("to-signal.wav").c_str()), 0);
-    ASSERT_EQ(::link(key.c_str(), tmp.path("key-again.wav").c_str()), 0);
-    ASSERT_EQ(::symlink(elsewhere.c_str(), tmp.path("to-elsewhere.wav").c_str()), 0);
-    ASSERT_EQ(::mkfifo(tmp.path("fifo.wav").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink(signal.c_str(), tmp.File("to-signal.wav").c_str()), 0);
+    ASSERT_EQ(::link(key.c_str(), tmp.File("key-again.wav").c_str()), 0);
+    ASSERT_EQ(::symlink(elsewhere.c_str(), tmp.File("to-elsewhere.wav").c_str()), 0);
+    ASSERT_EQ(::mkfifo(tmp.File("fifo.wav").c_str(), 0644), 0);
     ASSERT_EQ(::chmod(out.c_str(), 0444), 0);
     const struct {
         std::string out, mentions;
     } cases[] = {
         {signal, "same file as --signal"},
-        {tmp.dir() + "/./signal.wav", "same file as --signal"},
-        {tmp.path("to-signal.wav"), "same file as --signal"},
+        {tmp.Dir() + "/./signal.wav", "same file as --signal"},
+        {tmp.File("to-signal.wav"), "same file as --signal"},
         {key, "same file as --key"},
-        {tmp.path("key-again.wav"), "same file as --key"},
+        {tmp.File("key-again.wav"), "same file as --key"},
         {ROUTING_MODULE, "same file as the module"},
-        {tmp.path("to-elsewhere.wav"), "output is a symbolic link"},
-        {tmp.path("fifo.wav"), "output is a FIFO"},
-        {tmp.dir(), "output is a directory"},
+        {tmp.File("to-elsewhere.wav"), "output is a symbolic link"},
+        {tmp.File("fifo.wav"), "output is a FIFO"},
+        {tmp.Dir(), "output is a directory"},
         {out, "output is read-only"},
     };
     for (const auto& c : cases) {
@@ -339,11 +339,11 @@ TEST_F(HostCli, OutputNeverReplacesAnInputOrANonFile) {
     EXPECT_EQ(readText(elsewhere), kOutBefore);
     expectOutUntouched({"fifo.wav", "key-again.wav", "to-elsewhere.wav", "to-signal.wav"});
     struct stat st {};
-    EXPECT_TRUE(::lstat(tmp.path("to-elsewhere.wav").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
-    EXPECT_TRUE(::lstat(tmp.path("fifo.wav").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(::lstat(tmp.File("to-elsewhere.wav").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+    EXPECT_TRUE(::lstat(tmp.File("fifo.wav").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
 
     // A device node, where this account may make one.
-    std::string device = tmp.path("null.wav");
+    std::string device = tmp.File("null.wav");
     if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
         expectOneLineError(
             runHost({"process", ROUTING_MODULE, "--signal", signal, "--key", key, "--out", device}),
@@ -381,7 +381,7 @@ TEST_F(HostCli, TruncatedFilesAreRefusedUnlessAllowed) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string cut = tmp.path(c.name);
+        std::string cut = tmp.File(c.name);
         writeAudio(cut, 1, kRate, second, c.format);
         if (c.claimedBytes != 0) patchWaveHeader(cut, "data", 4, c.claimedBytes);
         cutFile(cut, c.share);
@@ -423,7 +423,7 @@ TEST_F(HostCli, AnInterruptedRunLeavesNoPartialFile) {
     auto args = processArgs(ROUTING_MODULE);
     args.insert(args.end(), {"--block", "1"});
     auto partialExists = [&] {
-        for (const auto& name : tmp.entries())
+        for (const auto& name : tmp.Entries())
             if (name.rfind(".tarnwick-host-", 0) == 0) return true;
         return false;
     };

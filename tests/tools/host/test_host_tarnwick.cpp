@@ -110,8 +110,8 @@ TEST(HostWithGate, ProcessIsBitExactWithOneDirectCallAtEveryBlockSize) {
     TempDir tmp;
     std::vector<float> signal, key;
     makeInputs(signal, key);
-    writeAudio(tmp.path("signal.wav"), 2, kRate, signal);
-    writeAudio(tmp.path("key.wav"), 2, kRate, key);
+    writeAudio(tmp.File("signal.wav"), 2, kRate, signal);
+    writeAudio(tmp.File("key.wav"), 2, kRate, key);
     std::vector<float> expected = directRun(signal, key);
     ASSERT_EQ(expected.size(), signal.size());
 
@@ -132,15 +132,15 @@ TEST(HostWithGate, ProcessIsBitExactWithOneDirectCallAtEveryBlockSize) {
         std::string label = extra[1] + (extra.size() > 2 ? " accumulate" : "");
         SCOPED_TRACE(label);
         std::vector<std::string> args = {
-            "process", TARNWICK_MODULE,     "--signal", tmp.path("signal.wav"),
-            "--key",   tmp.path("key.wav"), "--out",    tmp.path("out.wav")};
+            "process", TARNWICK_MODULE,     "--signal", tmp.File("signal.wav"),
+            "--key",   tmp.File("key.wav"), "--out",    tmp.File("out.wav")};
         for (const auto& s : kSettings) {
             args.insert(args.end(), {"--set", std::string(s.role) + "=" + std::to_string(s.value)});
         }
         args.insert(args.end(), extra.begin(), extra.end());
         RunResult r = runHost(args);
         ASSERT_EQ(r.exitCode, 0) << r.err;
-        Audio a = readAudio(tmp.path("out.wav"));
+        Audio a = readAudio(tmp.File("out.wav"));
         EXPECT_EQ(a.info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
         EXPECT_EQ(a.info.samplerate, kRate);
         ASSERT_EQ(a.info.channels, 2);
@@ -159,20 +159,20 @@ TEST(HostWithGate, ProcessIsBitExactWithOneDirectCallAtEveryBlockSize) {
 TEST(HostWithGate, DemoGatesThePadInTheRhythmOfTheDrums) {
     TempDir a, b;
     for (const TempDir* dir : {&a, &b}) {
-        RunResult r = runTool(TARNWICK_DEMO_GEN, {dir->dir()});
+        RunResult r = runTool(TARNWICK_DEMO_GEN, {dir->Dir()});
         ASSERT_EQ(r.exitCode, 0) << r.err;
-        r = runHost({"process", TARNWICK_MODULE, "--signal", dir->path("pad.wav"), "--key",
-                     dir->path("drums.wav"), "--out", dir->path("gated.wav"), "--set",
+        r = runHost({"process", TARNWICK_MODULE, "--signal", dir->File("pad.wav"), "--key",
+                     dir->File("drums.wav"), "--out", dir->File("gated.wav"), "--set",
                      "attack=0.002", "--set", "hold=0.05", "--set", "release=0.08", "--set",
                      "threshold=0.5"});
         ASSERT_EQ(r.exitCode, 0) << r.err;
     }
     // Byte for byte, headers included.
     for (const char* name : {"pad.wav", "drums.wav", "gated.wav"})
-        EXPECT_TRUE(readText(a.path(name)) == readText(b.path(name))) << name;
+        EXPECT_TRUE(readText(a.File(name)) == readText(b.File(name))) << name;
 
-    Audio in = readAudio(a.path("pad.wav"));
-    Audio out = readAudio(a.path("gated.wav"));
+    Audio in = readAudio(a.File("pad.wav"));
+    Audio out = readAudio(a.File("gated.wav"));
     ASSERT_EQ(in.info.channels, 2);
     ASSERT_EQ(in.info.frames, 4 * 16 * 6000);  // four bars of sixteenths at 120 bpm, 48 kHz
     ASSERT_EQ(out.info.frames, in.info.frames);
@@ -196,7 +196,7 @@ TEST(HostWithGate, DemoGatesThePadInTheRhythmOfTheDrums) {
         }
     }
 
-    RunResult r = runTool(TARNWICK_DEMO_GEN, {"--summary", a.path("pad.wav"), a.path("gated.wav")});
+    RunResult r = runTool(TARNWICK_DEMO_GEN, {"--summary", a.File("pad.wav"), a.File("gated.wav")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     double signalRms = 0.0, gatedRms = 0.0, openPercent = 0.0;
     ASSERT_EQ(
