@@ -1,8 +1,8 @@
 -- The exporting Ardour process: a new session of its own with the gate on a
 -- 4-input track, two offline exports of the master bus (gate shut, gate
--- open), never saved. Ardour 7.3's export damages its own heap now and then,
--- and the process may die of it later; keeping the exports out of the
--- session that is saved and reloaded keeps that damage away from it.
+-- open), never saved. Ardour 7.3's export can damage its own heap (see
+-- ardour_test.sh) and the process die of it later; keeping the exports out
+-- of the session that is saved and reloaded keeps that damage away from it.
 -- Prints "RESULT key=value" lines for ardour_test.sh; "exporting" marks the
 -- start of each export, "done" is the last line.
 -- Environment: TEST_SESSION_DIR (must not exist), TEST_PLUGIN_NAME,
