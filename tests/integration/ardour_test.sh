@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The gate in a real VST 2 host: Debian's Ardour 7, headless, on its dummy
-# audio back end. Scans the module, builds a session with the gate on a
-# 4-input track, exports audio with the gate shut and open, saves, reloads the
-# session in a second process and checks what Ardour reports.
+# audio back end. Scans the module; one Ardour process builds a session with
+# the gate on a 4-input track, sets final values and saves it; another exports
+# audio with the gate shut and open from a session of its own; a third
+# reloads the saved session. Checks what Ardour reports and what it exported.
 #   ardour_test.sh MODULE AUDIO_STAT_TOOL WORKDIR
 # Exit 0 pass, 1 fail, 77 Ardour not installed.
 set -uo pipefail
@@ -30,20 +31,6 @@ check() {  # check WHAT EXPECTED ACTUAL
 result() {  # result FILE KEY: the value of a "RESULT KEY=value" line
   sed -n "s/^RESULT $2=//p" "$1" | head -1
 }
-# Ardour 7.3 now and then aborts with a heap error inside close_session, after
-# everything is done and saved; it does so with a do-nothing plug-in as well.
-# Such an abort, once the script has reported LAST_KEY and Ardour has begun
-# tearing the session down, is Ardour's and counts as a clean end; a timeout,
-# a crash before that point or a missing report does not.
-ardour_end() {  # ardour_end EXIT_CODE FILE LAST_KEY: prints the exit code to judge
-  if [ "$1" -ge 128 ] && [ "$1" -ne 137 ] && [ -n "$(result "$2" "$3")" ] &&
-     [ -z "$(result "$2" done)" ] && grep -q '^Butler drops pool trash' "$2"; then
-    echo "note: Ardour aborted ($1) while closing the session, after saving" >&2
-    echo 0
-  else
-    echo "$1"
-  fi
-}
 
 rm -rf "$work"
 mkdir -p "$work/home/.config/ardour7" "$work/lxvst"
@@ -56,6 +43,16 @@ export XDG_CONFIG_HOME=$HOME/.config XDG_CACHE_HOME=$HOME/.cache XDG_DATA_HOME=$
 # second as the scan would be taken as changed and hidden: date the copy back.
 cp "$module" "$work/lxvst/Tarnwick.so"
 touch -m -d "@$(( $(date +%s) - 60 ))" "$work/lxvst/Tarnwick.so"
+# Ardour 7.3's AVX-512 routines that copy, mix and scale sample buffers write
+# up to 16 bytes past the end of the destination when it and the source sit
+# differently within 64 bytes. Its export mixes into heap buffers that way and
+# the process dies of the damaged heap later, most often while closing the
+# session. On such a processor, give Ardour the flags it detects there, less
+# AVX-512F (0x80), so it takes its AVX routines: flush-to-zero 0x1,
+# denormals-are-zero 0x2, SSE 0x4, SSE2 0x8, AVX 0x10, FMA 0x40.
+if grep -qw avx512f /proc/cpuinfo 2>/dev/null; then
+  export ARDOUR_FPU_FLAGS=$((0x1 | 0x2 | 0x4 | 0x8 | 0x10 | 0x40))
+fi
 cat > "$HOME/.config/ardour7/config" <<XML
 <?xml version="1.0" encoding="UTF-8"?>
 <Ardour>
@@ -81,13 +78,13 @@ check "scanned outputs" 2 "$(attr n_outputs)"
 check "scanned as effect" 0 "$(attr is_instrument)"
 if [ $fail -ne 0 ]; then cat "$work/scan.txt"; exit 1; fi
 
-# 2. Session, plug-in, exports, final values, save.
+# 2. Session, plug-in, final values, save: nothing here may fail.
+name="QB Sidechain Gate"
 final="0=0.25,1=0.75,2=0.5,3=0.375,4=1,5=1"
-TEST_SESSION_DIR=$work/session TEST_PLUGIN_NAME="QB Sidechain Gate" TEST_FINAL=$final \
-TEST_EXPORT_SECONDS=1 timeout 300 ardour7-lua "$here/ardour_create.lua" > "$work/create.txt" 2>&1
-rc=$?
-c=$work/create.txt
-check "first Ardour process exit code" 0 "$(ardour_end $rc "$c" saved)"
+TEST_SESSION_DIR=$work/session TEST_PLUGIN_NAME=$name TEST_FINAL=$final \
+  timeout 180 ardour7-lua "$here/ardour_save.lua" > "$work/save.txt" 2>&1
+check "saving Ardour process exit code" 0 $?
+c=$work/save.txt
 check "listed among LXVST plug-ins" true "$(result "$c" listed)"
 check "track inputs" 4 "$(result "$c" track_inputs)"
 check "plug-in name" "QB Sidechain Gate" "$(result "$c" name)"
@@ -102,16 +99,42 @@ check "programs" 16 "$(result "$c" programs)"
 # Ardour shows a program as "INDEX - NAME".
 check "program 0" "0 - Preset 0" "$(result "$c" program_0)"
 check "program 15" "15 - Preset 15" "$(result "$c" program_15)"
-check "export shut" true "$(result "$c" export_shut)"
-check "export open" true "$(result "$c" export_open)"
 check "saved" true "$(result "$c" saved)"
 
-# 3. The exported audio: the gate shut with threshold 1.0 (the key, sines
+# 3. Exports, in a session of their own that is never saved, so that what
+#    an export does to Ardour's heap cannot reach the saved session. Should
+#    Ardour die of its export all the same (with no plug-in on the track it
+#    did too), the process is run again, at most twice: only for a death by
+#    SIGSEGV or SIGABRT once an export has begun and before the last report.
+#    A timeout, a script error or a missing report fails at once.
+e=$work/export.txt
+for attempt in 1 2 3; do
+  rm -rf "$work/export-session"
+  TEST_SESSION_DIR=$work/export-session TEST_PLUGIN_NAME=$name TEST_EXPORT_SECONDS=1 \
+    timeout 120 ardour7-lua "$here/ardour_export.lua" > "$e" 2>&1
+  rc=$?
+  case $rc in 134) signal=SIGABRT ;; 139) signal=SIGSEGV ;; *) signal= ;; esac
+  if [ $attempt -lt 3 ] && [ -n "$signal" ] && [ -n "$(result "$e" exporting)" ] &&
+     [ -z "$(result "$e" done)" ]; then
+    began=$(sed -n 's/^RESULT exporting=//p' "$e" | tail -1)
+    mv "$e" "$work/export-$attempt.txt"
+    echo "retry: exporting Ardour process (attempt $attempt) died by $signal after export" \
+      "'$began' began, before its last report; its output: $work/export-$attempt.txt"
+    continue
+  fi
+  break
+done
+check "exporting Ardour process exit code" 0 $rc
+check "export session: one instance" 1 "$(result "$e" instances)"
+check "export shut" true "$(result "$e" export_shut)"
+check "export open" true "$(result "$e" export_open)"
+
+#    The exported audio: the gate shut with threshold 1.0 (the key, sines
 #    well below full scale, never reaches it) and open with threshold 0.0.
 #    The first 0.2 s of the open export are skipped: the attack ramps up there.
 #    The export is 16-bit with dither, so "silent" means a few steps of 1/32768.
-shut=$("$stat_tool" "$work/session/export/shut.wav" 2>&1)
-open=$("$stat_tool" "$work/session/export/open.wav" 0.2 2>&1)
+shut=$("$stat_tool" "$work/export-session/export/shut.wav" 2>&1)
+open=$("$stat_tool" "$work/export-session/export/open.wav" 0.2 2>&1)
 echo "shut export: $shut"
 echo "open export: $open"
 field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p" <<< "$2"; }
@@ -125,12 +148,12 @@ check "shut export is silent (peak <= 0.0005)" no "$(above "$(field peak "$shut"
 check "open export frames" 48000 "$(field frames "$open")"
 check "open export carries the signal (rms > 0.01)" yes "$(above "$(field rms "$open")" 0.01)"
 
-# 4. A new process reopens the session; Ardour hands the stored values back.
+# 4. A new process reopens the saved session; Ardour hands the stored values
+#    back. Nothing here may fail either.
 TEST_SESSION_DIR=$work/session timeout 180 ardour7-lua "$here/ardour_reload.lua" \
   > "$work/reload.txt" 2>&1
-rc=$?
+check "reloading Ardour process exit code" 0 $?
 r=$work/reload.txt
-check "second Ardour process exit code" 0 "$(ardour_end $rc "$r" param_5)"
 check "reloaded plug-in" "QB Sidechain Gate" "$(result "$r" name)"
 for pair in ${final//,/ }; do
   idx=${pair%%=*}
@@ -140,7 +163,6 @@ for pair in ${final//,/ }; do
 done
 
 if [ $fail -ne 0 ]; then
-  echo "---- first process"; tail -40 "$c"
-  echo "---- second process"; tail -40 "$r"
+  for f in "$c" "$e" "$r"; do echo "---- $f"; tail -40 "$f"; done
 fi
 exit $fail
