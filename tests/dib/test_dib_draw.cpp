@@ -13,6 +13,7 @@
 
 #include "dib/cDIB.h"
 #include "platform/PictureFile.h"
+#include "support/DibSamples.h"
 
 namespace {
 
@@ -404,16 +405,6 @@ TEST(DIBDraw, TransformedDrawUsesBoxAndSelfSettings) {
     EXPECT_LE(maxY, 6);
 }
 
-namespace {
-// Frees a few blocks of `bytes` filled with a pattern, so that a buffer of that
-// size allocated next and never written holds the pattern, not zeros by luck.
-void DirtyHeap(std::size_t bytes) {
-    void* blocks[8];
-    for (void*& b : blocks) b = std::memset(::operator new(bytes), 0xA5, bytes);
-    for (void* b : blocks) ::operator delete(b);
-}
-}  // namespace
-
 // A picture scaled to nothing renders nothing into its box; the box is still
 // drawn, with the pixels of a new bitmap (transparent black), and a zero side
 // of an automatic box counts as one pixel.
@@ -425,7 +416,7 @@ TEST(DIBDraw, TransformedDrawOfAZeroScaleDrawsABlankBox) {
         src.SetAutoSize(autoSize);
         src.SetScaleX(sx);
         src.SetScaleY(sy);
-        DirtyHeap(4 * 4 * sizeof(TDIBPixel));
+        tarnwick::test::DirtyHeap(4 * 4 * sizeof(TDIBPixel));
         src.Draw(1, 2, 4, 4, &dst, 0, 0);
         return std::vector<TDIBPixel>(dst.Bits(), dst.Bits() + dst.PixelCount());
     };

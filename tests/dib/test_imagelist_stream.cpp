@@ -12,6 +12,7 @@
 #include "dib/cDIBImageList.h"
 #include "framework/Streaming.h"
 #include "framework/TextForm.h"
+#include "support/DibSamples.h"
 
 namespace {
 
@@ -213,16 +214,6 @@ TEST(ImageListStream, PicturesComeFromFilesOnStartAndOnDemand) {
     std::remove(onDemand.c_str());
 }
 
-namespace {
-// Frees a few blocks of `bytes` filled with a pattern, so that a buffer of that
-// size allocated next and never written holds the pattern, not zeros by luck.
-void DirtyHeap(std::size_t bytes) {
-    void* blocks[8];
-    for (void*& b : blocks) b = std::memset(::operator new(bytes), 0xA5, bytes);
-    for (void* b : blocks) ::operator delete(b);
-}
-}  // namespace
-
 // An on-demand item keeps no pixels in the form, only its size: read back, it
 // shows transparent black until its picture is retrieved, and the form written
 // again is the same bytes every time (TransparentColor reads its corner).
@@ -240,7 +231,7 @@ TEST(ImageListStream, OnDemandItemsReadBackBlankAndWriteTheSameBytes) {
     for (int run = 0; run < 3; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
         auto back = std::make_unique<TTestForm>(nullptr);
-        DirtyHeap(5 * 3 * sizeof(TDIBPixel));
+        tarnwick::test::DirtyHeap(5 * 3 * sizeof(TDIBPixel));
         TMemoryStream in(bytes.data(), bytes.size());
         ReadComponentFromStream(in, back.get());
         auto* list2 = dynamic_cast<TDIBImageList*>(back->FindComponent("Images"));

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <random>
 
 namespace tarnwick::test {
@@ -19,6 +20,12 @@ void Randomise(TAbstractSuperDIB& d, unsigned seed) {
         const std::uint32_t v = rng();
         std::memcpy(&d.Bits()[i], &v, 4);
     }
+}
+
+void DirtyHeap(std::size_t bytes) {
+    void* blocks[8];
+    for (void*& b : blocks) b = std::memset(::operator new(bytes), 0xA5, bytes);
+    for (void* b : blocks) ::operator delete(b);
 }
 
 }  // namespace tarnwick::test
