@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything with warnings as errors and runs every test: the 32-bit
 # build of the audio side, the audio side's threads test under
-# ThreadSanitizer, each fuzz target for a while (FUZZ_SECONDS, 30 by default;
-# 0 skips fuzzing), and the native build's tests last.
+# ThreadSanitizer, the unit tests of the GUI side under AddressSanitizer and
+# UndefinedBehaviorSanitizer, each fuzz target for a while (FUZZ_SECONDS, 30 by
+# default; 0 skips fuzzing), and the native build's tests last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -27,8 +28,12 @@ cmake -S . -B build-tsan -DTARNWICK_AUDIO_ONLY=ON -DTARNWICK_BENCH=OFF -DTARNWIC
   -DCMAKE_EXE_LINKER_FLAGS="$tsan" -DCMAKE_SHARED_LINKER_FLAGS="$tsan"
 cmake --build build-tsan -j"$jobs" --target plugin_threads_test
 
+# The sanitizer build: fuzz targets, and the GUI side's unit tests, where a
+# read of uninitialised or freed memory or undefined arithmetic fails a test.
+sanitized_tests=(platform framework dib)
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DTARNWICK_FUZZ=ON -DTARNWICK_BENCH=OFF
+for d in "${sanitized_tests[@]}"; do cmake --build "build-fuzz/tests/$d" -j"$jobs"; done
 if [ "$fuzz_seconds" != 0 ]; then
-  CC=clang CXX=clang++ cmake -S . -B build-fuzz -DTARNWICK_FUZZ=ON -DTARNWICK_BENCH=OFF
   cmake --build build-fuzz -j"$jobs" --target fuzz_all
 fi
 
@@ -40,6 +45,10 @@ echo "== ThreadSanitizer"
 # ThreadSanitizer no room for its shadow memory; a race report fails the test.
 setarch "$(uname -m)" -R ctest --test-dir build-tsan -R '^EffectUnderThreads[.]' --no-tests=error ||
   failed+=("ThreadSanitizer")
+echo "== sanitized unit tests"
+for d in "${sanitized_tests[@]}"; do
+  ctest --test-dir "build-fuzz/tests/$d" -j"$jobs" || failed+=("sanitized $d tests")
+done
 if [ "$fuzz_seconds" != 0 ]; then
   echo "== fuzzing"
   bash fuzz/run.sh build-fuzz/fuzz "$fuzz_seconds" || failed+=("fuzzing")

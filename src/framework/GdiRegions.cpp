@@ -160,8 +160,10 @@ HRGN ExtCreateRegion(const void* xform, DWORD count, const RGNDATA* data) {
         return Fail<HRGN>(ERROR_INVALID_PARAMETER, nullptr);
     }
     std::vector<RECT> rects(h.nCount);
-    std::memcpy(rects.data(), reinterpret_cast<const std::uint8_t*>(data) + sizeof(RGNDATAHEADER),
-                rects.size() * sizeof(RECT));
+    if (!rects.empty())  // an empty vector may have no buffer to copy into
+        std::memcpy(rects.data(),
+                    reinterpret_cast<const std::uint8_t*>(data) + sizeof(RGNDATAHEADER),
+                    rects.size() * sizeof(RECT));
     Region region = RegionFromRects(rects.data(), rects.size());
     LockedState s;
     return reinterpret_cast<HRGN>(s->Add(RegionObj{std::move(region)}));
