@@ -188,10 +188,17 @@ BOOL BitBlt(HDC hdest, int x, int y, int cx, int cy, HDC hsrc, int x1, int y1, D
         const std::size_t dOff = static_cast<std::size_t>(dx) * (dst->bpp / 8);
         const bool down = !(dst == src && dy > sy);
         const std::size_t pixel = static_cast<std::size_t>(dst->bpp / 8);
+        // Within one store, a clipped row moves in several pieces, and an
+        // earlier piece may overwrite what a later one reads: read the row
+        // out first.
+        std::vector<std::uint8_t> line;
+        if (dst == src && dd->state.clipped) line.resize(static_cast<std::size_t>(w) * pixel);
         for (long long k = 0; k < h; ++k) {
             const long long r = down ? k : h - 1 - k;
             std::uint8_t* to = dst->Row(static_cast<int>(dy + r)) + dOff;
             const std::uint8_t* from = src->Row(static_cast<int>(sy + r)) + sOff;
+            if (!line.empty())
+                from = static_cast<std::uint8_t*>(std::memcpy(line.data(), from, line.size()));
             dd->ForEachVisibleRun(static_cast<int>(dy + r), dx, dx + w, [&](int a, int b) {
                 const std::size_t skip = static_cast<std::size_t>(a - dx) * pixel;
                 std::memmove(to + skip, from + skip, static_cast<std::size_t>(b - a) * pixel);

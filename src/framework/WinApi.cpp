@@ -22,9 +22,14 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC proc) {
     } else {
         // Without a window there is no one to send WM_TIMER to.
         if (!proc) return Fail<UINT_PTR>(ERROR_INVALID_PARAMETER, 0);
+        // The identifier of a running timer replaces it; any other is ignored
+        // for a fresh one.
         static UINT_PTR nextThreadTimer = 0;
-        id = ++nextThreadTimer;
-        if (id == 0) id = ++nextThreadTimer;
+        if (id == 0 || !platform::StopTimer(0, id)) {
+            do {
+                id = ++nextThreadTimer;
+            } while (id == 0);
+        }
     }
     const UINT period = std::clamp(elapseMs, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
     auto tick = [handle, id, proc] {

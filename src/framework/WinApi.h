@@ -31,8 +31,9 @@ inline constexpr UINT USER_TIMER_MAXIMUM = 0x7FFFFFFF;
 // Starts or restarts timer `id` of `window`; the period is clamped to
 // USER_TIMER_MINIMUM..USER_TIMER_MAXIMUM. Each tick calls `proc` when given,
 // and otherwise sends WM_TIMER (WParam = id) to the window. A timer without a
-// window needs a procedure and gets an identifier of its own (`id` is
-// ignored), which is what SetTimer answers; with a window it answers nonzero.
+// window needs a procedure; `id` names one to replace, else the timer gets an
+// identifier of its own. SetTimer answers that identifier for a timer without
+// a window, and nonzero for one with a window.
 // Answers 0 when refused: the system declined (last error
 // ERROR_NOT_ENOUGH_MEMORY), the window is unknown
 // (ERROR_INVALID_WINDOW_HANDLE), or there is nothing to deliver to

@@ -646,6 +646,18 @@ TEST_F(GdiTest, EveryDrawingCallStaysInsideASelectedClipRegion) {
     DeleteObject(more);
 }
 
+TEST_F(GdiTest, AClippedCopyWithinOneStoreReadsItsSourceBeforeWriting) {
+    Section s(8, 1);
+    for (int x = 0; x < 8; ++x) s.At(x, 0) = static_cast<std::uint32_t>(x);
+    // Two pieces, (1..3) and (4..8): the first overwrites pixels 1 and 2 that
+    // the second reads when the row moves right by two.
+    IntersectClipRect(s.dc, 1, 0, 8, 1);
+    ExcludeClipRect(s.dc, 3, 0, 4, 1);
+    ASSERT_TRUE(BitBlt(s.dc, 2, 0, 6, 1, s.dc, 0, 0, SRCCOPY));
+    const std::uint32_t want[8] = {0, 1, 0, 3, 2, 3, 4, 5};
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(s.At(x, 0), want[x]) << "at " << x;
+}
+
 TEST_F(GdiTest, BrushesAndRectangleArithmetic) {
     HBRUSH b = CreateSolidBrush(RGB(1, 2, 3));
     EXPECT_EQ(GetObjectType(b), OBJ_BRUSH);

@@ -115,7 +115,14 @@ TEST_F(WinApi, TheTickCountWrapsAndTimersRunAcrossTheWrap) {
     headless::AdvanceTime(1);  // 0xFFFFFFF0 + 100, wrapped
     EXPECT_EQ(GetTickCount(), 0x54u);
     EXPECT_EQ(procTicks, std::vector<UINT_PTR>{id});
+    // Its identifier replaces it; another one makes a new timer.
+    EXPECT_EQ(SetTimer(nullptr, id, 100, RecordTick), id);
+    const UINT_PTR other = SetTimer(nullptr, id + 1000, 100, RecordTick);
+    EXPECT_NE(other, 0u);
+    EXPECT_NE(other, id);
+    EXPECT_EQ(headless::RunningTimerCount(), 2u);
     EXPECT_TRUE(KillTimer(nullptr, id));
+    EXPECT_TRUE(KillTimer(nullptr, other));
 }
 
 TEST_F(WinApi, PointerAndModifierKeys) {
