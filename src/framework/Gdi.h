@@ -29,11 +29,13 @@ struct HDC__;
 struct HBITMAP__;
 struct HRGN__;
 struct HPALETTE__;
+struct HBRUSH__;
 struct HWND__;
 using HDC = HDC__*;
 using HBITMAP = HBITMAP__*;
 using HRGN = HRGN__*;
 using HPALETTE = HPALETTE__*;
+using HBRUSH = HBRUSH__*;
 using HWND = HWND__*;
 
 inline constexpr BOOL TRUE = 1;
@@ -58,6 +60,25 @@ struct RECT {
     LONG right;
     LONG bottom;
 };
+
+// ---- rectangles -------------------------------------------------------------------
+
+// A rectangle holds the points with left <= x < right and top <= y < bottom;
+// it is empty when it holds none. The helpers answer FALSE for a null pointer.
+BOOL SetRect(RECT* rect, int left, int top, int right, int bottom);
+BOOL SetRectEmpty(RECT* rect);
+BOOL CopyRect(RECT* dest, const RECT* src);
+BOOL IsRectEmpty(const RECT* rect);  // TRUE for a null pointer too
+BOOL EqualRect(const RECT* a, const RECT* b);
+BOOL PtInRect(const RECT* rect, POINT point);  // right and bottom are outside
+BOOL OffsetRect(RECT* rect, int dx, int dy);
+BOOL InflateRect(RECT* rect, int dx, int dy);
+// The common part of two rectangles; when they have none, (0, 0, 0, 0) and
+// FALSE.
+BOOL IntersectRect(RECT* dest, const RECT* a, const RECT* b);
+// The smallest rectangle holding both; an empty one adds nothing. When both
+// are empty, (0, 0, 0, 0) and FALSE.
+BOOL UnionRect(RECT* dest, const RECT* a, const RECT* b);
 
 // ---- bitmaps -------------------------------------------------------------------
 
@@ -167,6 +188,7 @@ inline constexpr UINT GDI_ERROR = 0xFFFFFFFFu;
 // ---- objects -------------------------------------------------------------------
 
 // GetObjectType / GetCurrentObject kinds.
+inline constexpr DWORD OBJ_BRUSH = 2;
 inline constexpr DWORD OBJ_PAL = 5;
 inline constexpr DWORD OBJ_DC = 3;
 inline constexpr DWORD OBJ_BITMAP = 7;
@@ -174,6 +196,13 @@ inline constexpr DWORD OBJ_REGION = 8;
 inline constexpr DWORD OBJ_MEMDC = 10;
 
 // GetStockObject.
+inline constexpr int WHITE_BRUSH = 0;
+inline constexpr int LTGRAY_BRUSH = 1;
+inline constexpr int GRAY_BRUSH = 2;
+inline constexpr int DKGRAY_BRUSH = 3;
+inline constexpr int BLACK_BRUSH = 4;
+inline constexpr int NULL_BRUSH = 5;  // paints nothing
+inline constexpr int HOLLOW_BRUSH = NULL_BRUSH;
 inline constexpr int DEFAULT_PALETTE = 15;
 
 // ---- device capabilities ---------------------------------------------------------
@@ -238,6 +267,36 @@ int ReleaseDC(HWND window, HDC dc);
 HDC CreateCompatibleDC(HDC dc);
 BOOL DeleteDC(HDC dc);
 
+// Saves the context's origin, clip region and stretch mode on its stack and
+// answers the new depth of the stack (from 1); 0 on failure.
+int SaveDC(HDC dc);
+// Restores the state saved at depth `saved` (1 = the first), dropping it and
+// everything saved after it; a negative value counts back from the last
+// (-1 = the last saved). FALSE for a depth that was not saved.
+BOOL RestoreDC(HDC dc, int saved);
+
+// The origin: the device position of logical (0, 0). Every coordinate given
+// to a context is logical. `old` (may be null) receives the previous origin.
+BOOL SetViewportOrgEx(HDC dc, int x, int y, POINT* old);
+BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, POINT* old);
+BOOL GetViewportOrgEx(HDC dc, POINT* origin);
+
+// The clip region limits every drawing call on the context. It is held in
+// device coordinates: SelectClipRgn takes the region as device coordinates
+// (and copies it; null removes the clip), while IntersectClipRect and
+// ExcludeClipRect take logical rectangles. Without a clip region, Exclude
+// starts from the whole store. Each answers the kind of the new clip region
+// (NULLREGION, SIMPLEREGION, COMPLEXREGION), or ERROR.
+int SelectClipRgn(HDC dc, HRGN region);
+int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
+int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
+// The bounding box of what can be drawn on (the clip region within the
+// store), in logical coordinates, and its kind; NULLREGION with (0, 0, 0, 0)
+// when nothing can.
+int GetClipBox(HDC dc, RECT* box);
+// Whether any part of a logical rectangle can be drawn on.
+BOOL RectVisible(HDC dc, const RECT* rect);
+
 // Selects a bitmap into a memory context and returns the one it replaces.
 // A bitmap can be selected into one context at a time.
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
@@ -255,6 +314,16 @@ int GetDeviceCaps(HDC dc, int index);
 // touching section pixels directly.
 BOOL GdiFlush();
 
+// ---- brushes -------------------------------------------------------------------
+
+HBRUSH CreateSolidBrush(COLORREF color);
+// Fills a logical rectangle (right and bottom excluded) with the brush. A
+// brush may also be given as a system colour index plus one
+// ((HBRUSH)(COLOR_BTNFACE + 1)), as the system allows.
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+// Paints the one-pixel-wide border just inside the rectangle with the brush.
+int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
+
 // ---- bitmaps -------------------------------------------------------------------
 
 // A section of 8, 24 or 32 bits per pixel, uncompressed, whose pixels start
@@ -266,7 +335,8 @@ UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors);
 UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors);
 
 // Copies (SRCCOPY) or fills (BLACKNESS, WHITENESS) a rectangle. Parts of the
-// rectangle outside the destination or the source are left untouched.
+// rectangle outside the destination or the source are left untouched, and so
+// is what the destination's clip region excludes (true of every drawing call).
 BOOL BitBlt(HDC dest, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWORD rop);
 // Scales the source rectangle onto the destination rectangle by nearest
 // neighbour: destination column i of a rectangle w wide samples source column

@@ -13,16 +13,15 @@ namespace {
 constexpr std::size_t kMaxSectionBytes = std::size_t{256} << 20;
 
 // Samples source rectangle (xs, ys, ws, hs) of `src` onto rectangle
-// (x, y, w, h) of `dst` (nearest neighbour, negative sizes mirror); pixels
-// outside either store are skipped. The source is read completely first, so
-// the two may overlap.
-void Stretch(State& s, DcObj& dstDc, Surface& dst, int x, int y, int w, int h, const Surface& src,
-             int xs, int ys, int ws, int hs) {
+// (x, y, w, h) of `dst` (nearest neighbour, negative sizes mirror); all in
+// device coordinates. Pixels outside either store, or outside the clip region
+// of the destination's context, are skipped. The source is read completely
+// first, so the two may overlap.
+void Stretch(State& s, DcObj& dstDc, Surface& dst, long long x, long long y, int w, int h,
+             const Surface& src, long long xs, long long ys, int ws, int hs) {
     const bool flipX = (w < 0) != (ws < 0), flipY = (h < 0) != (hs < 0);
-    const long long dx0 = std::min<long long>(x, static_cast<long long>(x) + w);
-    const long long dy0 = std::min<long long>(y, static_cast<long long>(y) + h);
-    const long long sx0 = std::min<long long>(xs, static_cast<long long>(xs) + ws);
-    const long long sy0 = std::min<long long>(ys, static_cast<long long>(ys) + hs);
+    const long long dx0 = std::min(x, x + w), dy0 = std::min(y, y + h);
+    const long long sx0 = std::min(xs, xs + ws), sy0 = std::min(ys, ys + hs);
     const long long aw = std::llabs(w), ah = std::llabs(h), aws = std::llabs(ws),
                     ahs = std::llabs(hs);
     if (aw == 0 || ah == 0 || aws == 0 || ahs == 0) return;
@@ -62,13 +61,16 @@ void Stretch(State& s, DcObj& dstDc, Surface& dst, int x, int y, int w, int h, c
     for (long long j = j0; j < j1; ++j) {
         const long long sy = srcRow(j);
         if (sy < cy0 || sy >= cy1) continue;
-        std::uint8_t* row = dst.Row(static_cast<int>(dy0 + j));
+        const int dy = static_cast<int>(dy0 + j);
+        std::uint8_t* row = dst.Row(dy);
         const std::uint32_t* line = copy.data() + static_cast<std::size_t>(sy - cy0) * cw;
-        for (long long i = i0; i < i1; ++i) {
-            const long long sx = srcCol(i);
-            if (sx < cx0 || sx >= cx1) continue;
-            WritePixel(dst, row, static_cast<int>(dx0 + i), line[sx - cx0], map);
-        }
+        dstDc.ForEachVisibleRun(dy, dx0 + i0, dx0 + i1, [&](int a, int b) {
+            for (long long i = a - dx0; i < b - dx0; ++i) {
+                const long long sx = srcCol(i);
+                if (sx < cx0 || sx >= cx1) continue;
+                WritePixel(dst, row, static_cast<int>(dx0 + i), line[sx - cx0], map);
+            }
+        });
     }
 }
 
@@ -155,15 +157,9 @@ BOOL BitBlt(HDC hdest, int x, int y, int cx, int cy, HDC hsrc, int x1, int y1, D
     Surface* dst = s->Target(*dd);
     if (!dst) return Fail(ERROR_NOT_ENOUGH_MEMORY, FALSE);
     if (rop == BLACKNESS || rop == WHITENESS) {
-        IndexMapper map(*s, *dd, *dst);
-        const std::uint32_t px = rop == BLACKNESS ? 0u : 0xFFFFFFFFu;
-        const int xa = std::max(x, 0), xb = static_cast<int>(std::min<long long>(
-                                           dst->width, static_cast<long long>(x) + cx));
-        const int ya = std::max(y, 0), yb = static_cast<int>(std::min<long long>(
-                                           dst->height, static_cast<long long>(y) + cy));
-        for (int yy = ya; yy < yb; ++yy) {
-            for (int xx = xa; xx < xb; ++xx) WritePixel(*dst, dst->Row(yy), xx, px, map);
-        }
+        const long long left = dd->DeviceX(x), top = dd->DeviceY(y);
+        FillArea(*s, *dd, *dst, left, top, left + cx, top + cy,
+                 rop == BLACKNESS ? 0u : 0xFFFFFFFFu);
         return TRUE;
     }
     if (rop != SRCCOPY) return Fail(ERROR_INVALID_PARAMETER, FALSE);
@@ -173,7 +169,8 @@ BOOL BitBlt(HDC hdest, int x, int y, int cx, int cy, HDC hsrc, int x1, int y1, D
     if (!src) return Fail(ERROR_NOT_ENOUGH_MEMORY, FALSE);
     if (cx <= 0 || cy <= 0) return TRUE;
     // Clip against both stores; what is left moves one to one.
-    long long dx = x, dy = y, sx = x1, sy = y1, w = cx, h = cy;
+    long long dx = dd->DeviceX(x), dy = dd->DeviceY(y), sx = sd->DeviceX(x1), sy = sd->DeviceY(y1),
+              w = cx, h = cy;
     auto clip = [&](long long& a, long long& b, long long& n, long long limitA, long long limitB) {
         const long long k = std::max({0LL, -a, -b});
         a += k;
@@ -187,19 +184,29 @@ BOOL BitBlt(HDC hdest, int x, int y, int cx, int cy, HDC hsrc, int x1, int y1, D
     if (dst->bpp == src->bpp && (dst->bpp != 8 || SameColorTables(*dst, *src))) {
         // Same layout: whole rows move; rows are taken in the order that keeps an
         // overlapping copy within one store correct.
-        const std::size_t bytes = static_cast<std::size_t>(w) * (dst->bpp / 8);
         const std::size_t sOff = static_cast<std::size_t>(sx) * (src->bpp / 8);
         const std::size_t dOff = static_cast<std::size_t>(dx) * (dst->bpp / 8);
         const bool down = !(dst == src && dy > sy);
+        const std::size_t pixel = static_cast<std::size_t>(dst->bpp / 8);
+        // Within one store, a clipped row moves in several pieces, and an
+        // earlier piece may overwrite what a later one reads: read the row
+        // out first.
+        std::vector<std::uint8_t> line;
+        if (dst == src && dd->state.clipped) line.resize(static_cast<std::size_t>(w) * pixel);
         for (long long k = 0; k < h; ++k) {
             const long long r = down ? k : h - 1 - k;
-            std::memmove(dst->Row(static_cast<int>(dy + r)) + dOff,
-                         src->Row(static_cast<int>(sy + r)) + sOff, bytes);
+            std::uint8_t* to = dst->Row(static_cast<int>(dy + r)) + dOff;
+            const std::uint8_t* from = src->Row(static_cast<int>(sy + r)) + sOff;
+            if (!line.empty())
+                from = static_cast<std::uint8_t*>(std::memcpy(line.data(), from, line.size()));
+            dd->ForEachVisibleRun(static_cast<int>(dy + r), dx, dx + w, [&](int a, int b) {
+                const std::size_t skip = static_cast<std::size_t>(a - dx) * pixel;
+                std::memmove(to + skip, from + skip, static_cast<std::size_t>(b - a) * pixel);
+            });
         }
         return TRUE;
     }
-    Stretch(*s, *dd, *dst, static_cast<int>(dx), static_cast<int>(dy), static_cast<int>(w),
-            static_cast<int>(h), *src, static_cast<int>(sx), static_cast<int>(sy),
+    Stretch(*s, *dd, *dst, dx, dy, static_cast<int>(w), static_cast<int>(h), *src, sx, sy,
             static_cast<int>(w), static_cast<int>(h));
     return TRUE;
 }
@@ -214,7 +221,8 @@ BOOL StretchBlt(HDC hdest, int x, int y, int w, int h, HDC hsrc, int xs, int ys,
     Surface* dst = s->Target(*dd);
     Surface* src = s->Target(*sd);
     if (!dst || !src) return Fail(ERROR_NOT_ENOUGH_MEMORY, FALSE);
-    Stretch(*s, *dd, *dst, x, y, w, h, *src, xs, ys, ws, hs);
+    Stretch(*s, *dd, *dst, dd->DeviceX(x), dd->DeviceY(y), w, h, *src, sd->DeviceX(xs),
+            sd->DeviceY(ys), ws, hs);
     return TRUE;
 }
 
@@ -223,15 +231,15 @@ int SetStretchBltMode(HDC hdc, int mode) {
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return 0;
     if (mode < BLACKONWHITE || mode > HALFTONE) return Fail(ERROR_INVALID_PARAMETER, 0);
-    const int previous = dc->stretchMode;
-    dc->stretchMode = mode;
+    const int previous = dc->state.stretchMode;
+    dc->state.stretchMode = mode;
     return previous;
 }
 
 int GetStretchBltMode(HDC hdc) {
     LockedState s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
-    return dc ? dc->stretchMode : 0;
+    return dc ? dc->state.stretchMode : 0;
 }
 
 int SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, DWORD h, int xSrc, int ySrc,
@@ -280,7 +288,7 @@ int SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, DWORD h, int xSrc,
     }
     if (cw > 0 && ch > 0) {
         // Rows outside the supplied scan lines are skipped by the stretch's clipping.
-        Stretch(*s, *dc, *dst, xDest, yDest, static_cast<int>(cw),
+        Stretch(*s, *dc, *dst, dc->DeviceX(xDest), dc->DeviceY(yDest), static_cast<int>(cw),
                 static_cast<int>(std::min<long long>(ch, 1LL << 30)), src, xSrc,
                 static_cast<int>(top), static_cast<int>(cw),
                 static_cast<int>(std::min<long long>(ch, 1LL << 30)));
@@ -293,8 +301,10 @@ COLORREF GetPixel(HDC hdc, int x, int y) {
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return CLR_INVALID;
     Surface* sf = s->Target(*dc);
-    if (!sf || x < 0 || y < 0 || x >= sf->width || y >= sf->height) return CLR_INVALID;
-    return PixelToColorRef(ReadPixel(*sf, sf->Row(y), x));
+    const long long dx = dc->DeviceX(x), dy = dc->DeviceY(y);
+    if (!sf || dx < 0 || dy < 0 || dx >= sf->width || dy >= sf->height || !dc->Visible(dx, dy))
+        return CLR_INVALID;
+    return PixelToColorRef(ReadPixel(*sf, sf->Row(static_cast<int>(dy)), static_cast<int>(dx)));
 }
 
 COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
@@ -302,8 +312,11 @@ COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return CLR_INVALID;
     Surface* sf = s->Target(*dc);
-    if (!sf || x < 0 || y < 0 || x >= sf->width || y >= sf->height) return CLR_INVALID;
+    const long long dx = dc->DeviceX(x), dy = dc->DeviceY(y);
+    if (!sf || dx < 0 || dy < 0 || dx >= sf->width || dy >= sf->height || !dc->Visible(dx, dy))
+        return CLR_INVALID;
     IndexMapper map(*s, *dc, *sf);
-    WritePixel(*sf, sf->Row(y), x, ColorRefToPixel(color), map);
-    return PixelToColorRef(ReadPixel(*sf, sf->Row(y), x));
+    std::uint8_t* row = sf->Row(static_cast<int>(dy));
+    WritePixel(*sf, row, static_cast<int>(dx), ColorRefToPixel(color), map);
+    return PixelToColorRef(ReadPixel(*sf, row, static_cast<int>(dx)));
 }

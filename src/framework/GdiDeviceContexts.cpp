@@ -98,6 +98,7 @@ DWORD GetObjectType(HGDIOBJ object) {
     if (auto* dc = std::get_if<DcObj>(&it->second)) return dc->memory ? OBJ_MEMDC : OBJ_DC;
     if (std::holds_alternative<BitmapObj>(it->second)) return OBJ_BITMAP;
     if (std::holds_alternative<RegionObj>(it->second)) return OBJ_REGION;
+    if (std::holds_alternative<BrushObj>(it->second)) return OBJ_BRUSH;
     return OBJ_PAL;
 }
 
@@ -122,6 +123,8 @@ int GetObjectA(HGDIOBJ object, int size, void* out) {
 HGDIOBJ GetStockObject(int index) {
     LockedState s;
     if (index == DEFAULT_PALETTE) return reinterpret_cast<HGDIOBJ>(s->stockPalette);
+    if (index >= WHITE_BRUSH && index <= NULL_BRUSH)
+        return reinterpret_cast<HGDIOBJ>(s->stockBrushes[static_cast<std::size_t>(index)]);
     return Fail<HGDIOBJ>(ERROR_INVALID_PARAMETER, nullptr);
 }
 

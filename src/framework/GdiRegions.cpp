@@ -56,14 +56,16 @@ void AppendBand(Region& r, int top, int bottom, Spans spans) {
     }
 }
 
-const Spans& SpansAt(const Region& r, int y) {
+}  // namespace
+
+const Spans& tarnwick::gdi_internal::SpansAt(const Region& r, int y) {
     static const Spans none;
     auto it =
         std::upper_bound(r.begin(), r.end(), y, [](int v, const Band& b) { return v < b.bottom; });
     return it != r.end() && it->top <= y ? it->spans : none;
 }
 
-Region CombineRegions(const Region& a, const Region& b, int mode) {
+Region tarnwick::gdi_internal::CombineRegions(const Region& a, const Region& b, int mode) {
     std::vector<int> ys;
     for (auto& band : a) {
         ys.push_back(band.top);
@@ -82,13 +84,17 @@ Region CombineRegions(const Region& a, const Region& b, int mode) {
     return out;
 }
 
+namespace {
+
 // Region coordinates stay within 27 bits, as the system's do, so that no
 // offset or combination can overflow.
 constexpr int kMaxCoord = 1 << 27;
 int ClampCoord(LONG v) { return std::clamp<LONG>(v, -kMaxCoord, kMaxCoord); }
 
+}  // namespace
+
 // The union of rectangles in any order; empty rectangles add nothing.
-Region RegionFromRects(const RECT* input, std::size_t n) {
+Region tarnwick::gdi_internal::RegionFromRects(const RECT* input, std::size_t n) {
     std::vector<RECT> clamped(input, input + n);
     for (RECT& rc : clamped) {
         rc = {ClampCoord(rc.left), ClampCoord(rc.top), ClampCoord(rc.right), ClampCoord(rc.bottom)};
@@ -126,12 +132,12 @@ Region RegionFromRects(const RECT* input, std::size_t n) {
     return out;
 }
 
-int Complexity(const Region& r) {
+int tarnwick::gdi_internal::Complexity(const Region& r) {
     if (r.empty()) return NULLREGION;
     return r.size() == 1 && r[0].spans.size() == 1 ? SIMPLEREGION : COMPLEXREGION;
 }
 
-RECT Box(const Region& r) {
+RECT tarnwick::gdi_internal::Box(const Region& r) {
     if (r.empty()) return {0, 0, 0, 0};
     RECT box{r.front().spans.front().first, r.front().top, r.front().spans.back().second,
              r.back().bottom};
@@ -141,8 +147,6 @@ RECT Box(const Region& r) {
     }
     return box;
 }
-
-}  // namespace
 
 HRGN CreateRectRgn(int left, int top, int right, int bottom) {
     const RECT r{std::min(left, right), std::min(top, bottom), std::max(left, right),

@@ -49,6 +49,14 @@ State::State() {
     pal.entries.assign(kStaticColors.begin(), kStaticColors.end());
     objects.emplace(id, std::move(pal));
     stockPalette = id;
+    constexpr COLORREF kStockBrushColors[NULL_BRUSH + 1] = {RGB(255, 255, 255), RGB(192, 192, 192),
+                                                            RGB(128, 128, 128), RGB(64, 64, 64),
+                                                            RGB(0, 0, 0),       0};
+    for (int i = 0; i <= NULL_BRUSH; ++i) {
+        id = next++;
+        objects.emplace(id, BrushObj{kStockBrushColors[i], i == NULL_BRUSH});
+        stockBrushes[static_cast<std::size_t>(i)] = id;
+    }
 }
 
 void State::ResetSystemPalette() {
@@ -178,7 +186,7 @@ int DisplayBitsPerPixel() {
 
 std::size_t LiveObjectCount() {
     LockedState s;
-    return s->objects.size() - 2;  // the stock bitmap and palette always live
+    return s->objects.size() - State::kStockObjects;  // stock objects always live
 }
 
 }  // namespace gdi

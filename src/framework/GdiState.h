@@ -72,9 +72,26 @@ using Region = std::vector<Band>;
 
 using Spans = std::vector<std::pair<int, int>>;
 
+// Defined with the region calls.
+Region RegionFromRects(const RECT* rects, std::size_t n);  // their union
+Region CombineRegions(const Region& a, const Region& b, int mode);
+const Spans& SpansAt(const Region& r, int y);  // the spans of row y
+int Complexity(const Region& r);               // NULLREGION, SIMPLEREGION, COMPLEXREGION
+RECT Box(const Region& r);                     // (0, 0, 0, 0) when empty
+
 // ---- objects ----------------------------------------------------------------------
 
 using Id = std::uintptr_t;
+
+// What SaveDC keeps of a context. Coordinates given to a context are
+// logical: the origin is added to make device coordinates, the pixels of its
+// store. The clip region is held in device coordinates.
+struct DcState {
+    POINT origin{0, 0};
+    bool clipped = false;  // without a clip region the whole store is drawn on
+    Region clip;
+    int stretchMode = BLACKONWHITE;
+};
 
 struct DcObj {
     bool memory = false;    // a memory context; otherwise the screen or a window
@@ -83,8 +100,33 @@ struct DcObj {
     int bpp = 32;
     Id bitmap = 0;
     Id palette = 0;
-    int stretchMode = BLACKONWHITE;
     bool background = false;  // the palette realises in the background
+    DcState state;
+    std::vector<DcState> saved;  // SaveDC's stack, oldest first
+
+    // Logical to device coordinates, widened so that no origin overflows.
+    long long DeviceX(int x) const { return static_cast<long long>(x) + state.origin.x; }
+    long long DeviceY(int y) const { return static_cast<long long>(y) + state.origin.y; }
+
+    // Calls f(a, b) for each run [a, b) of device row y within columns
+    // [x0, x1) that the clip region lets through. The caller keeps y and the
+    // columns inside the store.
+    template <class F>
+    void ForEachVisibleRun(int y, long long x0, long long x1, F&& f) const {
+        if (!state.clipped) {
+            if (x0 < x1) f(static_cast<int>(x0), static_cast<int>(x1));
+            return;
+        }
+        for (const auto& [l, r] : SpansAt(state.clip, y)) {
+            const long long a = std::max<long long>(x0, l), b = std::min<long long>(x1, r);
+            if (a < b) f(static_cast<int>(a), static_cast<int>(b));
+        }
+    }
+    bool Visible(long long x, long long y) const {
+        bool in = false;
+        ForEachVisibleRun(static_cast<int>(y), x, x + 1, [&](int, int) { in = true; });
+        return in;
+    }
 };
 
 struct BitmapObj {
@@ -103,7 +145,12 @@ struct PaletteObj {
     bool realized = false;
 };
 
-using Object = std::variant<DcObj, BitmapObj, RegionObj, PaletteObj>;
+struct BrushObj {
+    COLORREF color = 0;
+    bool hollow = false;  // NULL_BRUSH: paints nothing
+};
+
+using Object = std::variant<DcObj, BitmapObj, RegionObj, PaletteObj, BrushObj>;
 
 struct State {
     // Only the window side calls in here, never the audio thread; the lock is
@@ -113,6 +160,7 @@ struct State {
     Id next = 0x10000;
     Id stockBitmap = 0;
     Id stockPalette = 0;
+    std::array<Id, NULL_BRUSH + 1> stockBrushes{};  // by GetStockObject index
     int displayBpp = 32;
     int displayWidth = 1024;
     int displayHeight = 768;
@@ -124,7 +172,11 @@ struct State {
 
     void ResetSystemPalette();
 
-    bool IsStock(Id id) const { return id == stockBitmap || id == stockPalette; }
+    bool IsStock(Id id) const {
+        return id == stockBitmap || id == stockPalette ||
+               std::find(stockBrushes.begin(), stockBrushes.end(), id) != stockBrushes.end();
+    }
+    static constexpr std::size_t kStockObjects = 2 + NULL_BRUSH + 1;
 
     template <class T>
     T* Get(const void* handle) {
@@ -143,6 +195,15 @@ struct State {
     // The pixels a context draws on: its selected bitmap, or the display.
     Surface* Target(DcObj& dc);
 };
+
+// Sets the pixels of a device rectangle [left, right) x [top, bottom) that
+// lie in the store and that the context's clip lets through.
+void FillArea(State& s, DcObj& dc, Surface& target, long long left, long long top, long long right,
+              long long bottom, std::uint32_t px);
+
+// The part of a store that a context draws on, in device coordinates: its
+// clip region within the store, or the whole store.
+Region VisibleRegion(const DcObj& dc, const Surface& target);
 
 // The state, locked for as long as this lives: every entry point starts with
 // one, and finds the objects its handles name through Lookup.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -527,4 +528,183 @@ TEST_F(GdiTest, SystemColours) {
     EXPECT_EQ(GetSysColor(COLOR_BTNFACE), RGB(240, 240, 240));
     EXPECT_EQ(GetSysColor(COLOR_WINDOWTEXT), RGB(0, 0, 0));
     EXPECT_EQ(GetSysColor(99), 0u);
+}
+
+// ---- context state: origin, clip region, save and restore ----------------------------
+
+namespace {
+
+constexpr std::uint32_t kWhite = 0x00FFFFFF, kRed = 0x00FF0000, kBlue = 0x000000FF,
+                        kGreen = 0x0000FF00;
+
+bool InBox(int x, int y, int l, int t, int r, int b) { return x >= l && x < r && y >= t && y < b; }
+
+}  // namespace
+
+TEST_F(GdiTest, DrawingHonoursTheOriginAndClipRegionAcrossSaveAndRestore) {
+    Section dst(20, 16), src(16, 16);
+    src.FillPattern();
+    HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+    RECT box{};
+    const RECT all{0, 0, 20, 16};
+    ASSERT_TRUE(FillRect(dst.dc, &all, white));
+    EXPECT_EQ(GetClipBox(dst.dc, &box), SIMPLEREGION);
+    EXPECT_TRUE(EqualRect(&box, &all));
+
+    EXPECT_EQ(SaveDC(dst.dc), 1);
+    ASSERT_TRUE(SetViewportOrgEx(dst.dc, 3, 2, nullptr));
+    EXPECT_EQ(IntersectClipRect(dst.dc, 0, 0, 12, 10), SIMPLEREGION);  // device (3, 2, 15, 12)
+    EXPECT_EQ(ExcludeClipRect(dst.dc, 4, 3, 6, 5), COMPLEXREGION);     // device (7, 5, 9, 7)
+    EXPECT_EQ(GetClipBox(dst.dc, &box), COMPLEXREGION);
+    const RECT logicalClip{0, 0, 12, 10};
+    EXPECT_TRUE(EqualRect(&box, &logicalClip));
+    const RECT hole{4, 3, 6, 5}, besideHole{4, 3, 7, 5};
+    EXPECT_FALSE(RectVisible(dst.dc, &hole));
+    EXPECT_TRUE(RectVisible(dst.dc, &besideHole));
+    ASSERT_TRUE(BitBlt(dst.dc, -2, -1, 30, 30, src.dc, 0, 0, SRCCOPY));  // device (1, 1)
+
+    EXPECT_EQ(SaveDC(dst.dc), 2);
+    POINT old{};
+    ASSERT_TRUE(OffsetViewportOrgEx(dst.dc, 1, 1, &old));  // origin (4, 3)
+    EXPECT_EQ(old.x, 3);
+    EXPECT_EQ(old.y, 2);
+    const RECT fill{5, 5, 9, 8}, frame{0, 0, 5, 5};  // device (9, 8, 13, 11) and (4, 3, 9, 8)
+    EXPECT_TRUE(FillRect(dst.dc, &fill, red));
+    EXPECT_TRUE(FrameRect(dst.dc, &frame, blue));
+    ASSERT_TRUE(RestoreDC(dst.dc, -1));
+
+    POINT origin{};
+    ASSERT_TRUE(GetViewportOrgEx(dst.dc, &origin));
+    EXPECT_EQ(origin.x, 3);
+    EXPECT_EQ(origin.y, 2);
+    EXPECT_EQ(SetPixel(dst.dc, 5, 4, RGB(0, 255, 0)), CLR_INVALID);  // device (8, 6): in the hole
+    EXPECT_EQ(GetPixel(dst.dc, 5, 4), CLR_INVALID);
+    ASSERT_TRUE(RestoreDC(dst.dc, 1));
+    EXPECT_FALSE(RestoreDC(dst.dc, 1));  // already taken
+    EXPECT_EQ(GetClipBox(dst.dc, &box), SIMPLEREGION);
+    EXPECT_TRUE(EqualRect(&box, &all));
+    EXPECT_EQ(SetPixel(dst.dc, 8, 6, RGB(0, 255, 0)), RGB(0, 255, 0));
+
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 20; ++x) {
+            const bool clip = InBox(x, y, 3, 2, 15, 12) && !InBox(x, y, 7, 5, 9, 7);
+            const bool onFrame = InBox(x, y, 4, 3, 9, 8) && !InBox(x, y, 5, 4, 8, 7);
+            std::uint32_t want = kWhite;
+            if (clip) want = Pat(x - 1, y - 1);
+            if (clip && InBox(x, y, 9, 8, 13, 11)) want = kRed;
+            if (clip && onFrame) want = kBlue;
+            if (x == 8 && y == 6) want = kGreen;
+            EXPECT_EQ(dst.At(x, y), want) << "at " << x << ", " << y;
+        }
+    }
+    DeleteObject(red);
+    DeleteObject(blue);
+}
+
+TEST_F(GdiTest, EveryDrawingCallStaysInsideASelectedClipRegion) {
+    Section dst(12, 12), src(4, 4);
+    src.FillPattern();
+    // Two device rectangles: (2, 2, 6, 6) and (5, 7, 10, 9).
+    HRGN clip = CreateRectRgn(2, 2, 6, 6);
+    HRGN more = CreateRectRgn(5, 7, 10, 9);
+    ASSERT_EQ(CombineRgn(clip, clip, more, RGN_OR), COMPLEXREGION);
+    std::uint32_t dib[4] = {0x00112233, 0x00112233, 0x00112233, 0x00112233};
+    BITMAPINFO info{};
+    info.bmiHeader = {40, 2, -2, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+
+    const std::function<void()> draws[] = {
+        [&] { BitBlt(dst.dc, -3, -3, 20, 20, nullptr, 0, 0, BLACKNESS); },
+        [&] { StretchBlt(dst.dc, -1, -1, 12, 12, src.dc, 0, 0, 4, 4, SRCCOPY); },
+        [&] {
+            for (int y = -1; y < 11; y += 2)
+                for (int x = -1; x < 11; x += 2)
+                    SetDIBitsToDevice(dst.dc, x, y, 2, 2, 0, 0, 0, 2, dib, &info, DIB_RGB_COLORS);
+        },
+        [&] {
+            const RECT r{-5, -5, 30, 30};
+            FillRect(dst.dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        },
+    };
+    for (const auto& draw : draws) {
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 12; ++x) dst.At(x, y) = kWhite;
+        ASSERT_EQ(SelectClipRgn(dst.dc, clip), COMPLEXREGION);
+        SetViewportOrgEx(dst.dc, 1, 1, nullptr);  // the region stays in device coordinates
+        draw();
+        for (int y = 0; y < 12; ++y) {
+            for (int x = 0; x < 12; ++x) {
+                const bool inside = InBox(x, y, 2, 2, 6, 6) || InBox(x, y, 5, 7, 10, 9);
+                EXPECT_EQ(dst.At(x, y) != kWhite, inside) << "at " << x << ", " << y;
+            }
+        }
+        EXPECT_EQ(SelectClipRgn(dst.dc, nullptr), SIMPLEREGION);
+        SetViewportOrgEx(dst.dc, 0, 0, nullptr);
+    }
+    DeleteObject(clip);
+    DeleteObject(more);
+}
+
+TEST_F(GdiTest, AClippedCopyWithinOneStoreReadsItsSourceBeforeWriting) {
+    Section s(8, 1);
+    for (int x = 0; x < 8; ++x) s.At(x, 0) = static_cast<std::uint32_t>(x);
+    // Two pieces, (1..3) and (4..8): the first overwrites pixels 1 and 2 that
+    // the second reads when the row moves right by two.
+    IntersectClipRect(s.dc, 1, 0, 8, 1);
+    ExcludeClipRect(s.dc, 3, 0, 4, 1);
+    ASSERT_TRUE(BitBlt(s.dc, 2, 0, 6, 1, s.dc, 0, 0, SRCCOPY));
+    const std::uint32_t want[8] = {0, 1, 0, 3, 2, 3, 4, 5};
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(s.At(x, 0), want[x]) << "at " << x;
+}
+
+TEST_F(GdiTest, BrushesAndRectangleArithmetic) {
+    HBRUSH b = CreateSolidBrush(RGB(1, 2, 3));
+    EXPECT_EQ(GetObjectType(b), OBJ_BRUSH);
+    EXPECT_TRUE(DeleteObject(b));
+    EXPECT_EQ(GetObjectType(b), 0u);
+    HGDIOBJ stock = GetStockObject(NULL_BRUSH);
+    EXPECT_TRUE(DeleteObject(stock));  // stock objects survive deletion
+    EXPECT_EQ(GetObjectType(stock), OBJ_BRUSH);
+    Section s(2, 2);
+    const RECT r{0, 0, 2, 2};
+    EXPECT_TRUE(FillRect(s.dc, &r, static_cast<HBRUSH>(stock)));  // paints nothing
+    EXPECT_EQ(s.At(1, 1), 0u);
+    EXPECT_TRUE(FillRect(s.dc, &r, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1)));
+    EXPECT_EQ(s.At(1, 1), kWhite);
+    EXPECT_FALSE(FillRect(s.dc, &r, b));  // deleted
+
+    const RECT a{0, 0, 10, 10};
+    EXPECT_TRUE(PtInRect(&a, {0, 0}));
+    EXPECT_TRUE(PtInRect(&a, {9, 9}));
+    EXPECT_FALSE(PtInRect(&a, {10, 5}));
+    EXPECT_FALSE(PtInRect(&a, {5, 10}));
+
+    RECT out{1, 1, 1, 1};
+    const RECT apart{10, 0, 20, 10}, over{5, -5, 15, 5};
+    EXPECT_FALSE(IntersectRect(&out, &a, &apart));  // touching is not overlapping
+    const RECT zero{0, 0, 0, 0};
+    EXPECT_TRUE(EqualRect(&out, &zero));
+    EXPECT_TRUE(IntersectRect(&out, &a, &over));
+    const RECT common{5, 0, 10, 5};
+    EXPECT_TRUE(EqualRect(&out, &common));
+
+    const RECT empty{50, 50, 40, 60};
+    EXPECT_TRUE(UnionRect(&out, &a, &empty));  // an empty rectangle adds nothing
+    EXPECT_TRUE(EqualRect(&out, &a));
+    EXPECT_TRUE(UnionRect(&out, &a, &over));
+    const RECT both{0, -5, 15, 10};
+    EXPECT_TRUE(EqualRect(&out, &both));
+    EXPECT_FALSE(UnionRect(&out, &empty, &empty));
+    EXPECT_TRUE(EqualRect(&out, &zero));
+
+    out = a;
+    OffsetRect(&out, 3, -2);
+    InflateRect(&out, 1, 2);
+    const RECT moved{2, -4, 14, 10};
+    EXPECT_TRUE(EqualRect(&out, &moved));
+    EXPECT_TRUE(IsRectEmpty(&empty));
+    EXPECT_FALSE(IsRectEmpty(&a));
+    SetRectEmpty(&out);
+    EXPECT_TRUE(EqualRect(&out, &zero));
 }
