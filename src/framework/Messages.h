@@ -27,3 +27,71 @@ inline constexpr std::uint32_t CM_HITTEST = CM_BASE + 0x0A;
 inline constexpr std::uint32_t CM_MOUSEENTER = CM_BASE + 0x13;
 inline constexpr std::uint32_t CM_MOUSELEAVE = CM_BASE + 0x14;
 static_assert(CM_HITTEST == 0xB00A && CM_MOUSEENTER == 0xB013 && CM_MOUSELEAVE == 0xB014);
+
+// ---- windows, input and focus ----------------------------------------------------
+// The window manager's messages and the numbers that come with them.
+inline constexpr std::uint32_t WM_SETFOCUS = 0x0007;    // WParam: the window that lost it
+inline constexpr std::uint32_t WM_KILLFOCUS = 0x0008;   // WParam: the window that gets it
+inline constexpr std::uint32_t WM_ERASEBKGND = 0x0014;  // WParam: the device context
+inline constexpr std::uint32_t WM_SETCURSOR = 0x0020;   // WParam: the window under the pointer
+inline constexpr std::uint32_t WM_GETDLGCODE = 0x0087;
+inline constexpr std::uint32_t WM_KEYDOWN = 0x0100;
+inline constexpr std::uint32_t WM_KEYUP = 0x0101;
+inline constexpr std::uint32_t WM_CHAR = 0x0102;
+inline constexpr std::uint32_t WM_SYSKEYDOWN = 0x0104;
+inline constexpr std::uint32_t WM_SYSKEYUP = 0x0105;
+inline constexpr std::uint32_t WM_SYSCHAR = 0x0106;
+inline constexpr std::uint32_t WM_MOUSEMOVE = 0x0200;
+inline constexpr std::uint32_t WM_LBUTTONDOWN = 0x0201;
+inline constexpr std::uint32_t WM_LBUTTONUP = 0x0202;
+inline constexpr std::uint32_t WM_LBUTTONDBLCLK = 0x0203;
+inline constexpr std::uint32_t WM_RBUTTONDOWN = 0x0204;
+inline constexpr std::uint32_t WM_RBUTTONUP = 0x0205;
+inline constexpr std::uint32_t WM_RBUTTONDBLCLK = 0x0206;
+inline constexpr std::uint32_t WM_MBUTTONDOWN = 0x0207;
+inline constexpr std::uint32_t WM_MBUTTONUP = 0x0208;
+inline constexpr std::uint32_t WM_MBUTTONDBLCLK = 0x0209;
+inline constexpr std::uint32_t WM_MOUSEFIRST = WM_MOUSEMOVE;
+inline constexpr std::uint32_t WM_MOUSELAST = WM_MBUTTONDBLCLK;
+inline constexpr std::uint32_t WM_CAPTURECHANGED = 0x0215;  // LParam: the new holder's window
+
+inline constexpr std::uint32_t HTCLIENT = 1;  // the low word of WM_SETCURSOR's LParam
+
+inline constexpr std::uint32_t CM_ENABLEDCHANGED = CM_BASE + 0x03;
+inline constexpr std::uint32_t CM_DIALOGKEY = CM_BASE + 0x05;  // WParam: key code
+inline constexpr std::uint32_t CM_DIALOGCHAR =
+    CM_BASE + 0x06;  // WParam: character, LParam: key data
+inline constexpr std::uint32_t CM_FOCUSCHANGED = CM_BASE + 0x07;  // LParam: the focused window
+inline constexpr std::uint32_t CM_CHILDKEY = CM_BASE + 0x08;  // WParam: key code, LParam: window
+// A control's messages reflected back to it before its own handling; a
+// nonzero answer means the key was taken there.
+inline constexpr std::uint32_t CN_BASE = 0xBC00;
+inline constexpr std::uint32_t CN_KEYDOWN = CN_BASE + WM_KEYDOWN;
+inline constexpr std::uint32_t CN_KEYUP = CN_BASE + WM_KEYUP;
+inline constexpr std::uint32_t CN_CHAR = CN_BASE + WM_CHAR;
+inline constexpr std::uint32_t CN_SYSKEYDOWN = CN_BASE + WM_SYSKEYDOWN;
+inline constexpr std::uint32_t CN_SYSCHAR = CN_BASE + WM_SYSCHAR;
+
+// Mouse message LParam: X in the low, Y in the high 16 bits, both signed.
+inline constexpr std::int32_t MakeMouseLParam(int x, int y) {
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(y) << 16) |
+                                     (static_cast<std::uint32_t>(x) & 0xFFFFu));
+}
+inline constexpr int MouseX(std::int32_t lParam) { return static_cast<std::int16_t>(lParam); }
+inline constexpr int MouseY(std::int32_t lParam) {
+    return static_cast<std::int16_t>(static_cast<std::uint32_t>(lParam) >> 16);
+}
+
+inline constexpr std::uint32_t MK_LBUTTON = 0x0001;
+inline constexpr std::uint32_t MK_RBUTTON = 0x0002;
+inline constexpr std::uint32_t MK_SHIFT = 0x0004;
+inline constexpr std::uint32_t MK_CONTROL = 0x0008;
+inline constexpr std::uint32_t MK_MBUTTON = 0x0010;
+inline constexpr std::uint16_t VK_TAB = 0x09;
+inline constexpr std::uint16_t VK_SHIFT = 0x10;
+inline constexpr std::uint16_t VK_CONTROL = 0x11;
+inline constexpr std::uint16_t VK_MENU = 0x12;
+inline constexpr std::int32_t DLGC_WANTARROWS = 0x0001;
+inline constexpr std::int32_t DLGC_WANTTAB = 0x0002;
+inline constexpr std::int32_t DLGC_WANTALLKEYS = 0x0004;
+inline constexpr std::int32_t DLGC_WANTCHARS = 0x0080;
