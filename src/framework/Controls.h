@@ -12,11 +12,47 @@
 #include "framework/Graphics.h"
 #include "framework/Messages.h"
 
-namespace tarnwick::platform {
-class Window;
+namespace tarnwick::framework {
+struct WindowNode;
 }
 
 class TWinControl;
+class TCustomForm;
+
+enum class TControlStyleFlag : uint8_t {
+    csAcceptsControls,  // may hold child controls
+    csCaptureMouse,     // takes the mouse capture while the left button is down
+    csClickEvents,      // a press and release inside it is a click
+    csOpaque,           // covers its whole rectangle: nothing under it is painted
+    csNoStdEvents,      // mouse and key events are not fired
+    csSetCaption,
+    csFramed,
+};
+TW_ENUM(TControlStyleFlag, "csAcceptsControls", "csCaptureMouse", "csClickEvents", "csOpaque",
+        "csNoStdEvents", "csSetCaption", "csFramed");
+using TControlStyle = TSet<TControlStyleFlag>;
+
+enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };
+TW_ENUM(TMouseButton, "mbLeft", "mbRight", "mbMiddle");
+
+enum class TShiftStateFlag : uint8_t {
+    ssShift,
+    ssAlt,
+    ssCtrl,
+    ssLeft,
+    ssRight,
+    ssMiddle,
+    ssDouble
+};
+TW_ENUM(TShiftStateFlag, "ssShift", "ssAlt", "ssCtrl", "ssLeft", "ssRight", "ssMiddle", "ssDouble");
+using TShiftState = TSet<TShiftStateFlag>;
+// The shift state of a mouse message's WParam (MK_ flags).
+TShiftState MouseKeysToShiftState(std::uint32_t keys);
+
+using TMouseEvent = TEvent<TObject*, TMouseButton, TShiftState, int, int>;
+using TMouseMoveEvent = TEvent<TObject*, TShiftState, int, int>;
+using TKeyEvent = TEvent<TObject*, std::uint16_t&, TShiftState>;
+using TKeyPressEvent = TEvent<TObject*, char&>;
 
 // A control's window procedure. Whoever replaces one keeps the previous
 // procedure and passes on the messages it does not handle.
@@ -49,7 +85,32 @@ public:
     TRect ClientRect() const { return {0, 0, Width_, Height_}; }
 
     bool Visible() const { return Visible_; }
-    void SetVisible(bool Value);
+    virtual void SetVisible(bool Value);
+    // Enabled is told to the control as CM_ENABLEDCHANGED.
+    bool Enabled() const { return Enabled_; }
+    void SetEnabled(bool Value);
+    TControlStyle ControlStyle() const { return ControlStyle_; }
+    void SetControlStyle(TControlStyle Value) { ControlStyle_ = Value; }
+
+    // Caption and Text are one string, told to the control as CM_TEXTCHANGED.
+    const std::string& Caption() const { return Text_; }
+    void SetCaption(const std::string& Value) { SetText(Value); }
+    const std::string& Text() const { return Text_; }
+    void SetText(const std::string& Value);
+
+    // With ParentColor the control shows its parent's colour (and follows it).
+    TColor Color() const;
+    void SetColor(TColor Value);
+    bool ParentColor() const { return ParentColor_; }
+    void SetParentColor(bool Value);
+
+    // Whether the control can size itself, and to what; the base cannot.
+    virtual bool CanAutoSize(int& NewWidth, int& NewHeight);
+
+    // The control holds the mouse capture (set on a left press when the
+    // style asks for it, released with the button).
+    bool MouseCapture() const;
+    void SetMouseCapture(bool Value);
 
     // Every message to the control goes through WindowProc, which is WndProc
     // until someone replaces it. Setting an empty procedure puts WndProc back.
@@ -60,11 +121,20 @@ public:
 
     // Asks for the control's area to be painted again.
     virtual void Invalidate();
+    // Fires OnClick.
+    virtual void Click();
+    // The form the control is on, or null.
+    TCustomForm* ParentForm() const;
 
     // A control is stored inside its parent in a form stream.
     bool HasParent() const override { return true; }
     TComponent* GetParentComponent() const override;
     void SetParentComponent(TComponent* Parent) override;
+
+    TNotifyEvent OnClick;
+    TMouseEvent OnMouseDown;
+    TMouseEvent OnMouseUp;
+    TMouseMoveEvent OnMouseMove;
 
 protected:
     // The control's own handling: extra work around dispatch goes here.
@@ -75,13 +145,30 @@ protected:
     virtual void Dispatch(TMessage& Message);
     virtual void DefaultHandler(TMessage& Message);
 
+    // Mouse hooks, coordinates in the control's client area; the base fires
+    // the events (unless the style has csNoStdEvents).
+    virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void MouseMove(TShiftState Shift, int X, int Y);
+    virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    // The colour changed (own or parent's).
+    virtual void ColorChanged() { Invalidate(); }
+
 private:
+    void MouseMessage(TMessage& Message);
+
     TWinControl* Parent_ = nullptr;
     int Left_ = 0;
     int Top_ = 0;
     int Width_ = 0;
     int Height_ = 0;
     bool Visible_ = true;
+    bool Enabled_ = true;
+    bool ParentColor_ = false;
+    bool clicked_ = false;  // pressed with click events: a release inside clicks
+    TControlStyle ControlStyle_{TControlStyleFlag::csCaptureMouse,
+                                TControlStyleFlag::csClickEvents};
+    TColor Color_ = clWindow;
+    std::string Text_;
     TWndMethod WindowProc_;
 };
 
@@ -103,31 +190,91 @@ public:
     // Sends the message (parameters 0) to every child control.
     void NotifyControls(std::uint32_t Msg);
 
-    // The control's window, made on first use. ParentWindow is the native
-    // window it is made a child of (0 for none).
+    // The topmost visible windowless child at Pos (client coordinates) that
+    // answers CM_HITTEST with nonzero; disabled ones only when asked for.
+    TControl* ControlAtPos(TPoint Pos, bool AllowDisabled);
+
+    // The control's window, made on first use: a native window (a child of
+    // ParentWindow, 0 for none) for a control without a windowed parent,
+    // otherwise a window inside its parent's. Windowed children get theirs
+    // with it.
     HWND Handle();
     bool HandleAllocated() const { return Window_ != nullptr; }
     std::uintptr_t ParentWindow() const { return ParentWindow_; }
     void SetParentWindow(std::uintptr_t Value) { ParentWindow_ = Value; }
+    // Visible with every windowed ancestor, and with a window.
+    bool Showing() const;
 
     void SetBounds(int Left, int Top, int Width, int Height) override;
+    void SetVisible(bool Value) override;
     void Invalidate() override;
     // Stream children: for the root, first its components that are not
     // controls; then the child controls the root owns, in z-order.
     void GetChildren(const TGetChildProc& Proc, TComponent* Root) override;
-    // Marks part of the client area for painting (nothing without a window
-    // or a visible parent to show it).
+    // Marks part of the client area for painting (without a window, the
+    // parent's window takes it).
     void InvalidateRect(const TRect& Rect);
+    // Paints what is invalid in the window and its windowed children now.
+    void Update();
+
+    // Keyboard focus.
+    bool TabStop() const { return TabStop_; }
+    void SetTabStop(bool Value) { TabStop_ = Value; }
+    // The position among the parent's windowed children in tab order; -1
+    // (or any negative value) leaves the order as it is.
+    int TabOrder() const;
+    void SetTabOrder(int Value);
+    // Showing, enabled with every ancestor.
+    virtual bool CanFocus() const;
+    bool Focused() const;
+    virtual void SetFocus();
+    // The windowed descendants in tab order (depth first).
+    void GetTabOrderList(std::vector<TWinControl*>& List) const;
+    // The next (or previous) focusable descendant after Current in tab
+    // order, wrapping around; null when there is none.
+    TWinControl* FindNextControl(TWinControl* Current, bool GoForward, bool CheckTabStop) const;
+    // Moves the focus there; false when there was nothing to move to.
+    bool SelectNext(TWinControl* Current, bool GoForward, bool CheckTabStop);
+
+    TNotifyEvent OnEnter;
+    TNotifyEvent OnExit;
+    TKeyEvent OnKeyDown;
+    TKeyEvent OnKeyUp;
+    TKeyPressEvent OnKeyPress;
 
 protected:
+    void WndProc(TMessage& Message) override;
+    void Dispatch(TMessage& Message) override;
+    void DefaultHandler(TMessage& Message) override;
     virtual void CreateWnd();
     virtual void DestroyWnd();
+    // Draws the window's own content during WM_PAINT; nothing in the base.
+    virtual void PaintWindow(HDC) {}
+    // Key hooks; the base fires the events (unless csNoStdEvents).
+    virtual void KeyDown(std::uint16_t& Key, TShiftState Shift);
+    virtual void KeyUp(std::uint16_t& Key, TShiftState Shift);
+    virtual void KeyPress(char& Key);
+    // Focus arrived (OnEnter) or left (OnExit).
+    virtual void DoEnter() { OnEnter(this); }
+    virtual void DoExit() { OnExit(this); }
 
 private:
+    friend struct tarnwick::framework::WindowNode;
+    void MakeChildWindows();
+    void ShowChange(const TRect& Before, bool WasShowing);
+    bool KeyMessage(TMessage& Message);
+    bool CNKeyDown(TMessage& Message);
+    bool CNChar(TMessage& Message);
+
     std::vector<TControl*> Controls_;
-    std::unique_ptr<tarnwick::platform::Window> Window_;
+    std::vector<TWinControl*> TabList_;
+    std::unique_ptr<tarnwick::framework::WindowNode> Window_;
     std::uintptr_t ParentWindow_ = 0;
+    bool TabStop_ = false;
 };
+
+// The window control a handle belongs to, or null.
+TWinControl* FindControl(HWND Window);
 
 // Delivers a message to the window's procedure; 0 for an unknown window.
 std::int32_t SendMessage(HWND Window, std::uint32_t Msg, std::uint32_t WParam, std::int32_t LParam);

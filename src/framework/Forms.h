@@ -12,12 +12,23 @@ public:
     explicit TCustomForm(TComponent* Owner);
     ~TCustomForm() override;
 
-    const std::string& Caption() const { return Caption_; }
-    // Stores the caption and tells the form (CM_TEXTCHANGED) when it changed.
-    void SetCaption(const std::string& Value);
+    // Key messages of every control on the form come to the form first.
+    bool KeyPreview() const { return KeyPreview_; }
+    void SetKeyPreview(bool Value) { KeyPreview_ = Value; }
+    // The control that has (or gets, when the form is focused) the focus.
+    TWinControl* ActiveControl() const { return ActiveControl_; }
+    void SetActiveControl(TWinControl* Control);
+    // A window on the form took the focus: it becomes the active control,
+    // and the form's controls hear of it (CM_FOCUSCHANGED, LParam its window).
+    void FocusChanged(TWinControl* Control);
+
+protected:
+    void Dispatch(TMessage& Message) override;
+    void Notification(TComponent* Component, TOperation Operation) override;
 
 private:
-    std::string Caption_;
+    bool KeyPreview_ = false;
+    TWinControl* ActiveControl_ = nullptr;
 };
 
 class TForm : public TCustomForm {

@@ -55,6 +55,40 @@ inline constexpr std::uint32_t CM_MOUSEENTER = CM_BASE + 0x13;
 inline constexpr std::uint32_t CM_MOUSELEAVE = CM_BASE + 0x14;
 static_assert(CM_HITTEST == 0xB00A && CM_MOUSEENTER == 0xB013 && CM_MOUSELEAVE == 0xB014);
 
+// ---- windows, input and focus ----------------------------------------------------
+inline constexpr std::uint32_t HTCLIENT = 1;  // the low word of WM_SETCURSOR's LParam
+
+inline constexpr std::uint32_t CM_ENABLEDCHANGED = CM_BASE + 0x03;
+inline constexpr std::uint32_t CM_DIALOGKEY = CM_BASE + 0x05;  // WParam: key code
+// WParam: character, LParam: key data
+inline constexpr std::uint32_t CM_DIALOGCHAR = CM_BASE + 0x06;
+inline constexpr std::uint32_t CM_FOCUSCHANGED = CM_BASE + 0x07;  // LParam: the focused window
+inline constexpr std::uint32_t CM_CHILDKEY = CM_BASE + 0x08;  // WParam: key code, LParam: window
+// A control's messages reflected back to it before its own handling; a
+// nonzero answer means the key was taken there.
+inline constexpr std::uint32_t CN_BASE = 0xBC00;
+inline constexpr std::uint32_t CN_KEYDOWN = CN_BASE + WM_KEYDOWN;
+inline constexpr std::uint32_t CN_KEYUP = CN_BASE + WM_KEYUP;
+inline constexpr std::uint32_t CN_CHAR = CN_BASE + WM_CHAR;
+inline constexpr std::uint32_t CN_SYSKEYDOWN = CN_BASE + WM_SYSKEYDOWN;
+inline constexpr std::uint32_t CN_SYSCHAR = CN_BASE + WM_SYSCHAR;
+
+// The mouse messages whose LParam is a position in the receiver's client area
+// (the wheel's is a screen position).
+inline constexpr bool IsClientMouseMessage(std::uint32_t msg) {
+    return msg >= WM_MOUSEMOVE && msg <= WM_MBUTTONDBLCLK;
+}
+
+// Mouse message LParam: X in the low, Y in the high 16 bits, both signed.
+inline constexpr std::int32_t MakeMouseLParam(int x, int y) {
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(y) << 16) |
+                                     (static_cast<std::uint32_t>(x) & 0xFFFFu));
+}
+inline constexpr int MouseX(std::int32_t lParam) { return static_cast<std::int16_t>(lParam); }
+inline constexpr int MouseY(std::int32_t lParam) {
+    return static_cast<std::int16_t>(static_cast<std::uint32_t>(lParam) >> 16);
+}
+
 // Mouse message flags (WParam of the mouse messages).
 inline constexpr std::uint32_t MK_LBUTTON = 0x0001;
 inline constexpr std::uint32_t MK_RBUTTON = 0x0002;
