@@ -1,0 +1,90 @@
+#pragma once
+// The window manager's and the kernel's services besides drawing: the tick
+// count, timers, the pointer, the keyboard's modifier state, and the COM
+// library's identifiers (GUIDs) with their text form. Names, types and
+// constants are those of the Windows interface, like the GDI's beside it;
+// the services themselves come from the platform back end the binary links.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "framework/Gdi.h"
+
+using SHORT = std::int16_t;
+using UINT_PTR = std::uintptr_t;
+using HRESULT = std::int32_t;
+using OLECHAR = char16_t;  // UTF-16, as the COM library's strings are
+
+// ---- clock ---------------------------------------------------------------------
+
+// Milliseconds, wrapping at 2^32 (about every 49.7 days).
+DWORD GetTickCount();
+
+// ---- timers --------------------------------------------------------------------
+
+using TIMERPROC = void (*)(HWND window, UINT msg, UINT_PTR id, DWORD tickCount);
+
+inline constexpr UINT USER_TIMER_MINIMUM = 0x0000000A;
+inline constexpr UINT USER_TIMER_MAXIMUM = 0x7FFFFFFF;
+
+// Starts or restarts timer `id` of `window`; the period is clamped to
+// USER_TIMER_MINIMUM..USER_TIMER_MAXIMUM. Each tick calls `proc` when given,
+// and otherwise sends WM_TIMER (WParam = id) to the window. A timer without a
+// window needs a procedure and gets an identifier of its own (`id` is
+// ignored), which is what SetTimer answers; with a window it answers nonzero.
+// Answers 0 when refused: the system declined (last error
+// ERROR_NOT_ENOUGH_MEMORY), the window is unknown
+// (ERROR_INVALID_WINDOW_HANDLE), or there is nothing to deliver to
+// (ERROR_INVALID_PARAMETER).
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC proc);
+// FALSE when no such timer runs. Safe inside the timer's own tick.
+BOOL KillTimer(HWND window, UINT_PTR id);
+
+// ---- pointer and keyboard --------------------------------------------------------
+
+BOOL GetCursorPos(POINT* point);
+BOOL SetCursorPos(int x, int y);
+// Adds one to the pointer's display counter (show) or takes one away, and
+// answers the new count; the pointer shows while the count is at least 0.
+int ShowCursor(BOOL show);
+
+// The high bit is set while the key is down. Only the modifier keys VK_SHIFT,
+// VK_CONTROL and VK_MENU are tracked; every other key answers 0.
+SHORT GetKeyState(int virtualKey);
+
+// ---- identifiers ---------------------------------------------------------------
+
+struct GUID {
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+    bool operator==(const GUID&) const = default;
+};
+static_assert(sizeof(GUID) == 16);
+
+inline constexpr HRESULT S_OK = 0;
+inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
+inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
+inline constexpr HRESULT CO_E_CLASSSTRING = static_cast<HRESULT>(0x800401F3u);
+
+// A random identifier (version 4, variant 1). E_INVALIDARG for a null pointer,
+// E_FAIL when no random source is available.
+HRESULT CoCreateGuid(GUID* guid);
+// Writes "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (upper-case hexadecimal)
+// and a terminating zero; answers the characters written with the zero (39),
+// or 0 when `max` is too small.
+int StringFromGUID2(const GUID& guid, OLECHAR* text, int max);
+// The reverse, in either case of hexadecimal; CO_E_CLASSSTRING for anything
+// that is not exactly that form.
+HRESULT CLSIDFromString(const OLECHAR* text, GUID* guid);
+
+namespace tarnwick {
+
+// The same text form in 8-bit characters, for keys and file names.
+std::string GuidToString(const GUID& guid);
+// False (and `guid` unchanged) for text that is not exactly the braced form.
+bool GuidFromString(std::string_view text, GUID& guid);
+
+}  // namespace tarnwick
