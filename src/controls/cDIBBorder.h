@@ -45,8 +45,8 @@ public:
     void SetDrawStyle(TDIBBorderDrawStyle Value) { DrawStyle_ = Value; }
     // CalcSize while AutoCalcSize is set, the stored size otherwise. Writing
     // always sets the stored size.
-    int Size() const { return AutoCalcSize_ ? CalcSize() : storedSize; }
-    void SetSize(int Value) { storedSize = Value; }
+    int Size() const { return AutoCalcSize_ ? CalcSize() : storedSize_; }
+    void SetSize(int Value) { storedSize_ = Value; }
 
     // The end pictures in drawing order (left/top, then right/bottom) and the
     // middle picture.
@@ -63,7 +63,7 @@ private:
     std::unique_ptr<TDIBImageLink> first_;
     std::unique_ptr<TDIBImageLink> second_;
     std::unique_ptr<TDIBImageLink> middle_;
-    std::int32_t storedSize = 32;
+    std::int32_t storedSize_ = 32;
     TComponent* owner_;
 };
 

@@ -57,7 +57,7 @@ TDIBFeature::TDIBFeature(TComponent* Owner) : TComponent(Owner) {}
 
 TDIBFeature::~TDIBFeature() {
     // Freed by its owner before its item: the item must not free it again.
-    if (item_) item_->feature = nullptr;
+    if (item_) item_->feature_ = nullptr;
 }
 
 bool TDIBFeature::AcceptsControl(TControl* /*Control*/) { return true; }
@@ -96,9 +96,9 @@ TControl* TDIBFeatureItem::Control() const {
 }
 
 void TDIBFeatureItem::FreeFeature() {
-    if (!feature) return;
-    TDIBFeature* old = feature;
-    feature = nullptr;
+    if (!feature_) return;
+    TDIBFeature* old = feature_;
+    feature_ = nullptr;
     old->item_ = nullptr;
     delete old;  // leaves its owner's list of components
 }
@@ -116,7 +116,7 @@ void TDIBFeatureItem::SetFeatureClassName(const std::string& Value) {
     auto* made = static_cast<TDIBFeature*>(cls->NewComponent(control));
     made->SetControl(control);
     made->item_ = this;
-    feature = made;
+    feature_ = made;
 }
 
 void TDIBFeatureItem::Assign(TPersistent* Source) {
@@ -127,22 +127,22 @@ void TDIBFeatureItem::Assign(TPersistent* Source) {
     }
     SetEnabled(source->Enabled_);
     SetFeatureClassName(source->FeatureClassName_);
-    if (source->feature && feature) feature->Assign(source->feature);
+    if (source->feature_ && feature_) feature_->Assign(source->feature_);
 }
 
 std::string TDIBFeatureItem::GetDisplayName() const {
-    return feature ? feature->GetFeatureName() : "DIB feature";
+    return feature_ ? feature_->GetFeatureName() : "DIB feature";
 }
 
 void TDIBFeatureItem::HandleMessage(TMessage& Message, bool& Handled) {
-    if (Enabled_ && feature) feature->HandleMessage(Message, Handled);
+    if (Enabled_ && feature_) feature_->HandleMessage(Message, Handled);
 }
 
 void TDIBFeatureItem::DefineProperties(TFiler* Filer) {
     TCollectionItem::DefineProperties(Filer);
     Filer->DefineBinaryProperty(
         "DIBFeatureParameters", [this](TStream& s) { ReadParameters(s); },
-        [this](TStream& s) { WriteParameters(s); }, feature != nullptr);
+        [this](TStream& s) { WriteParameters(s); }, feature_ != nullptr);
 }
 
 void TDIBFeatureItem::ReadParameters(TStream& Stream) {
@@ -150,19 +150,19 @@ void TDIBFeatureItem::ReadParameters(TStream& Stream) {
     if (size <= 0) return;
     std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
     Stream.ReadBuffer(data.data(), size);
-    parameterData = std::move(data);
+    parameterData_ = std::move(data);
 }
 
 void TDIBFeatureItem::WriteParameters(TStream& Stream) const {
-    if (!feature) return;
+    if (!feature_) return;
     TWriter writer(Stream);
     writer.WriteString(FeatureClassName_);
-    writer.WriteRootComponent(feature);
+    writer.WriteRootComponent(feature_);
 }
 
 void TDIBFeatureItem::ApplyParameters() {
-    if (parameterData.empty()) return;
-    TMemoryStream stream(parameterData.data(), parameterData.size());
+    if (parameterData_.empty()) return;
+    TMemoryStream stream(parameterData_.data(), parameterData_.size());
     TReader reader(stream);
     std::string name;
     try {
@@ -173,7 +173,7 @@ void TDIBFeatureItem::ApplyParameters() {
     if (name.empty()) throw EFeatureError("Feature parameters name no feature class");
     SetFeatureClassName(name);
     try {
-        reader.ReadRootComponent(feature);
+        reader.ReadRootComponent(feature_);
     } catch (const EFeatureError&) {
         throw;
     } catch (const Exception& e) {
@@ -186,7 +186,7 @@ void TDIBFeatureItem::ApplyParameters() {
 TW_IMPLEMENT_CLASS(TDIBFeatures) {}
 
 TDIBFeatures::TDIBFeatures(TControl* Control)
-    : TOwnedCollection(Control, TDIBFeatureItem::StaticClass()), control(Control) {}
+    : TOwnedCollection(Control, TDIBFeatureItem::StaticClass()), control_(Control) {}
 
 TDIBFeatures::~TDIBFeatures() { Clear(); }
 

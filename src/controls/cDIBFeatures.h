@@ -34,13 +34,13 @@ public:
     // anything else: the framework's assignment error.
     void Assign(TPersistent* Source) override;
     // The control the feature serves.
-    TPersistent* GetOwner() const override { return control; }
-    TControl* Control() const { return control; }
-    void SetControl(TControl* Value) { control = Value; }
+    TPersistent* GetOwner() const override { return control_; }
+    TControl* Control() const { return control_; }
+    void SetControl(TControl* Value) { control_ = Value; }
 
 private:
     friend class TDIBFeatureItem;
-    TControl* control = nullptr;
+    TControl* control_ = nullptr;
     TDIBFeatureItem* item_ = nullptr;  // the item that holds the feature, told of its end
 };
 
@@ -73,7 +73,7 @@ public:
 
     // The control of the collection, or null.
     TControl* Control() const;
-    TDIBFeature* Feature() const { return feature; }
+    TDIBFeature* Feature() const { return feature_; }
 
     const std::string& FeatureParameters() const { return FeatureParameters_; }
     void SetFeatureParameters(const std::string& Value) { FeatureParameters_ = Value; }
@@ -89,9 +89,9 @@ private:
     friend class TDIBFeature;
     void FreeFeature();
 
-    std::vector<std::uint8_t> parameterData;  // the stored stream; empty for none
+    std::vector<std::uint8_t> parameterData_;  // the stored stream; empty for none
     std::string FeatureParameters_;
-    TDIBFeature* feature = nullptr;
+    TDIBFeature* feature_ = nullptr;
     bool Enabled_ = true;
     std::string FeatureClassName_;
 };
@@ -107,7 +107,7 @@ public:
     TDIBFeatureItem* Items(int Index) const {
         return static_cast<TDIBFeatureItem*>(TCollection::Items(Index));
     }
-    TControl* Control() const { return control; }
+    TControl* Control() const { return control_; }
 
     // The control has been read from its form: every item builds its feature.
     void FeaturesLoaded();
@@ -115,7 +115,7 @@ public:
     void HandleMessage(TMessage& Message, bool& Handled);
 
 private:
-    TControl* control;
+    TControl* control_;
 };
 
 // Adds a feature class to the framework's class registry and to the list of
