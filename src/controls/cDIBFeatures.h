@@ -1,0 +1,126 @@
+#pragma once
+// Features: add-on behaviours attached to a control without changing its
+// class. A control owns a collection of feature items; each names a
+// registered feature class, owns one instance of it and stores its settings
+// with the form. The control offers every message to its features before it
+// handles the message itself, and a feature may mark it handled.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "framework/Classes.h"
+#include "framework/Controls.h"
+#include "framework/Messages.h"
+
+TW_DECLARE_EXCEPTION(EFeatureError, Exception);
+
+class TDIBFeatureItem;
+
+class TDIBFeature : public TComponent {
+    TW_CLASS(TDIBFeature, TComponent)
+
+public:
+    explicit TDIBFeature(TComponent* Owner);
+    ~TDIBFeature() override;
+
+    virtual bool AcceptsControl(TControl* Control);
+    virtual std::string GetFeatureName();
+    virtual void HandleMessage(TMessage& Message, bool& Handled) = 0;
+
+    // From a feature of the same class: its own published properties (those
+    // below this class). From a feature of another class: nothing. From
+    // anything else: the framework's assignment error.
+    void Assign(TPersistent* Source) override;
+    // The control the feature serves.
+    TPersistent* GetOwner() const override { return control_; }
+    TControl* Control() const { return control_; }
+    void SetControl(TControl* Value) { control_ = Value; }
+
+private:
+    friend class TDIBFeatureItem;
+    TControl* control_ = nullptr;
+    TDIBFeatureItem* item_ = nullptr;  // the item that holds the feature, told of its end
+};
+
+class TDIBFeatureItem : public TCollectionItem {
+    TW_CLASS(TDIBFeatureItem, TCollectionItem)
+
+public:
+    explicit TDIBFeatureItem(TCollection* Collection);
+    ~TDIBFeatureItem() override;
+
+    // Enabled, then the class name (a fresh feature), then the source
+    // feature's settings.
+    void Assign(TPersistent* Source) override;
+    // "DIBFeatureParameters": the class name and the feature's properties,
+    // written only while there is a feature.
+    void DefineProperties(TFiler* Filer) override;
+    std::string GetDisplayName() const override;
+
+    // The binary property's reader: keeps the bytes as they are, for
+    // ApplyParameters once the control has been loaded.
+    void ReadParameters(TStream& Stream);
+    // The binary property's writer: the class name as a string value, then
+    // the feature as a root component.
+    void WriteParameters(TStream& Stream) const;
+    // Builds the feature from the kept bytes, when there are any. Bytes that
+    // are not a class name and a component of that class raise EFeatureError.
+    void ApplyParameters();
+    // Passes the message to the feature while the item is enabled.
+    void HandleMessage(TMessage& Message, bool& Handled);
+
+    // The control of the collection, or null.
+    TControl* Control() const;
+    TDIBFeature* Feature() const { return feature_; }
+
+    const std::string& FeatureParameters() const { return FeatureParameters_; }
+    void SetFeatureParameters(const std::string& Value) { FeatureParameters_ = Value; }
+    bool Enabled() const { return Enabled_; }
+    void SetEnabled(bool Value) { Enabled_ = Value; }
+    const std::string& FeatureClassName() const { return FeatureClassName_; }
+    // A registered name replaces the feature with a new one of that class,
+    // owned by the control; "" frees it. An unregistered name raises
+    // EFeatureError "<name> has not been registered" and changes nothing.
+    void SetFeatureClassName(const std::string& Value);
+
+private:
+    friend class TDIBFeature;
+    void FreeFeature();
+
+    std::vector<std::uint8_t> parameterData_;  // the stored stream; empty for none
+    std::string FeatureParameters_;
+    TDIBFeature* feature_ = nullptr;
+    bool Enabled_ = true;
+    std::string FeatureClassName_;
+};
+
+class TDIBFeatures : public TOwnedCollection {
+    TW_CLASS(TDIBFeatures, TOwnedCollection)
+
+public:
+    explicit TDIBFeatures(TControl* Control);
+    ~TDIBFeatures() override;
+
+    TDIBFeatureItem* Add() { return static_cast<TDIBFeatureItem*>(TCollection::Add()); }
+    TDIBFeatureItem* Items(int Index) const {
+        return static_cast<TDIBFeatureItem*>(TCollection::Items(Index));
+    }
+    TControl* Control() const { return control_; }
+
+    // The control has been read from its form: every item builds its feature.
+    void FeaturesLoaded();
+    // Offers the message to the items in order, until one leaves it Handled.
+    void HandleMessage(TMessage& Message, bool& Handled);
+
+private:
+    TControl* control_;
+};
+
+// Adds a feature class to the framework's class registry and to the list of
+// feature classes. A class that is not a creatable feature raises EFeatureError.
+void RegisterDIBFeature(TClass FeatureClass);
+// The most recently registered feature class of that name (ASCII case
+// ignored), or null.
+TClass FindDIBFeatureClass(std::string_view Name);
