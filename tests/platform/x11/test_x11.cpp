@@ -143,6 +143,16 @@ TEST_F(X11Test, ShowsItsPixelsAndTakesClicksInClientCoordinates) {
     x11::Pump();
     EXPECT_EQ(paints, paintsBefore + 1);
 
+    // An uncovered area comes back from the pixels as they are now; the
+    // rest stays as it was put.
+    const std::uintptr_t cover = TopLevel(20, 30, 100, 60);
+    XDestroyWindow(host_, cover);
+    XSync(host_, False);
+    ASSERT_TRUE(PumpUntil([&] { return paints > paintsBefore + 1; }));
+    EXPECT_EQ(ScreenPixel(top, 5, 5), Pattern(5, 5, 0x80));
+    EXPECT_EQ(ScreenPixel(top, 99, 59), Pattern(99, 59, 0x80));
+    EXPECT_EQ(ScreenPixel(top, 150, 90), Pattern(150, 90, 0x40));
+
     // Press inside, drag out of the window and release there: the implicit
     // grab brings the rest, in our client coordinates.
     const PointerPosition origin = RootOf(top, 0, 0);
