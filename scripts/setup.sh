@@ -12,6 +12,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev    # picture import and PNG snapshots
   libfreetype-dev libfontconfig-dev # text
   libx11-dev libxfixes-dev libxext-dev # the X11 editor window
+  libxtst-dev                       # synthetic input in the X11 tests
   ardour sox xvfb xauth             # a real VST 2 host for the integration test
 )
 missing=()

@@ -1,0 +1,41 @@
+#pragma once
+// What the Linux module adds to the window service (platform/Window.h) when
+// it links the X11 back end. The back end keeps one connection to the X
+// server of its own, opened with the first window that has an X window and
+// closed when the last one goes, so the host's connection is never touched.
+// It starts no thread: everything happens in Pump, which the editor calls
+// from the host's idle calls on the window thread.
+//
+// A window made with a native parent is an X child window of it at (0, 0),
+// mapped, with no background (the server never erases it, so nothing
+// flashes); its messages are those of platform/Window.h. Keyboard events
+// are not selected: they go on to the host's window, so the host's own
+// keys keep working over the editor. A window made without a parent has no
+// X window; it carries timers only.
+
+#include <cstdint>
+
+namespace tarnwick::platform {
+class Window;
+}
+
+namespace tarnwick::platform::x11 {
+
+// Reads the pending events and delivers them to the windows' handlers as
+// window messages (an exposed area is invalidated, without erasing),
+// then runs the timers that are due, then sends WM_PAINT to each window
+// with invalidated rectangles and puts the bounding box of those
+// rectangles of its pixels on the screen, with one XPutImage. A window
+// that nothing changed costs no request. Called from inside a handler or a
+// timer it does nothing.
+void Pump();
+
+// The X window of a window of this back end, 0 when it has none: made
+// without a parent, the parent did not exist, or the parent (and with it
+// our window) was destroyed by its owner.
+std::uintptr_t NativeWindow(const Window& window);
+
+// Whether the back end's connection to the X server is open.
+bool Connected();
+
+}  // namespace tarnwick::platform::x11

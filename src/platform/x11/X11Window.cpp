@@ -1,0 +1,314 @@
+// The X11 back end of the window service: a window is an X child window of
+// the host's, on the back end's own connection; input arrives and pixels go
+// out in Pump.
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/Window.h"
+#include "platform/x11/X11.h"
+#include "platform/x11/X11Session.h"
+
+namespace tarnwick::platform {
+
+namespace {
+
+constexpr std::uint32_t kPaint = 0x000F;
+constexpr std::uint32_t kMouseMove = 0x0200;
+constexpr std::uint32_t kLeftDown = 0x0201;
+constexpr std::uint32_t kRightDown = 0x0204;
+constexpr std::uint32_t kMiddleDown = 0x0207;
+constexpr std::uint32_t kLeftFlag = 0x01;
+constexpr std::uint32_t kRightFlag = 0x02;
+constexpr std::uint32_t kShiftFlag = 0x04;
+constexpr std::uint32_t kControlFlag = 0x08;
+constexpr std::uint32_t kMiddleFlag = 0x10;
+
+constexpr long kEvents = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                         EnterWindowMask | LeaveWindowMask | StructureNotifyMask;
+
+std::int32_t Point(int x, int y) {
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(y) << 16) |
+                                     (static_cast<std::uint32_t>(x) & 0xFFFFu));
+}
+
+// The MK_ flags of X's button and modifier mask.
+std::uint32_t Keys(unsigned state) {
+    return (state & Button1Mask ? kLeftFlag : 0) | (state & Button3Mask ? kRightFlag : 0) |
+           (state & Button2Mask ? kMiddleFlag : 0) | (state & ShiftMask ? kShiftFlag : 0) |
+           (state & ControlMask ? kControlFlag : 0);
+}
+
+class X11Window;
+bool pumping = false;
+
+// Every window of this back end, with an X window or not.
+std::vector<X11Window*>& AllWindows() {
+    static std::vector<X11Window*> windows;
+    return windows;
+}
+
+class X11Window final : public Window {
+public:
+    X11Window(std::uintptr_t nativeParent, int width, int height)
+        : Window(nativeParent, width, height) {
+        AllWindows().push_back(this);
+        if (nativeParent != 0) MakeNative(static_cast<::Window>(nativeParent));
+    }
+
+    ~X11Window() override {
+        std::erase(AllWindows(), this);
+        if (!xid_) return;
+        {
+            x11::ErrorTrap trap;
+            XDestroyWindow(display_, xid_);
+            Forget();
+        }
+        x11::Release();
+    }
+
+    void SetSize(int width, int height) override {
+        Window::SetSize(width, height);
+        if (!xid_) return;
+        x11::ErrorTrap trap;
+        XResizeWindow(display_, xid_, std::max(Width(), 1), std::max(Height(), 1));
+    }
+
+    ::Window Xid() const { return xid_; }
+
+    void SetCursor(Cursor cursor) {
+        if (!xid_) return;
+        if (cursor != None)
+            XDefineCursor(display_, xid_, cursor);
+        else
+            XUndefineCursor(display_, xid_);
+    }
+
+    // One event for this window (under the pump's error guard).
+    void OnEvent(XEvent& e) {
+        switch (e.type) {
+            case Expose:
+                Invalidate({e.xexpose.x, e.xexpose.y, e.xexpose.x + e.xexpose.width,
+                            e.xexpose.y + e.xexpose.height});
+                return;
+            case ButtonPress:
+            case ButtonRelease: {
+                const XButtonEvent& b = e.xbutton;
+                x11::NoteInput(b.state, b.x_root, b.y_root);
+                static constexpr std::uint32_t downs[] = {kLeftDown, kMiddleDown, kRightDown};
+                static constexpr std::uint32_t flags[] = {kLeftFlag, kMiddleFlag, kRightFlag};
+                if (b.button < Button1 || b.button > Button3) return;  // wheel and others
+                const unsigned i = b.button - Button1;
+                // X's state is the one before the event; the message tells the one after.
+                std::uint32_t keys = Keys(b.state);
+                keys = e.type == ButtonPress ? keys | flags[i] : keys & ~flags[i];
+                SendMouse(downs[i] + (e.type == ButtonPress ? 0 : 1), keys, b.x, b.y);
+                return;
+            }
+            case MotionNotify: {
+                // Only the latest of a run of moves matters.
+                while (XEventsQueued(display_, QueuedAlready) > 0) {
+                    XEvent next;
+                    XPeekEvent(display_, &next);
+                    if (next.type != MotionNotify || next.xmotion.window != xid_) break;
+                    XNextEvent(display_, &e);
+                }
+                const XMotionEvent& m = e.xmotion;
+                x11::NoteInput(m.state, m.x_root, m.y_root);
+                SendMouse(kMouseMove, Keys(m.state), m.x, m.y);
+                return;
+            }
+            case EnterNotify:
+            case LeaveNotify: {
+                const XCrossingEvent& c = e.xcrossing;
+                if (c.detail == NotifyInferior) return;
+                x11::NoteInput(c.state, c.x_root, c.y_root);
+                int x = c.x;
+                int y = c.y;
+                // A leave reports a point outside the window, so that the
+                // framework's hot tracking lets go; the pointer may still be
+                // above us when another client grabbed it.
+                const bool inside = x >= 0 && y >= 0 && x < Width() && y < Height();
+                if (e.type == LeaveNotify && inside) x = y = -1;
+                SendMouse(kMouseMove, Keys(c.state), x, y);
+                return;
+            }
+            case DestroyNotify:
+                // The owner destroyed the parent, and our window with it.
+                if (e.xdestroywindow.window == xid_) {
+                    Forget();
+                    x11::Release();
+                }
+                return;
+            default: return;
+        }
+    }
+
+    // Puts the bounding box of the invalidated rectangles on the screen.
+    void Present() {
+        const std::vector<WindowRect> rects = TakeInvalidated();
+        if (!xid_ || rects.empty()) return;
+        WindowRect box = rects.front();
+        for (const WindowRect& r : rects) {
+            box.left = std::min(box.left, r.left);
+            box.top = std::min(box.top, r.top);
+            box.right = std::max(box.right, r.right);
+            box.bottom = std::max(box.bottom, r.bottom);
+        }
+        // The pixel store is the image: 32 bits a pixel in this machine's
+        // byte order, which Xlib converts where the server's differs.
+        XImage* image =
+            XCreateImage(display_, visual_, 24, ZPixmap, 0, reinterpret_cast<char*>(Pixels()),
+                         Width(), Height(), 32, Width() * 4);
+        if (!image) return;
+        const std::uint32_t probe = 1;
+        image->byte_order = *reinterpret_cast<const unsigned char*>(&probe) ? LSBFirst : MSBFirst;
+        XPutImage(display_, xid_, gc_, image, box.left, box.top, box.left, box.top,
+                  box.right - box.left, box.bottom - box.top);
+        image->data = nullptr;  // the pixels stay the window's
+        XDestroyImage(image);
+    }
+
+private:
+    // A move that tells nothing new (an enter or a leave where a motion or a
+    // button already was) is not sent again.
+    void SendMouse(std::uint32_t msg, std::uint32_t keys, int x, int y) {
+        const std::int32_t point = Point(x, y);
+        if (msg == kMouseMove && point == lastPoint_ && keys == lastKeys_) return;
+        lastPoint_ = point;
+        lastKeys_ = keys;
+        Send(msg, keys, point);
+    }
+
+    void MakeNative(::Window parent) {
+        Display* d = x11::Acquire();
+        if (!d) return;
+        x11::ErrorTrap trap;
+        // The parent is checked first: a stale or forged handle must not
+        // reach a request that the host would die of.
+        XWindowAttributes parentAttributes;
+        XVisualInfo visual;
+        const bool parentOk =
+            XGetWindowAttributes(d, parent, &parentAttributes) != 0 && !trap.Failed() &&
+            XMatchVisualInfo(d, XScreenNumberOfScreen(parentAttributes.screen), 24, TrueColor,
+                             &visual) != 0 &&
+            visual.red_mask == 0xFF0000 && visual.green_mask == 0xFF00 && visual.blue_mask == 0xFF;
+        if (!parentOk) {
+            x11::Release();
+            return;
+        }
+        display_ = d;
+        visual_ = visual.visual;
+        // Our visual may differ from the parent's (a host with 32-bit
+        // windows): then the window needs a colormap and border of its own.
+        colormap_ = XCreateColormap(d, parentAttributes.root, visual_, AllocNone);
+        XSetWindowAttributes a{};
+        a.background_pixmap = None;
+        a.border_pixel = 0;
+        a.colormap = colormap_;
+        a.event_mask = kEvents;
+        a.cursor = x11::PointerHidden() ? x11::BlankCursor() : None;
+        xid_ = XCreateWindow(
+            d, parent, 0, 0, std::max(Width(), 1), std::max(Height(), 1), 0, 24, InputOutput,
+            visual_, CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask | CWCursor, &a);
+        gc_ = XCreateGC(d, xid_, 0, nullptr);
+        XMapWindow(d, xid_);
+        if (trap.Failed()) {
+            XDestroyWindow(d, xid_);
+            Forget();
+            x11::Release();
+        }
+    }
+
+    // Lets go of the server's side; the window itself may already be gone.
+    void Forget() {
+        if (gc_) XFreeGC(display_, gc_);
+        if (colormap_ != None) XFreeColormap(display_, colormap_);
+        gc_ = nullptr;
+        colormap_ = None;
+        xid_ = 0;
+    }
+
+    Display* display_ = nullptr;
+    Visual* visual_ = nullptr;
+    Colormap colormap_ = None;
+    ::Window xid_ = 0;
+    GC gc_ = nullptr;
+    std::int32_t lastPoint_ = -1;  // (-1, -1): the pointer was never reported
+    std::uint32_t lastKeys_ = ~0u;
+};
+
+// The window among ours with this platform handle (never reused), or null:
+// a handler may destroy windows while the pump runs.
+X11Window* Find(std::uintptr_t handle) {
+    for (X11Window* w : AllWindows())
+        if (w->Handle() == handle) return w;
+    return nullptr;
+}
+
+X11Window* FindXid(::Window xid) {
+    for (X11Window* w : AllWindows())
+        if (w->Xid() == xid) return w;
+    return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<Window> CreateChildWindow(std::uintptr_t nativeParent, int width, int height) {
+    return std::make_unique<X11Window>(nativeParent, width, height);
+}
+
+namespace x11 {
+
+bool PumpRunning() { return pumping; }
+
+void ApplyPointerVisibility() {
+    if (!CurrentDisplay()) return;
+    ErrorTrap trap;
+    const Cursor cursor = PointerHidden() ? BlankCursor() : None;
+    for (X11Window* w : AllWindows()) w->SetCursor(cursor);
+}
+
+void Pump() {
+    if (pumping) return;
+    pumping = true;
+    struct Done {
+        ~Done() {
+            pumping = false;
+            CloseIfUnused();
+        }
+    } done;
+    ErrorTrap trap;
+
+    if (Display* d = CurrentDisplay()) {
+        while (XPending(d) > 0) {
+            XEvent e;
+            XNextEvent(d, &e);
+            if (X11Window* w = FindXid(e.xany.window)) w->OnEvent(e);
+        }
+    }
+
+    DeliverTimers();
+
+    std::vector<std::uintptr_t> handles;
+    for (X11Window* w : AllWindows()) handles.push_back(w->Handle());
+    for (std::uintptr_t handle : handles) {
+        X11Window* w = Find(handle);
+        if (!w || !w->HasInvalidated()) continue;
+        // Windows without an X window are not shown; their list is only emptied.
+        if (w->Xid()) w->Send(kPaint, 0, 0);
+        if ((w = Find(handle))) w->Present();
+    }
+}
+
+std::uintptr_t NativeWindow(const Window& window) {
+    X11Window* w = Find(window.Handle());
+    return w ? w->Xid() : 0;
+}
+
+bool Connected() { return CurrentDisplay() != nullptr; }
+
+}  // namespace x11
+
+}  // namespace tarnwick::platform

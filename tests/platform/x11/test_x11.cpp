@@ -1,0 +1,293 @@
+// The X11 back end inside a host's window on a real X server. The test
+// plays the host: its own connection makes the top-level windows, reads the
+// screen back and moves the real pointer with XTest.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/Services.h"
+#include "platform/Window.h"
+#include "platform/x11/X11.h"
+
+// Last: Xlib's macros (None, Bool, ...) would break the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/Xfixes.h>
+#include <X11/keysym.h>
+
+namespace {
+
+using namespace tarnwick::platform;
+
+struct Message {
+    std::uint32_t msg;
+    std::uint32_t wParam;
+    int x, y;
+};
+
+int hostErrors = 0;
+int HostErrorHandler(Display*, XErrorEvent*) { return ++hostErrors, 0; }
+
+class X11Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host_ = XOpenDisplay(nullptr);
+        if (!host_) GTEST_SKIP() << "no X server";
+        hostErrors = 0;
+        XSetErrorHandler(HostErrorHandler);
+    }
+    void TearDown() override {
+        if (!host_) return;
+        // The back end never leaves its error handler in place, and no
+        // error of its reached the host's.
+        EXPECT_EQ(XSetErrorHandler(nullptr), HostErrorHandler);
+        EXPECT_EQ(hostErrors, 0);
+        EXPECT_FALSE(x11::Connected());
+        XCloseDisplay(host_);
+    }
+
+    // A top-level window as a host makes it for a plug-in's editor.
+    std::uintptr_t TopLevel(int x, int y, int w, int h) {
+        const ::Window win =
+            XCreateSimpleWindow(host_, DefaultRootWindow(host_), x, y, w, h, 0, 0, 0x808080);
+        XMapWindow(host_, win);
+        XSync(host_, False);
+        return win;
+    }
+
+    // Pumps as the host's idle calls do until `done`, for at most 2 s.
+    static bool PumpUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 1000; ++i) {
+            x11::Pump();
+            if (done()) return true;
+            usleep(2000);
+        }
+        return false;
+    }
+
+    std::uint32_t ScreenPixel(std::uintptr_t win, int x, int y) {
+        XImage* image = XGetImage(host_, win, x, y, 1, 1, AllPlanes, ZPixmap);
+        const auto pixel = static_cast<std::uint32_t>(XGetPixel(image, 0, 0)) & 0xFFFFFFu;
+        XDestroyImage(image);
+        return pixel;
+    }
+
+    bool PointerVisible() {
+        XFixesCursorImage* cursor = XFixesGetCursorImage(host_);
+        bool any = false;
+        for (int i = 0; i < cursor->width * cursor->height; ++i)
+            any |= (cursor->pixels[i] >> 24) != 0;
+        XFree(cursor);
+        return any;
+    }
+
+    PointerPosition RootOf(std::uintptr_t win, int x, int y) {
+        int rx = 0, ry = 0;
+        ::Window child;
+        XTranslateCoordinates(host_, win, DefaultRootWindow(host_), x, y, &rx, &ry, &child);
+        return {rx, ry};
+    }
+
+    Display* host_ = nullptr;
+};
+
+std::uint32_t Pattern(int x, int y, std::uint32_t tint) {
+    return ((static_cast<std::uint32_t>(x) * 7u & 0xFFu) << 16) |
+           ((static_cast<std::uint32_t>(y) * 5u & 0xFFu) << 8) | tint;
+}
+
+void Fill(tarnwick::platform::Window& w, std::uint32_t tint) {
+    for (int y = 0; y < w.Height(); ++y)
+        for (int x = 0; x < w.Width(); ++x) w.Pixels()[y * w.Width() + x] = Pattern(x, y, tint);
+}
+
+TEST_F(X11Test, ShowsItsPixelsAndTakesClicksInClientCoordinates) {
+    const std::uintptr_t top = TopLevel(20, 30, 300, 200);
+    auto win = CreateChildWindow(top, 160, 100);
+    ASSERT_NE(x11::NativeWindow(*win), 0u);
+    int paints = 0;
+    std::vector<Message> got;
+    win->SetMessageHandler([&](std::uint32_t msg, std::uint32_t wParam, std::int32_t lParam) {
+        if (msg == 0x000F)
+            ++paints;
+        else
+            got.push_back({msg, wParam, static_cast<std::int16_t>(lParam & 0xFFFF),
+                           static_cast<std::int16_t>(lParam >> 16)});
+        return 0;
+    });
+
+    Fill(*win, 0x40);
+    win->InvalidateAll();
+    ASSERT_TRUE(PumpUntil([&] {
+        return ScreenPixel(top, 0, 0) == Pattern(0, 0, 0x40) &&
+               ScreenPixel(top, 159, 99) == Pattern(159, 99, 0x40);
+    }));
+    EXPECT_GE(paints, 1);
+    EXPECT_EQ(ScreenPixel(top, 160, 50), 0x808080u) << "the child has the size asked for";
+
+    // Only the invalidated rectangle goes to the screen, in one pump.
+    Fill(*win, 0x80);
+    win->Invalidate({10, 20, 50, 40});
+    const int paintsBefore = paints;
+    x11::Pump();
+    EXPECT_EQ(paints, paintsBefore + 1);
+    EXPECT_EQ(ScreenPixel(top, 10, 20), Pattern(10, 20, 0x80));
+    EXPECT_EQ(ScreenPixel(top, 49, 39), Pattern(49, 39, 0x80));
+    EXPECT_EQ(ScreenPixel(top, 50, 39), Pattern(50, 39, 0x40));
+    // Nothing invalid: no paint.
+    x11::Pump();
+    EXPECT_EQ(paints, paintsBefore + 1);
+
+    // An uncovered area comes back from the pixels as they are now; the
+    // rest stays as it was put.
+    const std::uintptr_t cover = TopLevel(20, 30, 100, 60);
+    XDestroyWindow(host_, cover);
+    XSync(host_, False);
+    ASSERT_TRUE(PumpUntil([&] { return paints > paintsBefore + 1; }));
+    EXPECT_EQ(ScreenPixel(top, 5, 5), Pattern(5, 5, 0x80));
+    EXPECT_EQ(ScreenPixel(top, 99, 59), Pattern(99, 59, 0x80));
+    EXPECT_EQ(ScreenPixel(top, 150, 90), Pattern(150, 90, 0x40));
+
+    // Press inside, drag out of the window and release there: the implicit
+    // grab brings the rest, in our client coordinates.
+    const PointerPosition origin = RootOf(top, 0, 0);
+    XTestFakeMotionEvent(host_, -1, origin.x + 30, origin.y + 40, CurrentTime);
+    XTestFakeButtonEvent(host_, 1, True, CurrentTime);
+    XTestFakeMotionEvent(host_, -1, origin.x + 250, origin.y + 45, CurrentTime);
+    XTestFakeButtonEvent(host_, 1, False, CurrentTime);
+    XSync(host_, False);
+    ASSERT_TRUE(PumpUntil([&] { return !got.empty() && got.back().msg == 0x0202; }));
+    for (int i = 0; i < 5; ++i) x11::Pump();
+    // Entering and leaving tell nothing the moves and buttons did not.
+    const std::vector<std::array<int, 4>> expected = {
+        {0x0200, 0x00, 30, 40},   // WM_MOUSEMOVE
+        {0x0201, 0x01, 30, 40},   // WM_LBUTTONDOWN with MK_LBUTTON
+        {0x0200, 0x01, 250, 45},  // the drag, outside the window
+        {0x0202, 0x00, 250, 45},  // WM_LBUTTONUP, no button held any more
+    };
+    std::vector<std::array<int, 4>> seen;
+    for (const Message& m : got)
+        seen.push_back({static_cast<int>(m.msg), static_cast<int>(m.wParam), m.x, m.y});
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(GetPointerPosition(), (PointerPosition{origin.x + 250, origin.y + 45}));
+
+    const KeyCode shift = XKeysymToKeycode(host_, XK_Shift_L);
+    XTestFakeKeyEvent(host_, shift, True, CurrentTime);
+    XSync(host_, False);
+    EXPECT_TRUE(IsModifierDown(ModifierKey::Shift));
+    EXPECT_FALSE(IsModifierDown(ModifierKey::Control));
+    XTestFakeKeyEvent(host_, shift, False, CurrentTime);
+    XSync(host_, False);
+    EXPECT_FALSE(IsModifierDown(ModifierKey::Shift));
+}
+
+TEST_F(X11Test, TimersRunFromThePumpOnly) {
+    int ticks = 0;
+    ASSERT_TRUE(StartTimer(0, 7, 10, [&] { ++ticks; }));
+    usleep(60000);
+    EXPECT_EQ(ticks, 0);
+    x11::Pump();
+    EXPECT_EQ(ticks, 1) << "late periods are not caught up";
+
+    const std::uint32_t start = TickCount();
+    ASSERT_TRUE(PumpUntil([&] { return ticks >= 4; }));
+    EXPECT_GE(TickCount() - start, 25u);
+    EXPECT_TRUE(StopTimer(0, 7));
+    usleep(30000);
+    x11::Pump();
+    EXPECT_EQ(ticks, 4);
+
+    // A timer of a window stops with it.
+    auto win = CreateChildWindow(0, 0, 0);
+    EXPECT_EQ(x11::NativeWindow(*win), 0u);
+    const std::uintptr_t handle = win->Handle();
+    ASSERT_TRUE(StartTimer(handle, 1, 1, [&] { ++ticks; }));
+    win.reset();
+    usleep(5000);
+    x11::Pump();
+    EXPECT_EQ(ticks, 4);
+    EXPECT_FALSE(StopTimer(handle, 1));
+}
+
+TEST_F(X11Test, PointerIsHiddenOverOurWindowWhileTheCounterIsBelowZero) {
+    const std::uintptr_t top = TopLevel(10, 10, 200, 200);
+    auto win = CreateChildWindow(top, 120, 120);
+    const PointerPosition inside = RootOf(top, 60, 60);
+    SetPointerPosition(inside);
+    EXPECT_EQ(GetPointerPosition(), inside);
+    EXPECT_TRUE(PointerVisible());
+
+    EXPECT_EQ(ShowPointer(false), -1);
+    EXPECT_FALSE(PointerVisible());
+    EXPECT_EQ(ShowPointer(false), -2);
+    EXPECT_EQ(ShowPointer(true), -1);
+    EXPECT_FALSE(PointerVisible());
+    EXPECT_EQ(ShowPointer(true), 0);
+    EXPECT_TRUE(PointerVisible());
+
+    // A window made while hidden is hidden over too; closing the editor in
+    // the middle of a drag leaves no hidden pointer behind.
+    EXPECT_EQ(ShowPointer(false), -1);
+    win.reset();
+    win = CreateChildWindow(top, 120, 120);
+    EXPECT_FALSE(PointerVisible());
+    XTestFakeButtonEvent(host_, 1, True, CurrentTime);
+    XTestFakeMotionEvent(host_, -1, inside.x + 150, inside.y, CurrentTime);
+    XSync(host_, False);
+    x11::Pump();
+    EXPECT_FALSE(PointerVisible()) << "the drag's grab keeps our cursor outside the window";
+    win.reset();
+    EXPECT_TRUE(PointerVisible());
+    XTestFakeButtonEvent(host_, 1, False, CurrentTime);
+    EXPECT_EQ(ShowPointer(true), 0);
+}
+
+TEST_F(X11Test, WindowsShareOneConnectionUntilTheLastGoesInAnyOrder) {
+    const std::uintptr_t a = TopLevel(0, 0, 100, 100);
+    const std::uintptr_t b = TopLevel(100, 0, 100, 100);
+    for (bool firstGoesFirst : {true, false}) {
+        auto first = CreateChildWindow(a, 50, 50);
+        auto second = CreateChildWindow(b, 50, 50);
+        ASSERT_NE(x11::NativeWindow(*first), 0u);
+        ASSERT_NE(x11::NativeWindow(*second), 0u);
+        (firstGoesFirst ? first : second).reset();
+        x11::Pump();
+        EXPECT_TRUE(x11::Connected());
+        (firstGoesFirst ? second : first).reset();
+        EXPECT_FALSE(x11::Connected());
+    }
+
+    // A parent that does not exist any more: a window with no X window, and
+    // the host lives on.
+    const ::Window gone = XCreateSimpleWindow(host_, DefaultRootWindow(host_), 0, 0, 1, 1, 0, 0, 0);
+    XDestroyWindow(host_, gone);
+    XSync(host_, False);
+    auto orphan = CreateChildWindow(gone, 50, 50);
+    EXPECT_EQ(x11::NativeWindow(*orphan), 0u);
+    EXPECT_FALSE(x11::Connected());
+    orphan->InvalidateAll();
+    x11::Pump();
+    EXPECT_FALSE(orphan->HasInvalidated());
+    orphan.reset();
+
+    // The host destroys its window before closing the editor, seen by a
+    // pump or not.
+    auto seen = CreateChildWindow(a, 50, 50);
+    auto unseen = CreateChildWindow(b, 50, 50);
+    XDestroyWindow(host_, a);
+    XSync(host_, False);
+    ASSERT_TRUE(PumpUntil([&] { return x11::NativeWindow(*seen) == 0; }));
+    EXPECT_TRUE(x11::Connected());
+    XDestroyWindow(host_, b);
+    XSync(host_, False);
+    unseen.reset();
+    EXPECT_FALSE(x11::Connected());
+    seen.reset();
+}
+
+}  // namespace
