@@ -345,3 +345,33 @@ TEST_F(ContainerTest, TemplatePropertiesAreCheckedAgainstTheFinalClassAndOwnersM
         EXPECT_STREQ(e.what(), "Parent must be a TDIBContainer");
     }
 }
+
+TEST_F(ContainerTest, ChildrenMoveAlongAndTheAcceleratorClicks) {
+    auto* label = new TSolid(box, 0xFF444444, {0, 0, 10, 5});
+    auto* knob = new TSolid(box, 0xFF555555, {0, 5, 10, 15});
+    knob->Children()->Add()->SetControl(label);
+    knob->Children()->Add()->SetControl(knob);  // itself: moved once, no recursion
+    EXPECT_THROW(knob->Children()->Add()->SetControl(label), EFeatureError);
+    EXPECT_THROW(knob->Children()->Items(0)->SetControl(nullptr), EFeatureError);
+
+    input::AdvanceTime(40);
+    const std::uint32_t stamp = knob->ChangeStamp();
+    knob->SetBounds(3, 7, 10, 10);  // a move: the look is unchanged
+    EXPECT_EQ(knob->ChangeStamp(), stamp);
+    EXPECT_EQ(label->BoundsRect(), (TRect{3, 2, 13, 7}));
+    EXPECT_EQ(knob->BoundsRect(), (TRect{3, 7, 13, 17}));
+    knob->SetBounds(3, 7, 12, 10);
+    EXPECT_EQ(knob->ChangeStamp(), GetTickCount());
+    EXPECT_NE(knob->ChangeStamp(), stamp);
+    delete label;  // the list lets go of a control that is gone
+    EXPECT_EQ(knob->Children()->Count(), 2);
+
+    int clicks = 0;
+    knob->OnClick = [&](TObject*) { ++clicks; };
+    knob->SetAccelerator('k');
+    box->SetFocus();
+    input::Char(*native, 'k');  // without Alt: no accelerator
+    EXPECT_EQ(clicks, 0);
+    input::Char(*native, 'k', true);
+    EXPECT_EQ(clicks, 1);
+}
