@@ -93,7 +93,7 @@ TCustomDIBControl::~TCustomDIBControl() {
     Children_.reset();
     DIBFeatures_.reset();
     Canvas_.reset();
-    for (TDIBImageLink* link : imageLinks_) link->SetOnImageChanged(nullptr);
+    // The links themselves belong to the descendants, which freed them already.
     imageLinks_.clear();
     if (DIBImageList_) DIBImageList_->RemoveFreeNotification(this);
 }
@@ -105,8 +105,8 @@ void TCustomDIBControl::SetParent(TWinControl* NewParent) {
         NewParent = OwnedContainer(NewParent);
         if (!NewParent) throw Exception("Parent must be a TDIBContainer");
     }
-    if (NewParent != Parent()) LeaveContainer();
     TControl::SetParent(NewParent);
+    if (container_ != NewParent) LeaveContainer();
     container_ = static_cast<TCustomDIBContainer*>(NewParent);
     SetDIBTabOrder(storedTabOrder_);
 }
@@ -116,7 +116,13 @@ void TCustomDIBControl::SetParent(TWinControl* NewParent) {
 void TCustomDIBControl::LeaveContainer() {
     if (!container_) return;
     TCustomDIBContainer* c = std::exchange(container_, nullptr);
-    if (c->ActiveControl() == this) c->SetActiveControl(nullptr);
+    if (c->ActiveControl() == this) {
+        // A control being destroyed hears no more messages.
+        if (IsDestroying())
+            c->ActiveControl_ = nullptr;
+        else
+            c->SetActiveControl(nullptr);
+    }
     c->SetTabPosition(this, -1);
 }
 

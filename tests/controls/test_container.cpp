@@ -297,6 +297,13 @@ TEST_F(ContainerTest, StoredTabOrdersCloseUpAndTabCyclesThroughTheControls) {
     input::Click(*native, 12 + 4, 2 + 2);
     EXPECT_EQ(box->ActiveControl(), second);
     EXPECT_EQ(second->Perform(WM_GETDLGCODE, 0, 0), DLGC_WANTARROWS);
+
+    // The active control destroyed: the container keeps no reference to it.
+    delete second;
+    EXPECT_EQ(box->ActiveControl(), nullptr);
+    EXPECT_EQ(box->TabCount(), 1);
+    input::Key(*native, VK_TAB, true);
+    EXPECT_EQ(box->ActiveControl(), first);
 }
 
 namespace {
