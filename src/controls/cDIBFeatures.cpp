@@ -202,3 +202,45 @@ void TDIBFeatures::HandleMessage(TMessage& Message, bool& Handled) {
         if (Handled) break;
     }
 }
+
+// ---- TControlItem / TControlList -----------------------------------------------
+
+TW_IMPLEMENT_CLASS(TControlItem) {
+    b.Property("Control", &TControlItem::Control, &TControlItem::SetControl);
+}
+
+TControlItem::TControlItem(TCollection* Collection) : TCollectionItem(Collection) {}
+
+void TControlItem::Assign(TPersistent* Source) {
+    if (auto* item = dynamic_cast<TControlItem*>(Source)) {
+        SetControl(item->Control());
+        return;
+    }
+    TCollectionItem::Assign(Source);
+}
+
+std::string TControlItem::GetDisplayName() const {
+    if (!Control_) return TCollectionItem::GetDisplayName();
+    return Control_->Name().empty() ? Control_->ClassName() : Control_->Name();
+}
+
+void TControlItem::SetControl(TControl* Value) {
+    if (!Value) throw EFeatureError("You cannot set Control to nil");
+    if (Value == Control_) return;
+    if (auto* list = dynamic_cast<TControlList*>(Collection()); list && list->Find(Value))
+        throw EFeatureError("Control already exists in list.");
+    Control_ = Value;
+}
+
+TW_IMPLEMENT_CLASS(TControlList) {}
+
+TControlList::TControlList(TControl* Owner)
+    : TOwnedCollection(Owner, TControlItem::StaticClass()) {}
+
+TControlList::~TControlList() { Clear(); }
+
+TControlItem* TControlList::Find(const TControl* Control) const {
+    for (int i = 0; i < Count(); ++i)
+        if (Items(i)->Control() == Control) return Items(i);
+    return nullptr;
+}

@@ -124,3 +124,42 @@ void RegisterDIBFeature(TClass FeatureClass);
 // The most recently registered feature class of that name (ASCII case
 // ignored), or null.
 TClass FindDIBFeatureClass(std::string_view Name);
+
+// A control that another control carries along: one item of a control list.
+class TControlItem : public TCollectionItem {
+    TW_CLASS(TControlItem, TCollectionItem)
+
+public:
+    explicit TControlItem(TCollection* Collection);
+
+    // Copies Control from another item; anything else gets the framework's
+    // assignment error.
+    void Assign(TPersistent* Source) override;
+    // The control's Name, or its class name when it has none.
+    std::string GetDisplayName() const override;
+
+    TControl* Control() const { return Control_; }
+    // Null raises EFeatureError "You cannot set Control to nil"; a control
+    // another item of the list already holds raises EFeatureError "Control
+    // already exists in list.".
+    void SetControl(TControl* Value);
+
+private:
+    TControl* Control_ = nullptr;
+};
+
+// The controls that move with the control owning the list.
+class TControlList : public TOwnedCollection {
+    TW_CLASS(TControlList, TOwnedCollection)
+
+public:
+    explicit TControlList(TControl* Owner);
+    ~TControlList() override;
+
+    TControlItem* Add() { return static_cast<TControlItem*>(TCollection::Add()); }
+    TControlItem* Items(int Index) const {
+        return static_cast<TControlItem*>(TCollection::Items(Index));
+    }
+    // The first item holding Control, or null.
+    TControlItem* Find(const TControl* Control) const;
+};

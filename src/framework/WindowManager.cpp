@@ -92,9 +92,11 @@ void Paint(TWinControl* w) {
     if (!w->Showing()) return;
     WindowNode* n = WindowNode::Of(w);
     if (n->update) {
+        const unsigned paints = n->paints;
         w->Perform(WM_PAINT, 0, 0);
-        // A window that did not paint is not asked again and again.
-        if (WindowNode::Of(w) == n) ValidateRect(n->handle, nullptr);
+        // A window that did not paint is not asked again and again; one that
+        // did keeps what it invalidated meanwhile for the next pass.
+        if (WindowNode::Of(w) == n && n->paints == paints) ValidateRect(n->handle, nullptr);
     }
     const auto& children = WindowNode::Children(w);
     for (std::size_t i = 0; i < children.size(); ++i)
@@ -385,6 +387,7 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
     const bool erase = n->erase;
     ValidateRect(window, nullptr);
     n->painting = true;
+    ++n->paints;
     paint->hdc = n->paintDC;
     paint->fErase = erase && w->Perform(WM_ERASEBKGND, 0, 0) == 0 ? TRUE : FALSE;
     return n->paintDC;

@@ -35,6 +35,7 @@ struct WindowNode {
     int paintHeight = 0;
     HRGN paintClip = nullptr;  // what EndPaint puts back, in client coordinates
     bool painting = false;
+    unsigned paints = 0;  // BeginPaint calls, so a paint pass knows who painted
 
     // The native window's handler: input and paint requests from the back end.
     static std::int32_t NativeMessage(TWinControl* root, std::uint32_t msg, std::uint32_t wParam,

@@ -1,0 +1,184 @@
+#pragma once
+// The windowless bitmap control. It lives inside a bitmap container, which
+// lends it a scratch surface holding what lies under it; the control paints
+// itself there and the container blends the result back with the control's
+// Opacity. The base adds what a control without a window lacks: a keyboard
+// focus and tab order kept by the container, hot tracking, an accelerator,
+// auto-repeat of a held left button, picture links, features, and controls
+// that move along with it.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "controls/cDIBFeatures.h"
+#include "controls/cDIBTimer.h"
+#include "dib/cDIB.h"
+#include "dib/cDIBImageList.h"
+#include "framework/Controls.h"
+#include "framework/Graphics.h"
+
+class TCustomDIBContainer;
+
+TW_DECLARE_EXCEPTION(EDIBControlError, Exception);
+
+enum class TWantKey : std::uint8_t { wkTab, wkArrows, wkAllKeys };
+TW_ENUM(TWantKey, "wkTab", "wkArrows", "wkAllKeys");
+using TWantKeys = TSet<TWantKey>;
+
+class TCustomDIBControl : public TControl {
+    TW_CLASS(TCustomDIBControl, TControl)
+
+public:
+    // Owner must be a container or own one: Exception "Owner cannot be nil"
+    // or "Parent must be a TDIBContainer" otherwise.
+    explicit TCustomDIBControl(TComponent* Owner);
+    ~TCustomDIBControl() override;
+
+    // A parent that is not a container is replaced by the first container
+    // it owns; without one, Exception "Parent must be a TDIBContainer".
+    void SetParent(TWinControl* NewParent) override;
+    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+    void Invalidate() override;
+    void Click() override;
+    void Loaded() override;
+
+    // The container the control sits in, or null.
+    TCustomDIBContainer* Container() const;
+
+    // The index in the container's tab list; -1 when not in it. Values are
+    // kept within -1..32767. Without a container, or while loading, only
+    // stored; applied when the control is parented or loaded.
+    int DIBTabOrder() const;
+    void SetDIBTabOrder(int Value);
+
+    char Accelerator() const { return Accelerator_; }
+    void SetAccelerator(char Value) { Accelerator_ = Value; }
+    std::uint8_t Opacity() const { return Opacity_; }
+    void SetOpacity(std::uint8_t Value);
+    TCustomDIBImageList* DIBImageList() const { return DIBImageList_; }
+    void SetDIBImageList(TCustomDIBImageList* Value);
+    TDIBFeatures* DIBFeatures() const { return DIBFeatures_.get(); }
+    TControlList* Children() const { return Children_.get(); }
+    bool AutoRepeat() const { return AutoRepeat_; }
+    void SetAutoRepeat(bool Value) { AutoRepeat_ = Value; }
+    int RepeatInterval() const { return RepeatInterval_; }
+    void SetRepeatInterval(int Value) { RepeatInterval_ = Value; }
+    TWantKeys WantKeys() const { return WantKeys_; }
+    void SetWantKeys(TWantKeys Value) { WantKeys_ = Value; }
+
+    std::uint32_t ChangeStamp() const { return ChangeStamp_; }
+    bool DIBFocused() const { return DIBFocused_; }
+    bool Hot() const { return Hot_; }
+    bool MouseInside() const { return MouseInside_; }
+    bool NotLoaded() const { return notLoaded_; }
+    // The surface the control paints into while the container paints it.
+    TAbstractSuperDIB* Surface() const { return surface_; }
+    void SetSurface(TAbstractSuperDIB* Value) { surface_ = Value; }
+    TCanvas* Canvas() const { return Canvas_.get(); }
+
+    // The properties templates carry, checked against the control's own
+    // class on first use: a constructor of a base class cannot see the
+    // properties its descendants publish. A name the class does not publish,
+    // or one of a kind templates cannot carry, raises EDIBControlError.
+    const std::vector<std::string>& TemplateProperties();
+
+    TNotifyEvent OnPaint;
+    TNotifyEvent OnEnter;
+    TNotifyEvent OnExit;
+    TNotifyEvent OnMouseEnter;
+    TNotifyEvent OnMouseLeave;
+    TNotifyEvent OnBeforePaint;
+    TNotifyEvent OnAfterPaint;
+    TKeyEvent OnKeyDown;
+    TKeyEvent OnKeyUp;
+    TKeyPressEvent OnKeyPress;
+
+    // The operations a bitmap control adds, in this order.
+    virtual void DoAfterPaint();
+    virtual void AdjustUpdateRect(TRect& Rect);
+    virtual void DoBeforePaint();
+    virtual void Highlight() {}
+    virtual void Unhighlight() {}
+    virtual void DoDIBEnter();
+    virtual void DoDIBExit();
+    virtual bool HandleKeyDown(TMessage& Message);
+    virtual bool HandleKeyChar(TMessage& Message);
+    virtual bool HandleKeyUp(TMessage& Message);
+    virtual void PointerEnter();
+    virtual void PointerLeave();
+    virtual void LinkedImageChanged(int Index, bool Changed);
+    virtual bool IsShortcutKey(TMessage& Message);
+    virtual void Paint();
+    virtual void StopRepeat();
+    // Ends whatever a press started when the button-up will not come: the
+    // capture went elsewhere. The base stops the auto-repeat, shows a pointer
+    // the control hid and ends a deferred hot state.
+    virtual void CaptureLost();
+
+protected:
+    void Notification(TComponent* Component, TOperation Operation) override;
+    void WndProc(TMessage& Message) override;
+    void Dispatch(TMessage& Message) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    // Key hooks; fire the events. A handler that sets Key to 0 takes it.
+    virtual void KeyDown(std::uint16_t& Key, TShiftState Shift);
+    virtual void KeyUp(std::uint16_t& Key, TShiftState Shift);
+    virtual void KeyPress(char& Key);
+
+    // Makes a picture link of this control; it stays the descendant's to free.
+    void AddImageLink(TDIBImageLink*& Link);
+    void RemoveImageLink(TDIBImageLink* Link);
+    void AddTemplateProperty(const std::string& Name);
+
+    // Hides the pointer for a drag, once; ShowPointer undoes it, once. The
+    // control keeps count, so a drag that ends by capture loss or
+    // destruction gives the pointer back exactly once.
+    void HidePointer();
+    void ShowPointer();
+    bool PointerHidden() const { return pointerHidden_; }
+
+    TShiftState LastShift() const { return shift_; }
+    TPoint LastMousePos() const { return lastMouse_; }
+
+private:
+    friend class TCustomDIBContainer;  // reads the stored tab order
+    void RepeatTick(TObject* Sender);
+    void StartRepeat();
+    void StopRepeatTimer();
+    void PaintMessage();
+    void DialogChar(TMessage& Message);
+    bool KeyMessage(TMessage& Message, bool Char);
+    void LeaveContainer();
+
+    std::uint32_t ChangeStamp_ = 0;
+    std::vector<TDIBImageLink*> imageLinks_;
+    TCustomDIBImageList* DIBImageList_ = nullptr;
+    std::unique_ptr<TCanvas> Canvas_;
+    TAbstractSuperDIB* surface_ = nullptr;
+    char Accelerator_ = 0;
+    bool notLoaded_ = true;
+    bool DIBFocused_ = false;
+    bool stopRepeat_ = false;
+    bool boundsGuard_ = false;
+    std::unique_ptr<TControlList> Children_;
+    bool AutoRepeat_ = false;
+    int RepeatInterval_ = 250;
+    TPoint lastMouse_{0, 0};
+    TShiftState shift_;
+    std::unique_ptr<TDIBTimer> repeatTimer_;
+    TMessage storedPress_{};
+    bool MouseInside_ = false;
+    bool Hot_ = false;
+    std::unique_ptr<TDIBFeatures> DIBFeatures_;
+    std::uint8_t Opacity_ = 255;
+    bool sizeUnchanged_ = false;
+    std::vector<std::string> templateProperties_;
+    bool templatePropertiesChecked_ = false;
+    std::int16_t storedTabOrder_ = -1;
+    TWantKeys WantKeys_{TWantKey::wkArrows};
+    bool pointerHidden_ = false;
+    TCustomDIBContainer* container_ = nullptr;  // the parent, while it is a container
+};
