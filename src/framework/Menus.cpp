@@ -74,13 +74,36 @@ void TMenuItem::Click() {
     if (Enabled_) OnClick(this);
 }
 
+TComponent* TMenuItem::GetParentComponent() const {
+    if (parent_ && parent_->menu_) return parent_->menu_;
+    return parent_;
+}
+
+void TMenuItem::SetParentComponent(TComponent* Parent) {
+    if (auto* menu = dynamic_cast<TMenu*>(Parent))
+        menu->Items()->Add(this);
+    else if (auto* item = dynamic_cast<TMenuItem*>(Parent))
+        item->Add(this);
+}
+
+void TMenuItem::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
+    for (TMenuItem* item : items_)
+        if (item->Owner() == Root) Proc(item);
+}
+
 // ---- TMenu ---------------------------------------------------------------------------
 
 TW_IMPLEMENT_CLASS(TMenu) {}
 
-TMenu::TMenu(TComponent* Owner) : TComponent(Owner), items_(std::make_unique<TMenuItem>(nullptr)) {}
+TMenu::TMenu(TComponent* Owner) : TComponent(Owner), items_(std::make_unique<TMenuItem>(nullptr)) {
+    items_->menu_ = this;
+}
 
 TMenu::~TMenu() { Destroying(); }
+
+void TMenu::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
+    items_->GetChildren(Proc, Root);
+}
 
 bool TMenu::IsShortCut(const TMessage& Message) {
     TMenuItem* item = items_->FindShortCut(ShortCutFromMessage(Message));

@@ -61,13 +61,22 @@ public:
     // Fires OnClick when enabled.
     virtual void Click();
 
+    // Stored inside its item, or inside its menu when it is a menu's item.
+    bool HasParent() const override { return true; }
+    TComponent* GetParentComponent() const override;
+    void SetParentComponent(TComponent* Parent) override;
+    void GetChildren(const TGetChildProc& Proc, TComponent* Root) override;
+
     TNotifyEvent OnClick;
 
 private:
+    friend class TMenu;
+
     std::string Caption_;
     TShortCut ShortCut_ = scNone;
     bool Enabled_ = true;
     TMenuItem* parent_ = nullptr;
+    TMenu* menu_ = nullptr;  // set on a menu's root item
     std::vector<TMenuItem*> items_;
 };
 
@@ -88,6 +97,8 @@ public:
     // Clicks the enabled item whose short cut is the key message's (see
     // ShortCutFromMessage) and answers true; false when none has it.
     bool IsShortCut(const TMessage& Message);
+
+    void GetChildren(const TGetChildProc& Proc, TComponent* Root) override;
 
 private:
     std::unique_ptr<TMenuItem> items_;

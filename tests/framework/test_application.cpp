@@ -10,6 +10,7 @@
 #include "framework/ExtCtrls.h"
 #include "framework/Forms.h"
 #include "framework/Menus.h"
+#include "framework/TextForm.h"
 #include "framework/WinApi.h"
 #include "platform/Window.h"
 #include "platform/headless/HeadlessControl.h"
@@ -174,8 +175,24 @@ TEST_F(Application_, ShortCutsOfPopupMenusFormsAndTheApplicationTakeKeysFirst) {
     EXPECT_EQ(keys.back(), VK_F4);
     EXPECT_EQ(keys.size(), 3u);
 
-    delete menu;  // the form lets go of it
+    // Stored with the form: the items inside their menu, the reference by name.
+    form.SetName("Form");
+    menu->SetName("Menu");
+    menu->Items()->Items(0)->SetName("SaveItem");
+    menu->Items()->Items(1)->SetName("OffItem");
+    RegisterClass(TWinControl::StaticClass());
+    TForm copy(nullptr);
+    ComponentFromText(ComponentToText(&form), &copy);
+    auto* loaded = dynamic_cast<TPopupMenu*>(copy.FindComponent("Menu"));
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(copy.PopupMenu(), loaded);
+    ASSERT_EQ(loaded->Items()->Count(), 2);
+    EXPECT_EQ(loaded->Items()->Items(0)->ShortCut(), scCtrl | 'S');
+    EXPECT_FALSE(loaded->Items()->Items(1)->Enabled());
+
+    delete menu;  // the form lets go of it, and the items go with it
     EXPECT_EQ(form.PopupMenu(), nullptr);
+    EXPECT_EQ(form.FindComponent("SaveItem"), nullptr);
 }
 
 TEST_F(Application_, ModifierKeysOfMouseAndKeyEventsAreTheSessions) {
