@@ -40,7 +40,7 @@ protected:
     }
 };
 
-class Application_ : public ::testing::Test {
+class TheApplication : public ::testing::Test {
 protected:
     void SetUp() override {
         headless::ResetServices();
@@ -60,7 +60,7 @@ using Failures = std::vector<std::pair<TObject*, std::string>>;
 
 }  // namespace
 
-TEST_F(Application_, FailingTimerClickAndPaintHandlersGoToTheHandlerAndProcessingGoesOn) {
+TEST_F(TheApplication, FailingTimerClickAndPaintHandlersGoToTheHandlerAndProcessingGoesOn) {
     TForm form(nullptr);
     form.SetBounds(0, 0, 60, 30);
     int ticks = 0;
@@ -117,7 +117,7 @@ TEST_F(Application_, FailingTimerClickAndPaintHandlersGoToTheHandlerAndProcessin
     EXPECT_EQ(Application->LastExceptionMessage(), "Unknown exception");
 }
 
-TEST_F(Application_, ShortCutsOfPopupMenusFormsAndTheApplicationTakeKeysFirst) {
+TEST_F(TheApplication, ShortCutsOfPopupMenusFormsAndTheApplicationTakeKeysFirst) {
     TForm form(nullptr);
     form.SetBounds(0, 0, 60, 30);
     auto* edit = new TFaulty(&form);
@@ -195,7 +195,7 @@ TEST_F(Application_, ShortCutsOfPopupMenusFormsAndTheApplicationTakeKeysFirst) {
     EXPECT_EQ(form.FindComponent("SaveItem"), nullptr);
 }
 
-TEST_F(Application_, ModifierKeysOfMouseAndKeyEventsAreTheSessions) {
+TEST_F(TheApplication, ModifierKeysOfMouseAndKeyEventsAreTheSessions) {
     TForm form(nullptr);
     form.SetBounds(0, 0, 60, 30);
     std::vector<TFaulty*> kids;
