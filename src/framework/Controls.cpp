@@ -4,19 +4,96 @@
 #include <utility>
 
 #include "framework/Forms.h"
+#include "framework/Menus.h"
+#include "framework/WinApi.h"
 #include "framework/WindowNode.h"
 #include "platform/Window.h"
 
 using namespace tarnwick::framework;
 
-TShiftState MouseKeysToShiftState(std::uint32_t keys) {
+namespace {
+
+// The modifier keys held now, as the session knows them.
+TShiftState ModifiersDown() {
     TShiftState s;
-    if (keys & MK_SHIFT) s.Include(TShiftStateFlag::ssShift);
-    if (keys & MK_CONTROL) s.Include(TShiftStateFlag::ssCtrl);
+    if (GetKeyState(VK_SHIFT) < 0) s.Include(TShiftStateFlag::ssShift);
+    if (GetKeyState(VK_CONTROL) < 0) s.Include(TShiftStateFlag::ssCtrl);
+    if (GetKeyState(VK_MENU) < 0) s.Include(TShiftStateFlag::ssAlt);
+    return s;
+}
+
+}  // namespace
+
+TShiftState MouseKeysToShiftState(std::uint32_t keys) {
+    TShiftState s = ModifiersDown();
     if (keys & MK_LBUTTON) s.Include(TShiftStateFlag::ssLeft);
     if (keys & MK_RBUTTON) s.Include(TShiftStateFlag::ssRight);
     if (keys & MK_MBUTTON) s.Include(TShiftStateFlag::ssMiddle);
     return s;
+}
+
+TShiftState KeyDataToShiftState(std::int32_t keyData) {
+    TShiftState s = ModifiersDown();
+    if (keyData & 0x20000000) s.Include(TShiftStateFlag::ssAlt);  // the context bit
+    return s;
+}
+
+// ---- TSizeConstraints ------------------------------------------------------------
+
+TW_IMPLEMENT_CLASS(TSizeConstraints) {
+    b.Property("MaxHeight", &TSizeConstraints::MaxHeight, &TSizeConstraints::SetMaxHeight)
+        .Default(0);
+    b.Property("MaxWidth", &TSizeConstraints::MaxWidth, &TSizeConstraints::SetMaxWidth).Default(0);
+    b.Property("MinHeight", &TSizeConstraints::MinHeight, &TSizeConstraints::SetMinHeight)
+        .Default(0);
+    b.Property("MinWidth", &TSizeConstraints::MinWidth, &TSizeConstraints::SetMinWidth).Default(0);
+}
+
+void TSizeConstraints::SetMinWidth(int Value) {
+    MinWidth_ = std::max(Value, 0);
+    if (MaxWidth_ > 0 && MaxWidth_ < MinWidth_) MaxWidth_ = MinWidth_;
+    Changed();
+}
+
+void TSizeConstraints::SetMinHeight(int Value) {
+    MinHeight_ = std::max(Value, 0);
+    if (MaxHeight_ > 0 && MaxHeight_ < MinHeight_) MaxHeight_ = MinHeight_;
+    Changed();
+}
+
+void TSizeConstraints::SetMaxWidth(int Value) {
+    MaxWidth_ = std::max(Value, 0);
+    if (MaxWidth_ > 0 && MinWidth_ > MaxWidth_) MinWidth_ = MaxWidth_;
+    Changed();
+}
+
+void TSizeConstraints::SetMaxHeight(int Value) {
+    MaxHeight_ = std::max(Value, 0);
+    if (MaxHeight_ > 0 && MinHeight_ > MaxHeight_) MinHeight_ = MaxHeight_;
+    Changed();
+}
+
+void TSizeConstraints::Apply(int& Width, int& Height) const {
+    if (MaxWidth_ > 0) Width = std::min(Width, MaxWidth_);
+    if (MaxHeight_ > 0) Height = std::min(Height, MaxHeight_);
+    Width = std::max(Width, MinWidth_);
+    Height = std::max(Height, MinHeight_);
+}
+
+void TSizeConstraints::Assign(TPersistent* Source) {
+    auto* s = dynamic_cast<TSizeConstraints*>(Source);
+    if (!s) return TPersistent::Assign(Source);
+    MinWidth_ = s->MinWidth_;
+    MinHeight_ = s->MinHeight_;
+    MaxWidth_ = s->MaxWidth_;
+    MaxHeight_ = s->MaxHeight_;
+    Changed();
+}
+
+void TSizeConstraints::Changed() {
+    if (control_)
+        control_->SetBounds(control_->Left(), control_->Top(), control_->Width(),
+                            control_->Height());
 }
 
 // ---- TControl ----------------------------------------------------------------
@@ -32,13 +109,17 @@ TW_IMPLEMENT_CLASS(TControl) {
     b.Property("Color", &TControl::Color, &TControl::SetColor).Stored([](TObject* c) {
         return !static_cast<TControl*>(c)->ParentColor();
     });
+    b.Property("PopupMenu", &TControl::PopupMenu, &TControl::SetPopupMenu);
     b.Property("OnClick", &TControl::OnClick);
     b.Property("OnMouseDown", &TControl::OnMouseDown);
     b.Property("OnMouseMove", &TControl::OnMouseMove);
     b.Property("OnMouseUp", &TControl::OnMouseUp);
 }
 
-TControl::TControl(TComponent* Owner) : TComponent(Owner) { SetWindowProc({}); }
+TControl::TControl(TComponent* Owner)
+    : TComponent(Owner), Constraints_(std::make_unique<TSizeConstraints>(this)) {
+    SetWindowProc({});
+}
 
 TControl::~TControl() {
     SetParent(nullptr);
@@ -53,17 +134,20 @@ void TControl::SetParent(TWinControl* Parent) {
         Invalidate();  // the old parent shows what was under the control
         Parent_->RemoveControl(this);
     }
-    Parent_ = Parent;
+    TWinControl* old = std::exchange(Parent_, Parent);
+    if (old && Align_ != alNone) old->Realign();
     if (Parent_) {
         Parent_->InsertControl(this);
         Invalidate();
         if (ParentColor_) ColorChanged();
+        RequestAlign();
     }
 }
 
 void TControl::SetBounds(int Left, int Top, int Width, int Height) {
     Width = std::max(Width, 0);
     Height = std::max(Height, 0);
+    Constraints_->Apply(Width, Height);
     if (Left == Left_ && Top == Top_ && Width == Width_ && Height == Height_) return;
     Invalidate();
     Left_ = Left;
@@ -71,6 +155,32 @@ void TControl::SetBounds(int Left, int Top, int Width, int Height) {
     Width_ = Width;
     Height_ = Height;
     Invalidate();
+    RequestAlign();
+}
+
+void TControl::SetAlign(TAlign Value) {
+    if (Value == Align_) return;
+    const TAlign old = std::exchange(Align_, Value);
+    if (Value != alNone)
+        RequestAlign();
+    else if (old != alNone && Parent_)
+        Parent_->Realign();
+}
+
+void TControl::RequestAlign() {
+    if (Align_ != alNone && Parent_) Parent_->Realign();
+}
+
+void TControl::SetPopupMenu(TPopupMenu* Value) {
+    if (Value == PopupMenu_) return;
+    if (PopupMenu_) PopupMenu_->RemoveFreeNotification(this);
+    PopupMenu_ = Value;
+    if (Value) Value->FreeNotification(this);
+}
+
+void TControl::Notification(TComponent* Component, TOperation Operation) {
+    TComponent::Notification(Component, Operation);
+    if (Operation == TOperation::opRemove && Component == PopupMenu_) PopupMenu_ = nullptr;
 }
 
 void TControl::SetVisible(bool Value) {
@@ -82,6 +192,7 @@ void TControl::SetVisible(bool Value) {
     if (!Visible_) {
         if (MouseCapture()) SetMouseCapture(false);
     }
+    if (Align_ != alNone && Parent_) Parent_->Realign();
 }
 
 void TControl::SetEnabled(bool Value) {
@@ -359,6 +470,65 @@ void TWinControl::SetBounds(int Left, int Top, int Width, int Height) {
     TControl::SetBounds(Left, Top, Width, Height);
     if (Window_ && Window_->native) Window_->native->SetSize(this->Width(), this->Height());
     if (before != BoundsRect()) ShowChange(before, wasShowing);
+    if (before.Right - before.Left != this->Width() || before.Bottom - before.Top != this->Height())
+        Realign();
+}
+
+void TWinControl::Realign() {
+    if (aligning_) return;
+    aligning_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{aligning_};
+    TRect r = ClientRect();
+    AdjustClientRect(r);
+    AlignControls(r);
+}
+
+void TWinControl::AlignControls(TRect& Rect) {
+    for (TAlign align : {alTop, alBottom, alLeft, alRight, alClient}) {
+        std::vector<TControl*> list;
+        for (TControl* c : Controls_)
+            if (c->Align() == align && c->Visible()) list.push_back(c);
+        // Nearest to its edge first; among equals, in z-order.
+        const auto key = [align](const TControl* c) {
+            int edge = 0;
+            switch (align) {
+                case alTop: edge = c->Top(); break;
+                case alBottom: edge = -(c->Top() + c->Height()); break;
+                case alLeft: edge = c->Left(); break;
+                case alRight: edge = -(c->Left() + c->Width()); break;
+                default: break;
+            }
+            return edge;
+        };
+        std::stable_sort(list.begin(), list.end(),
+                         [&key](const TControl* a, const TControl* b) { return key(a) < key(b); });
+        for (TControl* c : list) {
+            const int w = std::max(Rect.Right - Rect.Left, 0);
+            const int h = std::max(Rect.Bottom - Rect.Top, 0);
+            switch (align) {
+                case alTop:
+                    c->SetBounds(Rect.Left, Rect.Top, w, c->Height());
+                    Rect.Top += c->Height();
+                    break;
+                case alBottom:
+                    c->SetBounds(Rect.Left, Rect.Bottom - c->Height(), w, c->Height());
+                    Rect.Bottom -= c->Height();
+                    break;
+                case alLeft:
+                    c->SetBounds(Rect.Left, Rect.Top, c->Width(), h);
+                    Rect.Left += c->Width();
+                    break;
+                case alRight:
+                    c->SetBounds(Rect.Right - c->Width(), Rect.Top, c->Width(), h);
+                    Rect.Right -= c->Width();
+                    break;
+                default: c->SetBounds(Rect.Left, Rect.Top, w, h); break;
+            }
+        }
+    }
 }
 
 void TWinControl::SetVisible(bool Value) {
@@ -451,8 +621,14 @@ void TWinControl::DefaultHandler(TMessage& Message) {
         case WM_PAINT: {
             PAINTSTRUCT ps;
             if (!Window_ || !BeginPaint(Window_->handle, &ps)) return;
+            // Ended also when the paint fails, or the window could never
+            // paint again.
+            struct Ending {
+                HWND window;
+                PAINTSTRUCT& ps;
+                ~Ending() { EndPaint(window, &ps); }
+            } ending{Window_->handle, ps};
             PaintWindow(ps.hdc);
-            EndPaint(Window_->handle, &ps);
             return;
         }
         case WM_SETCURSOR:
@@ -467,18 +643,6 @@ void TWinControl::DefaultHandler(TMessage& Message) {
         default: TControl::DefaultHandler(Message);
     }
 }
-
-namespace {
-
-TShiftState KeyDataToShiftState(std::int32_t keyData) {
-    TShiftState s;
-    if (keyData & 0x20000000) s.Include(TShiftStateFlag::ssAlt);  // the context bit
-    if (KeyIsDown(VK_SHIFT)) s.Include(TShiftStateFlag::ssShift);
-    if (KeyIsDown(VK_CONTROL)) s.Include(TShiftStateFlag::ssCtrl);
-    return s;
-}
-
-}  // namespace
 
 // WM_KEYDOWN, WM_KEYUP, WM_CHAR: the form's preview first, then the hooks.
 // True when the key was taken (the hook set it to 0).
@@ -509,6 +673,7 @@ bool TWinControl::KeyMessage(TMessage& Message) {
 // The reflected key-down: a key a child's container takes, or a dialog key
 // (Tab) the form takes, unless the control asks for that key itself.
 bool TWinControl::CNKeyDown(TMessage& Message) {
+    if (IsMenuKey(Message)) return true;
     if (Perform(CM_CHILDKEY, Message.WParam,
                 static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(Handle()))) != 0)
         return true;
@@ -527,6 +692,17 @@ bool TWinControl::CNKeyDown(TMessage& Message) {
     if (mask == 0 || (Perform(WM_GETDLGCODE, 0, 0) & (mask | DLGC_WANTALLKEYS)) != 0) return false;
     TCustomForm* form = ParentForm();
     return form && form->Perform(CM_DIALOGKEY, Message.WParam, Message.LParam) != 0;
+}
+
+bool TWinControl::IsMenuKey(TMessage& Message) {
+    if (!IsDesigning()) {
+        for (TControl* c = this; c; c = c->Parent()) {
+            TPopupMenu* menu = c->PopupMenu();
+            if (menu && menu->WindowHandle() && menu->IsShortCut(Message)) return true;
+        }
+        if (TCustomForm* form = ParentForm(); form && form->IsShortCut(Message)) return true;
+    }
+    return Application->IsShortCut(Message);
 }
 
 // The reflected character: with Alt, or when the control does not want

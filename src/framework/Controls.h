@@ -18,6 +18,8 @@ struct WindowNode;
 
 class TWinControl;
 class TCustomForm;
+class TControl;
+class TPopupMenu;
 
 enum class TControlStyleFlag : uint8_t {
     csAcceptsControls,  // may hold child controls
@@ -46,8 +48,53 @@ enum class TShiftStateFlag : uint8_t {
 };
 TW_ENUM(TShiftStateFlag, "ssShift", "ssAlt", "ssCtrl", "ssLeft", "ssRight", "ssMiddle", "ssDouble");
 using TShiftState = TSet<TShiftStateFlag>;
-// The shift state of a mouse message's WParam (MK_ flags).
+// The shift state of a mouse message: the buttons of its WParam (MK_
+// flags) with the modifier keys held now (GetKeyState).
 TShiftState MouseKeysToShiftState(std::uint32_t keys);
+// The shift state of a key message: the modifier keys held now, Alt also
+// from the key data's context bit.
+TShiftState KeyDataToShiftState(std::int32_t keyData);
+
+// Where a control sits in its parent: docked to an edge (in that order:
+// top, bottom, left, right), filling what is left, or where its bounds say.
+enum TAlign : uint8_t { alNone, alTop, alBottom, alLeft, alRight, alClient };
+TW_ENUM(TAlign, "alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient");
+
+enum class TAnchorKind : uint8_t { akLeft, akTop, akRight, akBottom };
+TW_ENUM(TAnchorKind, "akLeft", "akTop", "akRight", "akBottom");
+using TAnchors = TSet<TAnchorKind>;
+
+// The least and largest size of a control; 0 is no limit. SetBounds keeps
+// the control inside them, and a change applies them at once.
+class TSizeConstraints : public TPersistent {
+    TW_CLASS(TSizeConstraints, TPersistent)
+
+public:
+    explicit TSizeConstraints(TControl* Control) : control_(Control) {}
+
+    int MinWidth() const { return MinWidth_; }
+    int MinHeight() const { return MinHeight_; }
+    int MaxWidth() const { return MaxWidth_; }
+    int MaxHeight() const { return MaxHeight_; }
+    // Negative values become 0; a minimum above the maximum raises the
+    // maximum, a maximum below the minimum lowers the minimum.
+    void SetMinWidth(int Value);
+    void SetMinHeight(int Value);
+    void SetMaxWidth(int Value);
+    void SetMaxHeight(int Value);
+    // Width and height brought inside the limits.
+    void Apply(int& Width, int& Height) const;
+    void Assign(TPersistent* Source) override;
+
+private:
+    void Changed();
+
+    TControl* control_;
+    int MinWidth_ = 0;
+    int MinHeight_ = 0;
+    int MaxWidth_ = 0;
+    int MaxHeight_ = 0;
+};
 
 using TMouseEvent = TEvent<TObject*, TMouseButton, TShiftState, int, int>;
 using TMouseMoveEvent = TEvent<TObject*, TShiftState, int, int>;
@@ -79,7 +126,8 @@ public:
     void SetTop(int Value) { SetBounds(Left_, Value, Width_, Height_); }
     void SetWidth(int Value) { SetBounds(Left_, Top_, Value, Height_); }
     void SetHeight(int Value) { SetBounds(Left_, Top_, Width_, Value); }
-    // Negative sizes become 0.
+    // Negative sizes become 0, and the size is kept within Constraints. A
+    // change re-aligns the parent's children when this one is aligned.
     virtual void SetBounds(int Left, int Top, int Width, int Height);
     TRect BoundsRect() const { return {Left_, Top_, Left_ + Width_, Top_ + Height_}; }
     TRect ClientRect() const { return {0, 0, Width_, Height_}; }
@@ -106,6 +154,18 @@ public:
 
     // Whether the control can size itself, and to what; the base cannot.
     virtual bool CanAutoSize(int& NewWidth, int& NewHeight);
+
+    // Public, not published: a class publishes those it offers.
+    TSizeConstraints* Constraints() const { return Constraints_.get(); }
+    TAlign Align() const { return Align_; }
+    void SetAlign(TAlign Value);
+    // Stored only: nothing moves a control by its anchors.
+    TAnchors Anchors() const { return Anchors_; }
+    void SetAnchors(TAnchors Value) { Anchors_ = Value; }
+
+    // The control's context menu (published).
+    TPopupMenu* PopupMenu() const { return PopupMenu_; }
+    void SetPopupMenu(TPopupMenu* Value);
 
     // The control holds the mouse capture (set on a left press when the
     // style asks for it, released with the button).
@@ -152,9 +212,11 @@ protected:
     virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
     // The colour changed (own or parent's).
     virtual void ColorChanged() { Invalidate(); }
+    void Notification(TComponent* Component, TOperation Operation) override;
 
 private:
     void MouseMessage(TMessage& Message);
+    void RequestAlign();
 
     TWinControl* Parent_ = nullptr;
     int Left_ = 0;
@@ -170,6 +232,10 @@ private:
     TColor Color_ = clWindow;
     std::string Text_;
     TWndMethod WindowProc_;
+    std::unique_ptr<TSizeConstraints> Constraints_;
+    TAlign Align_ = alNone;
+    TAnchors Anchors_{TAnchorKind::akLeft, TAnchorKind::akTop};
+    TPopupMenu* PopupMenu_ = nullptr;
 };
 
 class TWinControl : public TControl {
@@ -216,6 +282,10 @@ public:
     void InvalidateRect(const TRect& Rect);
     // Paints what is invalid in the window and its windowed children now.
     void Update();
+    // Lays out the aligned children again (see TAlign) within the client
+    // area; done by itself when the size changes or a child's alignment,
+    // visibility or bounds do.
+    void Realign();
 
     // Keyboard focus.
     bool TabStop() const { return TabStop_; }
@@ -250,6 +320,17 @@ protected:
     virtual void DestroyWnd();
     // Draws the window's own content during WM_PAINT; nothing in the base.
     virtual void PaintWindow(HDC) {}
+    // The part of the client area the aligned children share; all of it in
+    // the base.
+    virtual void AdjustClientRect(TRect&) {}
+    // Places the aligned children inside Rect, in order top, bottom, left,
+    // right, client; those of one kind nearest to their edge first.
+    virtual void AlignControls(TRect& Rect);
+    // The short-cut test before a key-down reaches the control: the popup
+    // menus of the control and its parents (those with a window), the
+    // form's short cuts, then the application's key hook. True when one of
+    // them took the key.
+    bool IsMenuKey(TMessage& Message);
     // Key hooks; the base fires the events (unless csNoStdEvents).
     virtual void KeyDown(std::uint16_t& Key, TShiftState Shift);
     virtual void KeyUp(std::uint16_t& Key, TShiftState Shift);
@@ -271,6 +352,7 @@ private:
     std::unique_ptr<tarnwick::framework::WindowNode> Window_;
     std::uintptr_t ParentWindow_ = 0;
     bool TabStop_ = false;
+    bool aligning_ = false;
 };
 
 // The window control a handle belongs to, or null.

@@ -1,6 +1,7 @@
 #include "framework/Forms.h"
 
-#include "framework/WindowNode.h"
+#include "framework/WinApi.h"
+#include "framework/WindowManager.h"
 
 // ---- TCustomForm ---------------------------------------------------------------
 
@@ -39,10 +40,16 @@ void TCustomForm::FocusChanged(TWinControl* Control) {
             static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(Control->Handle())));
 }
 
+bool TCustomForm::IsShortCut(TMessage& Message) {
+    bool handled = false;
+    OnShortCut(Message, handled);
+    return handled;
+}
+
 void TCustomForm::Dispatch(TMessage& Message) {
     if (Message.Msg == CM_DIALOGKEY && Message.WParam == VK_TAB) {
         // Tab and Shift+Tab move the focus through the form's controls.
-        SelectNext(ActiveControl_, !tarnwick::framework::KeyIsDown(VK_SHIFT), true);
+        SelectNext(ActiveControl_, GetKeyState(VK_SHIFT) >= 0, true);
         Message.Result = 1;
         return;
     }
@@ -65,6 +72,31 @@ TForm::TForm(TComponent* Owner) : TCustomForm(Owner) {}
 TW_IMPLEMENT_CLASS(TApplication) {}
 
 TApplication::TApplication(TComponent* Owner) : TComponent(Owner) {}
+
+void TApplication::HandleException(TObject* Sender) noexcept {
+    const std::exception_ptr current = std::current_exception();
+    if (!current) return;
+    try {
+        ++exceptionCount_;
+        try {
+            std::rethrow_exception(current);
+        } catch (const std::exception& e) {
+            lastMessage_ = e.what();
+            OnException(Sender, e);
+        } catch (...) {
+            lastMessage_ = "Unknown exception";
+            OnException(Sender, Exception(lastMessage_));
+        }
+    } catch (...) {
+        // A failing handler ends here.
+    }
+}
+
+bool TApplication::IsShortCut(TMessage& Message) {
+    bool handled = false;
+    OnShortCut(Message, handled);
+    return handled;
+}
 
 namespace {
 

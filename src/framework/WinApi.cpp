@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <random>
 
+#include "framework/Forms.h"
 #include "framework/GdiState.h"
 #include "framework/Messages.h"
 #include "platform/Services.h"
@@ -32,12 +33,16 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC proc) {
         }
     }
     const UINT period = std::clamp(elapseMs, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
+    // A failing tick goes to the application's handler; the timer goes on.
     auto tick = [handle, id, proc] {
-        if (proc) {
-            proc(reinterpret_cast<HWND>(handle), WM_TIMER, id, GetTickCount());
-        } else if (platform::Window* w = platform::WindowFromHandle(handle)) {
-            w->Send(WM_TIMER, static_cast<std::uint32_t>(id), 0);
-        }
+        const auto window = reinterpret_cast<HWND>(handle);
+        Application->Guard(FindControl(window), [&] {
+            if (proc) {
+                proc(window, WM_TIMER, id, GetTickCount());
+            } else if (platform::Window* w = platform::WindowFromHandle(handle)) {
+                w->Send(WM_TIMER, static_cast<std::uint32_t>(id), 0);
+            }
+        });
     };
     if (!platform::StartTimer(handle, id, period, tick))
         return Fail<UINT_PTR>(ERROR_NOT_ENOUGH_MEMORY, 0);

@@ -1,11 +1,11 @@
 // The window tree inside one native window: update regions, painting,
 // capture, focus and the routing of the native window's input.
 #include <algorithm>
-#include <bitset>
 #include <cstring>
 #include <unordered_map>
 #include <vector>
 
+#include "framework/Forms.h"
 #include "framework/WindowNode.h"
 #include "platform/Window.h"
 
@@ -22,7 +22,6 @@ struct WindowState {
     TControl* captureControl = nullptr;
     HWND focus = nullptr;
     TControl* mouseControl = nullptr;  // the control the pointer is over
-    std::bitset<256> keys;
 };
 
 WindowState& State() {
@@ -93,7 +92,8 @@ void Paint(TWinControl* w) {
     WindowNode* n = WindowNode::Of(w);
     if (n->update) {
         const unsigned paints = n->paints;
-        w->Perform(WM_PAINT, 0, 0);
+        // A paint that fails leaves the rest of the tree to paint.
+        Application->Guard(w, [w] { w->Perform(WM_PAINT, 0, 0); });
         // A window that did not paint is not asked again and again; one that
         // did keeps what it invalidated meanwhile for the next pass.
         if (WindowNode::Of(w) == n && n->paints == paints) ValidateRect(n->handle, nullptr);
@@ -164,8 +164,6 @@ std::int32_t RouteMouse(TWinControl* root, std::uint32_t msg, std::uint32_t wPar
 
 std::int32_t RouteKey(TWinControl* root, std::uint32_t msg, std::uint32_t wParam,
                       std::int32_t lParam) {
-    if (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) State().keys.set(wParam & 0xFF);
-    if (msg == WM_KEYUP || msg == WM_SYSKEYUP) State().keys.reset(wParam & 0xFF);
     TWinControl* target = root;
     if (WindowNode* f = NodeOf(State().focus); f && Contains(root, f->control)) target = f->control;
     // The focused control sees the key reflected first; a nonzero answer
@@ -206,13 +204,19 @@ WindowNode::~WindowNode() {
 
 std::int32_t WindowNode::NativeMessage(TWinControl* root, std::uint32_t msg, std::uint32_t wParam,
                                        std::int32_t lParam) {
-    if (IsClientMouseMessage(msg)) return RouteMouse(root, msg, wParam, lParam);
-    if (msg >= WM_KEYDOWN && msg <= WM_SYSCHAR) return RouteKey(root, msg, wParam, lParam);
-    if (msg == WM_PAINT) {
-        Paint(root);
-        return 0;
-    }
-    return root->Perform(msg, wParam, lParam);
+    // Nothing a handler raises goes back into the window system.
+    std::int32_t result = 0;
+    Application->Guard(root, [&] {
+        if (IsClientMouseMessage(msg))
+            result = RouteMouse(root, msg, wParam, lParam);
+        else if (msg >= WM_KEYDOWN && msg <= WM_SYSCHAR)
+            result = RouteKey(root, msg, wParam, lParam);
+        else if (msg == WM_PAINT)
+            Paint(root);
+        else
+            result = root->Perform(msg, wParam, lParam);
+    });
+    return result;
 }
 
 TWinControl* RootOf(TWinControl* c) {
@@ -245,8 +249,6 @@ TWinControl* ControlOfWindow(HWND window) {
     WindowNode* n = NodeOf(window);
     return n ? n->control : nullptr;
 }
-
-bool KeyIsDown(std::uint16_t vk) { return State().keys.test(vk & 0xFF); }
 
 TControl* CaptureControl() { return State().captureControl; }
 
@@ -389,7 +391,9 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
     n->painting = true;
     ++n->paints;
     paint->hdc = n->paintDC;
-    paint->fErase = erase && w->Perform(WM_ERASEBKGND, 0, 0) == 0 ? TRUE : FALSE;
+    // GDI handles are small numbers: the context fits the 32-bit WParam.
+    const auto dc = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(n->paintDC));
+    paint->fErase = erase && w->Perform(WM_ERASEBKGND, dc, 0) == 0 ? TRUE : FALSE;
     return n->paintDC;
 }
 

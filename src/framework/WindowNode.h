@@ -57,7 +57,5 @@ TControl* CaptureControl();
 void SetCaptureControl(TControl* c);
 void ForgetControl(TControl* c);
 TWinControl* ControlOfWindow(HWND window);
-// Keys held down, as the native window's key messages told.
-bool KeyIsDown(std::uint16_t vk);
 
 }  // namespace tarnwick::framework
