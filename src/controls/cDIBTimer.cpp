@@ -1,5 +1,6 @@
 #include "controls/cDIBTimer.h"
 
+#include "framework/Forms.h"
 #include "framework/Messages.h"
 #include "framework/WinApi.h"
 #include "platform/Window.h"
@@ -77,8 +78,6 @@ void TDIBTimer::UpdateTimer() {
 
 void TDIBTimer::Tick() {
     // A failing handler must not end the ticks, nor reach the window system
-    // (or a host) that delivered the tick.
-    try {
-        DoTimer();
-    } catch (...) {}
+    // (or a host) that delivered the tick: the application's handler has it.
+    Application->Guard(this, [this] { DoTimer(); });
 }

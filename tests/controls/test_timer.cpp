@@ -5,6 +5,7 @@
 
 #include "controls/cDIBTimer.h"
 #include "framework/Controls.h"
+#include "framework/Forms.h"
 #include "framework/Messages.h"
 #include "framework/WinApi.h"
 #include "platform/headless/HeadlessControl.h"
@@ -103,8 +104,11 @@ TEST_F(TimerTest, TicksSurviveFailingHandlersAndHandlersThatEndTheTimer) {
         throw std::runtime_error("handler failed");
     });
     timer->SetEnabled(true);
+    const int failures = Application->ExceptionCount();
     run(300);
     EXPECT_EQ(ticks, 3);
+    EXPECT_EQ(Application->ExceptionCount(), failures + 3);  // each went to the application
+    EXPECT_EQ(Application->LastExceptionMessage(), "handler failed");
 
     // A handler may stop its own timer, or free it.
     timer->SetOnTimer([this](TObject*) {
