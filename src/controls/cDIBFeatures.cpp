@@ -271,6 +271,13 @@ void TMoveableDIB::HandleMessage(TMessage& Message, bool& /*Handled*/) {
     if (dragging_) {
         switch (Message.Msg) {
             case WM_MOUSEMOVE: {
+                // Only the left button's drag holds the capture: the release
+                // of another may go elsewhere, and then the drag ends here.
+                constexpr std::uint32_t held[] = {MK_LBUTTON, MK_RBUTTON, MK_MBUTTON};
+                if (!(Message.WParam & held[pressedButton_])) {
+                    dragging_ = false;
+                    break;
+                }
                 // The pointer is in the control's coordinates, so moving the
                 // control by its offset keeps the grabbed point under it.
                 int dx = AllowHorizontal_ ? x - pickPoint_.X : 0;
@@ -329,27 +336,35 @@ bool THighlightDIB::AcceptsControl(TControl* Control) {
 void THighlightDIB::HandleMessage(TMessage& Message, bool& /*Handled*/) {
     auto* c = dynamic_cast<TCustomDIBControl*>(Control());
     if (!c) return;
+    // Raised once, restored once: a restore without a raise before it (the
+    // feature came while the control was hot or focused) would put back an
+    // opacity never saved.
     auto raise = [&] {
+        if (raised_) return;
+        raised_ = true;
         savedOpacity_ = c->Opacity();
         c->SetOpacity(HighlightOpacity_);
+    };
+    auto restore = [&] {
+        if (std::exchange(raised_, false)) c->SetOpacity(savedOpacity_);
     };
     switch (Message.Msg) {
         case WM_SETFOCUS:
             if (!c->DIBFocused() && !c->Hot()) raise();
             break;
         case WM_KILLFOCUS:
-            if (c->DIBFocused() && !c->Hot()) c->SetOpacity(savedOpacity_);
+            if (c->DIBFocused() && !c->Hot()) restore();
             break;
         case CM_MOUSEENTER:
             if (!c->DIBFocused() && !c->MouseCapture()) raise();
             break;
         case CM_MOUSELEAVE:
-            if (!c->DIBFocused() && !c->MouseCapture()) c->SetOpacity(savedOpacity_);
+            if (!c->DIBFocused() && !c->MouseCapture()) restore();
             break;
         case WM_CAPTURECHANGED:
             // A drag that ended outside: the control leaves its hot state
             // without a leave notification, so the look goes back here.
-            if (c->Hot() && !c->MouseInside() && !c->DIBFocused()) c->SetOpacity(savedOpacity_);
+            if (c->Hot() && !c->MouseInside() && !c->DIBFocused()) restore();
             break;
         case WM_LBUTTONUP: c->SetMouseCapture(false); break;
     }

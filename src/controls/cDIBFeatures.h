@@ -182,6 +182,7 @@ public:
 private:
     std::uint8_t savedOpacity_ = 0;
     std::uint8_t HighlightOpacity_ = 255;
+    bool raised_ = false;  // savedOpacity_ holds the opacity to go back to
 };
 
 // Lets clicks through where a bitmap control paints nothing: the hit test

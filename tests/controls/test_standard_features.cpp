@@ -10,6 +10,7 @@
 #include "controls/cDIBControl.h"
 #include "controls/cDIBPanel.h"
 #include "framework/Forms.h"
+#include "framework/Streaming.h"
 #include "framework/WindowManager.h"
 #include "platform/Window.h"
 #include "platform/headless/HeadlessControl.h"
@@ -102,6 +103,34 @@ TEST_F(StandardFeatures, AreRegisteredByNameWithTheirOwnNames) {
     EXPECT_FALSE(light->AcceptsControl(form.get()));
     EXPECT_FALSE(shape->AcceptsControl(form.get()));
     EXPECT_TRUE(shape->AcceptsControl(&face));
+
+    // Their settings are stored, every one of them, and read back.
+    moving->SetMouseButtons({mbLeft, mbMiddle});
+    moving->SetAllowVertical(false);
+    light->SetHighlightOpacity(200);
+    shape->SetTransparentMode(tmFixed);
+    shape->SetTransparentColor(clLime);
+    shape->SetMaskLevel(16);
+    TFace copy(box, {0, 0, 4, 4});
+    for (int i = 0; i < 3; ++i) {
+        TMemoryStream stream;
+        face.DIBFeatures()->Items(i)->WriteParameters(stream);
+        TDIBFeatureItem* item = copy.DIBFeatures()->Add();
+        stream.SetPosition(0);
+        item->ReadParameters(stream);
+        item->ApplyParameters();
+    }
+    auto* m = dynamic_cast<TMoveableDIB*>(copy.DIBFeatures()->Items(0)->Feature());
+    auto* l = dynamic_cast<THighlightDIB*>(copy.DIBFeatures()->Items(1)->Feature());
+    auto* s = dynamic_cast<TShapeableDIB*>(copy.DIBFeatures()->Items(2)->Feature());
+    ASSERT_TRUE(m && l && s);
+    EXPECT_EQ(m->MouseButtons(), (TMouseButtons{mbLeft, mbMiddle}));
+    EXPECT_FALSE(m->AllowVertical());
+    EXPECT_TRUE(m->AllowHorizontal());
+    EXPECT_EQ(l->HighlightOpacity(), 200);
+    EXPECT_EQ(s->TransparentMode(), tmFixed);
+    EXPECT_EQ(s->TransparentColor(), clLime);
+    EXPECT_EQ(s->MaskLevel(), 16);
 }
 
 TEST_F(StandardFeatures, ADragMovesTheControlWithThePointerAndArrowKeysStepIt) {
@@ -155,6 +184,14 @@ TEST_F(StandardFeatures, ADragMovesTheControlWithThePointerAndArrowKeysStepIt) {
     button(false, 22, 26, input::Button::Right);
     move(25, 30);
     EXPECT_EQ(face->Left(), 17);
+    // Without a capture the release may go elsewhere; the next move over the
+    // control without the button held ends the drag instead of moving.
+    button(true, 20, 25, input::Button::Right);
+    move(70, 50);
+    button(false, 70, 50, input::Button::Right);
+    move(20, 25);
+    move(24, 28);
+    EXPECT_EQ(face->BoundsRect(), (TRect{17, 21, 37, 41}));
 }
 
 TEST_F(StandardFeatures, ABorderSizeKeepsPressesNearTheEdgesFromDragging) {
@@ -191,6 +228,12 @@ TEST_F(StandardFeatures, AHighlightLastsWhileTheControlIsHotOrFocused) {
     EXPECT_EQ(face->Opacity(), 240);
     move(5, 5);
     EXPECT_EQ(face->Opacity(), 100);
+    // Given the feature while hot: leaving keeps the opacity it never raised.
+    other->SetOpacity(90);
+    move(45, 15);
+    other->Add<THighlightDIB>("THighlightDIB");
+    move(5, 5);
+    EXPECT_EQ(other->Opacity(), 90);
 
     box->SetFocus();  // the first in the tab order takes the focus
     ASSERT_TRUE(face->DIBFocused());
