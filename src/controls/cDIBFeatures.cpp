@@ -398,8 +398,7 @@ void TShapeableDIB::HandleMessage(TMessage& Message, bool& Handled) {
         !region_ || PtInRegion(region_, MouseX(Message.LParam), MouseY(Message.LParam)) ? 1 : 0;
 }
 
-void TShapeableDIB::BuildRegion(TControl* Control) {
-    auto* c = static_cast<TCustomDIBControl*>(Control);
+void TShapeableDIB::BuildRegion(TCustomDIBControl* c) {
     TWinDIB dib(std::max(c->Width(), 0), std::max(c->Height(), 0));
     dib.Fill(0);
     TCanvas* canvas = c->Canvas();

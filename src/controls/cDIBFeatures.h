@@ -17,6 +17,7 @@
 
 TW_DECLARE_EXCEPTION(EFeatureError, Exception);
 
+class TCustomDIBControl;
 class TDIBFeatureItem;
 
 class TDIBFeature : public TComponent {
@@ -138,7 +139,6 @@ public:
     std::string GetFeatureName() override { return "Moveable DIB"; }
     void HandleMessage(TMessage& Message, bool& Handled) override;
 
-    bool Dragging() const { return dragging_; }
     bool AllowVertical() const { return AllowVertical_; }
     void SetAllowVertical(bool Value) { AllowVertical_ = Value; }
     bool AllowHorizontal() const { return AllowHorizontal_; }
@@ -208,7 +208,7 @@ public:
     void SetMaskLevel(std::uint8_t Value) { MaskLevel_ = Value; }
 
 private:
-    void BuildRegion(TControl* Control);
+    void BuildRegion(TCustomDIBControl* Control);
 
     HRGN region_ = nullptr;
     TColor TransparentColor_ = 0;
