@@ -10,12 +10,14 @@
 #include <string_view>
 #include <vector>
 
+#include "dib/cDIB.h"
 #include "framework/Classes.h"
 #include "framework/Controls.h"
 #include "framework/Messages.h"
 
 TW_DECLARE_EXCEPTION(EFeatureError, Exception);
 
+class TCustomDIBControl;
 class TDIBFeatureItem;
 
 class TDIBFeature : public TComponent {
@@ -124,6 +126,96 @@ void RegisterDIBFeature(TClass FeatureClass);
 // The most recently registered feature class of that name (ASCII case
 // ignored), or null.
 TClass FindDIBFeatureClass(std::string_view Name);
+
+using TMouseButtons = TSet<TMouseButton>;
+
+// Makes a control movable: dragged with the accepted mouse buttons, stepped
+// with the arrow keys. It never takes a message from the control.
+class TMoveableDIB : public TDIBFeature {
+    TW_CLASS(TMoveableDIB, TDIBFeature)
+
+public:
+    using TDIBFeature::TDIBFeature;
+    std::string GetFeatureName() override { return "Moveable DIB"; }
+    void HandleMessage(TMessage& Message, bool& Handled) override;
+
+    bool AllowVertical() const { return AllowVertical_; }
+    void SetAllowVertical(bool Value) { AllowVertical_ = Value; }
+    bool AllowHorizontal() const { return AllowHorizontal_; }
+    void SetAllowHorizontal(bool Value) { AllowHorizontal_ = Value; }
+    // A press this close to an edge starts no drag; 0: every press does.
+    std::uint8_t BorderSize() const { return BorderSize_; }
+    void SetBorderSize(std::uint8_t Value) { BorderSize_ = Value; }
+    // Moves are whole multiples of it (toward zero); the arrow keys step by it.
+    std::uint8_t SnapSize() const { return SnapSize_; }
+    void SetSnapSize(std::uint8_t Value) { SnapSize_ = Value; }
+    TMouseButtons MouseButtons() const { return MouseButtons_; }
+    void SetMouseButtons(TMouseButtons Value) { MouseButtons_ = Value; }
+
+private:
+    void MoveBy(int DX, int DY);
+    bool OutsideBorder(int X, int Y) const;
+
+    bool dragging_ = false;
+    TPoint pickPoint_{0, 0};
+    bool AllowVertical_ = true;
+    bool AllowHorizontal_ = true;
+    std::uint8_t BorderSize_ = 0;
+    std::uint8_t SnapSize_ = 1;
+    TMouseButtons MouseButtons_{mbLeft};
+    std::uint8_t pressedButton_ = mbLeft;
+};
+
+// Raises a bitmap control's Opacity while it is hot or focused.
+class THighlightDIB : public TDIBFeature {
+    TW_CLASS(THighlightDIB, TDIBFeature)
+
+public:
+    using TDIBFeature::TDIBFeature;
+    bool AcceptsControl(TControl* Control) override;
+    std::string GetFeatureName() override { return "Highlight dib"; }
+    void HandleMessage(TMessage& Message, bool& Handled) override;
+
+    std::uint8_t HighlightOpacity() const { return HighlightOpacity_; }
+    void SetHighlightOpacity(std::uint8_t Value) { HighlightOpacity_ = Value; }
+
+private:
+    std::uint8_t savedOpacity_ = 0;
+    std::uint8_t HighlightOpacity_ = 255;
+    bool raised_ = false;  // savedOpacity_ holds the opacity to go back to
+};
+
+// Lets clicks through where a bitmap control paints nothing: the hit test
+// answers from a region of the control's look, rebuilt after it changes.
+class TShapeableDIB : public TDIBFeature {
+    TW_CLASS(TShapeableDIB, TDIBFeature)
+
+public:
+    using TDIBFeature::TDIBFeature;
+    ~TShapeableDIB() override;
+    bool AcceptsControl(TControl* Control) override;
+    std::string GetFeatureName() override { return "Shapeable DIB"; }
+    void HandleMessage(TMessage& Message, bool& Handled) override;
+
+    // With tmFixed, the colour outside the shape; with tmAuto the colour of
+    // the bottom-left pixel is.
+    TColor TransparentColor() const { return TransparentColor_; }
+    void SetTransparentColor(TColor Value) { TransparentColor_ = Value; }
+    TTransparentMode TransparentMode() const { return TransparentMode_; }
+    void SetTransparentMode(TTransparentMode Value) { TransparentMode_ = Value; }
+    // Above 0 the shape is the pixels whose mask exceeds it, whatever colour.
+    std::uint8_t MaskLevel() const { return MaskLevel_; }
+    void SetMaskLevel(std::uint8_t Value) { MaskLevel_ = Value; }
+
+private:
+    void BuildRegion(TCustomDIBControl* Control);
+
+    HRGN region_ = nullptr;
+    TColor TransparentColor_ = 0;
+    TTransparentMode TransparentMode_ = tmAuto;
+    std::uint8_t MaskLevel_ = 0;
+    std::uint32_t regionStamp_ = 1234;  // not the control's stamp, so the first test builds
+};
 
 // A control that another control carries along: one item of a control list.
 class TControlItem : public TCollectionItem {
