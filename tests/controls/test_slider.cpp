@@ -13,6 +13,7 @@
 #include "controls/cDIBPanel.h"
 #include "controls/cDIBSlider.h"
 #include "framework/Forms.h"
+#include "framework/TextForm.h"
 #include "framework/WinApi.h"
 #include "framework/WindowManager.h"
 #include "platform/Window.h"
@@ -436,4 +437,43 @@ TEST_F(SliderTest, TemplatePropertiesAreThoseTheFinalClassPublishes) {
                      "Class TCustomDIBSlider is trying to register AutoSize as a template "
                      "property, and that property does not exist.");
     }
+}
+
+TEST_F(SliderTest, AFormStoresTheSliderAndLoadsItLaidOut) {
+    form->SetName("Form1");
+    list->SetName("Pictures");
+    box->SetName("Box");
+    auto* s = new TDIBSlider(form.get());  // made by the form, placed in its container
+    s->SetName("Threshold");
+    s->SetParent(form.get());
+    EXPECT_EQ(s->Parent(), box);
+    s->SetSliderType(stVertical);
+    s->SetDIBImageList(list);
+    s->IndexMain()->SetDIBIndex(solid(20, 81, 0x406080));
+    s->IndexPointer()->SetDIBIndex(solid(10, 10, 0xE0E0E0));
+    s->SetBounds(kLeft, kTop, 20, 83);
+    s->SetMax(127);
+    s->SetPosition(127);
+    s->SetAutoSize(false);
+
+    const std::string text = ComponentToText(form.get());
+    const std::string own = text.substr(text.find("object Threshold"));
+    for (const char* stored :
+         {"LargeChange = 5", "Min = 0", "Max = 127", "Position = 127", "PointerOffset = 0",
+          "SliderType = stVertical", "StretchBackground = True", "IndexMain.DIBIndex = 0",
+          "IndexPointer.DIBIndex = 1", "DIBImageList = Pictures"})
+        EXPECT_NE(own.find(stored), std::string::npos) << stored;
+    for (const char* left : {"AutoSize", "PointerOpacityLow", "OverlayOpacity", "OverlayBorderX"})
+        EXPECT_EQ(own.find(left), std::string::npos) << left;
+
+    // AutoSize False is not stored, so the copy loads with it on.
+    RegisterClasses({TForm::StaticClass(), TDIBContainer::StaticClass()});
+    auto copy = ComponentFromText(text);
+    auto* loaded = dynamic_cast<TDIBSlider*>(copy->FindComponent("Threshold"));
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_TRUE(loaded->AutoSize());
+    EXPECT_FALSE(loaded->NotLoaded());
+    EXPECT_EQ(loaded->Position(), 127);
+    EXPECT_EQ(loaded->TrackRect(), (TRect{0, -1, 19, 83}));
+    EXPECT_EQ(loaded->PointerPos(), 75);
 }
