@@ -139,6 +139,8 @@ protected:
     void HidePointer();
     void ShowPointer();
     bool PointerHidden() const { return pointerHidden_; }
+    // The auto-repeat of a held left button is running.
+    bool Repeating() const { return repeatTimer_ && repeatTimer_->Enabled(); }
 
     TShiftState LastShift() const { return shift_; }
     TPoint LastMousePos() const { return lastMouse_; }

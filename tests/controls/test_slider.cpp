@@ -1,0 +1,442 @@
+// The bitmap slider in a container, driven through the form's native window:
+// track clicks that repeat until the drag takes over, drags, keys, the
+// composed pixels, and layouts that must follow resizing and picture changes.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include "controls/cDIBPanel.h"
+#include "controls/cDIBSlider.h"
+#include "framework/Forms.h"
+#include "framework/TextForm.h"
+#include "framework/WinApi.h"
+#include "framework/WindowManager.h"
+#include "platform/Window.h"
+#include "platform/headless/HeadlessControl.h"
+#include "platform/headless/HeadlessInput.h"
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARNWICK_HAS_ASAN 1
+#endif
+#endif
+#ifndef TARNWICK_HAS_ASAN
+#define TARNWICK_HAS_ASAN 0
+#endif
+
+namespace input = tarnwick::platform::headless;
+using tarnwick::platform::Window;
+using tarnwick::platform::WindowFromHandle;
+
+namespace {
+
+constexpr int kLeft = 10, kTop = 5;  // where the sliders sit in the container
+
+class SliderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        input::ResetServices();
+        form = std::make_unique<TForm>(nullptr);
+        form->SetBounds(0, 0, 120, 240);
+        box = new TDIBContainer(form.get());
+        box->SetBounds(0, 0, 120, 240);
+        box->SetColor(TColor(0x302010));  // pixel 0x102030
+        box->SetParent(form.get());
+        list = new TDIBImageList(form.get());
+        native = WindowFromHandle(reinterpret_cast<std::uintptr_t>(form->Handle()));
+    }
+    void TearDown() override {
+        form.reset();
+        input::ResetServices();
+    }
+
+    // Adds an opaque w x h picture whose pixel (x, y) is colour(x, y).
+    int add(int w, int h, const std::function<std::uint32_t(int, int)>& colour) {
+        TDIBImagesItem* item = list->DIBImages()->Add();
+        TMemoryDIB* dib = item->StoredDIB();
+        dib->SetSize(w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const std::uint32_t c = colour(x, y);
+                dib->ScanLine(y)[x] = {std::uint8_t(c), std::uint8_t(c >> 8), std::uint8_t(c >> 16),
+                                       255};
+            }
+        return item->Index();
+    }
+    int solid(int w, int h, std::uint32_t colour) {
+        return add(w, h, [=](int, int) { return colour; });
+    }
+
+    // A loaded slider at (kLeft, kTop) with a track and a pointer picture.
+    TDIBSlider* make(TSliderType type, int track, int pointer, int w, int h) {
+        auto* s = new TDIBSlider(box);
+        s->SetParent(box);
+        s->SetSliderType(type);
+        s->SetDIBImageList(list);
+        s->IndexMain()->SetDIBIndex(track);
+        s->IndexPointer()->SetDIBIndex(pointer);
+        s->SetBounds(kLeft, kTop, w, h);
+        s->Loaded();
+        return s;
+    }
+    // The editor's kind of slider: vertical, 20 x 83, a 20 x 81 track, no
+    // caps, range 0..127; the track runs from -1 to 83, a pointer 10 high
+    // has a travel of 75.
+    TDIBSlider* threshold(int pointerHeight = 10) {
+        TDIBSlider* s =
+            make(stVertical, solid(20, 81, 0x406080), solid(10, pointerHeight, 0xE0E0E0), 20, 83);
+        s->SetMax(127);
+        return s;
+    }
+
+    // Mouse events at slider coordinates.
+    void move(int x, int y) { input::MouseMove(*native, x + kLeft, y + kTop); }
+    void button(bool down, int x, int y, input::Button b = input::Button::Left) {
+        input::MouseButton(*native, b, down, x + kLeft, y + kTop);
+    }
+    void click(int x, int y, input::Button b = input::Button::Left) {
+        button(true, x, y, b);
+        button(false, x, y, b);
+    }
+    void key(std::uint16_t vk) {
+        input::Key(*native, vk, true);
+        input::Key(*native, vk, false);
+    }
+    std::uint32_t composed(int x, int y) const {
+        const TDIBPixel& p = box->DIB()->ScanLine(y + kTop)[x + kLeft];
+        return std::uint32_t(p.Mask) << 24 | p.Red << 16 | p.Green << 8 | p.Blue;
+    }
+
+    std::unique_ptr<TForm> form;
+    TDIBContainer* box = nullptr;
+    TDIBImageList* list = nullptr;
+    Window* native = nullptr;
+};
+
+// Each channel blended as the row routines do: ((s·w + d·(255−w)) >> 8) + 1;
+// the destination keeps its mask.
+std::uint32_t blend(std::uint32_t s, std::uint32_t d, unsigned w) {
+    std::uint32_t out = d & 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const unsigned sc = (s >> shift) & 0xFF, dc = (d >> shift) & 0xFF;
+        out |= (((sc * w + dc * (255 - w)) >> 8) + 1) << shift;
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST_F(SliderTest, AHeldTrackClickStepsEvery250MsUntilThePointerArrivesThenTheDragTakesOver) {
+    TDIBSlider* s = threshold();
+    EXPECT_EQ(s->TrackRect(), (TRect{0, -1, 19, 83}));
+    EXPECT_EQ(s->Travel(), 75);
+    EXPECT_EQ(s->PointerRect(), (TRect{5, -1, 14, 8}));
+    int changes = 0;
+    s->OnChange = [&](TObject*) { ++changes; };
+
+    // 41 pixels below the pointer's middle: a large step of 5 at once.
+    move(10, 40);
+    button(true, 10, 40);
+    EXPECT_EQ(s->Position(), 5);
+    EXPECT_EQ(s->PointerRect().Top, -1 + 75 * 5 / 127);
+    input::AdvanceTime(249);
+    EXPECT_EQ(s->Position(), 5);
+    input::AdvanceTime(1);
+    EXPECT_EQ(s->Position(), 10);
+    // Ten steps in all bring the pointer (rows 31..40 at 55) under the mouse.
+    for (int i = 0; i < 9; ++i) input::AdvanceTime(250);
+    EXPECT_EQ(s->Position(), 55);
+    EXPECT_EQ(s->PointerRect(), (TRect{5, 31, 14, 40}));
+    EXPECT_FALSE(s->Dragging());
+    input::AdvanceTime(250);  // its last row counts: the press becomes a drag
+    EXPECT_TRUE(s->Dragging());
+    EXPECT_EQ(s->Position(), 55);
+    input::AdvanceTime(1000);  // and the repetition ends
+    EXPECT_EQ(s->Position(), 55);
+    EXPECT_EQ(input::RunningTimerCount(), 0u);
+    EXPECT_EQ(changes, 11);
+
+    // The pointer follows the mouse pixel by pixel, the value in whole
+    // steps; a move within one step reports nothing.
+    move(10, 60);  // grabbed at its last row: pointer offset 60 + 1 - 9 = 52
+    EXPECT_EQ(s->PointerPos(), 52);
+    EXPECT_EQ(s->Position(), 52 * 127 / 75);
+    move(10, 200);  // past the end: clamped
+    move(10, 201);
+    EXPECT_EQ(s->PointerPos(), 75);
+    EXPECT_EQ(s->Position(), 127);
+    EXPECT_EQ(changes, 13);
+    button(false, 10, 201);
+    move(10, 0);
+    EXPECT_FALSE(s->Dragging());
+
+    // A drag cut short by a lost capture ends; the next move does nothing.
+    button(true, 10, 78);
+    ASSERT_TRUE(s->Dragging());
+    ReleaseCapture();
+    move(10, 10);
+    EXPECT_FALSE(s->Dragging());
+    EXPECT_EQ(s->Position(), 127);
+    button(false, 10, 10);
+
+    // Keys: toward Min is up, and so is Page Up (the knob's way round is the other).
+    s->SetDIBTabOrder(0);
+    box->SetFocus();
+    key(VK_PRIOR);
+    key(VK_UP);
+    EXPECT_EQ(s->Position(), 121);
+    key(VK_DOWN);
+    key(VK_LEFT);  // not a vertical slider's key
+    EXPECT_EQ(s->Position(), 122);
+    s->OnKeyDown = [](TObject*, std::uint16_t& k, TShiftState) { k = 0; };  // takes the keys
+    key(VK_NEXT);
+    EXPECT_EQ(s->Position(), 122);
+}
+
+TEST_F(SliderTest, EndCapsStepBySmallChangeAndRepeatWhileHeld) {
+    // Horizontal, 40 x 10: caps 5 x 10, a 4 x 6 track tiled between them,
+    // a 6 x 10 pointer.
+    const int end1 = solid(5, 10, 0x111111), end2 = solid(5, 10, 0x222222);
+    TDIBSlider* s = make(stHorizontal, solid(4, 6, 0x333333), solid(6, 10, 0x444444), 40, 10);
+    s->IndexEnd1()->SetDIBIndex(end1);
+    s->IndexEnd2()->SetDIBIndex(end2);
+    EXPECT_EQ(s->End1Rect(), (TRect{0, 0, 4, 9}));
+    EXPECT_EQ(s->End2Rect(), (TRect{34, 0, 38, 9}));
+    EXPECT_EQ(s->TrackRect(), (TRect{4, 2, 34, 7}));
+    s->SetPosition(50);
+    EXPECT_EQ(s->PointerPos(), 25 * 50 / 100);
+
+    button(true, 37, 5);
+    EXPECT_EQ(s->Position(), 51);
+    input::AdvanceTime(250);
+    input::AdvanceTime(250);
+    EXPECT_EQ(s->Position(), 53);
+    button(false, 37, 5);
+    input::AdvanceTime(500);
+    EXPECT_EQ(s->Position(), 53);
+    s->SetSmallChange(10);
+    click(1, 5);
+    EXPECT_EQ(s->Position(), 43);
+
+    // A horizontal slider's keys: left and right; up and down do nothing.
+    s->SetDIBTabOrder(0);
+    box->SetFocus();
+    key(VK_RIGHT);
+    key(VK_UP);
+    EXPECT_EQ(s->Position(), 53);
+    key(VK_LEFT);
+    key(VK_DOWN);
+    key(VK_NEXT);
+    EXPECT_EQ(s->Position(), 48);
+}
+
+TEST_F(SliderTest, ComposesTrackOverlayCapsAndPointerInThatOrder) {
+    // Horizontal, 24 x 8: caps 3 x 6 at rows 1..6, a 4 x 4 track tiled over
+    // columns 2..20 at rows 2..5 (one colour per picture column), a 4 x 6
+    // pointer at opacity 196, an overlay inset by one pixel at opacity 64.
+    const auto trackColour = [](int x) { return 0x800000u + 0x10u * std::uint32_t(x); };
+    const std::uint32_t bg = 0x00102030, e1 = 0xFFA00000, e2 = 0xFF00A000, ptr = 0xFFF0F0F0,
+                        over = 0xFF0000F0;
+    const int end1 = solid(3, 6, e1), end2 = solid(3, 6, e2), overlay = solid(2, 2, over);
+    TDIBSlider* s = make(stHorizontal, add(4, 4, [&](int x, int) { return trackColour(x); }),
+                         solid(4, 6, ptr), 24, 8);
+    s->IndexEnd1()->SetDIBIndex(end1);
+    s->IndexEnd2()->SetDIBIndex(end2);
+    s->IndexOverlay()->SetDIBIndex(overlay);
+    s->SetOverlayBorderX(1);
+    s->SetOverlayBorderY(1);
+    s->SetStretchBackground(false);
+    s->SetAutoSize(false);  // it would take the caps' height, 6
+    s->SetBounds(kLeft, kTop, 24, 8);
+    s->SetPosition(40);  // travel 19 - 4 = 15: pointer offset 6, columns 8..11
+    form->Update();
+
+    int wrong = 0;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 24; ++x) {
+            std::uint32_t want = bg;
+            if (x >= 2 && x <= 20 && y >= 2 && y <= 5)
+                want = 0xFF000000u | trackColour((x - 2) % 4);
+            if (x >= 3 && x < 3 + 6 - 1 && y >= 3 && y <= 4) want = blend(over, want, 64);
+            if (x <= 2 && y >= 1 && y <= 6) want = e1;
+            if (x >= 20 && x <= 22 && y >= 1 && y <= 6) want = e2;
+            if (x >= 8 && x <= 11 && y >= 1 && y <= 6) want = blend(ptr, want, 196);
+            if (composed(x, y) != want && ++wrong <= 5)
+                ADD_FAILURE() << "(" << x << ", " << y << "): " << std::hex << composed(x, y)
+                              << ", expected " << want;
+        }
+    EXPECT_EQ(wrong, 0);
+
+    // While dragged the pointer is drawn at PointerOpacityHigh.
+    button(true, 9, 3);
+    form->Update();
+    EXPECT_EQ(composed(9, 1), ptr);
+    button(false, 9, 3);
+    form->Update();
+    EXPECT_EQ(composed(9, 1), blend(ptr, bg, 196));
+}
+
+TEST_F(SliderTest, AShortOrNegativeTravelNeitherDividesByZeroNorInvertsThePointer) {
+    // A pointer exactly as long as the track: travel 0. A click beside it
+    // steps by SmallChange toward the click; a drag does nothing.
+    TDIBSlider* s = threshold(85);
+    ASSERT_EQ(s->Travel(), 0);
+    click(1, 60, input::Button::Right);
+    EXPECT_EQ(s->Position(), 1);
+    click(1, 10, input::Button::Right);
+    EXPECT_EQ(s->Position(), 0);
+    button(true, 10, 40);
+    move(10, 70);
+    button(false, 10, 70);
+    EXPECT_EQ(s->Position(), 0);
+
+    // A pointer longer than its track: no travel, the pointer stays at the start.
+    s->IndexPointer()->SetDIBIndex(solid(10, 95, 0xE0E0E0));
+    EXPECT_EQ(s->Travel(), 0);
+    s->SetPosition(127);
+    EXPECT_EQ(s->PointerPos(), 0);
+    EXPECT_EQ(s->PointerRect().Top, -1);
+}
+
+TEST_F(SliderTest, TheFullIntegerRangeMapsWithoutOverflow) {
+    TDIBSlider* s = threshold();
+    s->SetMax(INT_MAX);
+    s->SetMin(INT_MIN);
+    s->SetPosition(0);
+    EXPECT_EQ(s->PointerPos(), 37);  // 75 * 2^31 / (2^32 - 1)
+    click(10, 80);                   // far below: one large step
+    EXPECT_EQ(s->Position(), 5);
+    button(true, 10, s->PointerRect().Top + 1);
+    move(10, 200);
+    EXPECT_EQ(s->Position(), INT_MAX);
+    move(10, -5);
+    EXPECT_EQ(s->Position(), INT_MIN);
+    button(false, 10, -5);
+    s->SetDIBTabOrder(0);
+    box->SetFocus();
+    key(VK_PRIOR);  // below Min: clamped, not wrapped
+    EXPECT_EQ(s->Position(), INT_MIN);
+}
+
+TEST_F(SliderTest, ATrackClickStepsByTheDistanceOnRangesThatDoNotStartAtZero) {
+    TDIBSlider* s = threshold();
+    s->SetMin(-100);
+    s->SetMax(-50);
+    // At -75 the pointer covers rows 36..45; a click 20 pixels beside its
+    // middle spans 13 values, capped at LargeChange 5.
+    s->SetPosition(-75);
+    click(10, 60);
+    EXPECT_EQ(s->Position(), -70);
+    s->SetPosition(-75);
+    click(10, 20);
+    EXPECT_EQ(s->Position(), -80);
+
+    // On 10..20 a click whose distance stands for no whole value does not move it.
+    s->SetMax(20);
+    s->SetMin(10);
+    s->SetPosition(15);
+    click(10, 47);
+    EXPECT_EQ(s->Position(), 15);
+    click(10, 49);  // 9 pixels: one value
+    EXPECT_EQ(s->Position(), 16);
+}
+
+TEST_F(SliderTest, ThePointerFollowsResizingAndPictureChanges) {
+    TDIBSlider* s = threshold();
+    s->SetPosition(127);
+    EXPECT_EQ(s->PointerPos(), 75);
+    s->SetBounds(kLeft, kTop, 20, 200);
+    EXPECT_EQ(s->Travel(), 192);
+    EXPECT_EQ(s->PointerPos(), 192);
+    form->Update();
+    EXPECT_EQ(composed(10, 199), blend(0xE0E0E0, 0xFF406080, 196));  // the pointer's last row
+    EXPECT_EQ(composed(10, 190), 0xFF406080u);                       // the track above it
+
+    // An end cap shortens the track; the pointer stays at its end.
+    s->IndexEnd1()->SetDIBIndex(solid(20, 10, 0x111111));
+    EXPECT_EQ(s->Travel(), 182);
+    EXPECT_EQ(s->PointerPos(), 182);
+    EXPECT_EQ(s->PointerRect().Bottom, s->TrackRect().Bottom);
+    // So does a change of type: the horizontal track of a 100 x 200 slider
+    // runs over columns 19..100, a travel of 72.
+    s->SetAutoSize(false);
+    s->SetBounds(kLeft, kTop, 100, 200);
+    s->SetSliderType(stHorizontal);
+    EXPECT_EQ(s->PointerPos(), 72);
+    EXPECT_EQ(s->PointerRect().Right, s->TrackRect().Right);
+}
+
+TEST_F(SliderTest, AnOverlayWithBordersWiderThanTheTrackIsSkipped) {
+    TDIBSlider* s = make(stHorizontal, solid(19, 4, 0x333333), solid(4, 6, 0x444444), 24, 8);
+    s->IndexOverlay()->SetDIBIndex(solid(2, 2, 0x0000F0));
+    s->SetOverlayBorderX(15);  // wider than half the track both ways
+    s->SetOverlayBorderY(15);
+    s->SetPosition(100);
+    TWinDIB surface(24, 8);
+    s->SetSurface(&surface);
+    auto paintInOneGiB = [&] {
+        const rlimit limit{1u << 30, 1u << 30};
+        setrlimit(RLIMIT_AS, &limit);
+        s->Paint();
+        std::exit(0);
+    };
+#if defined(__SANITIZE_ADDRESS__) || TARNWICK_HAS_ASAN
+    // AddressSanitizer's shadow memory alone is larger than the limit.
+    (void)paintInOneGiB;
+#else
+    EXPECT_EXIT(paintInOneGiB(), ::testing::ExitedWithCode(0), "");
+#endif
+    s->SetSurface(nullptr);
+    form->Update();
+    EXPECT_EQ(composed(3, 3), 0xFF333333u);  // the track, no overlay on it
+}
+
+TEST_F(SliderTest, AFormStoresTheSliderAndLoadsItLaidOutWithItsTemplateProperties) {
+    form->SetName("Form1");
+    list->SetName("Pictures");
+    box->SetName("Box");
+    auto* s = new TDIBSlider(form.get());  // made by the form, placed in its container
+    s->SetName("Threshold");
+    s->SetParent(form.get());
+    EXPECT_EQ(s->Parent(), box);
+    s->SetSliderType(stVertical);
+    s->SetDIBImageList(list);
+    s->IndexMain()->SetDIBIndex(solid(20, 81, 0x406080));
+    s->IndexPointer()->SetDIBIndex(solid(10, 10, 0xE0E0E0));
+    s->SetBounds(kLeft, kTop, 20, 83);
+    s->SetMax(127);
+    s->SetPosition(127);
+    s->SetAutoSize(false);
+
+    const std::string text = ComponentToText(form.get());
+    const std::string own = text.substr(text.find("object Threshold"));
+    for (const char* stored :
+         {"LargeChange = 5", "Min = 0", "Max = 127", "Position = 127", "PointerOffset = 0",
+          "SliderType = stVertical", "StretchBackground = True", "IndexMain.DIBIndex = 0",
+          "IndexPointer.DIBIndex = 1", "DIBImageList = Pictures"})
+        EXPECT_NE(own.find(stored), std::string::npos) << stored;
+    for (const char* left : {"AutoSize", "PointerOpacityLow", "OverlayOpacity", "OverlayBorderX"})
+        EXPECT_EQ(own.find(left), std::string::npos) << left;
+
+    // AutoSize False is not stored, so the copy loads with it on.
+    RegisterClasses({TForm::StaticClass(), TDIBContainer::StaticClass()});
+    auto copy = ComponentFromText(text);
+    auto* loaded = dynamic_cast<TDIBSlider*>(copy->FindComponent("Threshold"));
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_TRUE(loaded->AutoSize());
+    EXPECT_FALSE(loaded->NotLoaded());
+    EXPECT_EQ(loaded->Position(), 127);
+    EXPECT_EQ(loaded->TrackRect(), (TRect{0, -1, 19, 83}));
+    EXPECT_EQ(loaded->PointerPos(), 75);
+
+    // Templates carry what the final class publishes; the base class alone
+    // does not publish what it registers.
+    EXPECT_EQ(loaded->TemplateProperties().size(), 18u);
+    TCustomDIBSlider bare(box);
+    EXPECT_THROW(bare.TemplateProperties(), EDIBControlError);
+}
