@@ -362,3 +362,12 @@ TEST_F(KnobTest, MalformedTemplatesAreRefusedWithoutChangingAnything) {
     }
     EXPECT_EQ(otherList->DIBImages()->Count(), 0);
 }
+
+TEST_F(KnobTest, AnImageListFreedFirstWhileTheFormIsDestroyedIsForgotten) {
+    TDIBKnob* knob = newKnob();
+    // The form frees its components last first, and marks them all as
+    // destroying before: the list goes while the knob already is.
+    form->Destroying();
+    delete list;
+    EXPECT_EQ(knob->DIBImageList(), nullptr);
+}
