@@ -8,6 +8,7 @@
 
 #include "controls/cDIBBorder.h"
 #include "framework/Streaming.h"
+#include "support/ControlSamples.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -30,18 +31,8 @@ std::uint32_t columnColour(int column) { return 0x900000u + std::uint32_t(column
 
 class BorderTest : public ::testing::Test {
 protected:
-    // Adds a w x h picture whose pixel (x, y) is colour(x, y); returns its index.
     int add(int w, int h, const std::function<std::uint32_t(int, int)>& colour) {
-        TDIBImagesItem* item = list->DIBImages()->Add();
-        TMemoryDIB* dib = item->StoredDIB();
-        dib->SetSize(w, h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const std::uint32_t c = colour(x, y);
-                dib->ScanLine(y)[x] = {std::uint8_t(c), std::uint8_t(c >> 8), std::uint8_t(c >> 16),
-                                       255};
-            }
-        return item->Index();
+        return tarnwick::test::AddPicture(*list, w, h, colour);
     }
     int solid(int w, int h, int picture) {
         return add(w, h, [=](int, int) { return endColour(picture); });

@@ -15,6 +15,7 @@
 #include "platform/Window.h"
 #include "platform/headless/HeadlessControl.h"
 #include "platform/headless/HeadlessInput.h"
+#include "support/ControlSamples.h"
 
 namespace input = tarnwick::platform::headless;
 using tarnwick::platform::Window;
@@ -99,15 +100,7 @@ protected:
     Window* native = nullptr;
 };
 
-// Each channel blended as the row routines do: ((s·w + d·(255−w)) >> 8) + 1.
-std::uint32_t blend(std::uint32_t s, std::uint32_t d, unsigned w) {
-    std::uint32_t out = d & 0xFF000000u;
-    for (int shift = 0; shift < 24; shift += 8) {
-        const unsigned sc = (s >> shift) & 0xFF, dc = (d >> shift) & 0xFF;
-        out |= (((sc * w + dc * (255 - w)) >> 8) + 1) << shift;
-    }
-    return out;
-}
+using tarnwick::test::Blend;
 
 }  // namespace
 
@@ -127,7 +120,7 @@ TEST_F(ContainerTest, ComposesBackgroundAndControlsInChildOrderWithOpacity) {
         for (int x = 0; x < 40; ++x) {
             std::uint32_t want = 0x00102030;  // background: mask 0
             if (x >= 2 && x < 12 && y >= 2 && y < 12) want = a;
-            if (x >= 8 && x < 18 && y >= 6 && y < 16) want = blend(b, want, 128);
+            if (x >= 8 && x < 18 && y >= 6 && y < 16) want = Blend(b, want, 128);
             if (x < 7 && y >= 14) want = c;
             if ((composed(x, y) != want || shown(x, y) != (want & 0xFFFFFF)) && ++wrong <= 5)
                 ADD_FAILURE() << "(" << x << ", " << y << "): composed " << std::hex

@@ -19,6 +19,7 @@
 #include "platform/Window.h"
 #include "platform/headless/HeadlessControl.h"
 #include "platform/headless/HeadlessInput.h"
+#include "support/ControlSamples.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -55,18 +56,8 @@ protected:
         input::ResetServices();
     }
 
-    // Adds an opaque w x h picture whose pixel (x, y) is colour(x, y).
     int add(int w, int h, const std::function<std::uint32_t(int, int)>& colour) {
-        TDIBImagesItem* item = list->DIBImages()->Add();
-        TMemoryDIB* dib = item->StoredDIB();
-        dib->SetSize(w, h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const std::uint32_t c = colour(x, y);
-                dib->ScanLine(y)[x] = {std::uint8_t(c), std::uint8_t(c >> 8), std::uint8_t(c >> 16),
-                                       255};
-            }
-        return item->Index();
+        return tarnwick::test::AddPicture(*list, w, h, colour);
     }
     int solid(int w, int h, std::uint32_t colour) {
         return add(w, h, [=](int, int) { return colour; });
@@ -118,16 +109,7 @@ protected:
     Window* native = nullptr;
 };
 
-// Each channel blended as the row routines do: ((s·w + d·(255−w)) >> 8) + 1;
-// the destination keeps its mask.
-std::uint32_t blend(std::uint32_t s, std::uint32_t d, unsigned w) {
-    std::uint32_t out = d & 0xFF000000u;
-    for (int shift = 0; shift < 24; shift += 8) {
-        const unsigned sc = (s >> shift) & 0xFF, dc = (d >> shift) & 0xFF;
-        out |= (((sc * w + dc * (255 - w)) >> 8) + 1) << shift;
-    }
-    return out;
-}
+using tarnwick::test::Blend;
 
 }  // namespace
 
@@ -262,10 +244,10 @@ TEST_F(SliderTest, ComposesTrackOverlayCapsAndPointerInThatOrder) {
             std::uint32_t want = bg;
             if (x >= 2 && x <= 20 && y >= 2 && y <= 5)
                 want = 0xFF000000u | trackColour((x - 2) % 4);
-            if (x >= 3 && x < 3 + 6 - 1 && y >= 3 && y <= 4) want = blend(over, want, 64);
+            if (x >= 3 && x < 3 + 6 - 1 && y >= 3 && y <= 4) want = Blend(over, want, 64);
             if (x <= 2 && y >= 1 && y <= 6) want = e1;
             if (x >= 20 && x <= 22 && y >= 1 && y <= 6) want = e2;
-            if (x >= 8 && x <= 11 && y >= 1 && y <= 6) want = blend(ptr, want, 196);
+            if (x >= 8 && x <= 11 && y >= 1 && y <= 6) want = Blend(ptr, want, 196);
             if (composed(x, y) != want && ++wrong <= 5)
                 ADD_FAILURE() << "(" << x << ", " << y << "): " << std::hex << composed(x, y)
                               << ", expected " << want;
@@ -278,7 +260,7 @@ TEST_F(SliderTest, ComposesTrackOverlayCapsAndPointerInThatOrder) {
     EXPECT_EQ(composed(9, 1), ptr);
     button(false, 9, 3);
     form->Update();
-    EXPECT_EQ(composed(9, 1), blend(ptr, bg, 196));
+    EXPECT_EQ(composed(9, 1), Blend(ptr, bg, 196));
 }
 
 TEST_F(SliderTest, AShortOrNegativeTravelNeitherDividesByZeroNorInvertsThePointer) {
@@ -354,7 +336,7 @@ TEST_F(SliderTest, ThePointerFollowsResizingAndPictureChanges) {
     EXPECT_EQ(s->Travel(), 192);
     EXPECT_EQ(s->PointerPos(), 192);
     form->Update();
-    EXPECT_EQ(composed(10, 199), blend(0xE0E0E0, 0xFF406080, 196));  // the pointer's last row
+    EXPECT_EQ(composed(10, 199), Blend(0xE0E0E0, 0xFF406080, 196));  // the pointer's last row
     EXPECT_EQ(composed(10, 190), 0xFF406080u);                       // the track above it
 
     // An end cap shortens the track; the pointer stays at its end.
