@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/WindowMessages.h"
+
 // A message as the windowing system delivers it: the number, two 32-bit
 // parameters and a 32-bit result the receiver fills in.
 struct TMessage {
@@ -154,3 +156,19 @@ inline constexpr int VK_F9 = 0x78;
 inline constexpr int VK_F10 = 0x79;
 inline constexpr int VK_F11 = 0x7A;
 inline constexpr int VK_F12 = 0x7B;
+
+// The platform's back ends deliver these numbers.
+static_assert(WM_PAINT == tarnwick::platform::msg::kPaint &&
+              WM_KEYDOWN == tarnwick::platform::msg::kKeyDown &&
+              WM_CHAR == tarnwick::platform::msg::kChar &&
+              WM_SYSKEYDOWN == tarnwick::platform::msg::kSysKeyDown &&
+              WM_SYSCHAR == tarnwick::platform::msg::kSysChar &&
+              WM_MOUSEMOVE == tarnwick::platform::msg::kMouseMove &&
+              WM_LBUTTONDOWN == tarnwick::platform::msg::kLeftDown &&
+              WM_RBUTTONDOWN == tarnwick::platform::msg::kRightDown &&
+              WM_MBUTTONDOWN == tarnwick::platform::msg::kMiddleDown &&
+              MK_LBUTTON == tarnwick::platform::msg::kLeftFlag &&
+              MK_RBUTTON == tarnwick::platform::msg::kRightFlag &&
+              MK_SHIFT == tarnwick::platform::msg::kShiftFlag &&
+              MK_CONTROL == tarnwick::platform::msg::kControlFlag &&
+              MK_MBUTTON == tarnwick::platform::msg::kMiddleFlag);

@@ -2,20 +2,15 @@
 
 #include "platform/Services.h"
 #include "platform/Window.h"
+#include "platform/WindowMessages.h"
 #include "platform/headless/HeadlessControl.h"
 
 namespace tarnwick::platform::headless {
 
 namespace {
 
-constexpr std::uint32_t kMouseMove = 0x0200;
-constexpr std::uint32_t kLeftDown = 0x0201;
-constexpr std::uint32_t kRightDown = 0x0204;
-constexpr std::uint32_t kMiddleDown = 0x0207;
-constexpr std::uint32_t kKeyDown = 0x0100;
-constexpr std::uint32_t kChar = 0x0102;
-constexpr std::uint32_t kSysKeyDown = 0x0104;
-constexpr std::uint32_t kSysChar = 0x0106;
+using namespace msg;
+
 constexpr std::int32_t kAltContext = 0x20000000;  // key data: Alt held
 constexpr std::int32_t kKeyUpFlags = static_cast<std::int32_t>(0xC0000001u);
 
@@ -30,8 +25,8 @@ std::int32_t Point(int x, int y) {
 }
 
 std::uint32_t Keys() {
-    return held | (IsModifierDown(ModifierKey::Shift) ? 0x04u : 0u) |
-           (IsModifierDown(ModifierKey::Control) ? 0x08u : 0u);
+    return held | (IsModifierDown(ModifierKey::Shift) ? kShiftFlag : 0u) |
+           (IsModifierDown(ModifierKey::Control) ? kControlFlag : 0u);
 }
 
 // The headless screen is the window's client area: the pointer follows the
@@ -46,7 +41,7 @@ void MouseMove(Window& window, int x, int y) {
 }
 
 void MouseButton(Window& window, Button button, bool down, int x, int y) {
-    static constexpr std::uint32_t flags[] = {0x01, 0x02, 0x10};
+    static constexpr std::uint32_t flags[] = {kLeftFlag, kRightFlag, kMiddleFlag};
     static constexpr std::uint32_t downs[] = {kLeftDown, kRightDown, kMiddleDown};
     const auto i = static_cast<int>(button);
     MovePointer(x, y);

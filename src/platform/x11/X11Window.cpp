@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Window.h"
+#include "platform/WindowMessages.h"
 #include "platform/x11/X11.h"
 #include "platform/x11/X11Session.h"
 
@@ -14,16 +15,7 @@ namespace tarnwick::platform {
 
 namespace {
 
-constexpr std::uint32_t kPaint = 0x000F;
-constexpr std::uint32_t kMouseMove = 0x0200;
-constexpr std::uint32_t kLeftDown = 0x0201;
-constexpr std::uint32_t kRightDown = 0x0204;
-constexpr std::uint32_t kMiddleDown = 0x0207;
-constexpr std::uint32_t kLeftFlag = 0x01;
-constexpr std::uint32_t kRightFlag = 0x02;
-constexpr std::uint32_t kShiftFlag = 0x04;
-constexpr std::uint32_t kControlFlag = 0x08;
-constexpr std::uint32_t kMiddleFlag = 0x10;
+using namespace msg;
 
 constexpr long kEvents = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                          EnterWindowMask | LeaveWindowMask | StructureNotifyMask;
