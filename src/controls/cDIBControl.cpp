@@ -135,12 +135,17 @@ void TCustomDIBControl::Loaded() {
 
 void TCustomDIBControl::Notification(TComponent* Component, TOperation Operation) {
     TControl::Notification(Component, Operation);
-    if (Component == this || IsDestroying() || Operation != TOperation::opRemove) return;
+    if (Component == this || Operation != TOperation::opRemove) return;
     if (Component == DIBImageList_) {
-        // The list is gone: nothing may draw from it any more.
+        // The list is gone: nothing may draw from it any more. Also while
+        // this control is being destroyed (its owner may free the list
+        // first), or the destructor would unregister from a freed list; the
+        // list has let go of the links itself.
         DIBImageList_ = nullptr;
-        for (TDIBImageLink* link : imageLinks_) link->SetDIBImageList(nullptr);
+        if (!IsDestroying())
+            for (TDIBImageLink* link : imageLinks_) link->SetDIBImageList(nullptr);
     }
+    if (IsDestroying()) return;
     for (int i = Children_->Count(); i-- > 0;)
         if (Children_->Items(i)->Control() == Component) delete Children_->Items(i);
 }

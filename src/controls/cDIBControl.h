@@ -27,6 +27,31 @@ enum class TWantKey : std::uint8_t { wkTab, wkArrows, wkAllKeys };
 TW_ENUM(TWantKey, "wkTab", "wkArrows", "wkAllKeys");
 using TWantKeys = TSet<TWantKey>;
 
+// Carries a picture through a component stream: its published DIB is a
+// reference, so reading fills the bitmap it points at.
+class TDIBWrapper : public TComponent {
+    TW_CLASS(TDIBWrapper, TComponent)
+public:
+    explicit TDIBWrapper(TComponent* Owner, TMemoryDIB* DIB = nullptr)
+        : TComponent(Owner), DIB_(DIB) {}
+    TMemoryDIB* DIB() const { return DIB_; }
+
+private:
+    TMemoryDIB* DIB_;
+};
+
+// The same for the object of a class-valued template property.
+class TPersistentWrapper : public TComponent {
+    TW_CLASS(TPersistentWrapper, TComponent)
+public:
+    explicit TPersistentWrapper(TComponent* Owner, TPersistent* Persistent = nullptr)
+        : TComponent(Owner), Persistent_(Persistent) {}
+    TPersistent* Persistent() const { return Persistent_; }
+
+private:
+    TPersistent* Persistent_;
+};
+
 class TCustomDIBControl : public TControl {
     TW_CLASS(TCustomDIBControl, TControl)
 
@@ -116,6 +141,10 @@ public:
     // capture went elsewhere. The base stops the auto-repeat, shows a pointer
     // the control hid and ends a deferred hot state.
     virtual void CaptureLost();
+    // Templates: the look of a control (its linked pictures and its template
+    // properties) to and from a stream; see cDIBControlTemplates.cpp.
+    virtual void LoadTemplate(TStream& Stream);
+    virtual void SaveTemplate(TStream& Stream);
 
 protected:
     void Notification(TComponent* Component, TOperation Operation) override;
