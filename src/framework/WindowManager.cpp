@@ -54,7 +54,8 @@ std::vector<RECT> RegionRects(HRGN rgn) {
     auto* data = reinterpret_cast<RGNDATA*>(bytes.data());
     if (!GetRegionData(rgn, size, data)) return {};
     std::vector<RECT> rects(data->rdh.nCount);
-    std::memcpy(rects.data(), data->Buffer, rects.size() * sizeof(RECT));
+    if (!rects.empty())  // an empty vector may have no buffer to copy into
+        std::memcpy(rects.data(), data->Buffer, rects.size() * sizeof(RECT));
     return rects;
 }
 
