@@ -9,15 +9,7 @@
 #include "controls/cDIBBorder.h"
 #include "framework/Streaming.h"
 #include "support/ControlSamples.h"
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TARNWICK_HAS_ASAN 1
-#endif
-#endif
-#ifndef TARNWICK_HAS_ASAN
-#define TARNWICK_HAS_ASAN 0
-#endif
+#include "support/Sanitizers.h"
 
 namespace {
 
@@ -135,7 +127,7 @@ TEST_F(BorderTest, StretchWithoutRoomDrawsOnlyTheEnds) {
         border->BorderTop()->DrawEdge(dest.get(), TRect{0, 0, 8, 4});
         std::exit(0);
     };
-#if defined(__SANITIZE_ADDRESS__) || TARNWICK_HAS_ASAN
+#if TARNWICK_HAS_ASAN
     // AddressSanitizer's shadow memory alone is larger than the limit.
     (void)drawInOneGiB;
 #else

@@ -20,15 +20,7 @@
 #include "platform/headless/HeadlessControl.h"
 #include "platform/headless/HeadlessInput.h"
 #include "support/ControlSamples.h"
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TARNWICK_HAS_ASAN 1
-#endif
-#endif
-#ifndef TARNWICK_HAS_ASAN
-#define TARNWICK_HAS_ASAN 0
-#endif
+#include "support/Sanitizers.h"
 
 namespace input = tarnwick::platform::headless;
 using tarnwick::platform::Window;
@@ -367,7 +359,7 @@ TEST_F(SliderTest, AnOverlayWithBordersWiderThanTheTrackIsSkipped) {
         s->Paint();
         std::exit(0);
     };
-#if defined(__SANITIZE_ADDRESS__) || TARNWICK_HAS_ASAN
+#if TARNWICK_HAS_ASAN
     // AddressSanitizer's shadow memory alone is larger than the limit.
     (void)paintInOneGiB;
 #else
