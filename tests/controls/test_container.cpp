@@ -15,6 +15,7 @@
 #include "platform/Window.h"
 #include "platform/headless/HeadlessControl.h"
 #include "platform/headless/HeadlessInput.h"
+#include "support/ContainerFixture.h"
 #include "support/ControlSamples.h"
 
 namespace input = tarnwick::platform::headless;
@@ -64,21 +65,12 @@ private:
     std::uint32_t pixel_;
 };
 
-class ContainerTest : public ::testing::Test {
+class ContainerTest : public tarnwick::test::ContainerFixture {
 protected:
     void SetUp() override {
-        input::ResetServices();
-        form = std::make_unique<TForm>(nullptr);
-        form->SetBounds(0, 0, 60, 30);
-        box = new TDIBContainer(form.get());
-        box->SetBounds(4, 2, 40, 20);
-        box->SetColor(TColor(0x302010));  // pixel 0x102030
-        box->SetParent(form.get());
-        native = WindowFromHandle(reinterpret_cast<std::uintptr_t>(form->Handle()));
-    }
-    void TearDown() override {
-        form.reset();
-        input::ResetServices();
+        const TColor colour(0x302010);  // pixel 0x102030
+        MakeContainer(60, 30, 4, 2, 40, 20, &colour);
+        OpenWindow();
     }
     // The window's pixel at a point of the container's client area.
     std::uint32_t shown(int x, int y) const {
@@ -94,10 +86,6 @@ protected:
     void button(bool down, int x, int y) {
         input::MouseButton(*native, input::Button::Left, down, x + 4, y + 2);
     }
-
-    std::unique_ptr<TForm> form;
-    TDIBContainer* box = nullptr;
-    Window* native = nullptr;
 };
 
 using tarnwick::test::Blend;

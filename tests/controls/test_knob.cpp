@@ -18,6 +18,7 @@
 #include "platform/Window.h"
 #include "platform/headless/HeadlessControl.h"
 #include "platform/headless/HeadlessInput.h"
+#include "support/ContainerFixture.h"
 
 namespace input = tarnwick::platform::headless;
 using tarnwick::platform::Window;
@@ -52,21 +53,12 @@ private:
 
 TW_IMPLEMENT_CLASS(TTwinKnob) { b.Property("IndexExtra", &TTwinKnob::IndexExtra); }
 
-class KnobTest : public ::testing::Test {
+class KnobTest : public tarnwick::test::ContainerFixture {
 protected:
     void SetUp() override {
-        input::ResetServices();
-        form = std::make_unique<TForm>(nullptr);
-        form->SetBounds(0, 0, 60, 40);
-        box = new TDIBContainer(form.get());
-        box->SetBounds(0, 0, 60, 40);
-        box->SetParent(form.get());
+        MakeContainer(60, 40, 0, 0, 60, 40);
         list = new TDIBImageList(form.get());
-        native = WindowFromHandle(reinterpret_cast<std::uintptr_t>(form->Handle()));
-    }
-    void TearDown() override {
-        form.reset();
-        input::ResetServices();
+        OpenWindow();
     }
     TDIBKnob* newKnob(int frames = 4) {
         if (list->DIBImages()->Count() == 0) AddStrip(list, frames);
@@ -92,10 +84,7 @@ protected:
         return p;
     }
 
-    std::unique_ptr<TForm> form;
-    TDIBContainer* box = nullptr;
     TDIBImageList* list = nullptr;
-    Window* native = nullptr;
 };
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "platform/Window.h"
 #include "platform/headless/HeadlessControl.h"
 #include "platform/headless/HeadlessInput.h"
+#include "support/ContainerFixture.h"
 #include "support/ControlSamples.h"
 #include "support/Sanitizers.h"
 
@@ -30,22 +31,13 @@ namespace {
 
 constexpr int kLeft = 10, kTop = 5;  // where the sliders sit in the container
 
-class SliderTest : public ::testing::Test {
+class SliderTest : public tarnwick::test::ContainerFixture {
 protected:
     void SetUp() override {
-        input::ResetServices();
-        form = std::make_unique<TForm>(nullptr);
-        form->SetBounds(0, 0, 120, 240);
-        box = new TDIBContainer(form.get());
-        box->SetBounds(0, 0, 120, 240);
-        box->SetColor(TColor(0x302010));  // pixel 0x102030
-        box->SetParent(form.get());
+        const TColor colour(0x302010);  // pixel 0x102030
+        MakeContainer(120, 240, 0, 0, 120, 240, &colour);
         list = new TDIBImageList(form.get());
-        native = WindowFromHandle(reinterpret_cast<std::uintptr_t>(form->Handle()));
-    }
-    void TearDown() override {
-        form.reset();
-        input::ResetServices();
+        OpenWindow();
     }
 
     int add(int w, int h, const std::function<std::uint32_t(int, int)>& colour) {
@@ -95,10 +87,7 @@ protected:
         return std::uint32_t(p.Mask) << 24 | p.Red << 16 | p.Green << 8 | p.Blue;
     }
 
-    std::unique_ptr<TForm> form;
-    TDIBContainer* box = nullptr;
     TDIBImageList* list = nullptr;
-    Window* native = nullptr;
 };
 
 using tarnwick::test::Blend;

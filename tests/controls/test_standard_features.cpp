@@ -14,6 +14,7 @@
 #include "platform/Window.h"
 #include "platform/headless/HeadlessControl.h"
 #include "platform/headless/HeadlessInput.h"
+#include "support/ContainerFixture.h"
 
 namespace input = tarnwick::platform::headless;
 using tarnwick::platform::Window;
@@ -58,20 +59,11 @@ private:
     bool throughCanvas_;
 };
 
-class StandardFeatures : public ::testing::Test {
+class StandardFeatures : public tarnwick::test::ContainerFixture {
 protected:
     void SetUp() override {
-        input::ResetServices();
-        form = std::make_unique<TForm>(nullptr);
-        form->SetBounds(0, 0, 80, 60);
-        box = new TDIBContainer(form.get());
-        box->SetBounds(0, 0, 80, 60);
-        box->SetParent(form.get());
-        native = WindowFromHandle(reinterpret_cast<std::uintptr_t>(form->Handle()));
-    }
-    void TearDown() override {
-        form.reset();
-        input::ResetServices();
+        MakeContainer(80, 60, 0, 0, 80, 60);
+        OpenWindow();
     }
     void move(int x, int y) { input::MouseMove(*native, x, y); }
     void button(bool down, int x, int y, input::Button b = input::Button::Left) {
@@ -81,10 +73,6 @@ protected:
         input::Key(*native, vk, true);
         input::Key(*native, vk, false);
     }
-
-    std::unique_ptr<TForm> form;
-    TDIBContainer* box = nullptr;
-    Window* native = nullptr;
 };
 
 }  // namespace
