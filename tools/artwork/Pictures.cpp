@@ -87,16 +87,13 @@ void DrawKnob(Canvas& c, int frame) {
         return 0.32 * (1 - SmoothStep(-2.5, 3.5, d));
     });
     // Dark metal bezel, lit from above.
+    auto fromTop = [&](Rgb top, Rgb bottom) {
+        return [=](Vec p) { return Mix(top, bottom, Clamp01((p.y - 40 + kBezel) / (2 * kBezel))); };
+    };
     c.Fill([&](Vec p) { return CircleDistance(p, centre, kBezel); },
-           [&](Vec p) {
-               const double t = Clamp01((p.y - (centre.y - kBezel)) / (2 * kBezel));
-               return Mix(Rgb{118, 116, 120}, Rgb{34, 32, 36}, t);
-           });
+           fromTop(Rgb{118, 116, 120}, Rgb{34, 32, 36}));
     c.Fill([&](Vec p) { return CircleDistance(p, centre, kBezel - 1.2); },
-           [&](Vec p) {
-               const double t = Clamp01((p.y - (centre.y - kBezel)) / (2 * kBezel));
-               return Mix(Rgb{70, 68, 72}, Rgb{52, 50, 54}, t);
-           });
+           fromTop(Rgb{70, 68, 72}, Rgb{52, 50, 54}));
     // The gap around the disc, then the orange disc itself.
     c.Fill([&](Vec p) { return CircleDistance(p, centre, kDisc + 1.3); }, Rgb{22, 16, 12});
     const Rgb orange{248, 128, 16};
@@ -119,7 +116,7 @@ void DrawKnob(Canvas& c, int frame) {
         Rgb{255, 196, 120}, 0.8);
     c.Fill([&](Vec p) { return SegmentDistance(p, a, b, 3.2); },
            [&](Vec p) {
-               // Lighter towards the far end, where the sunk floor faces up.
+               // Lighter at the top, where the sunk floor faces the light.
                const double t = Clamp01((p.y - centre.y + 24) / 48);
                return Mix(Rgb{74, 44, 26}, Rgb{30, 18, 12}, t);
            });
