@@ -2,6 +2,12 @@
 
 #include <algorithm>
 
+#include "framework/Forms.h"
+#include "framework/WinApi.h"
+#include "platform/Window.h"
+
+static const bool kRegistered = (RegisterClasses({TTimer::StaticClass()}), true);
+
 TW_IMPLEMENT_CLASS(TCustomPanel) {
     b.Property("Align", &TCustomPanel::Align, &TCustomPanel::SetAlign).Default(alNone);
     b.Property("Alignment", &TCustomPanel::Alignment, &TCustomPanel::SetAlignment)
@@ -58,4 +64,54 @@ void TCustomPanel::AdjustClientRect(TRect& Rect) {
     if (BevelOuter_ != bvNone) inset += BevelWidth_;
     if (BevelInner_ != bvNone) inset += BevelWidth_;
     Rect = {Rect.Left + inset, Rect.Top + inset, Rect.Right - inset, Rect.Bottom - inset};
+}
+
+// ---- TTimer ---------------------------------------------------------------------
+
+TW_IMPLEMENT_CLASS(TTimer) {
+    b.Property("Enabled", &TTimer::Enabled, &TTimer::SetEnabled).Default(true);
+    b.Property("Interval", &TTimer::Interval, &TTimer::SetInterval).Default(1000);
+    b.Property("OnTimer", &TTimer::OnTimer, &TTimer::SetOnTimer);
+}
+
+TTimer::TTimer(TComponent* Owner) : TComponent(Owner) {}
+
+TTimer::~TTimer() {
+    Enabled_ = false;
+    UpdateTimer();
+}
+
+void TTimer::SetEnabled(bool Value) {
+    if (Value == Enabled_) return;
+    Enabled_ = Value;
+    UpdateTimer();
+}
+
+void TTimer::SetInterval(std::uint32_t Value) {
+    if (Value == Interval_) return;
+    Interval_ = Value;
+    UpdateTimer();
+}
+
+void TTimer::SetOnTimer(TNotifyEvent Value) {
+    OnTimer = std::move(Value);
+    UpdateTimer();
+}
+
+void TTimer::UpdateTimer() {
+    constexpr UINT_PTR kId = 1;
+    if (window_) {
+        KillTimer(reinterpret_cast<HWND>(window_->Handle()), kId);
+        window_.reset();  // may run inside its own tick: the handler touches nothing after
+    }
+    if (Interval_ == 0 || !Enabled_ || !OnTimer || IsDesigning()) return;
+    window_ = tarnwick::platform::CreateChildWindow(0, 0, 0);
+    window_->SetMessageHandler([this](std::uint32_t Msg, std::uint32_t, std::int32_t) {
+        if (Msg == WM_TIMER) Application->Guard(this, [this] { OnTimer(this); });
+        return 0;
+    });
+    if (SetTimer(reinterpret_cast<HWND>(window_->Handle()), kId, Interval_, nullptr) == 0) {
+        Enabled_ = false;
+        window_.reset();
+    }
 }

@@ -2,8 +2,13 @@
 // The panel: a windowed container that fills its background with its colour.
 
 #include <cstdint>
+#include <memory>
 
 #include "framework/Controls.h"
+
+namespace tarnwick::platform {
+class Window;
+}
 
 enum TBevelCut : uint8_t { bvNone, bvLowered, bvRaised, bvSpace };
 TW_ENUM(TBevelCut, "bvNone", "bvLowered", "bvRaised", "bvSpace");
@@ -50,4 +55,30 @@ private:
     int BorderWidth_ = 0;
     TBorderStyle BorderStyle_ = bsNone;
     TAlignment Alignment_ = taCenter;
+};
+
+// A periodic event on the window thread. It runs exactly while it is
+// Enabled (the default), has a nonzero Interval (1000 ms) and an OnTimer
+// handler, and the system granted it; changing any of the three starts a
+// fresh period, and a refused timer turns Enabled off. What a handler
+// raises goes to the application's exception handling.
+class TTimer : public TComponent {
+    TW_CLASS(TTimer, TComponent)
+public:
+    explicit TTimer(TComponent* Owner);
+    ~TTimer() override;
+
+    bool Enabled() const { return Enabled_; }
+    void SetEnabled(bool Value);
+    std::uint32_t Interval() const { return Interval_; }
+    void SetInterval(std::uint32_t Value);
+    TNotifyEvent OnTimer;
+    void SetOnTimer(TNotifyEvent Value);
+
+private:
+    void UpdateTimer();
+
+    bool Enabled_ = true;
+    std::uint32_t Interval_ = 1000;
+    std::unique_ptr<tarnwick::platform::Window> window_;  // where the ticks arrive
 };
