@@ -51,10 +51,12 @@ void TAbstractSuperDIB::SetSize(int W, int H) {
     if (W == Width_ && H == Height_) return;
     // A view shares another bitmap's buffer, which has that bitmap's size.
     if (!OwnsBits_) throw EDIBError("A view cannot change its size");
-    if (Bits_) FreeBits();
     Width_ = std::uint16_t(W == 0 ? 1 : W);
     Height_ = std::uint16_t(H == 0 ? 1 : H);
-    AllocateBits();
+    if (!Bits_ || !ReuseBits()) {
+        if (Bits_) FreeBits();
+        AllocateBits();
+    }
     ClipRect_ = {0, 0, Width_ - 1, Height_ - 1};
 }
 
@@ -342,11 +344,22 @@ void TCustomMemoryDIB::AllocateBits() {
     // pixels, and write the same form, every time.
     Bits_ = static_cast<TDIBPixel*>(std::calloc(PixelCount(), sizeof(TDIBPixel)));
     if (!Bits_) throw std::bad_alloc();
+    capacity_ = PixelCount();
 }
 
 void TCustomMemoryDIB::FreeBits() {
     std::free(Bits_);
     Bits_ = nullptr;
+    capacity_ = 0;
+}
+
+bool TCustomMemoryDIB::ReuseBits() {
+    // A bitmap that is resized on every paint (a stretched piece, a
+    // working copy) keeps its buffer; one that shrinks a lot gives it back.
+    const std::size_t need = PixelCount();
+    if (need > capacity_ || need < capacity_ / 4) return false;
+    std::memset(Bits_, 0, need * sizeof(TDIBPixel));
+    return true;
 }
 
 void TCustomMemoryDIB::AssignTo(TPersistent* Dest) {

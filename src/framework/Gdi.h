@@ -360,6 +360,8 @@ inline constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
 // ---- regions -------------------------------------------------------------------
 
 HRGN CreateRectRgn(int left, int top, int right, int bottom);
+// Makes an existing region the rectangle, reusing its storage.
+BOOL SetRectRgn(HRGN region, int left, int top, int right, int bottom);
 // A region from a rectangle list (the transform must be null). `count` is the
 // byte size of the data: header plus nCount rectangles.
 HRGN ExtCreateRegion(const void* xform, DWORD count, const RGNDATA* data);

@@ -25,7 +25,7 @@ int ReleaseDC(HWND window, HDC hdc) {
     // Only the window a context was got for releases it.
     if (dc->memory || dc->window != reinterpret_cast<Id>(window))
         return Fail(ERROR_INVALID_HANDLE, 0);
-    s->objects.erase(reinterpret_cast<Id>(hdc));
+    s->Remove(s->objects.find(reinterpret_cast<Id>(hdc)));
     return 1;
 }
 
@@ -52,7 +52,7 @@ BOOL DeleteDC(HDC hdc) {
         if (BitmapObj* b = s->Get<BitmapObj>(reinterpret_cast<void*>(dc->bitmap)))
             b->selectedInto = 0;
     }
-    s->objects.erase(reinterpret_cast<Id>(hdc));
+    s->Remove(s->objects.find(reinterpret_cast<Id>(hdc)));
     return TRUE;
 }
 
@@ -148,7 +148,7 @@ BOOL DeleteObject(HGDIOBJ object) {
             if (o == id) o = 0;
         }
     }
-    s->objects.erase(it);
+    s->Remove(it);
     return TRUE;
 }
 
