@@ -305,6 +305,11 @@ protected:
 
 private:
     void MakeCanvas();
+    // The pixels live in a mapping that is only ever grown, and the context
+    // stays, so that a surface resized to one control after another (the
+    // container's scratch surface) allocates only when it grows.
+    HANDLE mapping_ = nullptr;
+    std::size_t mappingBytes_ = 0;
 };
 
 class TWinDIB : public TCustomWinDIB {

@@ -99,7 +99,8 @@ DWORD GetObjectType(HGDIOBJ object) {
     if (std::holds_alternative<BitmapObj>(it->second)) return OBJ_BITMAP;
     if (std::holds_alternative<RegionObj>(it->second)) return OBJ_REGION;
     if (std::holds_alternative<BrushObj>(it->second)) return OBJ_BRUSH;
-    return OBJ_PAL;
+    if (std::holds_alternative<PaletteObj>(it->second)) return OBJ_PAL;
+    return Fail<DWORD>(ERROR_INVALID_HANDLE, 0);  // a mapping is no drawing object
 }
 
 int GetObjectA(HGDIOBJ object, int size, void* out) {
@@ -132,7 +133,8 @@ BOOL DeleteObject(HGDIOBJ object) {
     LockedState s;
     const Id id = reinterpret_cast<Id>(object);
     auto it = s->objects.find(id);
-    if (it == s->objects.end() || std::holds_alternative<DcObj>(it->second)) {
+    if (it == s->objects.end() || std::holds_alternative<DcObj>(it->second) ||
+        std::holds_alternative<MappingObj>(it->second)) {
         return Fail(ERROR_INVALID_HANDLE, FALSE);
     }
     if (s->IsStock(id)) return TRUE;
@@ -148,7 +150,14 @@ BOOL DeleteObject(HGDIOBJ object) {
             if (o == id) o = 0;
         }
     }
+    Id mapping = 0;
+    if (auto* b = std::get_if<BitmapObj>(&it->second)) mapping = b->mapping;
     s->Remove(it);
+    // A closed mapping goes with the last section that showed it.
+    auto m = s->objects.find(mapping);
+    if (auto* obj = m == s->objects.end() ? nullptr : std::get_if<MappingObj>(&m->second);
+        obj && --obj->sections == 0 && obj->closed)
+        s->Remove(m);
     return TRUE;
 }
 

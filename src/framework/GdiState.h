@@ -174,8 +174,18 @@ struct DcObj {
 
 struct BitmapObj {
     Surface surface;
-    std::unique_ptr<std::uint8_t, FreeDeleter> storage;
+    std::unique_ptr<std::uint8_t, FreeDeleter> storage;  // none for a section of a mapping
     Id selectedInto = 0;
+    Id mapping = 0;  // the mapping whose memory it shows
+};
+
+// A block of memory that sections can show (CreateFileMapping). It lives
+// until its handle is closed and no section shows it any more.
+struct MappingObj {
+    std::unique_ptr<std::uint8_t, FreeDeleter> storage;
+    std::size_t size = 0;
+    int sections = 0;
+    bool closed = false;
 };
 
 struct RegionObj {
@@ -193,7 +203,7 @@ struct BrushObj {
     bool hollow = false;  // NULL_BRUSH: paints nothing
 };
 
-using Object = std::variant<DcObj, BitmapObj, RegionObj, PaletteObj, BrushObj>;
+using Object = std::variant<DcObj, BitmapObj, RegionObj, PaletteObj, BrushObj, MappingObj>;
 
 struct State {
     // Only the window side calls in here, never the audio thread; the lock is

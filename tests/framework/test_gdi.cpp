@@ -642,6 +642,38 @@ TEST_F(GdiTest, SavedClipsComeBackExactlyWhenTheirEntriesAreReused) {
     DeleteObject(other);
 }
 
+TEST_F(GdiTest, SectionsOfAMappingShareItsMemoryUntilTheLastGoes) {
+    const std::size_t live = gdi::LiveObjectCount();
+    HANDLE mapping =
+        CreateFileMapping(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, nullptr);
+    ASSERT_NE(mapping, nullptr);
+    BITMAPINFO info{};
+    info.bmiHeader = {40, 4, 4, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* a = nullptr;
+    void* b = nullptr;
+    HBITMAP whole = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &a, mapping, 0);
+    info.bmiHeader.biHeight = 2;
+    HBITMAP half = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &b, mapping, 32);
+    ASSERT_TRUE(whole && half);
+    EXPECT_EQ(static_cast<std::uint8_t*>(b), static_cast<std::uint8_t*>(a) + 32);
+    // Too big for what is left of it, or misaligned: refused.
+    void* none = nullptr;
+    EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &none, mapping, 36), nullptr);
+    EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &none, mapping, 2), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(DeleteObject(mapping));  // not a drawing object
+    EXPECT_TRUE(CloseHandle(mapping));
+    EXPECT_FALSE(CloseHandle(mapping));
+    static_cast<std::uint32_t*>(a)[15] = 0x12345678;  // still there while sections show it
+    EXPECT_EQ(static_cast<std::uint32_t*>(b)[7], 0x12345678u);
+    DeleteObject(whole);
+    DeleteObject(half);
+    EXPECT_EQ(gdi::LiveObjectCount(), live);
+    EXPECT_EQ(CreateFileMapping(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 1, 0, nullptr),
+              nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+}
+
 TEST_F(GdiTest, EveryDrawingCallStaysInsideASelectedClipRegion) {
     Section dst(12, 12), src(4, 4);
     src.FillPattern();
