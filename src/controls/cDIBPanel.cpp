@@ -96,7 +96,7 @@ void TCustomDIBContainer::DoBeforePaint() { BeforePaint(this, dib_.get()); }
 
 void TCustomDIBContainer::DoAfterPaint() {
     if (BorderDrawPosition_ == bdOverControls && DIBBorder_)
-        DIBBorder_->DrawBorder(dib_.get(), AlignClientRect());
+        DIBBorder_->DrawBorder(dib_.get(), ClientRect());
     AfterPaint(this, dib_.get());
 }
 
@@ -462,7 +462,7 @@ void TCustomDIBContainer::PaintMessage(TMessage&) {
 
 void TCustomDIBContainer::PaintChildren(HDC DC) {
     if (BorderDrawPosition_ == bdUnderControls && DIBBorder_)
-        DIBBorder_->DrawBorder(dib_.get(), AlignClientRect());
+        DIBBorder_->DrawBorder(dib_.get(), ClientRect());
     for (int i = 0; i < ControlCount(); ++i) {
         TControl* c = Controls(i);
         if (dynamic_cast<TWinControl*>(c) || !c->Visible()) continue;
