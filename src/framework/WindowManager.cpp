@@ -59,7 +59,7 @@ bool HasUpdate(const WindowNode* n) {
 // A region's rectangles, read into a buffer that is kept (so that a paint
 // allocates nothing) and valid until the next call; null on failure.
 const RGNDATA* RegionData(HRGN rgn) {
-    static std::vector<std::uint8_t> bytes;
+    thread_local std::vector<std::uint8_t> bytes;
     const DWORD size = GetRegionData(rgn, 0, nullptr);
     if (size < sizeof(RGNDATAHEADER)) return nullptr;
     if (bytes.size() < size) bytes.resize(size);
