@@ -111,6 +111,12 @@ void TCustomDIBContainer::PaintBackground() {
 
 void TCustomDIBContainer::Notification(TComponent* Component, TOperation Operation) {
     TCustomPanel::Notification(Component, Operation);
+    // A border or palette that goes while the container is being destroyed
+    // (one its owner made later) must not be reached by the destructor.
+    if (Operation == TOperation::opRemove && IsDestroying()) {
+        if (Component == DIBBorder_) DIBBorder_ = nullptr;
+        if (Component == palette_) palette_ = nullptr;
+    }
     if (Component == this || IsDestroying()) return;
     if (auto* p = dynamic_cast<TDIBPalette*>(Component); p && Operation == TOperation::opInsert)
         SetPalette(p);
