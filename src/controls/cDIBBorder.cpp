@@ -103,10 +103,10 @@ void TDIBBorderEdge::DrawEdge(TAbstractSuperDIB* Dest, const TRect& Rect) const 
         } else if (span > 0) {
             // The end pictures may leave no room at all; a piece of no or
             // negative length would be a bitmap of a wrapped-around size.
-            auto piece = vertical ? std::make_unique<TMemoryDIB>(m->Width(), span)
-                                  : std::make_unique<TMemoryDIB>(span, m->Height());
-            piece->StretchFrom(m);
-            put(piece.get(), pos, span);
+            piece_.SetSize(vertical ? m->Width() : span, vertical ? span : m->Height());
+            piece_.Fill(clBlack);  // what a new bitmap holds, where the stretch writes nothing
+            piece_.StretchFrom(m);
+            put(&piece_, pos, span);
         }
     }
     if (TMemoryDIB* f = pictureOf(*first_)) put(f, start, along(f));

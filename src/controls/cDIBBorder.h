@@ -63,6 +63,8 @@ private:
     std::unique_ptr<TDIBImageLink> first_;
     std::unique_ptr<TDIBImageLink> second_;
     std::unique_ptr<TDIBImageLink> middle_;
+    // The stretched middle picture, kept between paints.
+    mutable TMemoryDIB piece_;
     std::int32_t storedSize_ = 32;
     TComponent* owner_;
 };

@@ -5,6 +5,7 @@
 
 #include "controls/cDIBPanel.h"
 #include "framework/Forms.h"
+#include "framework/Menus.h"
 #include "framework/WinApi.h"
 
 namespace {
@@ -487,3 +488,25 @@ void TCustomDIBControl::PaintMessage() {
     Canvas_->SetHandle(nullptr);
     Canvas_->Unlock();
 }
+
+// ---- context menu ----------------------------------------------------------------------------
+
+namespace {
+// One menu for every bitmap control that has none of its own.
+TPopupMenu* SharedContextMenu() {
+    static const std::unique_ptr<TPopupMenu> menu = std::make_unique<TPopupMenu>(nullptr);
+    return menu.get();
+}
+}  // namespace
+
+TPopupMenu* TCustomDIBControl::GetPopupMenu() {
+    if (TPopupMenu* own = PopupMenu()) return own;
+    TPopupMenu* menu = SharedContextMenu();
+    ClearContextMenu(menu);
+    FillContextMenu(menu);
+    return menu->Items()->Count() > 0 ? menu : nullptr;
+}
+
+void TCustomDIBControl::ClearContextMenu(TPopupMenu* Menu) { Menu->Items()->Clear(); }
+
+void TCustomDIBControl::FillContextMenu(TPopupMenu*) {}

@@ -68,6 +68,10 @@ public:
     void Invalidate() override;
     void Click() override;
     void Loaded() override;
+    // The context menu: PopupMenu when set; otherwise the menu shared by
+    // all bitmap controls, emptied and filled by this control's hooks, or
+    // null when they leave it empty.
+    TPopupMenu* GetPopupMenu() override;
 
     // The container the control sits in, or null.
     TCustomDIBContainer* Container() const;
@@ -156,6 +160,9 @@ protected:
     virtual void KeyDown(std::uint16_t& Key, TShiftState Shift);
     virtual void KeyUp(std::uint16_t& Key, TShiftState Shift);
     virtual void KeyPress(char& Key);
+    // The shared context menu's hooks: the base empties it and adds nothing.
+    virtual void ClearContextMenu(TPopupMenu* Menu);
+    virtual void FillContextMenu(TPopupMenu* Menu);
 
     // Makes a picture link of this control; it stays the descendant's to free.
     void AddImageLink(TDIBImageLink*& Link);

@@ -30,11 +30,17 @@ TW_IMPLEMENT_CLASS(TCustomDIBContainer) {
 }
 
 TCustomDIBContainer::TCustomDIBContainer(TComponent* Owner)
-    : TWinControl(Owner), scratch_(std::make_unique<TWinDIB>()), dib_(std::make_unique<TWinDIB>()) {
+    : TCustomPanel(Owner),
+      scratch_(std::make_unique<TWinDIB>()),
+      dib_(std::make_unique<TWinDIB>()) {
     TControlStyle style = ControlStyle();
     style.Include(TControlStyleFlag::csAcceptsControls);
     SetControlStyle(style);
+    SetDoubleBuffered(true);
     SetTabStop(false);
+    SetBorderWidth(0);
+    SetBorderStyle(bsNone);
+    SetBevelOuter(bvNone);
 }
 
 TCustomDIBContainer::~TCustomDIBContainer() {
@@ -47,12 +53,12 @@ TCustomDIBContainer::~TCustomDIBContainer() {
 }
 
 void TCustomDIBContainer::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
-    TWinControl::SetBounds(ALeft, ATop, AWidth, AHeight);
+    TCustomPanel::SetBounds(ALeft, ATop, AWidth, AHeight);
     if (!IsLoading()) dib_->SetSize(Width(), Height());
 }
 
 void TCustomDIBContainer::Loaded() {
-    TWinControl::Loaded();
+    TCustomPanel::Loaded();
     dib_->SetSize(Width(), Height());
     BuildTabList();
 }
@@ -90,7 +96,7 @@ void TCustomDIBContainer::DoBeforePaint() { BeforePaint(this, dib_.get()); }
 
 void TCustomDIBContainer::DoAfterPaint() {
     if (BorderDrawPosition_ == bdOverControls && DIBBorder_)
-        DIBBorder_->DrawBorder(dib_.get(), AlignClientRect());
+        DIBBorder_->DrawBorder(dib_.get(), ClientRect());
     AfterPaint(this, dib_.get());
 }
 
@@ -104,7 +110,13 @@ void TCustomDIBContainer::PaintBackground() {
 }
 
 void TCustomDIBContainer::Notification(TComponent* Component, TOperation Operation) {
-    TWinControl::Notification(Component, Operation);
+    TCustomPanel::Notification(Component, Operation);
+    // A border or palette that goes while the container is being destroyed
+    // (one its owner made later) must not be reached by the destructor.
+    if (Operation == TOperation::opRemove && IsDestroying()) {
+        if (Component == DIBBorder_) DIBBorder_ = nullptr;
+        if (Component == palette_) palette_ = nullptr;
+    }
     if (Component == this || IsDestroying()) return;
     if (auto* p = dynamic_cast<TDIBPalette*>(Component); p && Operation == TOperation::opInsert)
         SetPalette(p);
@@ -250,7 +262,7 @@ bool TCustomDIBContainer::SelectPrior() {
 void TCustomDIBContainer::DoEnter() {
     if (ActiveControl_) return;
     if (tabList_.empty()) {
-        TWinControl::DoEnter();
+        TCustomPanel::DoEnter();
         return;
     }
     SetActiveControl(ShiftDown() ? LastControl() : FirstControl());
@@ -259,7 +271,7 @@ void TCustomDIBContainer::DoEnter() {
 
 void TCustomDIBContainer::DoExit() {
     SetActiveControl(nullptr);
-    TWinControl::DoExit();
+    TCustomPanel::DoExit();
 }
 
 void TCustomDIBContainer::FocusChanged(TWinControl* Focused) {
@@ -309,14 +321,14 @@ void TCustomDIBContainer::ReflectedKeyDown(TMessage& Message) {
         return;
     }
     if (auto* last = dynamic_cast<TWinControl*>(LastControl()); last && last->Focused()) {
-        TWinControl::Dispatch(Message);
+        TCustomPanel::Dispatch(Message);
         return;
     }
     if (Message.WParam == VK_TAB && (ShiftDown() ? SelectPrior() : SelectNext())) {
         Message.Result = 1;
         return;
     }
-    TWinControl::Dispatch(Message);
+    TCustomPanel::Dispatch(Message);
     // Nothing else took the focus: Tab wraps around to the first (or last).
     if (Focused()) DoEnter();
 }
@@ -354,12 +366,12 @@ void TCustomDIBContainer::SetCursorMessage(TMessage& Message) {
         Message.Result = 1;
         return;
     }
-    TWinControl::Dispatch(Message);
+    TCustomPanel::Dispatch(Message);
 }
 
 void TCustomDIBContainer::WndProc(TMessage& Message) {
     if (Message.Msg == WM_LBUTTONUP && !IsDesigning()) EndCaptureTracking();
-    TWinControl::WndProc(Message);
+    TCustomPanel::WndProc(Message);
 }
 
 void TCustomDIBContainer::Dispatch(TMessage& Message) {
@@ -369,14 +381,14 @@ void TCustomDIBContainer::Dispatch(TMessage& Message) {
         case WM_GETDLGCODE: Message.Result = DLGC_WANTALLKEYS; return;
         case WM_SETCURSOR:
             if (IsDesigning())
-                TWinControl::Dispatch(Message);
+                TCustomPanel::Dispatch(Message);
             else
                 SetCursorMessage(Message);
             return;
         case CM_FOCUSCHANGED:
             FocusChanged(FindControl(reinterpret_cast<HWND>(
                 static_cast<std::uintptr_t>(static_cast<std::uint32_t>(Message.LParam)))));
-            TWinControl::Dispatch(Message);
+            TCustomPanel::Dispatch(Message);
             return;
         case CN_KEYDOWN: ReflectedKeyDown(Message); return;
         case CN_KEYUP:
@@ -387,9 +399,9 @@ void TCustomDIBContainer::Dispatch(TMessage& Message) {
                 return;
             }
             Message.Result = 0;
-            TWinControl::Dispatch(Message);
+            TCustomPanel::Dispatch(Message);
             return;
-        default: TWinControl::Dispatch(Message);
+        default: TCustomPanel::Dispatch(Message);
     }
 }
 
@@ -456,7 +468,7 @@ void TCustomDIBContainer::PaintMessage(TMessage&) {
 
 void TCustomDIBContainer::PaintChildren(HDC DC) {
     if (BorderDrawPosition_ == bdUnderControls && DIBBorder_)
-        DIBBorder_->DrawBorder(dib_.get(), AlignClientRect());
+        DIBBorder_->DrawBorder(dib_.get(), ClientRect());
     for (int i = 0; i < ControlCount(); ++i) {
         TControl* c = Controls(i);
         if (dynamic_cast<TWinControl*>(c) || !c->Visible()) continue;
@@ -484,6 +496,29 @@ void TCustomDIBContainer::PaintChildren(HDC DC) {
         }
         RestoreDC(DC, saved);
     }
+    // There is never a dock manager to paint a dock site.
+    FrameWindowedChildren(DC);
+}
+
+// A framed windowed child with the 3-D look sits in a sunken frame: shadow
+// above and left, highlight below and right, one pixel outside it.
+void TCustomDIBContainer::FrameWindowedChildren(HDC DC) {
+    for (int i = 0; i < ControlCount(); ++i) {
+        auto* w = dynamic_cast<TWinControl*>(Controls(i));
+        if (!w || !w->Visible() || !w->Ctl3D() ||
+            !w->ControlStyle().Contains(TControlStyleFlag::csFramed))
+            continue;
+        const TRect r = w->BoundsRect();
+        if (!Intersects(r, UpdateRect_)) continue;
+        const RECT shadow{r.Left - 1, r.Top - 1, r.Right, r.Bottom};
+        const RECT light{r.Left, r.Top, r.Right + 1, r.Bottom + 1};
+        HBRUSH brush = CreateSolidBrush(GetSysColor(COLOR_BTNSHADOW));
+        FrameRect(DC, &shadow, brush);
+        DeleteObject(brush);
+        brush = CreateSolidBrush(GetSysColor(COLOR_BTNHIGHLIGHT));
+        FrameRect(DC, &light, brush);
+        DeleteObject(brush);
+    }
 }
 
 void TCustomDIBContainer::CopyToWindow(HDC DC) {
@@ -498,6 +533,44 @@ void TCustomDIBContainer::CopyToWindow(HDC DC) {
 
 // ---- the published container ---------------------------------------------------------------
 
-TW_IMPLEMENT_CLASS(TDIBContainer) {}
+// The container's own five are published by TCustomDIBContainer; the rest
+// are the panel's, some of them stored and nothing more.
+TW_IMPLEMENT_CLASS(TDIBContainer) {
+    using C = TDIBContainer;
+    b.Property("Align", &C::Align, &C::SetAlign).Default(alNone);
+    b.Property("Anchors", &C::Anchors, &C::SetAnchors)
+        .Default(TAnchors{TAnchorKind::akLeft, TAnchorKind::akTop});
+    b.Property("AutoSize", &C::AutoSize_).Default(false);
+    b.Property("BiDiMode", &C::BiDiMode_).Default(bdLeftToRight);
+    b.Property("Constraints", &C::Constraints);
+    b.Property("Cursor", &C::Cursor_).Default(crDefault);
+    b.Property("DockSite", &C::DockSite_).Default(false);
+    b.Property("DragCursor", &C::DragCursor_).Default(crDrag);
+    b.Property("DragKind", &C::DragKind_).Default(dkDrag);
+    b.Property("DragMode", &C::DragMode_).Default(dmManual);
+    b.Property("HelpContext", &C::HelpContext_).Default(0);
+    b.Property("Hint", &C::Hint_);
+    b.Property("ParentBiDiMode", &C::ParentBiDiMode_).Default(true);
+    b.Property("ParentFont", &C::ParentFont_).Default(true);
+    b.Property("ParentShowHint", &C::ParentShowHint_).Default(true);
+    b.Property("ShowHint", &C::ShowHint_).Default(false);
+    b.Property("UseDockManager", &C::UseDockManager_).Default(true);
+    b.Property("OnCanResize", &C::OnCanResize);
+    b.Property("OnConstrainedResize", &C::OnConstrainedResize);
+    b.Property("OnDblClick", &C::OnDblClick);
+    b.Property("OnDockDrop", &C::OnDockDrop);
+    b.Property("OnDockOver", &C::OnDockOver);
+    b.Property("OnDragDrop", &C::OnDragDrop);
+    b.Property("OnDragOver", &C::OnDragOver);
+    b.Property("OnEndDock", &C::OnEndDock);
+    b.Property("OnEndDrag", &C::OnEndDrag);
+    b.Property("OnGetSiteInfo", &C::OnGetSiteInfo);
+    b.Property("OnResize", &C::OnResize);
+    b.Property("OnStartDock", &C::OnStartDock);
+    b.Property("OnStartDrag", &C::OnStartDrag);
+    b.Property("OnUnDock", &C::OnUnDock);
+}
+
+static const bool kRegistered = (RegisterClasses({TDIBContainer::StaticClass()}), true);
 
 TDIBContainer::TDIBContainer(TComponent* Owner) : TCustomDIBContainer(Owner) {}

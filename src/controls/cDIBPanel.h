@@ -15,6 +15,7 @@
 #include "dib/cDIB.h"
 #include "dib/cDIBPalette.h"
 #include "framework/Controls.h"
+#include "framework/ExtCtrls.h"
 
 // (Sender, the composition surface).
 using TDIBPaintEvent = TEvent<TObject*, TAbstractSuperDIB*>;
@@ -22,8 +23,8 @@ using TDIBPaintEvent = TEvent<TObject*, TAbstractSuperDIB*>;
 enum TBorderDrawPosition : std::uint8_t { bdOverControls, bdUnderControls };
 TW_ENUM(TBorderDrawPosition, "bdOverControls", "bdUnderControls");
 
-class TCustomDIBContainer : public TWinControl {
-    TW_CLASS(TCustomDIBContainer, TWinControl)
+class TCustomDIBContainer : public TCustomPanel {
+    TW_CLASS(TCustomDIBContainer, TCustomPanel)
 
 public:
     explicit TCustomDIBContainer(TComponent* Owner);
@@ -78,6 +79,7 @@ private:
     friend class TCustomDIBControl;
     void PaintMessage(TMessage& Message);
     void PaintChildren(HDC DC);
+    void FrameWindowedChildren(HDC DC);
     void CopyToWindow(HDC DC);
     bool WantsKey(TMessage& Message);
     void ReflectedKeyDown(TMessage& Message);

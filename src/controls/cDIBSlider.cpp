@@ -338,10 +338,8 @@ void TCustomDIBSlider::DrawTrack(TMemoryDIB* Track) {
     const std::int64_t w = Across(TrackRect_), h = Down(TrackRect_);
     if (StretchBackground_) {
         if (w < 1 || h < 1 || w > 0xFFFF || h > 0xFFFF) return;
-        TMemoryDIB stretched{int(w), int(h)};
-        stretched.StretchFrom(Track);
-        Track->CopyPropertiesTo(&stretched);
-        stretched.Draw(TrackRect_.Left, TrackRect_.Top, int(w), int(h), surface, 0, 0);
+        Stretched(Track, int(w), int(h))
+            .Draw(TrackRect_.Left, TrackRect_.Top, int(w), int(h), surface, 0, 0);
         return;
     }
     // Tiles from the track's start; the last one is cut at its end.
@@ -365,6 +363,14 @@ void TCustomDIBSlider::DrawTrack(TMemoryDIB* Track) {
     surface->SetClipRect(saved);
 }
 
+TMemoryDIB& TCustomDIBSlider::Stretched(TMemoryDIB* Picture, int W, int H) {
+    stretched_.SetSize(W, H);
+    stretched_.Fill(clBlack);  // what a new bitmap holds, where the stretch writes nothing
+    stretched_.StretchFrom(Picture);
+    Picture->CopyPropertiesTo(&stretched_);
+    return stretched_;
+}
+
 void TCustomDIBSlider::DrawOverlay(TMemoryDIB* Overlay) {
     const std::int64_t ow = Across(OverlayRect_), oh = Down(OverlayRect_);
     // Borders wider than half the track leave no overlay at all.
@@ -377,9 +383,7 @@ void TCustomDIBSlider::DrawOverlay(TMemoryDIB* Overlay) {
             h = std::int64_t(PointerPos_) - OverlayBorderY_;
     }
     if (w <= 0 || h <= 0) return;
-    TMemoryDIB stretched{int(ow), int(oh)};
-    stretched.StretchFrom(Overlay);
-    Overlay->CopyPropertiesTo(&stretched);
+    TMemoryDIB& stretched = Stretched(Overlay, int(ow), int(oh));
     stretched.SetOpacity(OverlayOpacity_);
     stretched.Draw(OverlayRect_.Left, OverlayRect_.Top, int(w), int(h), Surface(), 0, 0);
 }

@@ -120,6 +120,11 @@ private:
     void DragTo(int P);
     void DrawTrack(TMemoryDIB* Track);
     void DrawOverlay(TMemoryDIB* Overlay);
+    // Picture stretched to W x H, with its drawing settings, in a bitmap
+    // that is kept between paints (so that painting allocates nothing).
+    TMemoryDIB& Stretched(TMemoryDIB* Picture, int W, int H);
+
+    TMemoryDIB stretched_;
 
     TPoint grab_{0, 0};
     bool dragging_ = false;

@@ -51,10 +51,12 @@ void TAbstractSuperDIB::SetSize(int W, int H) {
     if (W == Width_ && H == Height_) return;
     // A view shares another bitmap's buffer, which has that bitmap's size.
     if (!OwnsBits_) throw EDIBError("A view cannot change its size");
-    if (Bits_) FreeBits();
     Width_ = std::uint16_t(W == 0 ? 1 : W);
     Height_ = std::uint16_t(H == 0 ? 1 : H);
-    AllocateBits();
+    if (!Bits_ || !ReuseBits()) {
+        if (Bits_) FreeBits();
+        AllocateBits();
+    }
     ClipRect_ = {0, 0, Width_ - 1, Height_ - 1};
 }
 
@@ -342,11 +344,22 @@ void TCustomMemoryDIB::AllocateBits() {
     // pixels, and write the same form, every time.
     Bits_ = static_cast<TDIBPixel*>(std::calloc(PixelCount(), sizeof(TDIBPixel)));
     if (!Bits_) throw std::bad_alloc();
+    capacity_ = PixelCount();
 }
 
 void TCustomMemoryDIB::FreeBits() {
     std::free(Bits_);
     Bits_ = nullptr;
+    capacity_ = 0;
+}
+
+bool TCustomMemoryDIB::ReuseBits() {
+    // A bitmap that is resized again and again (a stretched piece, a working
+    // copy) keeps its buffer while the new size fits.
+    const std::size_t need = PixelCount();
+    if (need > capacity_) return false;
+    std::memset(Bits_, 0, need * sizeof(TDIBPixel));
+    return true;
 }
 
 void TCustomMemoryDIB::AssignTo(TPersistent* Dest) {
@@ -402,6 +415,8 @@ TCustomWinDIB::TCustomWinDIB(ViewTag Tag, TAbstractSuperDIB* Source) : TAbstract
 TCustomWinDIB::~TCustomWinDIB() {
     Canvas_.reset();
     if (OwnsBits_ && Bits_) FreeBits();
+    if (Handle_) DeleteDC(Handle_);
+    if (mapping_) CloseHandle(mapping_);
 }
 
 void TCustomWinDIB::MakeCanvas() {
@@ -409,9 +424,32 @@ void TCustomWinDIB::MakeCanvas() {
     Canvas_->SetOnChange([this](TObject*) { Changed(); });
 }
 
+namespace {
+[[noreturn]] void ThrowWindowsError() {
+    const DWORD err = GetLastError();
+    throw Exception("Windows error (" + std::to_string(err) + ") " + SystemErrorText(err));
+}
+}  // namespace
+
 void TCustomWinDIB::AllocateBits() {
-    HDC screen = GetDC(nullptr);
-    Handle_ = CreateCompatibleDC(screen);
+    Bits_ = nullptr;
+    const std::size_t bytes = PixelCount() * sizeof(TDIBPixel);
+    SetLastError(0);
+    if (bytes > mappingBytes_) {
+        if (mapping_) CloseHandle(mapping_);
+        mappingBytes_ = 0;
+        const auto wide = static_cast<std::uint64_t>(bytes);
+        mapping_ = CreateFileMapping(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                     DWORD(wide >> 32), DWORD(wide), nullptr);
+        if (!mapping_) ThrowWindowsError();
+        mappingBytes_ = bytes;
+    }
+    if (!Handle_) {
+        HDC screen = GetDC(nullptr);
+        Handle_ = CreateCompatibleDC(screen);
+        ReleaseDC(nullptr, screen);
+        if (!Handle_) ThrowWindowsError();
+    }
     BITMAPINFO info{};
     info.bmiHeader.biSize = 40;
     info.bmiHeader.biWidth = Width_;
@@ -419,21 +457,14 @@ void TCustomWinDIB::AllocateBits() {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    SetLastError(0);
     void* bits = nullptr;
-    Section_ = CreateDIBSection(Handle_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!Section_) {
-        const DWORD err = GetLastError();
-        DeleteDC(Handle_);
-        Handle_ = nullptr;
-        ReleaseDC(nullptr, screen);
-        Bits_ = nullptr;
-        throw Exception("Windows error (" + std::to_string(err) + ") " + SystemErrorText(err));
-    }
+    Section_ = CreateDIBSection(Handle_, &info, DIB_RGB_COLORS, &bits, mapping_, 0);
+    if (!Section_) ThrowWindowsError();
+    // A new bitmap holds transparent black, whatever the mapping held before.
+    std::memset(bits, 0, bytes);
     Bits_ = static_cast<TDIBPixel*>(bits);
     GdiFlush();
     OldBitmap_ = SelectObject(Handle_, Section_);
-    ReleaseDC(nullptr, screen);
     if (Canvas_) Canvas_->SetHandle(Handle_);
 }
 
@@ -442,9 +473,7 @@ void TCustomWinDIB::FreeBits() {
     if (Canvas_) Canvas_->SetHandle(nullptr);
     if (Handle_) SelectObject(Handle_, OldBitmap_);
     if (Section_) DeleteObject(Section_);
-    if (Handle_) DeleteDC(Handle_);
     Section_ = nullptr;
-    Handle_ = nullptr;
     OldBitmap_ = nullptr;
     Bits_ = nullptr;
 }

@@ -111,6 +111,10 @@ public:
 
     virtual void AllocateBits() = 0;
     virtual void FreeBits() = 0;
+    // Called by SetSize, the new size already set: keeps the buffer when it
+    // can hold the new size, cleared as a new one would be. False: the
+    // buffer is freed and a new one allocated.
+    virtual bool ReuseBits() { return false; }
     virtual void Changed();
     virtual void SelectDrawProc();
 
@@ -251,6 +255,7 @@ public:
     void DefineProperties(TFiler* Filer) override;
     void AllocateBits() override;
     void FreeBits() override;
+    bool ReuseBits() override;
     void ReadData(TStream& Stream) override;
     void WriteData(TStream& Stream) override;
     void ImportMask(const std::string& FileName) override;
@@ -267,6 +272,9 @@ protected:
     std::string ImageFilename_;
     std::string MaskFilename_;
     bool StoreData_ = true;
+
+private:
+    std::size_t capacity_ = 0;  // pixels the buffer can hold
 };
 
 class TMemoryDIB : public TCustomMemoryDIB {
@@ -297,6 +305,11 @@ protected:
 
 private:
     void MakeCanvas();
+    // The pixels live in a mapping that is only ever grown, and the context
+    // stays, so that a surface resized to one control after another (the
+    // container's scratch surface) allocates only when it grows.
+    HANDLE mapping_ = nullptr;
+    std::size_t mappingBytes_ = 0;
 };
 
 class TWinDIB : public TCustomWinDIB {

@@ -322,6 +322,15 @@ void DrawGlyph(TAbstractSuperDIB* Picture, int X, int Y, int Index, int NumGlyph
     if (!Picture || NumGlyphs <= 0) return;
     const int fw = Picture->Width() / NumGlyphs;
     if (fw <= 0 || Picture->Height() <= 0) return;
+    // Unrotated and unscaled, the frame is drawn straight from the strip,
+    // which gives the pixels of drawing a copy of it (the copy would draw
+    // with the strip's own routine) without making one on every paint.
+    if (Index >= 0 && Index < NumGlyphs && Picture->Angle() == 0 && Picture->ScaleX() == 100.0L &&
+        Picture->ScaleY() == 100.0L) {
+        Picture->Draw(X, Y, fw, Picture->Height(), Dest, Index * fw, 0);
+        return;
+    }
+    // Rotation and scaling turn the frame on its own, about its own centre.
     TempDIB temp = std::make_unique<TMemoryDIB>(fw, Picture->Height());
     Picture->DrawRaw(0, 0, fw, Picture->Height(), temp.get(), Index * fw, 0);
     Picture->CopyPropertiesTo(temp.get());

@@ -175,6 +175,9 @@ public:
     // The control's context menu (published).
     TPopupMenu* PopupMenu() const { return PopupMenu_; }
     void SetPopupMenu(TPopupMenu* Value);
+    // The menu a right click would show: PopupMenu here; a class may offer
+    // one of its own.
+    virtual TPopupMenu* GetPopupMenu() { return PopupMenu_; }
 
     // The control holds the mouse capture (set on a left press when the
     // style asks for it, released with the button).
@@ -288,6 +291,10 @@ public:
     void SetParentWindow(std::uintptr_t Value) { ParentWindow_ = Value; }
     // Visible with every windowed ancestor, and with a window.
     bool Showing() const;
+    // The 3-D look: a framed child (csFramed) gets a sunken frame drawn
+    // around it by a parent that draws frames.
+    bool Ctl3D() const { return Ctl3D_; }
+    void SetCtl3D(bool Value) { Ctl3D_ = Value; }
 
     void SetBounds(int Left, int Top, int Width, int Height) override;
     void SetVisible(bool Value) override;
@@ -372,6 +379,7 @@ private:
     std::vector<TWinControl*> TabList_;
     std::unique_ptr<tarnwick::framework::WindowNode> Window_;
     std::uintptr_t ParentWindow_ = 0;
+    bool Ctl3D_ = true;
     bool TabStop_ = false;
     bool aligning_ = false;
 };

@@ -6,25 +6,24 @@
 #include "framework/WinApi.h"
 #include "platform/Window.h"
 
-static const bool kRegistered = (RegisterClasses({TTimer::StaticClass()}), true);
+TW_IMPLEMENT_CLASS(TCustomPanel) {}
 
-TW_IMPLEMENT_CLASS(TCustomPanel) {
-    b.Property("Align", &TCustomPanel::Align, &TCustomPanel::SetAlign).Default(alNone);
-    b.Property("Alignment", &TCustomPanel::Alignment, &TCustomPanel::SetAlignment)
-        .Default(taCenter);
-    b.Property("Anchors", &TCustomPanel::Anchors, &TCustomPanel::SetAnchors)
+TW_IMPLEMENT_CLASS(TPanel) {
+    b.Property("Align", &TPanel::Align, &TPanel::SetAlign).Default(alNone);
+    b.Property("Alignment", &TPanel::Alignment, &TPanel::SetAlignment).Default(taCenter);
+    b.Property("Anchors", &TPanel::Anchors, &TPanel::SetAnchors)
         .Default(TAnchors{TAnchorKind::akLeft, TAnchorKind::akTop});
-    b.Property("BevelInner", &TCustomPanel::BevelInner, &TCustomPanel::SetBevelInner)
-        .Default(bvNone);
-    b.Property("BevelOuter", &TCustomPanel::BevelOuter, &TCustomPanel::SetBevelOuter)
-        .Default(bvRaised);
-    b.Property("BevelWidth", &TCustomPanel::BevelWidth, &TCustomPanel::SetBevelWidth).Default(1);
-    b.Property("BorderStyle", &TCustomPanel::BorderStyle, &TCustomPanel::SetBorderStyle)
-        .Default(bsNone);
-    b.Property("BorderWidth", &TCustomPanel::BorderWidth, &TCustomPanel::SetBorderWidth).Default(0);
-    b.Property("Caption", &TCustomPanel::Caption, &TCustomPanel::SetCaption);
-    b.Property("Constraints", &TCustomPanel::Constraints);
+    b.Property("BevelInner", &TPanel::BevelInner, &TPanel::SetBevelInner).Default(bvNone);
+    b.Property("BevelOuter", &TPanel::BevelOuter, &TPanel::SetBevelOuter).Default(bvRaised);
+    b.Property("BevelWidth", &TPanel::BevelWidth, &TPanel::SetBevelWidth).Default(1);
+    b.Property("BorderStyle", &TPanel::BorderStyle, &TPanel::SetBorderStyle).Default(bsNone);
+    b.Property("BorderWidth", &TPanel::BorderWidth, &TPanel::SetBorderWidth).Default(0);
+    b.Property("Caption", &TPanel::Caption, &TPanel::SetCaption);
+    b.Property("Constraints", &TPanel::Constraints);
 }
+
+static const bool kRegistered =
+    (RegisterClasses({TPanel::StaticClass(), TTimer::StaticClass()}), true);
 
 TCustomPanel::TCustomPanel(TComponent* Owner) : TWinControl(Owner) {
     SetControlStyle({TControlStyleFlag::csAcceptsControls, TControlStyleFlag::csCaptureMouse,
@@ -41,6 +40,8 @@ void TCustomPanel::SetFrame(T& Field, T Value) {
     Realign();
     Invalidate();
 }
+
+template void TCustomPanel::SetFrame<TBevelCut>(TBevelCut&, TBevelCut);
 
 void TCustomPanel::SetBevelWidth(int Value) { SetFrame(BevelWidth_, std::max(Value, 1)); }
 

@@ -68,6 +68,8 @@ void TCustomForm::Notification(TComponent* Component, TOperation Operation) {
 
 TW_IMPLEMENT_CLASS(TForm) {}
 
+static const bool kFormRegistered = (RegisterClasses({TForm::StaticClass()}), true);
+
 TForm::TForm(TComponent* Owner) : TCustomForm(Owner) {}
 
 // ---- TApplication ------------------------------------------------------------------

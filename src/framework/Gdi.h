@@ -334,10 +334,21 @@ int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
 // ---- bitmaps -------------------------------------------------------------------
 
 // A section of 8, 24 or 32 bits per pixel, uncompressed, whose pixels start
-// zeroed. Fails with ERROR_NOT_ENOUGH_MEMORY when too large, and with
-// ERROR_INVALID_PARAMETER for a header it cannot hold.
+// zeroed; or, given a mapping (CreateFileMapping), one that shows the
+// mapping's memory from `offset` (a multiple of 4) on, as it is. Fails with
+// ERROR_NOT_ENOUGH_MEMORY when too large, and with ERROR_INVALID_PARAMETER
+// for a header it cannot hold or a mapping too small for it.
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset);
+
+// Memory that sections can share: a mapping backed by no file (`file`
+// INVALID_HANDLE_VALUE) of sizeLow bytes, read and write. Closing the
+// handle frees the memory once no section shows it any more.
+inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~std::uintptr_t{0});
+inline constexpr DWORD PAGE_READWRITE = 4;
+HANDLE CreateFileMapping(HANDLE file, void* attributes, DWORD protect, DWORD sizeHigh,
+                         DWORD sizeLow, const char* name);
+BOOL CloseHandle(HANDLE object);
 UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors);
 UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors);
 
@@ -367,6 +378,8 @@ inline constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
 // ---- regions -------------------------------------------------------------------
 
 HRGN CreateRectRgn(int left, int top, int right, int bottom);
+// Makes an existing region the rectangle, reusing its storage.
+BOOL SetRectRgn(HRGN region, int left, int top, int right, int bottom);
 // A region from a rectangle list (the transform must be null). `count` is the
 // byte size of the data: header plus nCount rectangles.
 HRGN ExtCreateRegion(const void* xform, DWORD count, const RGNDATA* data);

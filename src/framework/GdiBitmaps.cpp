@@ -91,12 +91,11 @@ BitmapObj* SelectedSection(LockedState& s, HDC hdc) {
 }  // namespace
 
 HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
-                         DWORD) {
+                         DWORD offset) {
     if (bits) *bits = nullptr;
     LockedState s;
     if (hdc && !s.Lookup<DcObj>(hdc)) return nullptr;
-    if (!info || section || usage != DIB_RGB_COLORS)
-        return Fail<HBITMAP>(ERROR_INVALID_PARAMETER, nullptr);
+    if (!info || usage != DIB_RGB_COLORS) return Fail<HBITMAP>(ERROR_INVALID_PARAMETER, nullptr);
     const BITMAPINFOHEADER& h = info->bmiHeader;
     const int bpp = h.biBitCount;
     if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biWidth <= 0 || h.biHeight == 0 ||
@@ -114,9 +113,20 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bit
         return Fail<HBITMAP>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     }
     BitmapObj b;
-    b.storage.reset(static_cast<std::uint8_t*>(std::calloc(sf.stride * sf.height, 1)));
-    if (!b.storage) return Fail<HBITMAP>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
-    sf.bits = b.storage.get();
+    const std::size_t bytes = sf.stride * static_cast<std::size_t>(sf.height);
+    if (section) {
+        MappingObj* m = s.Lookup<MappingObj>(section);
+        if (!m) return nullptr;
+        if (m->closed || offset % 4 != 0 || offset > m->size || bytes > m->size - offset)
+            return Fail<HBITMAP>(ERROR_INVALID_PARAMETER, nullptr);
+        sf.bits = m->storage.get() + offset;
+        b.mapping = reinterpret_cast<Id>(section);
+        ++m->sections;
+    } else {
+        b.storage.reset(static_cast<std::uint8_t*>(std::calloc(bytes, 1)));
+        if (!b.storage) return Fail<HBITMAP>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
+        sf.bits = b.storage.get();
+    }
     if (bpp == 8) {
         const std::size_t n = h.biClrUsed == 0 ? 256 : h.biClrUsed;
         const auto* table = reinterpret_cast<const RGBQUAD*>(
@@ -319,4 +329,31 @@ COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
     std::uint8_t* row = sf->Row(static_cast<int>(dy));
     WritePixel(*sf, row, static_cast<int>(dx), ColorRefToPixel(color), map);
     return PixelToColorRef(ReadPixel(*sf, row, static_cast<int>(dx)));
+}
+
+HANDLE CreateFileMapping(HANDLE file, void*, DWORD protect, DWORD sizeHigh, DWORD sizeLow,
+                         const char*) {
+    if (file != INVALID_HANDLE_VALUE || protect != PAGE_READWRITE ||
+        (sizeHigh == 0 && sizeLow == 0))
+        return Fail<HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
+    if (sizeHigh != 0 || sizeLow > kMaxSectionBytes)
+        return Fail<HANDLE>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
+    MappingObj m;
+    m.storage.reset(static_cast<std::uint8_t*>(std::calloc(sizeLow, 1)));
+    if (!m.storage) return Fail<HANDLE>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
+    m.size = sizeLow;
+    LockedState s;
+    return reinterpret_cast<HANDLE>(s->Add(std::move(m)));
+}
+
+BOOL CloseHandle(HANDLE object) {
+    LockedState s;
+    auto it = s->objects.find(reinterpret_cast<Id>(object));
+    auto* m = it == s->objects.end() ? nullptr : std::get_if<MappingObj>(&it->second);
+    if (!m || m->closed) return Fail(ERROR_INVALID_HANDLE, FALSE);
+    if (m->sections > 0)
+        m->closed = true;  // freed with its last section
+    else
+        s->Remove(it);
+    return TRUE;
 }

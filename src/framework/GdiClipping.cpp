@@ -8,42 +8,43 @@ using namespace tarnwick::gdi_internal;
 
 namespace {
 
-// Logical to device coordinates for a rectangle, as a region (so clamped
-// to the range regions keep).
-Region DeviceRegion(const DcObj& dc, int left, int top, int right, int bottom) {
+// Logical to device coordinates for a rectangle (clamped to the range
+// regions keep).
+RECT DeviceRect(const DcObj& dc, int left, int top, int right, int bottom) {
     auto clampInt = [](long long v) {
         return static_cast<LONG>(std::clamp<long long>(v, INT_MIN, INT_MAX));
     };
-    const RECT r{clampInt(dc.DeviceX(left)), clampInt(dc.DeviceY(top)), clampInt(dc.DeviceX(right)),
-                 clampInt(dc.DeviceY(bottom))};
-    return RegionFromRects(&r, 1);
+    return {clampInt(dc.DeviceX(left)), clampInt(dc.DeviceY(top)), clampInt(dc.DeviceX(right)),
+            clampInt(dc.DeviceY(bottom))};
 }
 
-Region StoreRegion(const Surface& target) {
-    const RECT all{0, 0, target.width, target.height};
-    return RegionFromRects(&all, 1);
-}
+RECT StoreRect(const Surface& target) { return {0, 0, target.width, target.height}; }
 
-// The clip region to start from: the current one, or the whole store.
-Region CurrentClip(State& s, DcObj& dc) {
-    if (dc.state.clipped) return dc.state.clip;
-    const Surface* target = s.Target(dc);
-    return target ? StoreRegion(*target) : Region{};
-}
-
-int SetClip(DcObj& dc, Region clip) {
+// The clip region := clip (mode) the device rectangle. Without a clip
+// region the clip starts from `from` (the whole store), or with none, empty.
+int CombineClip(DcObj& dc, const RECT& device, int mode, const Surface* from) {
+    if (!dc.state.clipped) {
+        if (from)
+            dc.state.clip.SetRect(StoreRect(*from));
+        else
+            dc.state.clip.clear();
+    }
+    dc.rect.SetRect(device);
+    dc.work.Combine(dc.state.clip, dc.rect, mode);
+    std::swap(dc.state.clip, dc.work);
     dc.state.clipped = true;
-    dc.state.clip = std::move(clip);
-    return Complexity(dc.state.clip);
+    return dc.state.clip.Complexity();
 }
 
 }  // namespace
 
 namespace tarnwick::gdi_internal {
 
-Region VisibleRegion(const DcObj& dc, const Surface& target) {
-    Region all = StoreRegion(target);
-    return dc.state.clipped ? CombineRegions(dc.state.clip, all, RGN_AND) : all;
+const Region& VisibleRegion(DcObj& dc, const Surface& target) {
+    dc.rect.SetRect(StoreRect(target));
+    if (!dc.state.clipped) return dc.rect;
+    dc.work.Combine(dc.state.clip, dc.rect, RGN_AND);
+    return dc.work;
 }
 
 }  // namespace tarnwick::gdi_internal
@@ -52,19 +53,24 @@ int SaveDC(HDC hdc) {
     LockedState s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return 0;
-    dc->saved.push_back(dc->state);
-    return static_cast<int>(dc->saved.size());
+    // Assigning into a kept entry reuses its region's storage.
+    if (dc->depth < dc->saved.size())
+        dc->saved[dc->depth] = dc->state;
+    else
+        dc->saved.push_back(dc->state);
+    return static_cast<int>(++dc->depth);
 }
 
 BOOL RestoreDC(HDC hdc, int saved) {
     LockedState s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return FALSE;
-    const long long depth = static_cast<long long>(dc->saved.size());
+    const long long depth = static_cast<long long>(dc->depth);
     const long long level = saved < 0 ? depth + 1 + saved : saved;
     if (saved == 0 || level < 1 || level > depth) return Fail(ERROR_INVALID_PARAMETER, FALSE);
-    dc->state = std::move(dc->saved[static_cast<std::size_t>(level - 1)]);
-    dc->saved.resize(static_cast<std::size_t>(level - 1));
+    dc->depth = static_cast<std::size_t>(level - 1);
+    // The entry keeps the storage of the state it replaces, for the next save.
+    std::swap(dc->state, dc->saved[dc->depth]);
     return TRUE;
 }
 
@@ -110,23 +116,28 @@ int SelectClipRgn(HDC hdc, HRGN region) {
     }
     RegionObj* r = s.Lookup<RegionObj>(region);
     if (!r) return ERROR;
-    return SetClip(*dc, r->region);
+    dc->state.clipped = true;
+    dc->state.clip = r->region;
+    return dc->state.clip.Complexity();
 }
 
 int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom) {
     LockedState s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return ERROR;
-    Region rect = DeviceRegion(*dc, left, top, right, bottom);
-    return SetClip(*dc, dc->state.clipped ? CombineRegions(dc->state.clip, rect, RGN_AND) : rect);
+    if (!dc->state.clipped) {
+        dc->state.clip.SetRect(DeviceRect(*dc, left, top, right, bottom));
+        dc->state.clipped = true;
+        return dc->state.clip.Complexity();
+    }
+    return CombineClip(*dc, DeviceRect(*dc, left, top, right, bottom), RGN_AND, nullptr);
 }
 
 int ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom) {
     LockedState s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return ERROR;
-    return SetClip(*dc, CombineRegions(CurrentClip(*s, *dc),
-                                       DeviceRegion(*dc, left, top, right, bottom), RGN_DIFF));
+    return CombineClip(*dc, DeviceRect(*dc, left, top, right, bottom), RGN_DIFF, s->Target(*dc));
 }
 
 int GetClipBox(HDC hdc, RECT* box) {
@@ -136,8 +147,8 @@ int GetClipBox(HDC hdc, RECT* box) {
     if (!box) return Fail(ERROR_INVALID_PARAMETER, ERROR);
     const Surface* target = s->Target(*dc);
     if (!target) return Fail(ERROR_NOT_ENOUGH_MEMORY, ERROR);
-    const Region visible = VisibleRegion(*dc, *target);
-    *box = Box(visible);
+    const Region& visible = VisibleRegion(*dc, *target);
+    *box = visible.Box();
     if (!visible.empty()) {
         // Device to logical.
         auto logical = [](LONG device, LONG origin) {
@@ -147,7 +158,7 @@ int GetClipBox(HDC hdc, RECT* box) {
         *box = {logical(box->left, dc->state.origin.x), logical(box->top, dc->state.origin.y),
                 logical(box->right, dc->state.origin.x), logical(box->bottom, dc->state.origin.y)};
     }
-    return Complexity(visible);
+    return visible.Complexity();
 }
 
 BOOL RectVisible(HDC hdc, const RECT* rect) {
@@ -157,8 +168,10 @@ BOOL RectVisible(HDC hdc, const RECT* rect) {
     if (!rect) return Fail(ERROR_INVALID_PARAMETER, FALSE);
     const Surface* target = s->Target(*dc);
     if (!target) return FALSE;
-    const Region hit = CombineRegions(
-        VisibleRegion(*dc, *target),
-        DeviceRegion(*dc, rect->left, rect->top, rect->right, rect->bottom), RGN_AND);
-    return hit.empty() ? FALSE : TRUE;
+    const RECT device = DeviceRect(*dc, rect->left, rect->top, rect->right, rect->bottom);
+    const RECT store = StoreRect(*target);
+    const RECT hit{std::max(device.left, store.left), std::max(device.top, store.top),
+                   std::min(device.right, store.right), std::min(device.bottom, store.bottom)};
+    if (hit.left >= hit.right || hit.top >= hit.bottom) return FALSE;
+    return !dc->state.clipped || dc->state.clip.Intersects(hit) ? TRUE : FALSE;
 }

@@ -25,7 +25,7 @@ int ReleaseDC(HWND window, HDC hdc) {
     // Only the window a context was got for releases it.
     if (dc->memory || dc->window != reinterpret_cast<Id>(window))
         return Fail(ERROR_INVALID_HANDLE, 0);
-    s->objects.erase(reinterpret_cast<Id>(hdc));
+    s->Remove(s->objects.find(reinterpret_cast<Id>(hdc)));
     return 1;
 }
 
@@ -52,7 +52,7 @@ BOOL DeleteDC(HDC hdc) {
         if (BitmapObj* b = s->Get<BitmapObj>(reinterpret_cast<void*>(dc->bitmap)))
             b->selectedInto = 0;
     }
-    s->objects.erase(reinterpret_cast<Id>(hdc));
+    s->Remove(s->objects.find(reinterpret_cast<Id>(hdc)));
     return TRUE;
 }
 
@@ -104,8 +104,9 @@ DWORD GetObjectType(HGDIOBJ object) {
     if (std::holds_alternative<BitmapObj>(it->second)) return OBJ_BITMAP;
     if (std::holds_alternative<RegionObj>(it->second)) return OBJ_REGION;
     if (std::holds_alternative<BrushObj>(it->second)) return OBJ_BRUSH;
+    if (std::holds_alternative<PaletteObj>(it->second)) return OBJ_PAL;
     if (std::holds_alternative<FontObj>(it->second)) return OBJ_FONT;
-    return OBJ_PAL;
+    return Fail<DWORD>(ERROR_INVALID_HANDLE, 0);  // a mapping is no drawing object
 }
 
 int GetObjectA(HGDIOBJ object, int size, void* out) {
@@ -146,7 +147,8 @@ BOOL DeleteObject(HGDIOBJ object) {
     LockedState s;
     const Id id = reinterpret_cast<Id>(object);
     auto it = s->objects.find(id);
-    if (it == s->objects.end() || std::holds_alternative<DcObj>(it->second)) {
+    if (it == s->objects.end() || std::holds_alternative<DcObj>(it->second) ||
+        std::holds_alternative<MappingObj>(it->second)) {
         return Fail(ERROR_INVALID_HANDLE, FALSE);
     }
     if (s->IsStock(id)) return TRUE;
@@ -168,7 +170,14 @@ BOOL DeleteObject(HGDIOBJ object) {
             if (o == id) o = 0;
         }
     }
-    s->objects.erase(it);
+    Id mapping = 0;
+    if (auto* b = std::get_if<BitmapObj>(&it->second)) mapping = b->mapping;
+    s->Remove(it);
+    // A closed mapping goes with the last section that showed it.
+    auto m = s->objects.find(mapping);
+    if (auto* obj = m == s->objects.end() ? nullptr : std::get_if<MappingObj>(&m->second);
+        obj && --obj->sections == 0 && obj->closed)
+        s->Remove(m);
     return TRUE;
 }
 

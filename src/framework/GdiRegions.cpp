@@ -1,5 +1,6 @@
 // Regions: rectangles combined, tested and read back.
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -9,141 +10,182 @@ using namespace tarnwick::gdi_internal;
 
 namespace {
 
-Spans CombineSpans(const Spans& a, const Spans& b, int mode) {
-    std::vector<int> xs;
-    for (auto& s : a) {
-        xs.push_back(s.first);
-        xs.push_back(s.second);
-    }
-    for (auto& s : b) {
-        xs.push_back(s.first);
-        xs.push_back(s.second);
-    }
-    std::sort(xs.begin(), xs.end());
-    xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
-    Spans out;
-    std::size_t ia = 0, ib = 0;
-    for (std::size_t k = 0; k + 1 < xs.size(); ++k) {
-        const int x = xs[k];
-        while (ia < a.size() && a[ia].second <= x) ++ia;
-        while (ib < b.size() && b[ib].second <= x) ++ib;
-        const bool inA = ia < a.size() && a[ia].first <= x;
-        const bool inB = ib < b.size() && b[ib].first <= x;
-        bool in = false;
-        switch (mode) {
-            case RGN_AND: in = inA && inB; break;
-            case RGN_OR: in = inA || inB; break;
-            case RGN_XOR: in = inA != inB; break;
-            case RGN_DIFF: in = inA && !inB; break;
-            default: in = inA; break;
-        }
-        if (!in) continue;
-        if (!out.empty() && out.back().second == x) {
-            out.back().second = xs[k + 1];
-        } else {
-            out.emplace_back(x, xs[k + 1]);
-        }
-    }
-    return out;
-}
-
-void AppendBand(Region& r, int top, int bottom, Spans spans) {
-    if (spans.empty() || top >= bottom) return;
-    if (!r.empty() && r.back().bottom == top && r.back().spans == spans) {
-        r.back().bottom = bottom;
-    } else {
-        r.push_back({top, bottom, std::move(spans)});
-    }
-}
-
-}  // namespace
-
-const Spans& tarnwick::gdi_internal::SpansAt(const Region& r, int y) {
-    static const Spans none;
-    auto it =
-        std::upper_bound(r.begin(), r.end(), y, [](int v, const Band& b) { return v < b.bottom; });
-    return it != r.end() && it->top <= y ? it->spans : none;
-}
-
-Region tarnwick::gdi_internal::CombineRegions(const Region& a, const Region& b, int mode) {
-    std::vector<int> ys;
-    for (auto& band : a) {
-        ys.push_back(band.top);
-        ys.push_back(band.bottom);
-    }
-    for (auto& band : b) {
-        ys.push_back(band.top);
-        ys.push_back(band.bottom);
-    }
-    std::sort(ys.begin(), ys.end());
-    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
-    Region out;
-    for (std::size_t k = 0; k + 1 < ys.size(); ++k) {
-        AppendBand(out, ys[k], ys[k + 1], CombineSpans(SpansAt(a, ys[k]), SpansAt(b, ys[k]), mode));
-    }
-    return out;
-}
-
-namespace {
-
 // Region coordinates stay within 27 bits, as the system's do, so that no
-// offset or combination can overflow.
+// offset or combination can overflow, and a larger value can mark the end.
 constexpr int kMaxCoord = 1 << 27;
+constexpr int kNone = INT_MAX;
 int ClampCoord(LONG v) { return std::clamp<LONG>(v, -kMaxCoord, kMaxCoord); }
 
+bool Keep(bool inA, bool inB, int mode) {
+    switch (mode) {
+        case RGN_AND: return inA && inB;
+        case RGN_OR: return inA || inB;
+        case RGN_XOR: return inA != inB;
+        case RGN_DIFF: return inA && !inB;
+        default: return inA;
+    }
+}
+
+// A sweep over sorted, disjoint intervals [lo, hi): where the next change
+// after x is, and whether x lies inside one. `at` moves forward only.
+template <class T, class Lo, class Hi>
+struct Sweep {
+    std::span<const T> items;
+    Lo lo;
+    Hi hi;
+    std::size_t at = 0;
+
+    int NextEdge(int x) {
+        while (at < items.size() && hi(items[at]) <= x) ++at;
+        if (at == items.size()) return kNone;
+        return lo(items[at]) > x ? lo(items[at]) : hi(items[at]);
+    }
+    // Valid after NextEdge(x).
+    bool Inside(int x) const { return at < items.size() && lo(items[at]) <= x; }
+    int Start() const { return items.empty() ? kNone : lo(items.front()); }
+};
+
+template <class T, class Lo, class Hi>
+Sweep<T, Lo, Hi> MakeSweep(std::span<const T> items, Lo lo, Hi hi) {
+    return {items, lo, hi};
+}
+
+// Appends the spans of a (mode) b to out, merging touching ones.
+void CombineSpans(std::span<const Span> a, std::span<const Span> b, int mode,
+                  std::vector<Span>& out, std::size_t start) {
+    auto first = [](const Span& s) { return s.first; };
+    auto second = [](const Span& s) { return s.second; };
+    auto sa = MakeSweep(a, first, second), sb = MakeSweep(b, first, second);
+    for (int x = std::min(sa.Start(), sb.Start()); x != kNone;) {
+        const int next = std::min(sa.NextEdge(x), sb.NextEdge(x));
+        if (next == kNone) break;
+        if (Keep(sa.Inside(x), sb.Inside(x), mode)) {
+            if (out.size() > start && out.back().second == x)
+                out.back().second = next;
+            else
+                out.emplace_back(x, next);
+        }
+        x = next;
+    }
+}
+
 }  // namespace
 
-// The union of rectangles in any order; empty rectangles add nothing.
-Region tarnwick::gdi_internal::RegionFromRects(const RECT* input, std::size_t n) {
-    std::vector<RECT> clamped(input, input + n);
-    for (RECT& rc : clamped) {
-        rc = {ClampCoord(rc.left), ClampCoord(rc.top), ClampCoord(rc.right), ClampCoord(rc.bottom)};
+void Region::CloseBand(int top, int bottom, std::size_t start) {
+    const std::size_t end = spans_.size();
+    if (start == end || top >= bottom) {
+        spans_.resize(start);
+        return;
     }
-    const RECT* rects = clamped.data();
+    if (!bands_.empty() && bands_.back().bottom == top) {
+        const std::span<const Span> above = SpansOf(bands_.back());
+        if (std::equal(above.begin(), above.end(), spans_.begin() + std::ptrdiff_t(start),
+                       spans_.end())) {
+            bands_.back().bottom = bottom;
+            spans_.resize(start);
+            return;
+        }
+    }
+    bands_.push_back({top, bottom, std::uint32_t(start), std::uint32_t(end)});
+}
+
+void Region::SetRect(const RECT& r) {
+    clear();
+    const RECT c{ClampCoord(r.left), ClampCoord(r.top), ClampCoord(r.right), ClampCoord(r.bottom)};
+    if (c.left >= c.right || c.top >= c.bottom) return;
+    spans_.emplace_back(c.left, c.right);
+    bands_.push_back({c.top, c.bottom, 0, 1});
+}
+
+void Region::SetRects(const RECT* input, std::size_t n) {
+    clear();
+    std::vector<RECT> rects;
     std::vector<int> ys;
     for (std::size_t i = 0; i < n; ++i) {
-        if (rects[i].left < rects[i].right && rects[i].top < rects[i].bottom) {
-            ys.push_back(rects[i].top);
-            ys.push_back(rects[i].bottom);
-        }
+        const RECT& r = input[i];
+        const RECT c{ClampCoord(r.left), ClampCoord(r.top), ClampCoord(r.right),
+                     ClampCoord(r.bottom)};
+        if (c.left >= c.right || c.top >= c.bottom) continue;
+        rects.push_back(c);
+        ys.push_back(c.top);
+        ys.push_back(c.bottom);
     }
     std::sort(ys.begin(), ys.end());
     ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
-    Region out;
-    Spans spans;
+    std::vector<Span> row;
     for (std::size_t k = 0; k + 1 < ys.size(); ++k) {
-        spans.clear();
-        for (std::size_t i = 0; i < n; ++i) {
-            const RECT& rc = rects[i];
-            if (rc.left < rc.right && rc.top <= ys[k] && ys[k] < rc.bottom)
-                spans.emplace_back(rc.left, rc.right);
+        row.clear();
+        for (const RECT& rc : rects)
+            if (rc.top <= ys[k] && ys[k] < rc.bottom) row.emplace_back(rc.left, rc.right);
+        std::sort(row.begin(), row.end());
+        const std::size_t start = spans_.size();
+        for (const Span& sp : row) {
+            if (spans_.size() > start && sp.first <= spans_.back().second)
+                spans_.back().second = std::max(spans_.back().second, sp.second);
+            else
+                spans_.push_back(sp);
         }
-        std::sort(spans.begin(), spans.end());
-        Spans merged;
-        for (auto& s : spans) {
-            if (!merged.empty() && s.first <= merged.back().second) {
-                merged.back().second = std::max(merged.back().second, s.second);
-            } else {
-                merged.push_back(s);
-            }
-        }
-        AppendBand(out, ys[k], ys[k + 1], std::move(merged));
+        CloseBand(ys[k], ys[k + 1], start);
     }
-    return out;
 }
 
-int tarnwick::gdi_internal::Complexity(const Region& r) {
-    if (r.empty()) return NULLREGION;
-    return r.size() == 1 && r[0].spans.size() == 1 ? SIMPLEREGION : COMPLEXREGION;
+void Region::Combine(const Region& a, const Region& b, int mode) {
+    clear();
+    auto top = [](const Band& band) { return band.top; };
+    auto bottom = [](const Band& band) { return band.bottom; };
+    auto sa = MakeSweep(std::span<const Band>(a.bands_), top, bottom);
+    auto sb = MakeSweep(std::span<const Band>(b.bands_), top, bottom);
+    for (int y = std::min(sa.Start(), sb.Start()); y != kNone;) {
+        const int next = std::min(sa.NextEdge(y), sb.NextEdge(y));
+        if (next == kNone) break;
+        const std::span<const Span> none;
+        const std::size_t start = spans_.size();
+        CombineSpans(sa.Inside(y) ? a.SpansOf(a.bands_[sa.at]) : none,
+                     sb.Inside(y) ? b.SpansOf(b.bands_[sb.at]) : none, mode, spans_, start);
+        CloseBand(y, next, start);
+        y = next;
+    }
 }
 
-RECT tarnwick::gdi_internal::Box(const Region& r) {
-    if (r.empty()) return {0, 0, 0, 0};
-    RECT box{r.front().spans.front().first, r.front().top, r.front().spans.back().second,
-             r.back().bottom};
-    for (auto& b : r) {
-        box.left = std::min(box.left, b.spans.front().first);
-        box.right = std::max(box.right, b.spans.back().second);
+void Region::Offset(int dx, int dy) {
+    for (Band& b : bands_) {
+        b.top += dy;
+        b.bottom += dy;
+    }
+    for (Span& sp : spans_) {
+        sp.first += dx;
+        sp.second += dx;
+    }
+}
+
+std::span<const Span> Region::SpansAt(int y) const {
+    auto it = std::upper_bound(bands_.begin(), bands_.end(), y,
+                               [](int v, const Band& b) { return v < b.bottom; });
+    if (it == bands_.end() || it->top > y) return {};
+    return SpansOf(*it);
+}
+
+bool Region::Intersects(const RECT& r) const {
+    for (const Band& b : bands_) {
+        if (b.bottom <= r.top) continue;
+        if (b.top >= r.bottom) break;
+        for (const Span& sp : SpansOf(b))
+            if (sp.first < r.right && r.left < sp.second) return true;
+    }
+    return false;
+}
+
+int Region::Complexity() const {
+    if (bands_.empty()) return NULLREGION;
+    return spans_.size() == 1 ? SIMPLEREGION : COMPLEXREGION;
+}
+
+RECT Region::Box() const {
+    if (bands_.empty()) return {0, 0, 0, 0};
+    RECT box{kNone, bands_.front().top, -kNone, bands_.back().bottom};
+    for (const Band& b : bands_) {
+        box.left = std::min(box.left, spans_[b.first].first);
+        box.right = std::max(box.right, spans_[b.last - 1].second);
     }
     return box;
 }
@@ -151,8 +193,19 @@ RECT tarnwick::gdi_internal::Box(const Region& r) {
 HRGN CreateRectRgn(int left, int top, int right, int bottom) {
     const RECT r{std::min(left, right), std::min(top, bottom), std::max(left, right),
                  std::max(top, bottom)};
+    RegionObj obj;
+    obj.region.SetRect(r);
     LockedState s;
-    return reinterpret_cast<HRGN>(s->Add(RegionObj{RegionFromRects(&r, 1)}));
+    return reinterpret_cast<HRGN>(s->Add(std::move(obj)));
+}
+
+BOOL SetRectRgn(HRGN region, int left, int top, int right, int bottom) {
+    LockedState s;
+    RegionObj* r = s.Lookup<RegionObj>(region);
+    if (!r) return FALSE;
+    r->region.SetRect({std::min(left, right), std::min(top, bottom), std::max(left, right),
+                       std::max(top, bottom)});
+    return TRUE;
 }
 
 HRGN ExtCreateRegion(const void* xform, DWORD count, const RGNDATA* data) {
@@ -168,9 +221,10 @@ HRGN ExtCreateRegion(const void* xform, DWORD count, const RGNDATA* data) {
         std::memcpy(rects.data(),
                     reinterpret_cast<const std::uint8_t*>(data) + sizeof(RGNDATAHEADER),
                     rects.size() * sizeof(RECT));
-    Region region = RegionFromRects(rects.data(), rects.size());
+    RegionObj obj;
+    obj.region.SetRects(rects.data(), rects.size());
     LockedState s;
-    return reinterpret_cast<HRGN>(s->Add(RegionObj{std::move(region)}));
+    return reinterpret_cast<HRGN>(s->Add(std::move(obj)));
 }
 
 int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode) {
@@ -184,16 +238,20 @@ int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode) {
     } else {
         RegionObj* b = s.Lookup<RegionObj>(src2);
         if (!b) return ERROR;
-        d->region = CombineRegions(a->region, b->region, mode);
+        // The destination may be one of the sources: combine into the
+        // state's working region and trade storage with it.
+        Region& work = s->workRegion;
+        work.Combine(a->region, b->region, mode);
+        std::swap(d->region, work);
     }
-    return Complexity(d->region);
+    return d->region.Complexity();
 }
 
 BOOL PtInRegion(HRGN region, int x, int y) {
     LockedState s;
     RegionObj* r = s.Lookup<RegionObj>(region);
     if (!r) return FALSE;
-    for (const auto& span : SpansAt(r->region, y)) {
+    for (const auto& span : r->region.SpansAt(y)) {
         if (span.first <= x && x < span.second) return TRUE;
     }
     return FALSE;
@@ -204,8 +262,8 @@ int GetRgnBox(HRGN region, RECT* box) {
     RegionObj* r = s.Lookup<RegionObj>(region);
     if (!r) return ERROR;
     if (!box) return Fail(ERROR_INVALID_PARAMETER, ERROR);
-    *box = Box(r->region);
-    return Complexity(r->region);
+    *box = r->region.Box();
+    return r->region.Complexity();
 }
 
 BOOL EqualRgn(HRGN a, HRGN b) {
@@ -222,7 +280,7 @@ int OffsetRgn(HRGN region, int dx, int dy) {
     RegionObj* r = s.Lookup<RegionObj>(region);
     if (!r) return ERROR;
     if (!r->region.empty()) {
-        const RECT box = Box(r->region);
+        const RECT box = r->region.Box();
         const long long limit = kMaxCoord;
         if (std::llabs(static_cast<long long>(box.left) + dx) > limit ||
             std::llabs(static_cast<long long>(box.right) + dx) > limit ||
@@ -231,35 +289,25 @@ int OffsetRgn(HRGN region, int dx, int dy) {
             return Fail(ERROR_INVALID_PARAMETER, ERROR);
         }
     }
-    for (Band& b : r->region) {
-        b.top += dy;
-        b.bottom += dy;
-        for (auto& span : b.spans) {
-            span.first += dx;
-            span.second += dx;
-        }
-    }
-    return Complexity(r->region);
+    r->region.Offset(dx, dy);
+    return r->region.Complexity();
 }
 
 DWORD GetRegionData(HRGN region, DWORD count, RGNDATA* data) {
     LockedState s;
     RegionObj* r = s.Lookup<RegionObj>(region);
     if (!r) return 0;
-    std::vector<RECT> rects;
-    for (const Band& b : r->region) {
-        for (const auto& span : b.spans)
-            rects.push_back({span.first, b.top, span.second, b.bottom});
-    }
-    const DWORD need = static_cast<DWORD>(sizeof(RGNDATAHEADER) + rects.size() * sizeof(RECT));
+    const std::size_t n = r->region.RectCount();
+    const DWORD need = static_cast<DWORD>(sizeof(RGNDATAHEADER) + n * sizeof(RECT));
     if (!data) return need;
     if (count < need) return Fail<DWORD>(ERROR_INSUFFICIENT_BUFFER, 0);
-    RGNDATAHEADER h{sizeof(RGNDATAHEADER), RDH_RECTANGLES, static_cast<DWORD>(rects.size()),
-                    static_cast<DWORD>(rects.size() * sizeof(RECT)), Box(r->region)};
+    RGNDATAHEADER h{sizeof(RGNDATAHEADER), RDH_RECTANGLES, static_cast<DWORD>(n),
+                    static_cast<DWORD>(n * sizeof(RECT)), r->region.Box()};
     std::memcpy(data, &h, sizeof h);
-    if (!rects.empty()) {
-        std::memcpy(reinterpret_cast<std::uint8_t*>(data) + sizeof h, rects.data(),
-                    rects.size() * sizeof(RECT));
-    }
+    auto* out = reinterpret_cast<std::uint8_t*>(data) + sizeof h;
+    r->region.ForEachRect([&out](const RECT& rc) {
+        std::memcpy(out, &rc, sizeof rc);
+        out += sizeof rc;
+    });
     return need;
 }

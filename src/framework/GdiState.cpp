@@ -35,6 +35,7 @@ std::uint32_t QuadToPixel(const RGBQUAD& q) {
 thread_local DWORD lastError = ERROR_SUCCESS;
 
 State::State() {
+    spare.reserve(kSpareEntries);
     ResetSystemPalette();
     Id id = next++;
     BitmapObj stock;  // the 1 x 1 bitmap every memory context starts with

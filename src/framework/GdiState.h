@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <unordered_map>
 #include <utility>
 #include <variant>
@@ -61,24 +62,61 @@ int Nearest(const std::vector<RGBQUAD>& table, std::uint32_t px,
 // ---- regions ---------------------------------------------------------------------
 
 // A region as horizontal bands: each band covers rows [top, bottom) and a
-// sorted list of disjoint, non-touching spans [left, right). Bands are sorted,
+// sorted run of disjoint, non-touching spans [left, right). Bands are sorted,
 // disjoint, and no two touching bands have equal spans, so equal regions have
-// equal representations.
-struct Band {
-    int top, bottom;
-    std::vector<std::pair<int, int>> spans;
-    bool operator==(const Band&) const = default;
+// equal representations. The spans of all bands lie in one array, so a
+// region that is rebuilt in place keeps its storage: the drawing calls that
+// recompute a clip on every paint allocate only while a region grows past
+// anything it held before.
+using Span = std::pair<int, int>;
+
+class Region {
+public:
+    bool empty() const { return bands_.empty(); }
+    void clear() {
+        bands_.clear();
+        spans_.clear();
+    }
+    // The rectangle (right and bottom excluded); an empty one gives nothing.
+    void SetRect(const RECT& r);
+    // The union of rectangles in any order; empty rectangles add nothing.
+    void SetRects(const RECT* rects, std::size_t n);
+    // This := a (mode) b. Neither may be this region itself.
+    void Combine(const Region& a, const Region& b, int mode);
+    void Offset(int dx, int dy);
+
+    std::span<const Span> SpansAt(int y) const;  // the spans of row y
+    bool Intersects(const RECT& r) const;
+    int Complexity() const;  // NULLREGION, SIMPLEREGION, COMPLEXREGION
+    RECT Box() const;        // (0, 0, 0, 0) when empty
+    std::size_t RectCount() const { return spans_.size(); }
+    // Calls f(RECT) for each rectangle: rows top to bottom, left to right.
+    template <class F>
+    void ForEachRect(F&& f) const {
+        for (const Band& b : bands_)
+            for (std::uint32_t i = b.first; i < b.last; ++i)
+                f(RECT{spans_[i].first, b.top, spans_[i].second, b.bottom});
+    }
+
+    bool operator==(const Region&) const = default;
+
+private:
+    struct Band {
+        int top, bottom;
+        std::uint32_t first, last;  // its spans: spans_[first, last)
+        bool operator==(const Band&) const = default;
+    };
+    std::span<const Span> SpansOf(const Band& b) const {
+        return {spans_.data() + b.first, spans_.data() + b.last};
+    }
+    // Closes the band [top, bottom) whose spans were appended from `start`
+    // on: drops it when it has none, merges it into the band above when
+    // that touches it with the same spans.
+    void CloseBand(int top, int bottom, std::size_t start);
+
+    std::vector<Band> bands_;
+    std::vector<Span> spans_;
 };
-using Region = std::vector<Band>;
-
-using Spans = std::vector<std::pair<int, int>>;
-
-// Defined with the region calls.
-Region RegionFromRects(const RECT* rects, std::size_t n);  // their union
-Region CombineRegions(const Region& a, const Region& b, int mode);
-const Spans& SpansAt(const Region& r, int y);  // the spans of row y
-int Complexity(const Region& r);               // NULLREGION, SIMPLEREGION, COMPLEXREGION
-RECT Box(const Region& r);                     // (0, 0, 0, 0) when empty
 
 // ---- objects ----------------------------------------------------------------------
 
@@ -107,7 +145,12 @@ struct DcObj {
     Id palette = 0;
     bool background = false;  // the palette realises in the background
     DcState state;
-    std::vector<DcState> saved;  // SaveDC's stack, oldest first
+    // SaveDC's stack, oldest first: the first `depth` entries. Entries above
+    // stay allocated for the next save to reuse.
+    std::vector<DcState> saved;
+    std::size_t depth = 0;
+    // Working storage of the clipping calls, kept for its capacity.
+    Region work, rect;
 
     // Logical to device coordinates, widened so that no origin overflows.
     long long DeviceX(int x) const { return static_cast<long long>(x) + state.origin.x; }
@@ -122,7 +165,7 @@ struct DcObj {
             if (x0 < x1) f(static_cast<int>(x0), static_cast<int>(x1));
             return;
         }
-        for (const auto& [l, r] : SpansAt(state.clip, y)) {
+        for (const auto& [l, r] : state.clip.SpansAt(y)) {
             const long long a = std::max<long long>(x0, l), b = std::min<long long>(x1, r);
             if (a < b) f(static_cast<int>(a), static_cast<int>(b));
         }
@@ -136,8 +179,18 @@ struct DcObj {
 
 struct BitmapObj {
     Surface surface;
-    std::unique_ptr<std::uint8_t, FreeDeleter> storage;
+    std::unique_ptr<std::uint8_t, FreeDeleter> storage;  // none for a section of a mapping
     Id selectedInto = 0;
+    Id mapping = 0;  // the mapping whose memory it shows
+};
+
+// A block of memory that sections can show (CreateFileMapping). It lives
+// until its handle is closed and no section shows it any more.
+struct MappingObj {
+    std::unique_ptr<std::uint8_t, FreeDeleter> storage;
+    std::size_t size = 0;
+    int sections = 0;
+    bool closed = false;
 };
 
 struct RegionObj {
@@ -160,7 +213,7 @@ struct FontObj {
     std::shared_ptr<const tarnwick::platform::FontFace> face;
 };
 
-using Object = std::variant<DcObj, BitmapObj, RegionObj, PaletteObj, BrushObj, FontObj>;
+using Object = std::variant<DcObj, BitmapObj, RegionObj, PaletteObj, BrushObj, FontObj, MappingObj>;
 
 struct State {
     // Only the window side calls in here, never the audio thread; the lock is
@@ -178,6 +231,7 @@ struct State {
     BitmapObj screen;  // the display's pixels, made when first drawn on
     std::vector<RGBQUAD> systemPalette;
     std::array<Id, 256> owner{};  // the palette that took each free entry
+    Region workRegion;            // CombineRgn's result before it replaces the destination
 
     State();
 
@@ -199,9 +253,30 @@ struct State {
     Id Add(Object o) {
         const Id id = next;
         next += 4;
-        objects.emplace(id, std::move(o));
+        if (spare.empty()) {
+            objects.emplace(id, std::move(o));
+        } else {
+            auto entry = std::move(spare.back());
+            spare.pop_back();
+            entry.key() = id;
+            entry.mapped() = std::move(o);
+            objects.insert(std::move(entry));
+        }
         return id;
     }
+
+    // Deletes an object. Its table entry is kept for a later one (up to
+    // kSpareEntries of them), so that objects made and deleted again and
+    // again (a context, a region, a section of a resized surface) cost no
+    // allocation for the table.
+    using Objects = std::unordered_map<Id, Object>;
+    void Remove(Objects::iterator it) {
+        auto entry = objects.extract(it);
+        entry.mapped() = BrushObj{};  // releases what the object held now
+        if (spare.size() < kSpareEntries) spare.push_back(std::move(entry));
+    }
+    static constexpr std::size_t kSpareEntries = 16;
+    std::vector<Objects::node_type> spare;  // reserved for kSpareEntries
 
     // The pixels a context draws on: its selected bitmap, or the display.
     Surface* Target(DcObj& dc);
@@ -213,8 +288,9 @@ void FillArea(State& s, DcObj& dc, Surface& target, long long left, long long to
               long long bottom, std::uint32_t px);
 
 // The part of a store that a context draws on, in device coordinates: its
-// clip region within the store, or the whole store.
-Region VisibleRegion(const DcObj& dc, const Surface& target);
+// clip region within the store, or the whole store. The region is the
+// context's working storage, valid until its next clipping call.
+const Region& VisibleRegion(DcObj& dc, const Surface& target);
 
 // The state, locked for as long as this lives: every entry point starts with
 // one, and finds the objects its handles name through Lookup.

@@ -39,46 +39,66 @@ TRect Offset(TRect r, TPoint d) {
     return {r.Left + d.X, r.Top + d.Y, r.Right + d.X, r.Bottom + d.Y};
 }
 
-HRGN RectRgn(const TRect& r) { return CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom); }
-
-void Combine(HRGN dest, const TRect& r, int mode) {
-    HRGN other = RectRgn(r);
-    CombineRgn(dest, dest, other, mode);
-    DeleteObject(other);
+// A region kept by a window, made empty the first time it is needed.
+HRGN Kept(HRGN& rgn) {
+    if (!rgn) rgn = CreateRectRgn(0, 0, 0, 0);
+    return rgn;
 }
 
-std::vector<RECT> RegionRects(HRGN rgn) {
+void Combine(WindowNode* n, HRGN dest, const TRect& r, int mode) {
+    HRGN other = Kept(n->scratch);
+    SetRectRgn(other, r.Left, r.Top, r.Right, r.Bottom);
+    CombineRgn(dest, dest, other, mode);
+}
+
+bool HasUpdate(const WindowNode* n) {
+    RECT box;
+    return n->update && GetRgnBox(n->update, &box) != NULLREGION;
+}
+
+// A region's rectangles, read into a buffer that is kept (so that a paint
+// allocates nothing) and valid until the next call; null on failure.
+const RGNDATA* RegionData(HRGN rgn) {
+    thread_local std::vector<std::uint8_t> bytes;
     const DWORD size = GetRegionData(rgn, 0, nullptr);
-    if (size < sizeof(RGNDATAHEADER)) return {};
-    std::vector<std::uint8_t> bytes(size);
+    if (size < sizeof(RGNDATAHEADER)) return nullptr;
+    if (bytes.size() < size) bytes.resize(size);
     auto* data = reinterpret_cast<RGNDATA*>(bytes.data());
-    if (!GetRegionData(rgn, size, data)) return {};
-    std::vector<RECT> rects(data->rdh.nCount);
-    if (!rects.empty())  // an empty vector may have no buffer to copy into
-        std::memcpy(rects.data(), data->Buffer, rects.size() * sizeof(RECT));
-    return rects;
+    return GetRegionData(rgn, size, data) ? data : nullptr;
+}
+
+template <class F>
+void ForEachRect(HRGN rgn, F&& f) {
+    const RGNDATA* data = RegionData(rgn);
+    if (!data) return;
+    for (DWORD i = 0; i < data->rdh.nCount; ++i) {
+        RECT r;
+        std::memcpy(&r, data->Buffer + i * sizeof(RECT), sizeof r);
+        f(r);
+    }
 }
 
 // The part of a window's client area that is on the screen, in its client
 // coordinates: inside every ancestor, not under a sibling above it or its
-// own or an ancestor's, not under its windowed children.
-HRGN VisibleRegion(TWinControl* w) {
+// own or an ancestor's, not under its windowed children. Written into rgn.
+void VisibleRegion(TWinControl* w, HRGN rgn) {
+    WindowNode* n = WindowNode::Of(w);
     const TPoint origin = OriginInRoot(w);
-    HRGN rgn = RectRgn(Offset(w->ClientRect(), origin));
+    const TRect client = Offset(w->ClientRect(), origin);
+    SetRectRgn(rgn, client.Left, client.Top, client.Right, client.Bottom);
     for (TControl* c = w; c->Parent(); c = c->Parent()) {
         TWinControl* p = c->Parent();
-        Combine(rgn, Offset(p->ClientRect(), OriginInRoot(p)), RGN_AND);
+        Combine(n, rgn, Offset(p->ClientRect(), OriginInRoot(p)), RGN_AND);
         const auto& siblings = WindowNode::Children(p);
         auto it = std::find(siblings.begin(), siblings.end(), c);
         for (++it; it != siblings.end(); ++it)
             if (auto* s = dynamic_cast<TWinControl*>(*it); s && s->Showing())
-                Combine(rgn, Offset(s->ClientRect(), OriginInRoot(s)), RGN_DIFF);
+                Combine(n, rgn, Offset(s->ClientRect(), OriginInRoot(s)), RGN_DIFF);
     }
     for (TControl* c : WindowNode::Children(w))
         if (auto* s = dynamic_cast<TWinControl*>(c); s && s->Showing())
-            Combine(rgn, Offset(s->ClientRect(), OriginInRoot(s)), RGN_DIFF);
+            Combine(n, rgn, Offset(s->ClientRect(), OriginInRoot(s)), RGN_DIFF);
     OffsetRgn(rgn, -origin.X, -origin.Y);
-    return rgn;
 }
 
 void TellNative(TWinControl* w, const TRect& clientRect) {
@@ -91,7 +111,7 @@ void TellNative(TWinControl* w, const TRect& clientRect) {
 void Paint(TWinControl* w) {
     if (!w->Showing()) return;
     WindowNode* n = WindowNode::Of(w);
-    if (n->update) {
+    if (HasUpdate(n)) {
         const unsigned paints = n->paints;
         // A paint that fails leaves the rest of the tree to paint.
         Application->Guard(w, [w] { w->Perform(WM_PAINT, 0, 0); });
@@ -198,6 +218,7 @@ WindowNode::~WindowNode() {
     }
     if (s.focus == handle) s.focus = nullptr;
     if (update) DeleteObject(update);
+    if (scratch) DeleteObject(scratch);
     if (paintClip) DeleteObject(paintClip);
     if (paintDC) DeleteDC(paintDC);
     if (paintBitmap) DeleteObject(paintBitmap);
@@ -297,10 +318,7 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
         r = {std::max<int>(rect->left, r.Left), std::max<int>(rect->top, r.Top),
              std::min<int>(rect->right, r.Right), std::min<int>(rect->bottom, r.Bottom)};
     if (r.Left >= r.Right || r.Top >= r.Bottom) return TRUE;
-    if (!n->update)
-        n->update = RectRgn(r);
-    else
-        Combine(n->update, r, RGN_OR);
+    Combine(n, Kept(n->update), r, RGN_OR);
     if (erase) n->erase = true;
     TellNative(n->control, r);
     return TRUE;
@@ -310,11 +328,9 @@ BOOL ValidateRect(HWND window, const RECT* rect) {
     WindowNode* n = NodeOf(window);
     if (!n) return FALSE;
     if (!n->update) return TRUE;
-    if (rect) Combine(n->update, {rect->left, rect->top, rect->right, rect->bottom}, RGN_DIFF);
-    RECT box;
-    if (!rect || GetRgnBox(n->update, &box) == NULLREGION) {
-        DeleteObject(n->update);
-        n->update = nullptr;
+    if (rect) Combine(n, n->update, {rect->left, rect->top, rect->right, rect->bottom}, RGN_DIFF);
+    if (!rect || !HasUpdate(n)) {
+        SetRectRgn(n->update, 0, 0, 0, 0);
         n->erase = false;
     }
     return TRUE;
@@ -372,21 +388,18 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
     RECT box{0, 0, 0, 0};
     if (n->update) GetRgnBox(n->update, &box);
     paint->rcPaint = box;
-    if (n->paintClip) DeleteObject(n->paintClip);
-    n->paintClip = VisibleRegion(w);
-    if (n->update)
-        CombineRgn(n->paintClip, n->paintClip, n->update, RGN_AND);
-    else
-        Combine(n->paintClip, {0, 0, 0, 0}, RGN_AND);
+    VisibleRegion(w, Kept(n->paintClip));
+    CombineRgn(n->paintClip, n->paintClip, Kept(n->update), RGN_AND);
     // The buffer starts with what the window shows, so that what a paint
     // leaves alone stays as it was.
     const TPoint o = OriginInRoot(w);
-    for (const RECT& r : RegionRects(n->paintClip))
+    ForEachRect(n->paintClip, [&](const RECT& r) {
         for (int y = r.top; y < r.bottom; ++y)
             std::memcpy(n->paintBits + static_cast<std::size_t>(y) * width + r.left,
                         native->Pixels() + static_cast<std::size_t>(y + o.Y) * native->Width() +
                             (r.left + o.X),
                         static_cast<std::size_t>(r.right - r.left) * 4);
+    });
     const bool erase = n->erase;
     ValidateRect(window, nullptr);
     n->painting = true;
@@ -405,13 +418,14 @@ BOOL EndPaint(HWND window, const PAINTSTRUCT*) {
     TWinControl* w = n->control;
     tarnwick::platform::Window* native = WindowNode::Of(RootOf(w))->native.get();
     const TPoint o = OriginInRoot(w);
-    for (const RECT& r : RegionRects(n->paintClip))
+    ForEachRect(n->paintClip, [&](const RECT& r) {
         for (int y = r.top; y < r.bottom; ++y) {
             const std::uint32_t* src = n->paintBits + static_cast<std::size_t>(y) * n->paintWidth;
             std::uint32_t* dst =
                 native->Pixels() + static_cast<std::size_t>(y + o.Y) * native->Width() + o.X;
             for (int x = r.left; x < r.right; ++x) dst[x] = src[x] & 0x00FFFFFFu;
         }
+    });
     return TRUE;
 }
 

@@ -25,7 +25,11 @@ struct WindowNode {
     HWND handle;
     // Set for the window of a control without a windowed parent.
     std::unique_ptr<platform::Window> native;
-    HRGN update = nullptr;  // client coordinates; null when nothing is invalid
+    // Client coordinates; made at the first invalidation and kept (empty when
+    // nothing is invalid), like the regions below, so that painting makes no
+    // new objects.
+    HRGN update = nullptr;
+    HRGN scratch = nullptr;  // a rectangle being combined into another region
     bool erase = false;
     // The paint buffer: a section of the client size, kept between paints.
     HDC paintDC = nullptr;

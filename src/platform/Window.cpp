@@ -57,7 +57,14 @@ void Window::SetSize(int width, int height) {
 void Window::Invalidate(const WindowRect& rect) {
     const WindowRect clipped{std::max(rect.left, 0), std::max(rect.top, 0),
                              std::min(rect.right, width_), std::min(rect.bottom, height_)};
-    if (!clipped.Empty()) invalid_.push_back(clipped);
+    if (clipped.Empty()) return;
+    // A request inside one already pending adds nothing: a control that
+    // changes again and again before the next repaint grows no list.
+    for (const WindowRect& r : invalid_)
+        if (r.left <= clipped.left && r.top <= clipped.top && clipped.right <= r.right &&
+            clipped.bottom <= r.bottom)
+            return;
+    invalid_.push_back(clipped);
 }
 
 std::vector<WindowRect> Window::TakeInvalidated() { return std::exchange(invalid_, {}); }

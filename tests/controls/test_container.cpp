@@ -10,6 +10,8 @@
 #include "controls/cDIBControl.h"
 #include "controls/cDIBPanel.h"
 #include "framework/Forms.h"
+#include "framework/Menus.h"
+#include "framework/Streaming.h"
 #include "framework/WinApi.h"
 #include "framework/WindowManager.h"
 #include "platform/Window.h"
@@ -17,6 +19,7 @@
 #include "platform/headless/HeadlessInput.h"
 #include "support/ContainerFixture.h"
 #include "support/ControlSamples.h"
+#include "support/FrameworkTestClasses.h"
 
 namespace input = tarnwick::platform::headless;
 using tarnwick::platform::Window;
@@ -89,6 +92,19 @@ protected:
 };
 
 using tarnwick::test::Blend;
+
+// A bitmap control that offers one entry of its own in the shared menu.
+class TWithEntry : public TSolid {
+public:
+    using TSolid::TSolid;
+
+protected:
+    void FillContextMenu(TPopupMenu* Menu) override {
+        auto* item = new TMenuItem(Menu);
+        item->SetCaption("Reset");
+        Menu->Items()->Add(item);
+    }
+};
 
 }  // namespace
 
@@ -362,4 +378,66 @@ TEST_F(ContainerTest, ChildrenMoveAlongAndTheAcceleratorClicks) {
     EXPECT_EQ(clicks, 0);
     input::Char(*native, 'k', true);
     EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(ContainerTest, APanelThatFramesWindowedChildrenStoresThePanelsPropertiesAndSharesAMenu) {
+    // The panel as the container sets it up.
+    EXPECT_EQ(box->BevelOuter(), bvNone);
+    EXPECT_EQ(box->BorderWidth(), 0);
+    EXPECT_EQ(box->BorderStyle(), bsNone);
+    EXPECT_TRUE(box->DoubleBuffered());
+    EXPECT_EQ(box->DockManager(), nullptr);
+
+    // A framed windowed child with the 3-D look sits in a sunken frame.
+    auto* child = new TWinControl(box);
+    child->SetControlStyle(TControlStyle{TControlStyleFlag::csFramed});
+    child->SetBounds(20, 5, 10, 8);
+    child->SetParent(box);
+    box->Invalidate();
+    form->Update();
+    const std::uint32_t shadow = ColorToPixel(clBtnShadow), light = ColorToPixel(clBtnHighlight);
+    EXPECT_EQ(composed(19, 4), shadow);  // top left, outside the child
+    EXPECT_EQ(composed(29, 4), shadow);  // the shadow runs to Right - 1
+    EXPECT_EQ(composed(30, 13), light);  // bottom right, outside the child
+    EXPECT_EQ(composed(20, 13), light);
+    EXPECT_EQ(composed(18, 4), 0x00102030u);
+    child->SetCtl3D(false);
+    box->Invalidate();
+    form->Update();
+    EXPECT_EQ(composed(19, 4), 0x00102030u);
+    delete child;
+
+    // Stored with the form and read back; the panel's own bevels are not
+    // offered, and the form and the container are found by name.
+    box->Hint_ = "Gate";
+    box->ShowHint_ = true;
+    box->DragMode_ = dmAutomatic;
+    box->SetName("Box");
+    TMemoryStream stream;
+    WriteComponentToStream(stream, box);
+    const std::vector<std::uint8_t> text = BinaryToTextBytes(stream.Bytes());
+    const std::string form_text(text.begin(), text.end());
+    EXPECT_NE(form_text.find("DragMode = dmAutomatic"), std::string::npos) << form_text;
+    EXPECT_EQ(form_text.find("Bevel"), std::string::npos) << form_text;
+    stream.SetPosition(0);
+    std::unique_ptr<TComponent> copy = ReadComponentFromStream(stream);
+    auto* read = dynamic_cast<TDIBContainer*>(copy.get());
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->Hint_, "Gate");
+    EXPECT_TRUE(read->ShowHint_);
+    EXPECT_NE(GetClass("TForm"), nullptr);
+
+    // The context menu: the control's own, else the shared one when the
+    // control puts something in it, else none.
+    auto* plain = new TSolid(box, 0xFF000000, {0, 0, 4, 4});
+    auto* offering = new TWithEntry(box, 0xFF000000, {4, 0, 8, 4});
+    EXPECT_EQ(plain->GetPopupMenu(), nullptr);
+    TPopupMenu* shared = offering->GetPopupMenu();
+    ASSERT_NE(shared, nullptr);
+    EXPECT_EQ(offering->GetPopupMenu(), shared);
+    EXPECT_EQ(shared->Items()->Count(), 1);  // emptied before it is filled again
+    EXPECT_EQ(plain->GetPopupMenu(), nullptr);
+    auto* own = new TPopupMenu(form.get());
+    offering->SetPopupMenu(own);
+    EXPECT_EQ(offering->GetPopupMenu(), own);
 }

@@ -384,6 +384,18 @@ TEST(DIBSurface, WinDIBSharesPixelsWithItsContext) {
     const std::size_t live = gdi::LiveObjectCount();
     w.SetSize(8, 8);
     EXPECT_EQ(gdi::LiveObjectCount(), live);  // the old section and context were released
+    // Shrunk and grown again within the memory it already has: each size
+    // starts transparent black, as a new surface does, and drawing through
+    // the context still reaches the pixels.
+    w.Fill(TColor(0x0000FF));
+    for (const auto& [cw, ch] : {std::pair{2, 2}, std::pair{8, 8}, std::pair{5, 3}}) {
+        w.SetSize(cw, ch);
+        for (std::size_t i = 0; i < w.PixelCount(); ++i) ASSERT_EQ(W32(w.Bits()[i]), 0u) << cw;
+        SetPixel(w.Handle(), cw - 1, 0, RGB(0, 0, 255));
+        EXPECT_EQ(W32(w.ScanLine(0)[cw - 1]) & 0xFFFFFF, 0x000000FFu);
+        w.Fill(TColor(0x00FF00));
+    }
+    EXPECT_EQ(gdi::LiveObjectCount(), live);
     TMemoryDIB m(4, 4);
     m.Fill(TColor(0xFFFFFF));
     w.Assign(&m);

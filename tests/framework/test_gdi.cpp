@@ -603,6 +603,77 @@ TEST_F(GdiTest, DrawingHonoursTheOriginAndClipRegionAcrossSaveAndRestore) {
     DeleteObject(blue);
 }
 
+TEST_F(GdiTest, SavedClipsComeBackExactlyWhenTheirEntriesAreReused) {
+    // A paint cycle's pattern, three times over: save, clip to a child,
+    // carve a hole, restore. Each round must start from the same clip.
+    Section dst(40, 30);
+    RECT box{};
+    ASSERT_EQ(ExcludeClipRect(dst.dc, 0, 0, 40, 2), SIMPLEREGION);  // outer clip: rows 2..29
+    for (int round = 0; round < 3; ++round) {
+        const int x = 5 * round;
+        EXPECT_EQ(SaveDC(dst.dc), 1);
+        EXPECT_EQ(IntersectClipRect(dst.dc, x, 0, x + 20, 20), SIMPLEREGION);
+        EXPECT_EQ(SaveDC(dst.dc), 2);
+        EXPECT_EQ(ExcludeClipRect(dst.dc, x + 5, 5, x + 10, 10), COMPLEXREGION);
+        const RECT hole{x + 5, 5, x + 10, 10}, edge{x + 4, 5, x + 6, 10};
+        EXPECT_FALSE(RectVisible(dst.dc, &hole));
+        EXPECT_TRUE(RectVisible(dst.dc, &edge));
+        ASSERT_TRUE(RestoreDC(dst.dc, -1));
+        EXPECT_TRUE(RectVisible(dst.dc, &hole));
+        EXPECT_EQ(GetClipBox(dst.dc, &box), SIMPLEREGION);
+        EXPECT_EQ(box.left, x);
+        EXPECT_EQ(box.top, 2);
+        ASSERT_TRUE(RestoreDC(dst.dc, 1));
+        EXPECT_EQ(GetClipBox(dst.dc, &box), SIMPLEREGION);
+        const RECT outer{0, 2, 40, 30};
+        EXPECT_TRUE(EqualRect(&box, &outer)) << "round " << round;
+    }
+    // A region made a rectangle again, and combined into itself.
+    HRGN r = CreateRectRgn(0, 0, 10, 10);
+    HRGN other = CreateRectRgn(5, 5, 20, 20);
+    EXPECT_EQ(CombineRgn(r, r, other, RGN_OR), COMPLEXREGION);
+    ASSERT_TRUE(SetRectRgn(r, 30, 20, 2, 4));  // corners in any order
+    EXPECT_EQ(GetRgnBox(r, &box), SIMPLEREGION);
+    const RECT reset{2, 4, 30, 20};
+    EXPECT_TRUE(EqualRect(&box, &reset));
+    EXPECT_EQ(CombineRgn(r, r, r, RGN_XOR), NULLREGION);
+    EXPECT_FALSE(SetRectRgn(nullptr, 0, 0, 1, 1));
+    DeleteObject(r);
+    DeleteObject(other);
+}
+
+TEST_F(GdiTest, SectionsOfAMappingShareItsMemoryUntilTheLastGoes) {
+    const std::size_t live = gdi::LiveObjectCount();
+    HANDLE mapping =
+        CreateFileMapping(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, nullptr);
+    ASSERT_NE(mapping, nullptr);
+    BITMAPINFO info{};
+    info.bmiHeader = {40, 4, 4, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* a = nullptr;
+    void* b = nullptr;
+    HBITMAP whole = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &a, mapping, 0);
+    info.bmiHeader.biHeight = 2;
+    HBITMAP half = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &b, mapping, 32);
+    ASSERT_TRUE(whole && half);
+    EXPECT_EQ(static_cast<std::uint8_t*>(b), static_cast<std::uint8_t*>(a) + 32);
+    // Too big for what is left of it, or misaligned: refused.
+    void* none = nullptr;
+    EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &none, mapping, 36), nullptr);
+    EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &none, mapping, 2), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(DeleteObject(mapping));  // not a drawing object
+    EXPECT_TRUE(CloseHandle(mapping));
+    EXPECT_FALSE(CloseHandle(mapping));
+    static_cast<std::uint32_t*>(a)[15] = 0x12345678;  // still there while sections show it
+    EXPECT_EQ(static_cast<std::uint32_t*>(b)[7], 0x12345678u);
+    DeleteObject(whole);
+    DeleteObject(half);
+    EXPECT_EQ(gdi::LiveObjectCount(), live);
+    EXPECT_EQ(CreateFileMapping(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 1, 0, nullptr),
+              nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+}
+
 TEST_F(GdiTest, EveryDrawingCallStaysInsideASelectedClipRegion) {
     Section dst(12, 12), src(4, 4);
     src.FillPattern();

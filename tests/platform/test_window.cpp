@@ -1,6 +1,8 @@
 // The window service through the headless back end.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/Window.h"
 
 namespace {
@@ -23,6 +25,18 @@ TEST(Window, ChildWindowsKeepTheirParentAndAreFoundByHandleWhileTheyLive) {
     hosted.reset();
     EXPECT_EQ(WindowFromHandle(handle), nullptr);
     EXPECT_EQ(WindowFromHandle(0), nullptr);
+}
+
+TEST(Window, RepaintRequestsInsideAPendingOneAddNothing) {
+    auto w = CreateChildWindow(0, 40, 30);
+    w->TakeInvalidated();
+    // A control that changes again and again before the next repaint.
+    for (int i = 0; i < 100; ++i) w->Invalidate({4, 4, 12, 12});
+    w->Invalidate({5, 5, 12, 10});
+    w->Invalidate({10, 10, 50, 20});  // partly outside: clipped, and kept
+    using Rects = std::vector<WindowRect>;
+    EXPECT_EQ(w->TakeInvalidated(), (Rects{{4, 4, 12, 12}, {10, 10, 40, 20}}));
+    EXPECT_FALSE(w->HasInvalidated());
 }
 
 }  // namespace
