@@ -11,11 +11,19 @@ jobs=$(nproc)
 export CTEST_OUTPUT_ON_FAILURE=1
 prefix=$PWD/build-win32/wine
 
-# A fresh prefix: made once by the first program run under Wine.
-if [ -d "$prefix" ]; then
-  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
-  rm -rf "$prefix" "$prefix.lock"
-fi
+# A fresh prefix, and one Wine server with its system processes that lives
+# as long as the stage: a program started just as a short-lived server shuts
+# down cannot reach it, and system processes started by a test would hold
+# its output open until the server ends. They start here, on /dev/null.
+stop_wine() { WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; }
+stop_wine
+rm -rf "$prefix" "$prefix.lock"
+mkdir -p build-win32
+bash scripts/wine-run.sh "$prefix" cmd /c exit
+WINEPREFIX=$prefix wineserver -w
+trap stop_wine EXIT
+WINEPREFIX=$prefix wineserver -p
+bash scripts/wine-run.sh "$prefix" cmd /c exit </dev/null >/dev/null 2>&1
 
 cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-i686.cmake \
   -DTARNWICK_AUDIO_ONLY=ON -DTARNWICK_WERROR=ON
@@ -30,5 +38,4 @@ ctest --test-dir build-win64 -R '^module_windows_tables$' --no-tests=error || fa
 TARNWICK_WIN32_BUILD=$PWD/build-win32 TARNWICK_WIN64_BUILD=$PWD/build-win64 \
   TARNWICK_WINE_PREFIX=$prefix \
   ctest --test-dir "$native" -R '^WindowsModules[.]' --no-tests=error || failed=1
-WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 exit $failed

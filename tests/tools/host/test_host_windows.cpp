@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -206,6 +208,46 @@ TEST(WindowsModules, HostRefusesFilesItsOwnCodecCannotRead) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("writes WAV files only"), std::string::npos) << r.err;
     EXPECT_EQ(tmp.Entries(), (std::vector<std::string>{"key.wav", "signal.aiff", "signal8.wav"}));
+}
+
+TEST(WindowsModules, HostKeepsItsInputsAndReadOnlyFilesSafe) {
+    std::vector<WindowsBuild> builds = windowsBuilds();
+    if (builds.empty()) GTEST_SKIP() << "no Windows build trees named";
+    const WindowsBuild& build = builds.front();
+    TempDir tmp;
+    std::vector<float> quiet(2 * 64, 0.25f);
+    writeAudio(tmp.File("signal.wav"), 2, kRate, quiet);
+    writeAudio(tmp.File("key.wav"), 2, kRate, quiet);
+    writeText(tmp.File("kept.wav"), "not to be replaced");
+    ASSERT_EQ(::chmod(tmp.File("kept.wav").c_str(), 0444), 0);
+    auto process = [&](const std::string& out, bool force) {
+        std::vector<std::string> args = {
+            "process", build.module,        "--signal", tmp.File("signal.wav"),
+            "--key",   tmp.File("key.wav"), "--out",    out};
+        if (force) args.push_back("--force");
+        return runWindowsHost(build, args);
+    };
+    const std::pair<std::string, std::string> refusals[] = {
+        // The signal again, spelled another way.
+        {tmp.Dir() + "/./signal.wav", "is the same file as --signal"},
+        {tmp.File("kept.wav"), "output is read-only"},
+        {tmp.Dir(), "output is a directory"},
+        {tmp.File("missing/out.wav"), "output folder does not exist"},
+    };
+    for (const auto& [out, message] : refusals) {
+        SCOPED_TRACE(out);
+        RunResult r = process(out, false);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(readText(tmp.File("kept.wav")), "not to be replaced");
+    EXPECT_EQ(readAudio(tmp.File("signal.wav")).samples, quiet);
+
+    RunResult forced = process(tmp.File("kept.wav"), true);
+    ASSERT_EQ(forced.exitCode, 0) << forced.err;
+    EXPECT_EQ(readAudio(tmp.File("kept.wav")).samples.size(), quiet.size());
+    // No temporary file is left beside the results.
+    EXPECT_EQ(tmp.Entries(), (std::vector<std::string>{"kept.wav", "key.wav", "signal.wav"}));
 }
 
 }  // namespace
