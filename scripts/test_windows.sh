@@ -33,6 +33,12 @@ cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-x86_64.c
 cmake --build build-win64 -j"$jobs" --target Tarnwick tarnwick-host
 
 failed=0
+# What cmake --install gives a user: the two modules in one folder.
+rm -rf build-win-install
+cmake --install build-win32 --prefix build-win-install >/dev/null
+cmake --install build-win64 --prefix build-win-install >/dev/null
+[ "$(ls build-win-install)" = "$(printf 'Tarnwick.dll\nTarnwick64.dll')" ] ||
+  { echo "cmake --install gave: $(ls build-win-install)"; failed=1; }
 ctest --test-dir build-win32 -j"$jobs" || failed=1
 ctest --test-dir build-win64 -R '^module_windows_tables$' --no-tests=error || failed=1
 TARNWICK_WIN32_BUILD=$PWD/build-win32 TARNWICK_WIN64_BUILD=$PWD/build-win64 \

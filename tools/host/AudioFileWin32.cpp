@@ -6,6 +6,8 @@
 #include "EffectHost.h"
 #include "WavFile.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -86,6 +88,23 @@ volatile LONG gPartialArmed = 0;
 BOOL WINAPI removePartialOnExit(DWORD /*event*/) {
     if (InterlockedCompareExchange(&gPartialArmed, 0, 1) == 1) DeleteFileA(gPartialPath);
     return FALSE;  // and let the program end as it would have
+}
+
+// Opens PATH for writing so that it can be deleted while it is open: the
+// console handler removes an unfinished result while the program still
+// holds it (the name goes at once, the data when the program ends).
+std::FILE* openDeletable(const char* path) {
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(fd, "wb");
+    if (file == nullptr) _close(fd);
+    return file;
 }
 
 }  // namespace
@@ -182,7 +201,7 @@ SoundWriter::SoundWriter(const std::string& path, int /*format*/, int channels, 
     static const bool handlerInstalled = SetConsoleCtrlHandler(removePartialOnExit, TRUE) != 0;
     (void)handlerInstalled;
     sink_ = std::make_unique<Sink>();
-    sink_->file = std::fopen(name, "wb");
+    sink_->file = openDeletable(name);
     if (sink_->file == nullptr) {
         discard();
         throw HostError("cannot write audio file " + path);
