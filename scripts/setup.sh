@@ -15,6 +15,8 @@ packages=(
   libx11-dev libxfixes-dev libxext-dev # the X11 editor window
   libxtst-dev                       # synthetic input in the X11 tests
   ardour sox xvfb xauth             # a real VST 2 host for the integration test
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix # the Windows modules, cross-built
+  wine wine64 wine32:i386           # running them and their tests (wine32 needs i386 packages)
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -23,6 +25,9 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=""
   [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo_cmd dpkg --add-architecture i386
+  fi
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

@@ -3,7 +3,8 @@
 # build of the audio side, the audio side's threads test under
 # ThreadSanitizer, the unit tests of the GUI side under AddressSanitizer and
 # UndefinedBehaviorSanitizer, each fuzz target for a while (FUZZ_SECONDS, 30 by
-# default; 0 skips fuzzing), and the native build's tests last.
+# default; 0 skips fuzzing), the Windows modules and their tests under Wine
+# (scripts/test_windows.sh), and the native build's tests last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -53,6 +54,8 @@ if [ "$fuzz_seconds" != 0 ]; then
   echo "== fuzzing"
   bash fuzz/run.sh build-fuzz/fuzz "$fuzz_seconds" || failed+=("fuzzing")
 fi
+echo "== Windows"
+bash scripts/test_windows.sh build || failed+=("Windows")
 echo "== tests"
 ctest --test-dir build -j"$jobs" || failed+=("tests")
 

@@ -116,7 +116,30 @@ Picture LoadPictureFile(PictureFormat format, const std::string& fileName) {
     return DecodePicture(format, bytes);
 }
 
+// Through EncodePng, which each system provides with its own PNG writer.
+void WritePngFile(const std::string& fileName, const ImageView& view) {
+    const std::vector<std::uint8_t> bytes = EncodePng(view);
+    std::FILE* f = std::fopen(fileName.c_str(), "wb");
+    if (!f) throw PictureFileError(fileName, std::strerror(errno));
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (std::fclose(f) != 0 || !ok)
+        throw PictureFileError(fileName, "The file could not be written.");
+}
+
 namespace detail {
+bool PeekPngSize(std::span<const std::uint8_t> d, int& width, int& height) {
+    // Signature, then the IHDR chunk: length, "IHDR", width, height.
+    if (d.size() < 24 || std::memcmp(d.data(), kPngSignature, 8) != 0 ||
+        std::memcmp(d.data() + 12, "IHDR", 4) != 0) {
+        return false;
+    }
+    const std::uint32_t w = ReadU32BE(d.data() + 16), h = ReadU32BE(d.data() + 20);
+    if (w == 0 || h == 0 || w > 0x7FFFFFFFu || h > 0x7FFFFFFFu) return false;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
+}
+
 void CheckPictureSize(const char* format, std::int64_t width, std::int64_t height) {
     if (width <= 0 || height <= 0) {
         throw PictureError(std::string("Invalid ") + format + " picture: it has no pixels");

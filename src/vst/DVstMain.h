@@ -12,14 +12,16 @@ class AudioEffect;
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster);
 
 #if defined(_WIN32)
-#define TARNWICK_VST_EXPORT __declspec(dllexport)
+// A Windows module's exports are exactly those its module-definition file
+// names, so nothing is marked for export in the code.
+#define TARNWICK_VST_EXPORT
 #else
 #define TARNWICK_VST_EXPORT __attribute__((visibility("default")))
 #endif
 
 extern "C" {
 // Exported; on Linux also under the name "main" (a Windows module maps "main"
-// to it in its module-definition file).
+// to it in its module-definition file, and the 32-bit one exports only that).
 TARNWICK_VST_EXPORT AEffect* VSTPluginMain(audioMasterCallback audioMaster);
 }
 

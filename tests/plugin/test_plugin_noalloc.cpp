@@ -20,8 +20,21 @@ void* countedAllocation(std::size_t size) {
 void* countedAlignedAllocation(std::size_t size, std::align_val_t align) {
     allocations.fetch_add(1, std::memory_order_relaxed);
     const auto a = static_cast<std::size_t>(align);
-    if (void* p = std::aligned_alloc(a, (size + a - 1) / a * a)) return p;
+#if defined(_WIN32)
+    void* p = _aligned_malloc(size ? size : 1, a);  // Windows has no aligned_alloc
+#else
+    void* p = std::aligned_alloc(a, (size + a - 1) / a * a);
+#endif
+    if (p != nullptr) return p;
     throw std::bad_alloc();
+}
+
+void freeAligned(void* p) {
+#if defined(_WIN32)
+    _aligned_free(p);
+#else
+    std::free(p);
+#endif
 }
 
 }  // namespace
@@ -46,10 +59,10 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { freeAligned(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { freeAligned(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { freeAligned(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { freeAligned(p); }
 
 using AudioPath = GateFixture;
 

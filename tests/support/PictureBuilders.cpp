@@ -3,8 +3,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <stdexcept>
 
+#if defined(_WIN32)
+#include <objbase.h>
+#include <wincodec.h>
+#include <windows.h>
+#else
 #include <jpeglib.h>
+#endif
 
 namespace tarnwick::test {
 
@@ -102,6 +109,70 @@ Bytes Ico(const std::vector<IconEntry>& entries) {
     return b;
 }
 
+#if defined(_WIN32)
+// Windows has no libjpeg: the imaging component's encoder writes the file.
+Bytes Jpeg(int w, int h, const std::vector<std::uint32_t>& rgb, int components, int quality) {
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    Bytes out;
+    IWICImagingFactory* factory = nullptr;
+    IStream* memory = nullptr;
+    IWICBitmapEncoder* encoder = nullptr;
+    IWICBitmapFrameEncode* frame = nullptr;
+    IPropertyBag2* options = nullptr;
+    bool ok =
+        SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
+        SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &memory)) &&
+        SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatJpeg, nullptr, &encoder)) &&
+        SUCCEEDED(encoder->Initialize(memory, WICBitmapEncoderNoCache)) &&
+        SUCCEEDED(encoder->CreateNewFrame(&frame, &options));
+    if (ok) {
+        PROPBAG2 name{};
+        name.pstrName = const_cast<LPOLESTR>(L"ImageQuality");
+        VARIANT value;
+        VariantInit(&value);
+        value.vt = VT_R4;
+        value.fltVal = static_cast<float>(quality) / 100.0f;
+        options->Write(1, &name, &value);
+        WICPixelFormatGUID format =
+            components == 3 ? GUID_WICPixelFormat24bppBGR : GUID_WICPixelFormat8bppGray;
+        const UINT stride = static_cast<UINT>(w * components);
+        std::vector<BYTE> pixels(static_cast<std::size_t>(stride) * h);
+        for (int i = 0; i < w * h; ++i) {
+            const std::uint32_t v = rgb[i];
+            if (components == 3) {
+                pixels[3 * i] = v & 0xFF;
+                pixels[3 * i + 1] = (v >> 8) & 0xFF;
+                pixels[3 * i + 2] = (v >> 16) & 0xFF;
+            } else {
+                pixels[i] = v & 0xFF;
+            }
+        }
+        ok = SUCCEEDED(frame->Initialize(options)) &&
+             SUCCEEDED(frame->SetSize(static_cast<UINT>(w), static_cast<UINT>(h))) &&
+             SUCCEEDED(frame->SetPixelFormat(&format)) &&
+             SUCCEEDED(frame->WritePixels(static_cast<UINT>(h), stride,
+                                          static_cast<UINT>(pixels.size()), pixels.data())) &&
+             SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
+    }
+    HGLOBAL global = nullptr;
+    STATSTG stat{};
+    if (ok && SUCCEEDED(GetHGlobalFromStream(memory, &global)) &&
+        SUCCEEDED(memory->Stat(&stat, STATFLAG_NONAME))) {
+        const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(global));
+        if (bytes != nullptr) out.assign(bytes, bytes + stat.cbSize.QuadPart);
+        GlobalUnlock(global);
+    }
+    for (IUnknown* object : {static_cast<IUnknown*>(options), static_cast<IUnknown*>(frame),
+                             static_cast<IUnknown*>(encoder), static_cast<IUnknown*>(memory),
+                             static_cast<IUnknown*>(factory)}) {
+        if (object != nullptr) object->Release();
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    if (out.empty()) throw std::runtime_error("cannot write a JPEG test picture");
+    return out;
+}
+#else
 Bytes Jpeg(int w, int h, const std::vector<std::uint32_t>& rgb, int components, int quality) {
     jpeg_compress_struct c;
     jpeg_error_mgr err;
@@ -138,5 +209,6 @@ Bytes Jpeg(int w, int h, const std::vector<std::uint32_t>& rgb, int components, 
     std::free(mem);
     return out;
 }
+#endif
 
 }  // namespace tarnwick::test

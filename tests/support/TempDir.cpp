@@ -4,15 +4,28 @@
 
 #include <algorithm>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <system_error>
 
 namespace tarnwick::test {
 
 TempDir::TempDir() {
+#if defined(_WIN32)
+    // No mkdtemp here: a random name, taken only if nothing has it yet.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
+        auto dir =
+            std::filesystem::temp_directory_path() / ("tarnwick-test-" + std::to_string(random()));
+        std::error_code ec;
+        if (std::filesystem::create_directory(dir, ec)) dir_ = dir.generic_string();
+    }
+    if (dir_.empty()) throw std::runtime_error("cannot make a temporary folder");
+#else
     std::string templ = (std::filesystem::temp_directory_path() / "tarnwick-test-XXXXXX").string();
     if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     dir_ = templ;
+#endif
 }
 
 TempDir::~TempDir() {

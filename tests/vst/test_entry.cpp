@@ -1,13 +1,13 @@
-// The module as a host meets it: loaded with dlopen, entered through the
-// exported main / VSTPluginMain, closed through the record.
+// The module as a host meets it: loaded with dlopen or LoadLibrary, entered
+// through the exported main / VSTPluginMain, closed through the record.
 #include <gtest/gtest.h>
-
-#include <dlfcn.h>
 
 #include "EntryModuleProtocol.h"
 #include "VstTestSupport.h"
+#include "support/LoadedModule.h"
 
 using namespace vsttest;
+using namespace tarnwick::test;
 
 namespace {
 
@@ -26,13 +26,13 @@ protected:
         // enabled, so that the check below sees what loading the module did.
         const unsigned short trapping = 0x0372;
         __asm__ volatile("fldcw %0" : : "m"(trapping));
-        handle_ = dlopen(TARNWICK_VST_TEST_MODULE, RTLD_NOW | RTLD_LOCAL);
+        handle_ = OpenModule(TARNWICK_VST_TEST_MODULE);
         controlWordAfterLoad_ = fpuControlWord();
     }
     void SetUp() override {
-        ASSERT_NE(handle_, nullptr) << dlerror();
-        main_ = reinterpret_cast<MainProc>(dlsym(handle_, "main"));
-        pluginMain_ = reinterpret_cast<MainProc>(dlsym(handle_, "VSTPluginMain"));
+        ASSERT_NE(handle_, nullptr) << ModuleError();
+        main_ = reinterpret_cast<MainProc>(ModuleSymbol(handle_, "main"));
+        pluginMain_ = reinterpret_cast<MainProc>(ModuleSymbol(handle_, "VSTPluginMain"));
         ASSERT_NE(main_, nullptr);
         ASSERT_NE(pluginMain_, nullptr);
         host.setAnswer(audioMasterVersion, 2400);

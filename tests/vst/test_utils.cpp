@@ -12,6 +12,10 @@
 #include "platform/DecimalSeparator.h"
 #include "vst/DVstUtils.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace {
 
 std::string text(float value, char separator = '.', std::size_t size = 64) {
@@ -94,6 +98,39 @@ TEST(FloatToText, UsesTheSeparatorReadAtStartUp) {
     EXPECT_EQ(buffer, std::string("0") + decimalSeparator() + "25");
 }
 
+#if defined(_WIN32)
+// The user's regional setting, changed through the system's own call, as the
+// control panel does, and put back afterwards.
+class UserDecimalSetting : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char old[8] = {};
+        if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, old, sizeof old) == 0)
+            GTEST_SKIP() << "the user's separator cannot be read";
+        saved_ = old;
+    }
+    void TearDown() override { set(saved_.c_str()); }
+    static bool set(const char* separator) {
+        return SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator) != 0;
+    }
+    std::string saved_;
+};
+
+TEST_F(UserDecimalSetting, UserSeparatorIsRead) {
+    ASSERT_TRUE(set(","));
+    EXPECT_EQ(tarnwick::platform::ReadUserDecimalSeparator(), ',');
+    ASSERT_TRUE(set("."));
+    EXPECT_EQ(tarnwick::platform::ReadUserDecimalSeparator(), '.');
+    char printed[16];
+    std::snprintf(printed, sizeof printed, "%.1f", 0.5);
+    EXPECT_STREQ(printed, "0.5");  // the process's own formatting is untouched
+}
+
+TEST_F(UserDecimalSetting, FullStopWhenTheSeparatorIsNotOneCharacter) {
+    ASSERT_TRUE(set(",,"));
+    EXPECT_EQ(tarnwick::platform::ReadUserDecimalSeparator(), '.');
+}
+#else
 // A comma locale made for the test (no system locale is needed), found
 // through LOCPATH like any locale the user's environment names.
 class CommaLocale : public ::testing::Test {
@@ -161,6 +198,8 @@ TEST(DecimalSeparator, FullStopWhenTheEnvironmentNamesNoUsableLocale) {
     else
         unsetenv("LC_ALL");
 }
+
+#endif
 
 TEST(RoundMinusHalf, NearestIntegerBelowHalfTiesToEven) {
     EXPECT_EQ(roundMinusHalf(0.999f), 0);

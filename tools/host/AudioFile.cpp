@@ -3,6 +3,7 @@
 #include "AudioHeader.h"
 #include "EffectHost.h"
 
+#include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,6 +112,20 @@ void removePartialOnInterruption() {
 
 }  // namespace
 
+struct SoundReader::Source {
+    SNDFILE* file = nullptr;
+    ~Source() {
+        if (file != nullptr) sf_close(file);
+    }
+};
+
+struct SoundWriter::Sink {
+    SNDFILE* file = nullptr;
+    ~Sink() {
+        if (file != nullptr) sf_close(file);
+    }
+};
+
 void checkOutputPath(const std::string& out, const std::vector<InputPath>& inputs,
                      bool replaceReadOnly) {
     struct stat link {};
@@ -157,41 +172,43 @@ SoundReader::SoundReader(const std::string& path) : path_(path) {
         throw HostError("cannot read audio file " + path + ": its header gives a sample rate of " +
                         rate + " Hz");
     }
-    file_ = sf_open(path.c_str(), SFM_READ, &info_);
-    if (file_ == nullptr) {
+    SF_INFO info{};
+    source_ = std::make_unique<Source>();
+    source_->file = sf_open(path.c_str(), SFM_READ, &info);
+    if (source_->file == nullptr) {
         std::string why = sf_strerror(nullptr);
         if (why.find("SF_INFO struct incomplete") != std::string::npos) {
             why = "its header gives no usable sample rate or channel count";
         }
         throw HostError("cannot read audio file " + path + ": " + why);
     }
-    if (info_.channels <= 0 || info_.samplerate <= 0 || info_.frames < 0) {
-        sf_close(file_);
+    if (info.channels <= 0 || info.samplerate <= 0 || info.frames < 0) {
         throw HostError("audio file has no usable format: " + path);
     }
+    channels_ = info.channels;
+    sampleRate_ = info.samplerate;
+    format_ = info.format;
     // For WAV and AIFF libsndfile reports the frames present; the header may
     // promise more.
-    announcedFrames_ = info_.frames;
-    int sampleBytes = bytesPerSample(info_.format);
+    announcedFrames_ = info.frames;
+    int sampleBytes = bytesPerSample(info.format);
     if (header.frames) {
         announcedFrames_ = std::max(announcedFrames_, *header.frames);
     } else if (header.dataBytes && sampleBytes > 0) {
-        uint64_t frames = *header.dataBytes / static_cast<uint64_t>(sampleBytes * info_.channels);
+        uint64_t frames = *header.dataBytes / static_cast<uint64_t>(sampleBytes * info.channels);
         announcedFrames_ = std::max<int64_t>(announcedFrames_, static_cast<int64_t>(frames));
     }
 }
 
-SoundReader::~SoundReader() {
-    if (file_ != nullptr) sf_close(file_);
-}
+SoundReader::~SoundReader() = default;
 
 int64_t SoundReader::read(float* interleaved, int64_t frames) {
     if (!readError_.empty()) return 0;
-    sf_count_t got = sf_readf_float(file_, interleaved, frames);
+    sf_count_t got = sf_readf_float(source_->file, interleaved, frames);
     // A decoder that loses its way in a cut file (FLAC does) ends the frames
     // present; what it said goes with the report of the missing ones.
-    if (got < frames && sf_error(file_) != 0) {
-        readError_ = sf_strerror(file_);
+    if (got < frames && sf_error(source_->file) != 0) {
+        readError_ = sf_strerror(source_->file);
         if (readError_.rfind("Error : ", 0) == 0) readError_.erase(0, 8);
     }
     framesRead_ += got;
@@ -199,7 +216,7 @@ int64_t SoundReader::read(float* interleaved, int64_t frames) {
 }
 
 void SoundReader::skipToEnd() {
-    std::vector<float> scratch(4096 * static_cast<size_t>(info_.channels));
+    std::vector<float> scratch(4096 * static_cast<size_t>(channels_));
     while (read(scratch.data(), 4096) > 0) {}
 }
 
@@ -246,8 +263,9 @@ SoundWriter::SoundWriter(const std::string& path, int format, int channels, int 
     info.samplerate = sampleRate;
     info.format = format;
     // Writing through the descriptor keeps the file mkstemp made ours.
-    file_ = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
-    if (file_ == nullptr) {
+    sink_ = std::make_unique<Sink>();
+    sink_->file = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
+    if (sink_->file == nullptr) {
         std::string why = sf_strerror(nullptr);
         ::close(fd);
         discard();
@@ -256,12 +274,12 @@ SoundWriter::SoundWriter(const std::string& path, int format, int channels, int 
     // Integer containers clip instead of wrapping round on samples beyond full
     // scale. No peak chunk: it holds the time of writing, and the same input is
     // to give the same file.
-    sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+    sf_command(sink_->file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    sf_command(sink_->file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
 }
 
 SoundWriter::~SoundWriter() {
-    if (file_ != nullptr) sf_close(file_);
+    sink_.reset();
     if (!committed_) discard();
 }
 
@@ -272,14 +290,14 @@ void SoundWriter::discard() {
 }
 
 void SoundWriter::write(const float* interleaved, int64_t frames) {
-    if (sf_writef_float(file_, interleaved, frames) != frames) {
-        throw HostError("cannot write audio file " + path_ + ": " + sf_strerror(file_));
+    if (sf_writef_float(sink_->file, interleaved, frames) != frames) {
+        throw HostError("cannot write audio file " + path_ + ": " + sf_strerror(sink_->file));
     }
 }
 
 void SoundWriter::commit() {
-    int rc = sf_close(file_);
-    file_ = nullptr;
+    int rc = sf_close(sink_->file);
+    sink_->file = nullptr;
     if (rc != 0) throw HostError("cannot write audio file " + path_ + ": " + sf_error_number(rc));
     // mkstemp makes the file private; the result is an ordinary file.
     mode_t mask = ::umask(0);

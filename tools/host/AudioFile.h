@@ -1,12 +1,12 @@
 #pragma once
-// Audio files through libsndfile: a reader that hands out interleaved float
-// frames, and a writer that only ever shows a complete file under its final
-// name (it writes a temporary file beside it and renames it on commit, and
-// removes it when the run fails or is interrupted).
-
-#include <sndfile.h>
+// Audio files: a reader that hands out interleaved float frames, and a writer
+// that only ever shows a complete file under its final name (it writes a
+// temporary file beside it and renames it on commit, and removes it when the
+// run fails or is interrupted). Through libsndfile where the system has it;
+// elsewhere (Windows) through the host's own WAV codec.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,7 +14,7 @@ namespace tarnwick::host {
 
 class SoundReader {
 public:
-    // Throws HostError when PATH is missing or not an audio file libsndfile
+    // Throws HostError when PATH is missing or not an audio file the host
     // reads, in words a user understands.
     explicit SoundReader(const std::string& path);
     ~SoundReader();
@@ -22,9 +22,10 @@ public:
     SoundReader& operator=(const SoundReader&) = delete;
 
     const std::string& path() const { return path_; }
-    int channels() const { return info_.channels; }
-    int sampleRate() const { return info_.samplerate; }
-    int format() const { return info_.format; }
+    int channels() const { return channels_; }
+    int sampleRate() const { return sampleRate_; }
+    // The file's container and encoding, as the codec in use names them.
+    int format() const { return format_; }
     // The frames the file's header announces, whether or not they are there.
     int64_t announcedFrames() const { return announcedFrames_; }
     int64_t framesRead() const { return framesRead_; }
@@ -39,9 +40,12 @@ public:
     void skipToEnd();
 
 private:
+    struct Source;  // the open file, in the codec's terms
     std::string path_;
-    SF_INFO info_{};
-    SNDFILE* file_ = nullptr;
+    std::unique_ptr<Source> source_;
+    int channels_ = 0;
+    int sampleRate_ = 0;
+    int format_ = 0;
     int64_t announcedFrames_ = 0;
     int64_t framesRead_ = 0;
     std::string readError_;
@@ -49,7 +53,8 @@ private:
 
 // The container for PATH from its extension (.wav, .aif/.aiff/.aifc, .flac),
 // else the container of FALLBACKFORMAT. Samples are 32-bit float except in
-// FLAC, which holds integers only and gets 24-bit samples.
+// FLAC, which holds integers only and gets 24-bit samples. The host's own
+// codec writes WAV only and refuses (HostError) the other extensions.
 int outputFormatFor(const std::string& path, int fallbackFormat);
 
 // A file the run reads, by the option that named it.
@@ -65,8 +70,8 @@ struct InputPath {
 void checkOutputPath(const std::string& out, const std::vector<InputPath>& inputs,
                      bool replaceReadOnly);
 
-// One at a time: SIGINT, SIGTERM and SIGHUP remove its temporary file before
-// they end the program.
+// One at a time: SIGINT, SIGTERM and SIGHUP (on Windows: Ctrl+C, Ctrl+Break,
+// closing the console) remove its temporary file before they end the program.
 class SoundWriter {
 public:
     SoundWriter(const std::string& path, int format, int channels, int sampleRate);
@@ -81,9 +86,10 @@ public:
 private:
     void discard();  // removes the temporary file
 
+    struct Sink;  // the open temporary file, in the codec's terms
     std::string path_;
     std::string tempPath_;
-    SNDFILE* file_ = nullptr;
+    std::unique_ptr<Sink> sink_;
     bool committed_ = false;
 };
 

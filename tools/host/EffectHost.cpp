@@ -1,8 +1,13 @@
 #include "EffectHost.h"
 
+#include <sys/stat.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
 #include <link.h>
-#include <sys/stat.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -78,6 +83,54 @@ VstIntPtr hostCallback(AEffect* /*effect*/, VstInt32 opcode, VstInt32 /*index*/,
 
 using EntryPoint = AEffect* (*)(audioMasterCallback);
 
+std::string oneLine(const char* text);
+
+#if defined(_WIN32)
+
+// Loads the module by its full name, as a DAW loads the file its user picked:
+// never a namesake from the program's folder or the system's search path.
+void* loadModule(const std::string& path, std::string& error) {
+    char full[MAX_PATH * 4];
+    DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    if (n == 0 || n >= sizeof full) {
+        error = "cannot resolve its path";
+        return nullptr;
+    }
+    // No "cannot load" dialog box from the system: the reason comes back here.
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE module = LoadLibraryExA(full, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    DWORD code = GetLastError();
+    SetErrorMode(oldMode);
+    if (module == nullptr) {
+        char text[512] = {};
+        if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           code, 0, text, sizeof text, nullptr) == 0) {
+            std::snprintf(text, sizeof text, "system error %lu", static_cast<unsigned long>(code));
+        }
+        error = oneLine(text);
+        while (!error.empty() && error.back() == ' ') error.pop_back();
+    }
+    return reinterpret_cast<void*>(module);
+}
+
+// GetProcAddress looks in the module's own export table only.
+void* moduleSymbol(void* module, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
+}
+
+void unloadModule(void* module) { FreeLibrary(static_cast<HMODULE>(module)); }
+
+#else
+
+void* loadModule(const std::string& path, std::string& error) {
+    // A bare file name would make dlopen search the library path; the module
+    // is always the file the user named.
+    std::string loadPath = path.find('/') == std::string::npos ? "./" + path : path;
+    void* module = dlopen(loadPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) error = oneLine(dlerror());
+    return module;
+}
+
 // Finds NAME in the module itself, not in a library it happens to pull in.
 void* moduleSymbol(void* module, const char* name) {
     void* sym = dlsym(module, name);
@@ -93,6 +146,10 @@ void* moduleSymbol(void* module, const char* name) {
     return sym;
 }
 
+void unloadModule(void* module) { dlclose(module); }
+
+#endif
+
 std::string oneLine(const char* text) {
     std::string s = text != nullptr ? text : "unknown error";
     for (char& c : s) {
@@ -107,27 +164,24 @@ HostedEffect::HostedEffect(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) throw HostError("module not found: " + path);
     if (!S_ISREG(st.st_mode)) throw HostError("module is not a file: " + path);
-    // A bare file name would make dlopen search the library path; the module
-    // is always the file the user named.
-    std::string loadPath = path.find('/') == std::string::npos ? "./" + path : path;
-    module_ = dlopen(loadPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module_ == nullptr)
-        throw HostError("cannot load module " + path + ": " + oneLine(dlerror()));
+    std::string why;
+    module_ = loadModule(path, why);
+    if (module_ == nullptr) throw HostError("cannot load module " + path + ": " + why);
     void* entry = moduleSymbol(module_, "VSTPluginMain");
     if (entry == nullptr) entry = moduleSymbol(module_, "main");
     if (entry == nullptr) {
-        dlclose(module_);
+        unloadModule(module_);
         throw HostError("module has no VST entry point (VSTPluginMain or main): " + path);
     }
     gState = HostState{};
     effect_ = reinterpret_cast<EntryPoint>(entry)(hostCallback);
     if (effect_ == nullptr) {
-        dlclose(module_);
+        unloadModule(module_);
         throw HostError("the module's entry point returned no effect: " + path);
     }
     if (effect_->magic != kEffectMagic || effect_->dispatcher == nullptr) {
         // Not an effect record we can talk to; nothing safe to call on it.
-        dlclose(module_);
+        unloadModule(module_);
         throw HostError("the module's entry point returned no valid effect record: " + path);
     }
     if (effect_->numInputs < 0 || effect_->numInputs > kMaxChannels || effect_->numOutputs < 0 ||
@@ -135,14 +189,14 @@ HostedEffect::HostedEffect(const std::string& path) {
         effect_->numParams > kMaxParamsOrPrograms || effect_->numPrograms < 0 ||
         effect_->numPrograms > kMaxParamsOrPrograms) {
         close();
-        dlclose(module_);
+        unloadModule(module_);
         throw HostError("the effect reports impossible counts: " + path);
     }
 }
 
 HostedEffect::~HostedEffect() {
     close();
-    if (module_ != nullptr) dlclose(module_);
+    if (module_ != nullptr) unloadModule(module_);
 }
 
 HostState& HostedEffect::state() { return gState; }

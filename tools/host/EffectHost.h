@@ -1,5 +1,5 @@
 #pragma once
-// Loads a VST 2 module the way a DAW does (dlopen, the exported entry point,
+// Loads a VST 2 module the way a DAW does (dlopen or LoadLibrary, the entry point,
 // then only the effect record's routines) and answers the effect's calls back
 // into the host. Everything read from the module is treated as untrusted:
 // strings come back through oversized zeroed buffers and are cut at the
