@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include "framework/Forms.h"
+#include "framework/WinApi.h"
+#include "platform/Window.h"
+
 TW_IMPLEMENT_CLASS(TCustomPanel) {
     b.Property("Align", &TCustomPanel::Align, &TCustomPanel::SetAlign).Default(alNone);
     b.Property("Alignment", &TCustomPanel::Alignment, &TCustomPanel::SetAlignment)
@@ -58,4 +62,69 @@ void TCustomPanel::AdjustClientRect(TRect& Rect) {
     if (BevelOuter_ != bvNone) inset += BevelWidth_;
     if (BevelInner_ != bvNone) inset += BevelWidth_;
     Rect = {Rect.Left + inset, Rect.Top + inset, Rect.Right - inset, Rect.Bottom - inset};
+}
+
+// ---- TTimer --------------------------------------------------------------------
+
+// Forms name their timers by class.
+static const bool kTimerRegistered = (RegisterClasses({TTimer::StaticClass()}), true);
+
+TW_IMPLEMENT_CLASS(TTimer) {
+    b.Property("Enabled", &TTimer::Enabled, &TTimer::SetEnabled).Default(true);
+    b.Property("Interval", &TTimer::Interval, &TTimer::SetInterval).Default(1000);
+    b.Property("OnTimer", &TTimer::OnTimer, &TTimer::SetOnTimer);
+}
+
+TTimer::TTimer(TComponent* Owner) : TComponent(Owner) {}
+
+TTimer::~TTimer() { StopTimer(); }
+
+void TTimer::SetEnabled(bool Value) {
+    if (Value == Enabled_) return;
+    Enabled_ = Value;
+    UpdateTimer();
+}
+
+void TTimer::SetInterval(std::uint32_t Value) {
+    if (Value == Interval_) return;
+    Interval_ = Value;
+    UpdateTimer();
+}
+
+void TTimer::SetOnTimer(TNotifyEvent Value) {
+    OnTimer_ = std::move(Value);
+    UpdateTimer();
+}
+
+void TTimer::Timer() { OnTimer_(this); }
+
+void TTimer::StopTimer() {
+    if (!window_) return;
+    KillTimer(reinterpret_cast<HWND>(window_->Handle()), 1);
+    // May run inside this timer's own tick: the tick touches nothing of the
+    // window once the handler returns.
+    window_.reset();
+}
+
+void TTimer::UpdateTimer() {
+    StopTimer();
+    // A form being read sets Enabled, Interval and OnTimer one after the
+    // other; the timer starts once they are all there.
+    if (Interval_ == 0 || !Enabled_ || !OnTimer_ || IsLoading()) return;
+    window_ = tarnwick::platform::CreateChildWindow(0, 0, 0);
+    window_->SetMessageHandler([this](std::uint32_t Msg, std::uint32_t, std::int32_t) {
+        // A failing handler must not end the ticks, nor reach the window
+        // system (or the host) that delivered the tick.
+        if (Msg == WM_TIMER) Application->Guard(this, [this] { Timer(); });
+        return 0;
+    });
+    if (SetTimer(reinterpret_cast<HWND>(window_->Handle()), 1, Interval_, nullptr) == 0) {
+        Enabled_ = false;
+        window_.reset();
+    }
+}
+
+void TTimer::Loaded() {
+    TComponent::Loaded();
+    UpdateTimer();
 }

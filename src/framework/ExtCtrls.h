@@ -2,8 +2,13 @@
 // The panel: a windowed container that fills its background with its colour.
 
 #include <cstdint>
+#include <memory>
 
 #include "framework/Controls.h"
+
+namespace tarnwick::platform {
+class Window;
+}
 
 enum TBevelCut : uint8_t { bvNone, bvLowered, bvRaised, bvSpace };
 TW_ENUM(TBevelCut, "bvNone", "bvLowered", "bvRaised", "bvSpace");
@@ -50,4 +55,40 @@ private:
     int BorderWidth_ = 0;
     TBorderStyle BorderStyle_ = bsNone;
     TAlignment Alignment_ = taCenter;
+};
+
+// A periodic timer: OnTimer every Interval milliseconds on the window
+// thread. It holds a system timer (and the hidden window its ticks arrive
+// at) only while it runs: Enabled, a nonzero Interval and an OnTimer
+// handler. Changing any of the three starts a fresh period; a timer the
+// system refuses turns Enabled off.
+class TTimer : public TComponent {
+    TW_CLASS(TTimer, TComponent)
+
+public:
+    explicit TTimer(TComponent* Owner);
+    ~TTimer() override;
+
+    bool Enabled() const { return Enabled_; }
+    void SetEnabled(bool Value);
+    std::uint32_t Interval() const { return Interval_; }
+    void SetInterval(std::uint32_t Value);
+    const TNotifyEvent& OnTimer() const { return OnTimer_; }
+    void SetOnTimer(TNotifyEvent Value);
+    // Whether a system timer is running for it now.
+    bool Running() const { return window_ != nullptr; }
+
+    void Loaded() override;
+
+protected:
+    virtual void Timer();
+
+private:
+    void UpdateTimer();
+    void StopTimer();
+
+    bool Enabled_ = true;
+    std::uint32_t Interval_ = 1000;
+    TNotifyEvent OnTimer_;
+    std::unique_ptr<tarnwick::platform::Window> window_;
 };
