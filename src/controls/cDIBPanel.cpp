@@ -496,6 +496,10 @@ void TCustomDIBContainer::CopyToWindow(HDC DC) {
 
 // ---- the published container ---------------------------------------------------------------
 
-TW_IMPLEMENT_CLASS(TDIBContainer) {}
+TW_IMPLEMENT_CLASS(TDIBContainer) {
+    // Stored only, as for every control: nothing moves a control by its anchors.
+    b.Property("Anchors", &TDIBContainer::Anchors, &TDIBContainer::SetAnchors)
+        .Default(TAnchors{TAnchorKind::akLeft, TAnchorKind::akTop});
+}
 
 TDIBContainer::TDIBContainer(TComponent* Owner) : TCustomDIBContainer(Owner) {}

@@ -1,0 +1,71 @@
+// The framework's timer: ticks on the clock while enabled, with an interval
+// and a handler; a form being read starts it only once it is complete.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+
+#include "framework/ExtCtrls.h"
+#include "framework/TextForm.h"
+#include "platform/headless/HeadlessControl.h"
+
+namespace {
+
+using namespace tarnwick::platform::headless;
+
+class TTimerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetServices(); }
+    void TearDown() override { ResetServices(); }
+};
+
+TEST_F(TTimerTest, TicksWhileEnabledAndSurvivesAFailingHandler) {
+    TTimer timer(nullptr);
+    int ticks = 0;
+    timer.SetInterval(100);
+    EXPECT_FALSE(timer.Running()) << "no handler yet";
+    timer.SetOnTimer([&](TObject*) {
+        if (++ticks == 2) throw std::runtime_error("handler failed");
+    });
+    EXPECT_TRUE(timer.Running());
+    for (int i = 0; i < 3; ++i) AdvanceTime(100);
+    EXPECT_EQ(ticks, 3);
+    timer.SetEnabled(false);
+    AdvanceTime(100);
+    EXPECT_EQ(ticks, 3);
+    EXPECT_EQ(RunningTimerCount(), 0u);
+
+    RefuseNextTimer();
+    timer.SetEnabled(true);
+    EXPECT_FALSE(timer.Enabled()) << "a refused timer turns itself off";
+}
+
+class TTimerOwner : public TComponent {
+    TW_CLASS(TTimerOwner, TComponent)
+
+public:
+    explicit TTimerOwner(TComponent* Owner) : TComponent(Owner) {}
+    void Tick(TObject*) { ++ticks; }
+    int ticks = 0;
+};
+
+TW_IMPLEMENT_CLASS(TTimerOwner) { b.Method<&TTimerOwner::Tick>("Tick"); }
+
+TEST_F(TTimerTest, ReadFromAFormItStartsWhenLoaded) {
+    TTimerOwner owner(nullptr);
+    ComponentFromText(R"(object Owner: TTimerOwner
+  object Updater: TTimer
+    Interval = 100
+    OnTimer = Tick
+  end
+end
+)",
+                      &owner);
+    auto* timer = dynamic_cast<TTimer*>(owner.FindComponent("Updater"));
+    ASSERT_NE(timer, nullptr);
+    EXPECT_TRUE(timer->Running());
+    AdvanceTime(100);
+    EXPECT_EQ(owner.ticks, 1);
+}
+
+}  // namespace
