@@ -11,6 +11,7 @@ packages=(
   libsndfile1-dev                   # audio files in the command-line host
   libjpeg62-turbo-dev libpng-dev    # picture import and PNG snapshots
   libfreetype-dev libfontconfig-dev # text
+  fonts-liberation2                 # the face that stands for "MS Sans Serif"
   libx11-dev libxfixes-dev libxext-dev # the X11 editor window
   libxtst-dev                       # synthetic input in the X11 tests
   ardour sox xvfb xauth             # a real VST 2 host for the integration test

@@ -475,7 +475,9 @@ void TCustomDIBContainer::PaintChildren(HDC DC) {
             b->SetSurface(scratch_.get());
         }
         try {
-            c->Perform(WM_PAINT, 0, 0);
+            // GDI handles are small numbers: the context fits the 32-bit WParam.
+            c->Perform(WM_PAINT, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(DC)),
+                       0);
         } catch (...) {
             RestoreDC(DC, saved);
             throw;

@@ -1,5 +1,7 @@
 #include "framework/Classes.h"
 
+#include "framework/Streaming.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -560,4 +562,165 @@ TClass FindClass(std::string_view name) {
     TClass c = GetClass(name);
     if (!c) throw EClassNotFound("Class " + std::string(name) + " not found");
     return c;
+}
+
+// ---- string lists ----------------------------------------------------------------
+
+TW_IMPLEMENT_CLASS(TStrings) {}
+
+int TStrings::Add(const std::string& S) {
+    const int index = Count();
+    Insert(index, S);
+    return index;
+}
+
+void TStrings::AddStrings(TStrings* Strings) {
+    if (!Strings) return;
+    BeginUpdate();
+    try {
+        for (int i = 0; i < Strings->Count(); ++i) Add(Strings->Strings(i));
+    } catch (...) {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+}
+
+int TStrings::IndexOf(const std::string& S) const {
+    for (int i = 0; i < Count(); ++i)
+        if (SameText(Strings(i), S)) return i;
+    return -1;
+}
+
+std::string TStrings::Text() const {
+    std::string out;
+    for (int i = 0; i < Count(); ++i) {
+        out += Strings(i);
+        out += "\r\n";
+    }
+    return out;
+}
+
+void TStrings::SetText(const std::string& Value) {
+    BeginUpdate();
+    try {
+        Clear();
+        std::size_t start = 0;
+        while (start < Value.size()) {
+            std::size_t end = Value.find_first_of("\r\n", start);
+            if (end == std::string::npos) end = Value.size();
+            Add(Value.substr(start, end - start));
+            if (end < Value.size() && Value[end] == '\r' && end + 1 < Value.size() &&
+                Value[end + 1] == '\n')
+                ++end;
+            start = end + 1;
+        }
+    } catch (...) {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+}
+
+void TStrings::BeginUpdate() {
+    if (updateCount_++ == 0) SetUpdateState(true);
+}
+
+void TStrings::EndUpdate() {
+    if (updateCount_ == 0) return;
+    if (--updateCount_ == 0) SetUpdateState(false);
+}
+
+void TStrings::Assign(TPersistent* Source) {
+    auto* src = dynamic_cast<TStrings*>(Source);
+    if (!src) return TPersistent::Assign(Source);
+    if (src == this) return;
+    BeginUpdate();
+    try {
+        Clear();
+        AddStrings(src);
+    } catch (...) {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+}
+
+void TStrings::DefineProperties(TFiler* Filer) {
+    Filer->DefineProperty(
+        "Strings",
+        [this](TReader& reader) {
+            BeginUpdate();
+            try {
+                Clear();
+                reader.ReadListBegin();
+                while (!reader.EndOfList()) Add(reader.ReadString());
+                reader.ReadListEnd();
+            } catch (...) {
+                EndUpdate();
+                throw;
+            }
+            EndUpdate();
+        },
+        [this](TWriter& writer) {
+            writer.WriteListBegin();
+            for (int i = 0; i < Count(); ++i) writer.WriteString(Strings(i));
+            writer.WriteListEnd();
+        },
+        Count() > 0);
+}
+
+TW_IMPLEMENT_CLASS(TStringList) {}
+
+void TStringList::CheckIndex(int Index, int Limit) const {
+    if (Index < 0 || Index > Limit)
+        throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+}
+
+std::string TStringList::Strings(int Index) const {
+    CheckIndex(Index, Count() - 1);
+    return lines_[static_cast<std::size_t>(Index)];
+}
+
+void TStringList::SetStrings(int Index, const std::string& S) {
+    CheckIndex(Index, Count() - 1);
+    Changing();
+    lines_[static_cast<std::size_t>(Index)] = S;
+    Changed();
+}
+
+void TStringList::Insert(int Index, const std::string& S) {
+    CheckIndex(Index, Count());
+    Changing();
+    lines_.insert(lines_.begin() + Index, S);
+    Changed();
+}
+
+void TStringList::Delete(int Index) {
+    CheckIndex(Index, Count() - 1);
+    Changing();
+    lines_.erase(lines_.begin() + Index);
+    Changed();
+}
+
+void TStringList::Clear() {
+    if (lines_.empty()) return;
+    Changing();
+    lines_.clear();
+    Changed();
+}
+
+void TStringList::SetUpdateState(bool Updating) {
+    if (Updating)
+        OnChanging(this);
+    else
+        OnChange(this);
+}
+
+void TStringList::Changing() {
+    if (UpdateCount() == 0) OnChanging(this);
+}
+
+void TStringList::Changed() {
+    if (UpdateCount() == 0) OnChange(this);
 }

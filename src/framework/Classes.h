@@ -128,6 +128,70 @@ protected:
     [[noreturn]] void AssignError(TPersistent* source);
 };
 
+// ---- string lists ----------------------------------------------------------------
+
+// A list of strings. In a form the lines are the defined property
+// "Strings", a list of string values (Lines.Strings = ('one' '' 'three')).
+class TStrings : public TPersistent {
+    TW_CLASS(TStrings, TPersistent)
+public:
+    virtual int Count() const = 0;
+    // EListError "List index out of bounds (<i>)" outside 0..Count-1
+    // (Insert takes 0..Count).
+    virtual std::string Strings(int Index) const = 0;
+    virtual void SetStrings(int Index, const std::string& S) = 0;
+    virtual void Insert(int Index, const std::string& S) = 0;
+    virtual void Delete(int Index) = 0;
+    virtual void Clear() = 0;
+    // Appends and answers the new line's index.
+    int Add(const std::string& S);
+    void AddStrings(TStrings* Strings);
+    // The first line equal to S, ignoring case; -1 when there is none.
+    int IndexOf(const std::string& S) const;
+    // The lines, each ended by "\r\n". Setting splits at "\r\n", "\n" or
+    // "\r"; a last line without an ending is a line too.
+    std::string Text() const;
+    void SetText(const std::string& Value);
+    // Changes between BeginUpdate and the matching EndUpdate are told once.
+    void BeginUpdate();
+    void EndUpdate();
+    void Assign(TPersistent* Source) override;
+    void DefineProperties(TFiler* Filer) override;
+
+protected:
+    // Entering and leaving the updating state (nested calls count once).
+    virtual void SetUpdateState(bool /*Updating*/) {}
+    int UpdateCount() const { return updateCount_; }
+
+private:
+    int updateCount_ = 0;
+};
+
+// Strings kept in memory, telling OnChanging before and OnChange after
+// every change (once around a BeginUpdate/EndUpdate bracket).
+class TStringList : public TStrings {
+    TW_CLASS(TStringList, TStrings)
+public:
+    int Count() const override { return static_cast<int>(lines_.size()); }
+    std::string Strings(int Index) const override;
+    void SetStrings(int Index, const std::string& S) override;
+    void Insert(int Index, const std::string& S) override;
+    void Delete(int Index) override;
+    void Clear() override;
+
+    TNotifyEvent OnChange;
+    TNotifyEvent OnChanging;
+
+protected:
+    void SetUpdateState(bool Updating) override;
+    virtual void Changing();
+    virtual void Changed();
+
+private:
+    void CheckIndex(int Index, int Limit) const;
+    std::vector<std::string> lines_;
+};
+
 // What DefineProperties sees: the reader or the writer of a component stream.
 class TFiler : public TObject {
     TW_CLASS(TFiler, TObject)

@@ -1,6 +1,7 @@
 #include "framework/Controls.h"
 
 #include <algorithm>
+#include <cctype>
 #include <utility>
 
 #include "framework/Forms.h"
@@ -106,9 +107,13 @@ TW_IMPLEMENT_CLASS(TControl) {
     b.Property("Visible", &TControl::Visible, &TControl::SetVisible).Default(true);
     b.Property("Enabled", &TControl::Enabled, &TControl::SetEnabled).Default(true);
     b.Property("ParentColor", &TControl::ParentColor, &TControl::SetParentColor).Default(false);
-    b.Property("Color", &TControl::Color, &TControl::SetColor).Stored([](TObject* c) {
-        return !static_cast<TControl*>(c)->ParentColor();
+    b.Property("Color", &TControl::Color, &TControl::SetColor)
+        .Type(ColorTypeInfo())
+        .Stored([](TObject* c) { return !static_cast<TControl*>(c)->ParentColor(); });
+    b.Property("Font", &TControl::Font, &TControl::SetFont).Stored([](TObject* c) {
+        return !static_cast<TControl*>(c)->ParentFont();
     });
+    b.Property("ParentFont", &TControl::ParentFont, &TControl::SetParentFont).Default(true);
     b.Property("PopupMenu", &TControl::PopupMenu, &TControl::SetPopupMenu);
     b.Property("OnClick", &TControl::OnClick);
     b.Property("OnMouseDown", &TControl::OnMouseDown);
@@ -117,8 +122,11 @@ TW_IMPLEMENT_CLASS(TControl) {
 }
 
 TControl::TControl(TComponent* Owner)
-    : TComponent(Owner), Constraints_(std::make_unique<TSizeConstraints>(this)) {
+    : TComponent(Owner),
+      Constraints_(std::make_unique<TSizeConstraints>(this)),
+      Font_(std::make_unique<TFont>()) {
     SetWindowProc({});
+    Font_->SetOnChange([this](TObject*) { FontChanged(); });
 }
 
 TControl::~TControl() {
@@ -140,6 +148,7 @@ void TControl::SetParent(TWinControl* Parent) {
         Parent_->InsertControl(this);
         Invalidate();
         if (ParentColor_) ColorChanged();
+        if (ParentFont_) FollowParentFont();
         RequestAlign();
     }
 }
@@ -223,6 +232,42 @@ void TControl::SetParentColor(bool Value) {
     if (!Value) Color_ = Color();
     ParentColor_ = Value;
     ColorChanged();
+}
+
+void TControl::SetParentFont(bool Value) {
+    if (Value == ParentFont_) return;
+    ParentFont_ = Value;
+    if (Value) FollowParentFont();
+}
+
+void TControl::FollowParentFont() {
+    if (!Parent_ || !ParentFont_) return;
+    followingParent_ = true;
+    try {
+        Font_->Assign(Parent_->Font());
+    } catch (...) {
+        followingParent_ = false;
+        throw;
+    }
+    followingParent_ = false;
+}
+
+void TControl::FontChanged() {
+    if (!followingParent_) ParentFont_ = false;
+    Perform(CM_FONTCHANGED, 0, 0);
+}
+
+bool IsAccel(std::uint16_t Key, const std::string& Caption) {
+    for (std::size_t i = 0; i + 1 < Caption.size(); ++i) {
+        if (Caption[i] != '&') continue;
+        if (Caption[i + 1] == '&') {  // "&&" is a literal "&"
+            ++i;
+            continue;
+        }
+        const auto c = static_cast<unsigned char>(Caption[i + 1]);
+        return Key < 256 && std::toupper(c) == std::toupper(static_cast<unsigned char>(Key));
+    }
+    return false;
 }
 
 bool TControl::CanAutoSize(int&, int&) { return false; }
@@ -331,6 +376,8 @@ void TControl::Dispatch(TMessage& Message) {
             Message.Result = 1;  // the whole rectangle is the control's
             return;
         case WM_CAPTURECHANGED: clicked_ = false; return;
+        case CM_PARENTFONTCHANGED: FollowParentFont(); return;
+        case CM_FONTCHANGED: Invalidate(); return;
         default: DefaultHandler(Message);
     }
 }
@@ -608,6 +655,10 @@ void TWinControl::Dispatch(TMessage& Message) {
         case WM_KILLFOCUS: DoExit(); return;
         case CM_FOCUSCHANGED:
         case CM_DIALOGCHAR: Broadcast(Message); return;
+        case CM_FONTCHANGED:
+            NotifyControls(CM_PARENTFONTCHANGED);
+            TControl::Dispatch(Message);
+            return;
         case CM_ENABLEDCHANGED:
             if (!Enabled() && Focused()) ::SetFocus(nullptr);
             Invalidate();
@@ -629,6 +680,7 @@ void TWinControl::DefaultHandler(TMessage& Message) {
                 ~Ending() { EndPaint(window, &ps); }
             } ending{Window_->handle, ps};
             PaintWindow(ps.hdc);
+            PaintControls(ps.hdc);
             return;
         }
         case WM_SETCURSOR:
@@ -641,6 +693,25 @@ void TWinControl::DefaultHandler(TMessage& Message) {
                 Message.Result = Parent()->Perform(Message.Msg, Message.WParam, Message.LParam);
             return;
         default: TControl::DefaultHandler(Message);
+    }
+}
+
+void TWinControl::PaintControls(HDC DC) {
+    // GDI handles are small numbers: the context fits the 32-bit WParam.
+    const auto dc = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(DC));
+    for (TControl* c : Controls_) {
+        if (dynamic_cast<TWinControl*>(c) || !c->Visible()) continue;
+        const RECT r{c->Left(), c->Top(), c->Left() + c->Width(), c->Top() + c->Height()};
+        if (!RectVisible(DC, &r)) continue;
+        const int saved = SaveDC(DC);
+        struct Restore {
+            HDC dc;
+            int saved;
+            ~Restore() { RestoreDC(dc, saved); }
+        } restore{DC, saved};
+        OffsetViewportOrgEx(DC, r.left, r.top, nullptr);
+        IntersectClipRect(DC, 0, 0, c->Width(), c->Height());
+        c->Perform(WM_PAINT, dc, 0);
     }
 }
 

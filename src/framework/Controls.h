@@ -152,6 +152,15 @@ public:
     bool ParentColor() const { return ParentColor_; }
     void SetParentColor(bool Value);
 
+    // The control's font. With ParentFont (the default) the control shows a
+    // copy of its parent's font and follows its changes; changing the font
+    // itself ends that. Every change reaches the control as CM_FONTCHANGED,
+    // and a windowed control passes it on to its children.
+    TFont* Font() const { return Font_.get(); }
+    void SetFont(TFont* Value) { Font_->Assign(Value); }
+    bool ParentFont() const { return ParentFont_; }
+    void SetParentFont(bool Value);
+
     // Whether the control can size itself, and to what; the base cannot.
     virtual bool CanAutoSize(int& NewWidth, int& NewHeight);
 
@@ -217,6 +226,8 @@ protected:
 private:
     void MouseMessage(TMessage& Message);
     void RequestAlign();
+    void FontChanged();
+    void FollowParentFont();
 
     TWinControl* Parent_ = nullptr;
     int Left_ = 0;
@@ -236,7 +247,14 @@ private:
     TAlign Align_ = alNone;
     TAnchors Anchors_{TAnchorKind::akLeft, TAnchorKind::akTop};
     TPopupMenu* PopupMenu_ = nullptr;
+    std::unique_ptr<TFont> Font_;
+    bool ParentFont_ = true;
+    bool followingParent_ = false;  // the font is being copied from the parent's
 };
+
+// Whether Key is the accelerator of Caption: the character after a single
+// "&" ("&&" is a literal "&"), compared without regard to case.
+bool IsAccel(std::uint16_t Key, const std::string& Caption);
 
 class TWinControl : public TControl {
     TW_CLASS(TWinControl, TControl)
@@ -320,6 +338,9 @@ protected:
     virtual void DestroyWnd();
     // Draws the window's own content during WM_PAINT; nothing in the base.
     virtual void PaintWindow(HDC) {}
+    // Paints the visible windowless children on DC after PaintWindow: each
+    // gets WM_PAINT with DC (WParam) moved to its corner and clipped to it.
+    void PaintControls(HDC DC);
     // The part of the client area the aligned children share; all of it in
     // the base.
     virtual void AdjustClientRect(TRect&) {}

@@ -110,7 +110,7 @@ void TTimer::UpdateTimer() {
     StopTimer();
     // A form being read sets Enabled, Interval and OnTimer one after the
     // other; the timer starts once they are all there.
-    if (Interval_ == 0 || !Enabled_ || !OnTimer_ || IsLoading()) return;
+    if (Interval_ == 0 || !Enabled_ || !OnTimer_ || IsLoading() || IsDesigning()) return;
     window_ = tarnwick::platform::CreateChildWindow(0, 0, 0);
     window_->SetMessageHandler([this](std::uint32_t Msg, std::uint32_t, std::int32_t) {
         // A failing handler must not end the ticks, nor reach the window

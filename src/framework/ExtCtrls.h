@@ -61,7 +61,8 @@ private:
 // thread. It holds a system timer (and the hidden window its ticks arrive
 // at) only while it runs: Enabled, a nonzero Interval and an OnTimer
 // handler. Changing any of the three starts a fresh period; a timer the
-// system refuses turns Enabled off.
+// system refuses turns Enabled off. What a handler raises goes to the
+// application's exception handling.
 class TTimer : public TComponent {
     TW_CLASS(TTimer, TComponent)
 

@@ -8,9 +8,15 @@
 TW_IMPLEMENT_CLASS(TCustomForm) {
     b.Property("Caption", &TCustomForm::Caption, &TCustomForm::SetCaption);
     b.Property("KeyPreview", &TCustomForm::KeyPreview, &TCustomForm::SetKeyPreview).Default(false);
+    // A form has no parent to take a font from: its own is always stored.
+    b.Property("Font", &TCustomForm::Font, &TCustomForm::SetFont);
+    b.Property("ParentFont", &TCustomForm::ParentFont, &TCustomForm::SetParentFont).Default(false);
 }
 
-TCustomForm::TCustomForm(TComponent* Owner) : TWinControl(Owner) {}
+TCustomForm::TCustomForm(TComponent* Owner) : TWinControl(Owner) {
+    SetParentFont(false);
+    Font()->SetColor(clWindowText);
+}
 
 TCustomForm::~TCustomForm() {
     Destroying();

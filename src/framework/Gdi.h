@@ -31,12 +31,14 @@ struct HRGN__;
 struct HPALETTE__;
 struct HBRUSH__;
 struct HWND__;
+struct HFONT__;
 using HDC = HDC__*;
 using HBITMAP = HBITMAP__*;
 using HRGN = HRGN__*;
 using HPALETTE = HPALETTE__*;
 using HBRUSH = HBRUSH__*;
 using HWND = HWND__*;
+using HFONT = HFONT__*;
 
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
@@ -190,6 +192,7 @@ inline constexpr UINT GDI_ERROR = 0xFFFFFFFFu;
 // GetObjectType / GetCurrentObject kinds.
 inline constexpr DWORD OBJ_BRUSH = 2;
 inline constexpr DWORD OBJ_PAL = 5;
+inline constexpr DWORD OBJ_FONT = 6;
 inline constexpr DWORD OBJ_DC = 3;
 inline constexpr DWORD OBJ_BITMAP = 7;
 inline constexpr DWORD OBJ_REGION = 8;
@@ -203,6 +206,8 @@ inline constexpr int DKGRAY_BRUSH = 3;
 inline constexpr int BLACK_BRUSH = 4;
 inline constexpr int NULL_BRUSH = 5;  // paints nothing
 inline constexpr int HOLLOW_BRUSH = NULL_BRUSH;
+inline constexpr int SYSTEM_FONT = 13;  // both fonts: "MS Sans Serif", 11 pixels high
+inline constexpr int DEFAULT_GUI_FONT = 17;
 inline constexpr int DEFAULT_PALETTE = 15;
 
 // ---- device capabilities ---------------------------------------------------------
@@ -297,15 +302,17 @@ int GetClipBox(HDC dc, RECT* box);
 // Whether any part of a logical rectangle can be drawn on.
 BOOL RectVisible(HDC dc, const RECT* rect);
 
-// Selects a bitmap into a memory context and returns the one it replaces.
-// A bitmap can be selected into one context at a time.
+// Selects a bitmap into a memory context, or a font into any context, and
+// returns the one it replaces. A bitmap can be selected into one context at
+// a time. A new context has the stock SYSTEM_FONT selected.
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 HGDIOBJ GetCurrentObject(HDC dc, UINT type);
 DWORD GetObjectType(HGDIOBJ object);
-int GetObjectA(HGDIOBJ object, int size, void* out);  // BITMAP of a bitmap
+int GetObjectA(HGDIOBJ object, int size, void* out);  // BITMAP of a bitmap, LOGFONTA of a font
 HGDIOBJ GetStockObject(int index);
 // Fails (FALSE, ERROR_BUSY) for an object selected into a context; stock
-// objects are never deleted.
+// objects are never deleted. A context whose saved state names a font that
+// was deleted since draws with the stock font after RestoreDC.
 BOOL DeleteObject(HGDIOBJ object);
 
 int GetDeviceCaps(HDC dc, int index);
@@ -422,6 +429,131 @@ inline constexpr int COLOR_MENUBAR = 30;
 
 // The colours of the system's standard scheme; 0 for an unknown index.
 DWORD GetSysColor(int index);
+
+// ---- fonts and text --------------------------------------------------------------
+//
+// Text is UTF-8; counts are in bytes (-1: up to the terminating zero). Glyphs
+// come from the platform's rasteriser (platform/FontRasteriser.h) as 8-bit
+// coverage and are blended over what is there in the text colour. On a
+// 32-bit store the mask byte of a touched pixel becomes the coverage laid
+// over the old mask, c + m * (255 - c) / 255, and an opaque background box
+// sets it to 255: text drawn onto a transparent scratch bitmap stays visible
+// where the bitmap is later drawn by its mask, and an opaque surface (mask
+// 255) stays opaque. Pixels the text does not touch keep their mask.
+
+inline constexpr int LF_FACESIZE = 32;
+inline constexpr LONG FW_DONTCARE = 0;
+inline constexpr LONG FW_NORMAL = 400;
+inline constexpr LONG FW_BOLD = 700;
+inline constexpr BYTE ANSI_CHARSET = 0;
+inline constexpr BYTE DEFAULT_CHARSET = 1;
+inline constexpr BYTE DEFAULT_PITCH = 0;
+inline constexpr BYTE FIXED_PITCH = 1;
+inline constexpr BYTE VARIABLE_PITCH = 2;
+
+struct LOGFONTA {
+    LONG lfHeight;  // < 0: character height; > 0: cell height; 0: the default (11)
+    LONG lfWidth;   // not used: widths follow the face
+    LONG lfEscapement;
+    LONG lfOrientation;
+    LONG lfWeight;  // FW_BOLD (600 and above) is bold
+    BYTE lfItalic;
+    BYTE lfUnderline;
+    BYTE lfStrikeOut;
+    BYTE lfCharSet;
+    BYTE lfOutPrecision;
+    BYTE lfClipPrecision;
+    BYTE lfQuality;
+    BYTE lfPitchAndFamily;
+    char lfFaceName[LF_FACESIZE];  // "MS Sans Serif" and "" are the pinned sans face
+};
+using LOGFONT = LOGFONTA;
+
+HFONT CreateFontIndirectA(const LOGFONTA* font);
+inline HFONT CreateFontIndirect(const LOGFONTA* font) { return CreateFontIndirectA(font); }
+
+inline constexpr int TRANSPARENT = 1;
+inline constexpr int OPAQUE = 2;
+
+// Colours and background mode of a context's text (saved by SaveDC). A new
+// context draws black text on an opaque white background.
+COLORREF SetTextColor(HDC dc, COLORREF color);  // the previous one; CLR_INVALID on failure
+COLORREF GetTextColor(HDC dc);
+COLORREF SetBkColor(HDC dc, COLORREF color);
+COLORREF GetBkColor(HDC dc);
+int SetBkMode(HDC dc, int mode);  // the previous mode; 0 on failure or another mode
+int GetBkMode(HDC dc);
+
+struct SIZE {
+    LONG cx;
+    LONG cy;
+};
+
+struct TEXTMETRICA {
+    LONG tmHeight;
+    LONG tmAscent;
+    LONG tmDescent;
+    LONG tmInternalLeading;
+    LONG tmExternalLeading;
+    LONG tmAveCharWidth;
+    LONG tmMaxCharWidth;
+    LONG tmWeight;
+    LONG tmOverhang;
+    LONG tmDigitizedAspectX;
+    LONG tmDigitizedAspectY;
+    BYTE tmFirstChar;
+    BYTE tmLastChar;
+    BYTE tmDefaultChar;
+    BYTE tmBreakChar;
+    BYTE tmItalic;
+    BYTE tmUnderlined;
+    BYTE tmStruckOut;
+    BYTE tmPitchAndFamily;
+    BYTE tmCharSet;
+};
+using TEXTMETRIC = TEXTMETRICA;
+
+// One line of text with the top-left corner of its cell at (x, y). The
+// background box (the cell, the text's advance wide) is filled in the
+// background colour when the mode is OPAQUE.
+BOOL TextOutA(HDC dc, int x, int y, const char* text, int count);
+inline BOOL TextOut(HDC dc, int x, int y, const char* text, int count) {
+    return TextOutA(dc, x, y, text, count);
+}
+// The advance width and cell height of a line of text.
+BOOL GetTextExtentPoint32A(HDC dc, const char* text, int count, SIZE* size);
+inline BOOL GetTextExtentPoint32(HDC dc, const char* text, int count, SIZE* size) {
+    return GetTextExtentPoint32A(dc, text, count, size);
+}
+BOOL GetTextMetricsA(HDC dc, TEXTMETRICA* metrics);
+inline BOOL GetTextMetrics(HDC dc, TEXTMETRICA* metrics) { return GetTextMetricsA(dc, metrics); }
+
+// DrawText formats.
+inline constexpr UINT DT_TOP = 0x0000;
+inline constexpr UINT DT_LEFT = 0x0000;
+inline constexpr UINT DT_CENTER = 0x0001;
+inline constexpr UINT DT_RIGHT = 0x0002;
+inline constexpr UINT DT_VCENTER = 0x0004;     // with DT_SINGLELINE
+inline constexpr UINT DT_BOTTOM = 0x0008;      // with DT_SINGLELINE
+inline constexpr UINT DT_WORDBREAK = 0x0010;   // break lines between words to fit the width
+inline constexpr UINT DT_SINGLELINE = 0x0020;  // line breaks do not break the line
+inline constexpr UINT DT_EXPANDTABS = 0x0040;  // tab stops every 8 average character widths
+inline constexpr UINT DT_NOCLIP = 0x0100;
+inline constexpr UINT DT_CALCRECT = 0x0400;  // measure only: right and bottom are set
+inline constexpr UINT DT_NOPREFIX = 0x0800;  // "&" is an ordinary character
+inline constexpr UINT DT_RTLREADING = 0x20000;
+
+// Draws text formatted in a rectangle (clipped to it unless DT_NOCLIP). An
+// "&" underlines the character after it ("&&" is one "&") unless
+// DT_NOPREFIX. Lines end at "\n" ("\r\n" and "\r" too). With DT_CALCRECT
+// nothing is drawn: right becomes left + the widest line and bottom becomes
+// top + the height of all lines (an empty text has no line). Answers the
+// height of the text, or with DT_VCENTER/DT_BOTTOM the distance from the
+// rectangle's top to the bottom of the text; 0 on failure.
+int DrawTextA(HDC dc, const char* text, int count, RECT* rect, UINT format);
+inline int DrawText(HDC dc, const char* text, int count, RECT* rect, UINT format) {
+    return DrawTextA(dc, text, count, rect, format);
+}
 
 // ---- the simulated display ---------------------------------------------------------
 

@@ -63,6 +63,11 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object) {
     const Id id = reinterpret_cast<Id>(object);
     auto it = s->objects.find(id);
     if (it == s->objects.end()) return Fail<HGDIOBJ>(ERROR_INVALID_HANDLE, nullptr);
+    if (std::holds_alternative<FontObj>(it->second)) {
+        const Id previous = dc->state.font ? dc->state.font : s->stockFont;
+        dc->state.font = id;
+        return reinterpret_cast<HGDIOBJ>(previous);
+    }
     BitmapObj* bmp = std::get_if<BitmapObj>(&it->second);
     // Palettes go through SelectPalette; only memory contexts take bitmaps.
     if (!bmp || !dc->memory) return Fail<HGDIOBJ>(ERROR_INVALID_PARAMETER, nullptr);
@@ -99,11 +104,18 @@ DWORD GetObjectType(HGDIOBJ object) {
     if (std::holds_alternative<BitmapObj>(it->second)) return OBJ_BITMAP;
     if (std::holds_alternative<RegionObj>(it->second)) return OBJ_REGION;
     if (std::holds_alternative<BrushObj>(it->second)) return OBJ_BRUSH;
+    if (std::holds_alternative<FontObj>(it->second)) return OBJ_FONT;
     return OBJ_PAL;
 }
 
 int GetObjectA(HGDIOBJ object, int size, void* out) {
     LockedState s;
+    if (FontObj* f = s->Get<FontObj>(object)) {
+        if (!out) return sizeof(LOGFONTA);
+        if (size < static_cast<int>(sizeof(LOGFONTA))) return Fail(ERROR_INVALID_PARAMETER, 0);
+        std::memcpy(out, &f->log, sizeof(LOGFONTA));
+        return sizeof(LOGFONTA);
+    }
     BitmapObj* b = s.Lookup<BitmapObj>(object);
     if (!b) return 0;
     if (!out) return sizeof(BITMAP);
@@ -123,6 +135,8 @@ int GetObjectA(HGDIOBJ object, int size, void* out) {
 HGDIOBJ GetStockObject(int index) {
     LockedState s;
     if (index == DEFAULT_PALETTE) return reinterpret_cast<HGDIOBJ>(s->stockPalette);
+    if (index == SYSTEM_FONT || index == DEFAULT_GUI_FONT)
+        return reinterpret_cast<HGDIOBJ>(s->stockFont);
     if (index >= WHITE_BRUSH && index <= NULL_BRUSH)
         return reinterpret_cast<HGDIOBJ>(s->stockBrushes[static_cast<std::size_t>(index)]);
     return Fail<HGDIOBJ>(ERROR_INVALID_PARAMETER, nullptr);
@@ -138,6 +152,12 @@ BOOL DeleteObject(HGDIOBJ object) {
     if (s->IsStock(id)) return TRUE;
     if (auto* b = std::get_if<BitmapObj>(&it->second); b && b->selectedInto != 0) {
         return Fail(ERROR_BUSY, FALSE);
+    }
+    if (std::holds_alternative<FontObj>(it->second)) {
+        for (auto& [other, obj] : s->objects) {
+            if (auto* dc = std::get_if<DcObj>(&obj); dc && dc->state.font == id)
+                return Fail(ERROR_BUSY, FALSE);
+        }
     }
     if (std::holds_alternative<PaletteObj>(it->second)) {
         for (auto& [other, obj] : s->objects) {

@@ -57,6 +57,13 @@ State::State() {
         objects.emplace(id, BrushObj{kStockBrushColors[i], i == NULL_BRUSH});
         stockBrushes[static_cast<std::size_t>(i)] = id;
     }
+    FontObj font;  // the font a new context draws with: no face until first used
+    font.log.lfHeight = -11;
+    font.log.lfWeight = FW_NORMAL;
+    font.log.lfCharSet = DEFAULT_CHARSET;
+    std::memcpy(font.log.lfFaceName, "MS Sans Serif", 14);
+    stockFont = next++;
+    objects.emplace(stockFont, std::move(font));
 }
 
 void State::ResetSystemPalette() {

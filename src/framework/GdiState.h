@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "framework/Gdi.h"
+#include "platform/FontRasteriser.h"
 
 namespace tarnwick::gdi_internal {
 
@@ -91,6 +92,10 @@ struct DcState {
     bool clipped = false;  // without a clip region the whole store is drawn on
     Region clip;
     int stretchMode = BLACKONWHITE;
+    Id font = 0;  // 0: the stock font
+    COLORREF textColor = RGB(0, 0, 0);
+    COLORREF bkColor = RGB(255, 255, 255);
+    int bkMode = OPAQUE;
 };
 
 struct DcObj {
@@ -150,7 +155,12 @@ struct BrushObj {
     bool hollow = false;  // NULL_BRUSH: paints nothing
 };
 
-using Object = std::variant<DcObj, BitmapObj, RegionObj, PaletteObj, BrushObj>;
+struct FontObj {
+    LOGFONTA log{};
+    std::shared_ptr<const tarnwick::platform::FontFace> face;
+};
+
+using Object = std::variant<DcObj, BitmapObj, RegionObj, PaletteObj, BrushObj, FontObj>;
 
 struct State {
     // Only the window side calls in here, never the audio thread; the lock is
@@ -161,6 +171,7 @@ struct State {
     Id stockBitmap = 0;
     Id stockPalette = 0;
     std::array<Id, NULL_BRUSH + 1> stockBrushes{};  // by GetStockObject index
+    Id stockFont = 0;
     int displayBpp = 32;
     int displayWidth = 1024;
     int displayHeight = 768;
@@ -173,10 +184,10 @@ struct State {
     void ResetSystemPalette();
 
     bool IsStock(Id id) const {
-        return id == stockBitmap || id == stockPalette ||
+        return id == stockBitmap || id == stockPalette || id == stockFont ||
                std::find(stockBrushes.begin(), stockBrushes.end(), id) != stockBrushes.end();
     }
-    static constexpr std::size_t kStockObjects = 2 + NULL_BRUSH + 1;
+    static constexpr std::size_t kStockObjects = 3 + NULL_BRUSH + 1;
 
     template <class T>
     T* Get(const void* handle) {

@@ -1,6 +1,9 @@
 #include "framework/Graphics.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 using tarnwick::platform::PictureFormat;
 
@@ -9,14 +12,387 @@ COLORREF ColorToRGB(TColor color) {
     return static_cast<COLORREF>(color);
 }
 
+// ---- colour names --------------------------------------------------------------------
+
+namespace {
+
+struct NamedValue {
+    const char* name;
+    int64_t value;
+};
+
+constexpr NamedValue kColorNames[] = {
+    {"clBlack", clBlack},
+    {"clMaroon", clMaroon},
+    {"clGreen", clGreen},
+    {"clOlive", clOlive},
+    {"clNavy", clNavy},
+    {"clPurple", clPurple},
+    {"clTeal", clTeal},
+    {"clGray", clGray},
+    {"clSilver", clSilver},
+    {"clRed", clRed},
+    {"clLime", clLime},
+    {"clYellow", clYellow},
+    {"clBlue", clBlue},
+    {"clFuchsia", clFuchsia},
+    {"clAqua", clAqua},
+    {"clWhite", clWhite},
+    {"clMoneyGreen", clMoneyGreen},
+    {"clSkyBlue", clSkyBlue},
+    {"clCream", clCream},
+    {"clMedGray", clMedGray},
+    {"clNone", clNone},
+    {"clDefault", clDefault},
+    {"clScrollBar", clScrollBar},
+    {"clBackground", clBackground},
+    {"clActiveCaption", clActiveCaption},
+    {"clInactiveCaption", clInactiveCaption},
+    {"clMenu", clMenu},
+    {"clWindow", clWindow},
+    {"clWindowFrame", clWindowFrame},
+    {"clMenuText", clMenuText},
+    {"clWindowText", clWindowText},
+    {"clCaptionText", clCaptionText},
+    {"clActiveBorder", clActiveBorder},
+    {"clInactiveBorder", clInactiveBorder},
+    {"clAppWorkSpace", clAppWorkSpace},
+    {"clHighlight", clHighlight},
+    {"clHighlightText", clHighlightText},
+    {"clBtnFace", clBtnFace},
+    {"clBtnShadow", clBtnShadow},
+    {"clGrayText", clGrayText},
+    {"clBtnText", clBtnText},
+    {"clInactiveCaptionText", clInactiveCaptionText},
+    {"clBtnHighlight", clBtnHighlight},
+    {"cl3DDkShadow", cl3DDkShadow},
+    {"cl3DLight", cl3DLight},
+    {"clInfoText", clInfoText},
+    {"clInfoBk", clInfoBk},
+    {"clHotLight", clHotLight},
+    {"clGradientActiveCaption", clGradientActiveCaption},
+    {"clGradientInactiveCaption", clGradientInactiveCaption},
+    {"clMenuHighlight", clMenuHighlight},
+    {"clMenuBar", clMenuBar},
+};
+
+constexpr NamedValue kCharsetNames[] = {
+    {"ANSI_CHARSET", 0},      {"DEFAULT_CHARSET", 1},    {"SYMBOL_CHARSET", 2},
+    {"MAC_CHARSET", 77},      {"SHIFTJIS_CHARSET", 128}, {"HANGEUL_CHARSET", 129},
+    {"JOHAB_CHARSET", 130},   {"GB2312_CHARSET", 134},   {"CHINESEBIG5_CHARSET", 136},
+    {"GREEK_CHARSET", 161},   {"TURKISH_CHARSET", 162},  {"VIETNAMESE_CHARSET", 163},
+    {"HEBREW_CHARSET", 177},  {"ARABIC_CHARSET", 178},   {"BALTIC_CHARSET", 186},
+    {"RUSSIAN_CHARSET", 204}, {"THAI_CHARSET", 222},     {"EASTEUROPE_CHARSET", 238},
+    {"OEM_CHARSET", 255},
+};
+
+template <std::size_t N>
+bool ToIdent(const NamedValue (&table)[N], int64_t value, std::string& ident) {
+    for (const auto& e : table)
+        if (e.value == value) {
+            ident = e.name;
+            return true;
+        }
+    return false;
+}
+
+template <std::size_t N>
+bool FromIdent(const NamedValue (&table)[N], std::string_view ident, int64_t& value) {
+    for (const auto& e : table)
+        if (SameText(ident, e.name)) {
+            value = e.value;
+            return true;
+        }
+    return false;
+}
+
+// MulDiv of the system: a * b / c rounded half away from zero.
+int MulDiv(int a, int b, int c) {
+    const long long p = static_cast<long long>(a) * b;
+    const long long q = (std::llabs(p) * 2 + std::llabs(c)) / (2 * std::llabs(c));
+    return static_cast<int>((p < 0) != (c < 0) ? -q : q);
+}
+
+}  // namespace
+
+bool ColorToIdent(TColor color, std::string& ident) { return ToIdent(kColorNames, color, ident); }
+
+bool IdentToColor(std::string_view ident, TColor& color) {
+    int64_t v = 0;
+    if (!FromIdent(kColorNames, ident, v)) return false;
+    color = static_cast<TColor>(v);
+    return true;
+}
+
+const TTypeInfo* ColorTypeInfo() {
+    static const TTypeInfo info = [] {
+        TTypeInfo t = *TypeInfoOf<TColor>();
+        t.Name = "TColor";
+        t.IntToIdent = [](int64_t v, std::string& s) { return ToIdent(kColorNames, v, s); };
+        t.IdentToInt = [](std::string_view s, int64_t& v) { return FromIdent(kColorNames, s, v); };
+        return t;
+    }();
+    return &info;
+}
+
+const TTypeInfo* CharsetTypeInfo() {
+    static const TTypeInfo info = [] {
+        TTypeInfo t = *TypeInfoOf<TFontCharset>();
+        t.Name = "TFontCharset";
+        t.IntToIdent = [](int64_t v, std::string& s) { return ToIdent(kCharsetNames, v, s); };
+        t.IdentToInt = [](std::string_view s, int64_t& v) {
+            return FromIdent(kCharsetNames, s, v);
+        };
+        return t;
+    }();
+    return &info;
+}
+
+// ---- fonts, brushes, pens ------------------------------------------------------------
+
+TW_IMPLEMENT_CLASS(TGraphicsObject) {}
+
+TW_IMPLEMENT_CLASS(TFont) {
+    b.Property("Charset", &TFont::Charset, &TFont::SetCharset).Type(CharsetTypeInfo()).NoDefault();
+    b.Property("Color", &TFont::Color, &TFont::SetColor).Type(ColorTypeInfo()).NoDefault();
+    b.Property("Height", &TFont::Height, &TFont::SetHeight).NoDefault();
+    b.Property("Name", &TFont::Name, &TFont::SetName).NoDefault();
+    b.Property("Pitch", &TFont::Pitch, &TFont::SetPitch).Default(fpDefault);
+    b.Property("Size", &TFont::Size, &TFont::SetSize).Stored(false);
+    b.Property("Style", &TFont::Style, &TFont::SetStyle).Default(TFontStyles{});
+}
+
+TFont::TFont() = default;
+
+TFont::~TFont() {
+    if (handle_) DeleteObject(handle_);
+}
+
+template <class T>
+static bool Change(T& field, const T& value) {
+    if (field == value) return false;
+    field = value;
+    return true;
+}
+
+void TFont::SetCharset(TFontCharset Value) {
+    if (Change(Charset_, Value)) Changed();
+}
+void TFont::SetColor(TColor Value) {
+    if (Change(Color_, Value)) Changed();
+}
+void TFont::SetHeight(int Value) {
+    if (Change(Height_, Value)) Changed();
+}
+void TFont::SetName(const std::string& Value) {
+    if (!Value.empty() && Change(Name_, Value)) Changed();
+}
+void TFont::SetPitch(TFontPitch Value) {
+    if (Change(Pitch_, Value)) Changed();
+}
+int TFont::Size() const { return -MulDiv(Height_, 72, PixelsPerInch); }
+void TFont::SetSize(int Value) { SetHeight(-MulDiv(Value, PixelsPerInch, 72)); }
+void TFont::SetStyle(TFontStyles Value) {
+    if (Change(Style_, Value)) Changed();
+}
+
+void TFont::Changed() {
+    // The object is remade when next asked for; whoever had it selected was
+    // told (OnChange) and let go of it first.
+    TGraphicsObject::Changed();
+    if (handle_) DeleteObject(std::exchange(handle_, nullptr));
+}
+
+HFONT TFont::Handle() {
+    if (handle_) return handle_;
+    LOGFONTA lf{};
+    lf.lfHeight = Height_;
+    lf.lfWeight = Style_.Contains(fsBold) ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = Style_.Contains(fsItalic);
+    lf.lfUnderline = Style_.Contains(fsUnderline);
+    lf.lfStrikeOut = Style_.Contains(fsStrikeOut);
+    lf.lfCharSet = Charset_;
+    lf.lfPitchAndFamily = Pitch_ == fpFixed      ? FIXED_PITCH
+                          : Pitch_ == fpVariable ? VARIABLE_PITCH
+                                                 : DEFAULT_PITCH;
+    std::strncpy(lf.lfFaceName, Name_.c_str(), LF_FACESIZE - 1);
+    handle_ = CreateFontIndirectA(&lf);
+    return handle_;
+}
+
+void TFont::Assign(TPersistent* Source) {
+    auto* f = dynamic_cast<TFont*>(Source);
+    if (!f) return TPersistent::Assign(Source);
+    if (f == this) return;
+    const bool same = Charset_ == f->Charset_ && Color_ == f->Color_ && Height_ == f->Height_ &&
+                      Name_ == f->Name_ && Pitch_ == f->Pitch_ && Style_ == f->Style_;
+    Charset_ = f->Charset_;
+    Color_ = f->Color_;
+    Height_ = f->Height_;
+    Name_ = f->Name_;
+    Pitch_ = f->Pitch_;
+    Style_ = f->Style_;
+    if (!same) Changed();
+}
+
+TW_IMPLEMENT_CLASS(TBrush) {
+    b.Property("Color", &TBrush::Color, &TBrush::SetColor).Type(ColorTypeInfo()).Default(clWhite);
+    b.Property("Style", &TBrush::Style, &TBrush::SetStyle).Default(bsSolid);
+}
+
+TBrush::~TBrush() {
+    if (handle_) DeleteObject(handle_);
+}
+
+void TBrush::SetColor(TColor Value) {
+    // A colour given to a clear brush makes it solid again.
+    const bool styleChange = Style_ == bsClear;
+    if (Change(Color_, Value) || styleChange) {
+        if (styleChange) Style_ = bsSolid;
+        Changed();
+    }
+}
+
+void TBrush::SetStyle(TBrushStyle Value) {
+    if (Change(Style_, Value)) Changed();
+}
+
+void TBrush::Changed() {
+    TGraphicsObject::Changed();
+    if (handle_) DeleteObject(std::exchange(handle_, nullptr));
+}
+
+HBRUSH TBrush::Handle() {
+    if (Style_ == bsClear) return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    if (!handle_) handle_ = CreateSolidBrush(ColorToRGB(Color_));
+    return handle_;
+}
+
+void TBrush::Assign(TPersistent* Source) {
+    auto* b = dynamic_cast<TBrush*>(Source);
+    if (!b) return TPersistent::Assign(Source);
+    if (b == this || (Color_ == b->Color_ && Style_ == b->Style_)) return;
+    Color_ = b->Color_;
+    Style_ = b->Style_;
+    Changed();
+}
+
+TW_IMPLEMENT_CLASS(TPen) {
+    b.Property("Color", &TPen::Color, &TPen::SetColor).Type(ColorTypeInfo()).Default(clBlack);
+    b.Property("Style", &TPen::Style, &TPen::SetStyle).Default(psSolid);
+    b.Property("Width", &TPen::Width, &TPen::SetWidth).Default(1);
+}
+
+void TPen::SetColor(TColor Value) {
+    if (Change(Color_, Value)) Changed();
+}
+void TPen::SetStyle(TPenStyle Value) {
+    if (Change(Style_, Value)) Changed();
+}
+void TPen::SetWidth(int Value) {
+    if (Change(Width_, std::max(Value, 1))) Changed();
+}
+
+void TPen::Assign(TPersistent* Source) {
+    auto* p = dynamic_cast<TPen*>(Source);
+    if (!p) return TPersistent::Assign(Source);
+    if (p == this || (Color_ == p->Color_ && Style_ == p->Style_ && Width_ == p->Width_)) return;
+    Color_ = p->Color_;
+    Style_ = p->Style_;
+    Width_ = p->Width_;
+    Changed();
+}
+
 // ---- canvas ------------------------------------------------------------------------
 
-TW_IMPLEMENT_CLASS(TCanvas) {}
+TW_IMPLEMENT_CLASS(TCanvas) {
+    b.Property("Brush", &TCanvas::Brush, &TCanvas::SetBrush);
+    b.Property("Font", &TCanvas::Font, &TCanvas::SetFont);
+    b.Property("Pen", &TCanvas::Pen, &TCanvas::SetPen);
+}
 
-TCanvas::TCanvas() = default;
-TCanvas::~TCanvas() = default;
+TCanvas::TCanvas()
+    : Font_(std::make_unique<TFont>()),
+      Brush_(std::make_unique<TBrush>()),
+      Pen_(std::make_unique<TPen>()) {
+    Font_->SetOnChange([this](TObject*) { FontChanged(); });
+    Brush_->SetOnChange([this](TObject*) { BrushChanged(); });
+}
 
-void TCanvas::SetHandle(HDC value) { handle_ = value; }
+TCanvas::~TCanvas() { SetHandle(nullptr); }
+
+void TCanvas::SetHandle(HDC value) {
+    if (value == handle_) return;
+    if (handle_ && fontSelected_) SelectObject(handle_, previousFont_);
+    fontSelected_ = false;
+    colorsValid_ = false;
+    previousFont_ = nullptr;
+    handle_ = value;
+}
+
+HDC TCanvas::Handle() const {
+    if (!handle_) return nullptr;
+    if (!fontSelected_) {
+        HGDIOBJ previous = SelectObject(handle_, Font_->Handle());
+        if (previous) {
+            previousFont_ = previous;
+            fontSelected_ = true;
+        }
+    }
+    if (!colorsValid_) {
+        SetTextColor(handle_, ColorToRGB(Font_->Color()));
+        SetBkColor(handle_, ColorToRGB(Brush_->Color()));
+        SetBkMode(handle_, Brush_->Style() == bsClear ? TRANSPARENT : OPAQUE);
+        colorsValid_ = true;
+    }
+    return handle_;
+}
+
+void TCanvas::FontChanged() {
+    // Let go of the old font object before the font remakes it.
+    if (handle_ && fontSelected_) SelectObject(handle_, previousFont_);
+    fontSelected_ = false;
+    colorsValid_ = false;
+}
+
+void TCanvas::BrushChanged() { colorsValid_ = false; }
+
+void TCanvas::TextOut(int X, int Y, const std::string& Text) {
+    RequireHandle();
+    Changing();
+    TextOutA(Handle(), X, Y, Text.data(), static_cast<int>(Text.size()));
+    Changed();
+}
+
+void TCanvas::TextRect(const TRect& Rect, int X, int Y, const std::string& Text) {
+    RequireHandle();
+    Changing();
+    HDC dc = Handle();
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, Rect.Left, Rect.Top, Rect.Right, Rect.Bottom);
+    if (Brush_->Style() != bsClear) {
+        const RECT r{Rect.Left, Rect.Top, Rect.Right, Rect.Bottom};
+        ::FillRect(dc, &r, Brush_->Handle());
+    }
+    TextOutA(dc, X, Y, Text.data(), static_cast<int>(Text.size()));
+    RestoreDC(dc, saved);
+    Changed();
+}
+
+TSize TCanvas::TextExtent(const std::string& Text) const {
+    RequireHandle();
+    SIZE size{0, 0};
+    GetTextExtentPoint32A(Handle(), Text.data(), static_cast<int>(Text.size()), &size);
+    return {size.cx, size.cy};
+}
+
+void TCanvas::FillRect(const TRect& Rect) {
+    RequireHandle();
+    Changing();
+    const RECT r{Rect.Left, Rect.Top, Rect.Right, Rect.Bottom};
+    ::FillRect(Handle(), &r, Brush_->Handle());
+    Changed();
+}
 
 void TCanvas::Lock() {
     lock_.lock();

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "framework/Classes.h"
@@ -31,6 +32,12 @@ struct TRect {
     int32_t Width() const { return Right - Left; }
     int32_t Height() const { return Bottom - Top; }
     bool operator==(const TRect&) const = default;
+};
+
+struct TSize {
+    int32_t cx;
+    int32_t cy;
+    bool operator==(const TSize&) const = default;
 };
 
 inline TPoint Point(int32_t x, int32_t y) { return {x, y}; }
@@ -108,6 +115,154 @@ inline constexpr TColor clMenuBar = clSystemColor | COLOR_MENUBAR;
 // A plain colour (0x00BBGGRR): system colours resolved, others unchanged.
 COLORREF ColorToRGB(TColor color);
 
+// The names of the colours above ("clWhite", "clBtnFace", ...), by which
+// colour properties are streamed when a value has one; other values are
+// streamed as numbers. The lookups ignore case.
+bool ColorToIdent(TColor color, std::string& ident);
+bool IdentToColor(std::string_view ident, TColor& color);
+// The type of colour properties: TClassBuilder's .Type(ColorTypeInfo()).
+const TTypeInfo* ColorTypeInfo();
+
+// ---- fonts, brushes, pens --------------------------------------------------------
+
+// A drawing attribute with change notification: OnChange fires after every
+// change, so that a canvas or control using it can follow.
+class TGraphicsObject : public TPersistent {
+    TW_CLASS(TGraphicsObject, TPersistent)
+public:
+    const TNotifyEvent& OnChange() const { return onChange_; }
+    void SetOnChange(TNotifyEvent value) { onChange_ = std::move(value); }
+
+protected:
+    virtual void Changed() { onChange_(this); }
+
+private:
+    TNotifyEvent onChange_;
+};
+
+enum TFontStyle : uint8_t { fsBold, fsItalic, fsUnderline, fsStrikeOut };
+TW_ENUM(TFontStyle, "fsBold", "fsItalic", "fsUnderline", "fsStrikeOut");
+using TFontStyles = TSet<TFontStyle>;
+enum TFontPitch : uint8_t { fpDefault, fpVariable, fpFixed };
+TW_ENUM(TFontPitch, "fpDefault", "fpVariable", "fpFixed");
+using TFontCharset = uint8_t;
+// The type of TFont.Charset: DEFAULT_CHARSET and the other names stream as
+// identifiers.
+const TTypeInfo* CharsetTypeInfo();
+
+// A font: "MS Sans Serif", character height 11 (Size 8) in clWindowText
+// unless changed. Height is the size in pixels (negative: character height,
+// positive: cell height) and is what a form stores; Size is the same in
+// points at 96 pixels per inch.
+class TFont : public TGraphicsObject {
+    TW_CLASS(TFont, TGraphicsObject)
+public:
+    TFont();
+    ~TFont() override;
+
+    TFontCharset Charset() const { return Charset_; }
+    void SetCharset(TFontCharset Value);
+    TColor Color() const { return Color_; }
+    void SetColor(TColor Value);
+    int Height() const { return Height_; }
+    void SetHeight(int Value);
+    const std::string& Name() const { return Name_; }
+    void SetName(const std::string& Value);
+    TFontPitch Pitch() const { return Pitch_; }
+    void SetPitch(TFontPitch Value);
+    int Size() const;
+    void SetSize(int Value);
+    TFontStyles Style() const { return Style_; }
+    void SetStyle(TFontStyles Value);
+    static constexpr int PixelsPerInch = 96;
+
+    // A font object of the current settings, made when first asked for and
+    // again after a change; owned by the font.
+    HFONT Handle();
+    void Assign(TPersistent* Source) override;
+
+protected:
+    void Changed() override;
+
+private:
+    TFontCharset Charset_ = DEFAULT_CHARSET;
+    TColor Color_ = clWindowText;
+    int Height_ = -11;
+    std::string Name_ = "MS Sans Serif";
+    TFontPitch Pitch_ = fpDefault;
+    TFontStyles Style_;
+    HFONT handle_ = nullptr;
+};
+
+enum TBrushStyle : uint8_t {
+    bsSolid,
+    bsClear,
+    bsHorizontal,
+    bsVertical,
+    bsFDiagonal,
+    bsBDiagonal,
+    bsCross,
+    bsDiagCross
+};
+TW_ENUM(TBrushStyle, "bsSolid", "bsClear", "bsHorizontal", "bsVertical", "bsFDiagonal",
+        "bsBDiagonal", "bsCross", "bsDiagCross");
+
+// How areas are filled: white and solid unless changed; bsClear fills
+// nothing (and text is drawn without a background box). Hatched styles
+// fill solid here.
+class TBrush : public TGraphicsObject {
+    TW_CLASS(TBrush, TGraphicsObject)
+public:
+    TBrush() = default;
+    ~TBrush() override;
+    TColor Color() const { return Color_; }
+    void SetColor(TColor Value);
+    TBrushStyle Style() const { return Style_; }
+    void SetStyle(TBrushStyle Value);
+    // A brush object of the current settings (the stock NULL_BRUSH for
+    // bsClear), owned by the brush.
+    HBRUSH Handle();
+    void Assign(TPersistent* Source) override;
+
+protected:
+    void Changed() override;
+
+private:
+    TColor Color_ = clWhite;
+    TBrushStyle Style_ = bsSolid;
+    HBRUSH handle_ = nullptr;
+};
+
+enum TPenStyle : uint8_t {
+    psSolid,
+    psDash,
+    psDot,
+    psDashDot,
+    psDashDotDot,
+    psClear,
+    psInsideFrame
+};
+TW_ENUM(TPenStyle, "psSolid", "psDash", "psDot", "psDashDot", "psDashDotDot", "psClear",
+        "psInsideFrame");
+
+// How lines are drawn: black, solid, one pixel wide unless changed.
+class TPen : public TGraphicsObject {
+    TW_CLASS(TPen, TGraphicsObject)
+public:
+    TColor Color() const { return Color_; }
+    void SetColor(TColor Value);
+    TPenStyle Style() const { return Style_; }
+    void SetStyle(TPenStyle Value);
+    int Width() const { return Width_; }
+    void SetWidth(int Value);  // at least 1
+    void Assign(TPersistent* Source) override;
+
+private:
+    TColor Color_ = clBlack;
+    TPenStyle Style_ = psSolid;
+    int Width_ = 1;
+};
+
 // ---- errors --------------------------------------------------------------------
 
 TW_DECLARE_EXCEPTION(EInvalidGraphic, Exception);           // unreadable picture, unknown extension
@@ -121,15 +276,38 @@ class TGraphic;
 // Drawing through a device context that someone else owns: a bitmap's memory
 // context, a window's context during painting. The canvas never creates or
 // frees the context; SetHandle attaches one and SetHandle(nullptr) detaches it.
+//
+// Handle selects the canvas's font into the context and sets the context's
+// text colour (Font.Color), background colour (Brush.Color) and background
+// mode (transparent for bsClear), so that text drawn on Handle directly looks
+// as the canvas's own; detaching puts the context's previous font back.
 class TCanvas : public TPersistent {
     TW_CLASS(TCanvas, TPersistent)
 public:
     TCanvas();
     ~TCanvas() override;
 
-    HDC Handle() const { return handle_; }
+    HDC Handle() const;
     void SetHandle(HDC value);
     bool HandleAllocated() const { return handle_ != nullptr; }
+
+    TFont* Font() const { return Font_.get(); }
+    void SetFont(TFont* value) { Font_->Assign(value); }
+    TBrush* Brush() const { return Brush_.get(); }
+    void SetBrush(TBrush* value) { Brush_->Assign(value); }
+    TPen* Pen() const { return Pen_.get(); }
+    void SetPen(TPen* value) { Pen_->Assign(value); }
+
+    // One line of text with the top-left corner of its cell at (X, Y), on a
+    // background box in Brush.Color unless the brush is bsClear.
+    void TextOut(int X, int Y, const std::string& Text);
+    // The same clipped to Rect; a brush that is not bsClear fills Rect first.
+    void TextRect(const TRect& Rect, int X, int Y, const std::string& Text);
+    TSize TextExtent(const std::string& Text) const;
+    int TextWidth(const std::string& Text) const { return TextExtent(Text).cx; }
+    int TextHeight(const std::string& Text) const { return TextExtent(Text).cy; }
+    // Fills Rect (right and bottom excluded) with the brush.
+    void FillRect(const TRect& Rect);
 
     // Serialises drawing from several threads; nests on one thread.
     void Lock();
@@ -156,8 +334,16 @@ public:
 
 private:
     void RequireHandle() const;
+    void FontChanged();
+    void BrushChanged();
 
     HDC handle_ = nullptr;
+    std::unique_ptr<TFont> Font_;
+    std::unique_ptr<TBrush> Brush_;
+    std::unique_ptr<TPen> Pen_;
+    mutable bool fontSelected_ = false;  // Font_'s handle is in the context
+    mutable bool colorsValid_ = false;   // text and background settings are
+    mutable HGDIOBJ previousFont_ = nullptr;
     std::recursive_mutex lock_;
     int lockCount_ = 0;
     TNotifyEvent onChange_;

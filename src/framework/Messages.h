@@ -53,6 +53,9 @@ inline constexpr std::uint32_t CM_PALETTECHANGED =
     CM_BASE + 0x01;  // WParam: nonzero for the foreground
 inline constexpr std::uint32_t CM_TEXTCHANGED = CM_BASE + 0x02;  // a control's caption changed
 inline constexpr std::uint32_t CM_HITTEST = CM_BASE + 0x0A;
+inline constexpr std::uint32_t CM_FONTCHANGED = CM_BASE + 0x0E;  // a control's font changed
+// Sent by a windowed control to its children when its font changed.
+inline constexpr std::uint32_t CM_PARENTFONTCHANGED = CM_BASE + 0x0F;
 inline constexpr std::uint32_t CM_MOUSEENTER = CM_BASE + 0x13;
 inline constexpr std::uint32_t CM_MOUSELEAVE = CM_BASE + 0x14;
 static_assert(CM_HITTEST == 0xB00A && CM_MOUSEENTER == 0xB013 && CM_MOUSELEAVE == 0xB014);

@@ -194,7 +194,14 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo& prop) {
                 WriteName(std::string());
                 break;
             }
-            default: WriteInteger(v); break;
+            default: {
+                std::string ident;
+                if (prop.PropType->IntToIdent && prop.PropType->IntToIdent(v, ident))
+                    WriteIdent(ident);
+                else
+                    WriteInteger(v);
+                break;
+            }
         }
     } else if (kind == TTypeKind::tkFloat) {
         WritePropName(prop.Name);
@@ -662,10 +669,13 @@ void TReader::ReadPropValue(TPersistent* instance, const TPropInfo& prop, int de
                 v = t == TValueType::vaTrue;
                 break;
             case TValueType::vaIdent: {
-                if (kind != TTypeKind::tkEnumeration) PropertyError("Invalid property value");
                 std::string name = ReadName();
-                v = prop.PropType->GetEnumValue(name);
-                if (v < 0) PropertyError("Invalid property value");
+                if (kind == TTypeKind::tkEnumeration) {
+                    v = prop.PropType->GetEnumValue(name);
+                    if (v < 0) PropertyError("Invalid property value");
+                } else if (!prop.PropType->IdentToInt || !prop.PropType->IdentToInt(name, v)) {
+                    PropertyError("Invalid property value");
+                }
                 break;
             }
             case TValueType::vaString: {

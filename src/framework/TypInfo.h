@@ -81,6 +81,10 @@ struct TTypeInfo {
     TClass (*GetClassType)() = nullptr;   // class: the declared class (resolved lazily)
     TFloatType FloatType = TFloatType::ftExtended;
     std::type_index Signature = typeid(void);  // method: the event's signature
+    // Integer kinds: names for some values (clWhite for a colour), which
+    // streams write in place of the number and read back.
+    bool (*IntToIdent)(int64_t value, std::string& ident) = nullptr;
+    bool (*IdentToInt)(std::string_view ident, int64_t& value) = nullptr;
 
     TClass ClassType() const { return GetClassType ? GetClassType() : nullptr; }
     // The ordinal of an enumeration name (case-insensitive), or -1.

@@ -207,6 +207,12 @@ public:
         p_->DefaultStr.reset();
         return *this;
     }
+    // Another type of the same kind, for values with names of their own
+    // (see TTypeInfo::IntToIdent).
+    TPropBuilder& Type(const TTypeInfo* type) {
+        if (type && type->Kind == p_->Kind()) p_->PropType = type;
+        return *this;
+    }
     TPropBuilder& Stored(bool stored) {
         p_->StoredFlag = stored;
         return *this;

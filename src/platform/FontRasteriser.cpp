@@ -1,0 +1,363 @@
+// Text rasterisation with FreeType; fontconfig finds faces by name.
+//
+// TrueType glyphs are hinted by the face's own instructions with the classic
+// interpreter, which snaps stems to whole columns and rows as the faces were
+// hinted for: at 11 pixels that is far crisper than vertical-only hinting,
+// which leaves one-pixel stems smeared over two columns. The advances are
+// the hinted ones, whole pixels. Coverage is 8-bit grey. All of it is a
+// plain function of the face file and the FreeType version, so a pinned face
+// draws the same pixels every time.
+#include "platform/FontRasteriser.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_DRIVER_H
+#include FT_MODULE_H
+#include FT_SYNTHESIS_H
+#include FT_TRUETYPE_TABLES_H
+#include <fontconfig/fontconfig.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+
+namespace tarnwick::platform {
+
+namespace {
+
+constexpr int kDefaultCharHeight = 11;
+constexpr const char* kPinnedFolder = "/usr/share/fonts/truetype/liberation2/";
+
+bool SameFamily(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The names that stand for the system's dialog font.
+bool IsDefaultFamily(std::string_view family) {
+    return family.empty() || SameFamily(family, "MS Sans Serif") ||
+           SameFamily(family, "MS Shell Dlg") || SameFamily(family, "MS Shell Dlg 2");
+}
+
+FT_Library Library() {
+    static FT_Library library = [] {
+        FT_Library lib = nullptr;
+        if (FT_Init_FreeType(&lib) != 0) return static_cast<FT_Library>(nullptr);
+        FT_UInt classic = TT_INTERPRETER_VERSION_35;
+        FT_Property_Set(lib, "truetype", "interpreter-version", &classic);
+        return lib;
+    }();
+    return library;
+}
+
+// FreeType's library object is not safe to open faces on from several
+// threads at once; faces themselves are guarded by their own lock.
+std::mutex& LibraryMutex() {
+    static std::mutex m;
+    return m;
+}
+
+struct FaceFile {
+    std::string path;
+    int index = 0;
+    bool emboldened = false;  // the file is lighter than asked: thicken
+    bool slanted = false;     // the file is upright where italic was asked
+};
+
+// fontconfig's best match for a family, or an empty path.
+FaceFile MatchWithFontconfig(const std::string& family, bool bold, bool italic) {
+    static std::mutex fcMutex;
+    std::lock_guard lock(fcMutex);
+    static FcConfig* config = FcInitLoadConfigAndFonts();
+    FaceFile out;
+    if (!config) return out;
+    FcPattern* pattern = FcPatternCreate();
+    if (!pattern) return out;
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(config, pattern, &result);
+    FcPatternDestroy(pattern);
+    if (!match) return out;
+    FcChar8* file = nullptr;
+    if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file) {
+        out.path = reinterpret_cast<const char*>(file);
+        int index = 0, weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
+        if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch) out.index = index;
+        FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
+        FcPatternGetInteger(match, FC_SLANT, 0, &slant);
+        out.emboldened = bold && weight < FC_WEIGHT_DEMIBOLD;
+        out.slanted = italic && slant == FC_SLANT_ROMAN;
+    }
+    FcPatternDestroy(match);
+    return out;
+}
+
+FaceFile Resolve(const FontRequest& r) {
+    if (IsDefaultFamily(r.family)) {
+        std::string pinned = DefaultFontFile(r.bold, r.italic);
+        std::error_code ec;
+        if (std::filesystem::exists(pinned, ec)) return {pinned, 0, false, false};
+        FaceFile f = MatchWithFontconfig("Liberation Sans", r.bold, r.italic);
+        if (!f.path.empty()) return f;
+        return MatchWithFontconfig("sans-serif", r.bold, r.italic);
+    }
+    return MatchWithFontconfig(r.family, r.bold, r.italic);
+}
+
+struct Glyph {
+    int advance = 0;
+    int left = 0;  // bitmap position from the pen, x right
+    int top = 0;   // bitmap top above the baseline, y up
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;
+};
+
+class EmptyFace final : public FontFace {
+public:
+    const FontMetrics& Metrics() const override { return metrics_; }
+    const std::string& FamilyName() const override { return name_; }
+    int Advance(char32_t) const override { return 0; }
+    int Kerning(char32_t, char32_t) const override { return 0; }
+    Coverage Render(std::u32string_view) const override { return {}; }
+
+private:
+    FontMetrics metrics_;
+    std::string name_;
+};
+
+class FreeTypeFace final : public FontFace {
+public:
+    FreeTypeFace(FT_Face face, const FaceFile& file, const FontRequest& request)
+        : face_(face), file_(file) {
+        name_ = face->family_name ? face->family_name : "";
+        const double upem = face->units_per_EM ? face->units_per_EM : 2048;
+        double winAscent = face->ascender, winDescent = -face->descender;
+        double avgWidth = 0;
+        if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+            os2 && os2->version != 0xFFFF) {
+            if (os2->usWinAscent + os2->usWinDescent > 0) {
+                winAscent = os2->usWinAscent;
+                winDescent = os2->usWinDescent;
+            }
+            avgWidth = os2->xAvgCharWidth;
+        }
+        if (winAscent + winDescent <= 0) winAscent = upem;
+        // The em in 26.6 pixels: given directly, or the part of the cell
+        // height that the em takes.
+        double em = kDefaultCharHeight;
+        if (request.height < 0) em = -static_cast<double>(request.height);
+        if (request.height > 0) em = request.height * upem / (winAscent + winDescent);
+        const auto em26 = static_cast<FT_F26Dot6>(std::lround(em * 64));
+        FT_Set_Char_Size(face_, 0, std::max<FT_F26Dot6>(em26, 1), 72, 72);
+        const double scale = em / upem;
+        if (request.height > 0) {
+            metrics_.ascent = static_cast<int>(std::lround(winAscent * scale));
+            metrics_.descent = request.height - metrics_.ascent;
+        } else {
+            metrics_.ascent = static_cast<int>(std::ceil(winAscent * scale - 1e-9));
+            metrics_.descent = static_cast<int>(std::ceil(winDescent * scale - 1e-9));
+        }
+        metrics_.internalLeading =
+            std::max(0, metrics_.Height() - static_cast<int>(std::lround(em)));
+        metrics_.averageCharWidth = avgWidth > 0 ? static_cast<int>(std::lround(avgWidth * scale))
+                                                 : LoadGlyph(U'x').advance;
+        metrics_.maxCharWidth =
+            static_cast<int>(std::ceil(face->max_advance_width * scale - 1e-9)) +
+            (file_.emboldened ? 1 : 0);
+    }
+    ~FreeTypeFace() override {
+        std::lock_guard lock(LibraryMutex());
+        FT_Done_Face(face_);
+    }
+
+    const FontMetrics& Metrics() const override { return metrics_; }
+    const std::string& FamilyName() const override { return name_; }
+
+    int Advance(char32_t c) const override {
+        std::lock_guard lock(mutex_);
+        return LoadGlyph(c).advance;
+    }
+
+    int Kerning(char32_t left, char32_t right) const override {
+        std::lock_guard lock(mutex_);
+        if (!FT_HAS_KERNING(face_)) return 0;
+        FT_Vector k{0, 0};
+        if (FT_Get_Kerning(face_, FT_Get_Char_Index(face_, left), FT_Get_Char_Index(face_, right),
+                           FT_KERNING_DEFAULT, &k) != 0)
+            return 0;
+        return static_cast<int>(k.x >> 6);
+    }
+
+    Coverage Render(std::u32string_view text) const override {
+        std::lock_guard lock(mutex_);
+        Coverage out;
+        if (text.empty()) return out;
+        // The box of all glyph bitmaps, from the pen positions.
+        int minX = 0, maxX = 0, minY = 0, maxY = 0, pen = 0;
+        bool any = false;
+        for (char32_t c : text) {
+            const Glyph& g = LoadGlyph(c);
+            if (g.width > 0 && g.height > 0) {
+                const int x0 = pen + g.left, y0 = metrics_.ascent - g.top;
+                if (!any) {
+                    minX = x0, maxX = x0 + g.width, minY = y0, maxY = y0 + g.height;
+                    any = true;
+                } else {
+                    minX = std::min(minX, x0), maxX = std::max(maxX, x0 + g.width);
+                    minY = std::min(minY, y0), maxY = std::max(maxY, y0 + g.height);
+                }
+            }
+            pen += g.advance;
+        }
+        if (!any) return out;
+        out.left = minX;
+        out.top = minY;
+        out.width = maxX - minX;
+        out.height = maxY - minY;
+        out.pixels.assign(static_cast<std::size_t>(out.width) * out.height, 0);
+        pen = 0;
+        for (char32_t c : text) {
+            const Glyph& g = LoadGlyph(c);
+            const int x0 = pen + g.left - minX, y0 = metrics_.ascent - g.top - minY;
+            for (int y = 0; y < g.height; ++y) {
+                std::uint8_t* dst = &out.pixels[static_cast<std::size_t>(y0 + y) * out.width + x0];
+                const std::uint8_t* src = &g.pixels[static_cast<std::size_t>(y) * g.width];
+                for (int x = 0; x < g.width; ++x)  // overlapping glyphs: the stronger wins
+                    dst[x] = std::max(dst[x], src[x]);
+            }
+            pen += g.advance;
+        }
+        return out;
+    }
+
+private:
+    // Called with mutex_ held (or from the constructor).
+    const Glyph& LoadGlyph(char32_t c) const {
+        auto it = glyphs_.find(c);
+        if (it != glyphs_.end()) return it->second;
+        Glyph g;
+        if (FT_Load_Char(face_, c, FT_LOAD_TARGET_NORMAL) == 0) {
+            FT_GlyphSlot slot = face_->glyph;
+            if (file_.slanted) FT_GlyphSlot_Oblique(slot);
+            if (file_.emboldened) FT_GlyphSlot_Embolden(slot);
+            g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+            if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) == 0 &&
+                slot->bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
+                const FT_Bitmap& bm = slot->bitmap;
+                g.left = slot->bitmap_left;
+                g.top = slot->bitmap_top;
+                g.width = static_cast<int>(bm.width);
+                g.height = static_cast<int>(bm.rows);
+                g.pixels.resize(static_cast<std::size_t>(g.width) * g.height);
+                for (int y = 0; y < g.height; ++y)
+                    std::memcpy(&g.pixels[static_cast<std::size_t>(y) * g.width],
+                                bm.buffer + static_cast<std::ptrdiff_t>(y) * bm.pitch,
+                                static_cast<std::size_t>(g.width));
+            }
+        }
+        return glyphs_.emplace(c, std::move(g)).first->second;
+    }
+
+    FT_Face face_;
+    FaceFile file_;
+    std::string name_;
+    FontMetrics metrics_;
+    mutable std::mutex mutex_;
+    mutable std::unordered_map<char32_t, Glyph> glyphs_;
+};
+
+std::shared_ptr<const FontFace> Open(const FontRequest& request) {
+    const FaceFile file = Resolve(request);
+    FT_Library lib = Library();
+    if (file.path.empty() || !lib) return std::make_shared<EmptyFace>();
+    FT_Face face = nullptr;
+    {
+        std::lock_guard lock(LibraryMutex());
+        if (FT_New_Face(lib, file.path.c_str(), file.index, &face) != 0 || !face)
+            return std::make_shared<EmptyFace>();
+        if (!FT_IS_SCALABLE(face)) {
+            FT_Done_Face(face);
+            return std::make_shared<EmptyFace>();
+        }
+    }
+    return std::make_shared<FreeTypeFace>(face, file, request);
+}
+
+}  // namespace
+
+std::string DefaultFontFile(bool bold, bool italic) {
+    const char* style = bold ? (italic ? "BoldItalic" : "Bold") : (italic ? "Italic" : "Regular");
+    return std::string(kPinnedFolder) + "LiberationSans-" + style + ".ttf";
+}
+
+std::shared_ptr<const FontFace> OpenFont(const FontRequest& request) {
+    // Faces are kept for the life of the process: a form asks for the same
+    // few fonts again and again, and each keeps its rendered glyphs.
+    static std::mutex cacheMutex;
+    static std::map<std::tuple<std::string, int, bool, bool>, std::shared_ptr<const FontFace>>
+        cache;
+    std::string family = request.family;
+    if (IsDefaultFamily(family)) family.clear();
+    for (char& ch : family) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    const int height = request.height == 0 ? -kDefaultCharHeight : request.height;
+    auto key = std::make_tuple(family, height, request.bold, request.italic);
+    std::lock_guard lock(cacheMutex);
+    auto it = cache.find(key);
+    if (it != cache.end()) return it->second;
+    FontRequest normal = request;
+    normal.height = height;
+    auto face = Open(normal);
+    cache.emplace(std::move(key), face);
+    return face;
+}
+
+std::u32string DecodeUtf8(std::string_view text) {
+    std::u32string out;
+    out.reserve(text.size());
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char b = s[i];
+        int len = b < 0x80           ? 1
+                  : (b >> 5) == 0x6  ? 2
+                  : (b >> 4) == 0xE  ? 3
+                  : (b >> 3) == 0x1E ? 4
+                                     : 0;
+        char32_t cp = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+        bool ok = len > 0 && i + len <= n;
+        for (int k = 1; ok && k < len; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80)
+                ok = false;
+            else
+                cp = (cp << 6) | (s[i + k] & 0x3F);
+        }
+        if (ok && len > 1 &&
+            (cp < (len == 2   ? 0x80u
+                   : len == 3 ? 0x800u
+                              : 0x10000u) ||
+             cp > 0x10FFFF))
+            ok = false;
+        if (!ok) {
+            out.push_back(b);
+            ++i;
+        } else {
+            out.push_back(cp);
+            i += static_cast<std::size_t>(len);
+        }
+    }
+    return out;
+}
+
+}  // namespace tarnwick::platform
