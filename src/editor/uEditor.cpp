@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <string>
 
+#include "controls/cDIBFadeLabel.h"
+#include "dib/cDIBImageList.h"
+#include "framework/StdCtrls.h"
 #include "framework/Streaming.h"
 #include "framework/WindowManager.h"
 #include "plugin/uPlugin.h"
@@ -43,8 +46,14 @@ T* Find(TComponent* root, const char* name) {
 
 // ---- TPluginEditorWindow -------------------------------------------------------
 
-// The containers are named by class in the form.
-static const bool kRegistered = (RegisterClasses({TDIBContainer::StaticClass()}), true);
+// Every class the form names, so that a binary holding the editor holds
+// them all (and the reader finds them) whoever else links them.
+static const bool kRegistered =
+    (RegisterClasses({TDIBContainer::StaticClass(), TDIBFadeLabel::StaticClass(),
+                      TDIBImageList::StaticClass(), TDIBKnob::StaticClass(),
+                      TDIBSlider::StaticClass(), TLabel::StaticClass(), TMemo::StaticClass(),
+                      TTimer::StaticClass()}),
+     true);
 
 TW_IMPLEMENT_CLASS(TPluginEditorWindow) {
     b.Method<&TPluginEditorWindow::UpdaterTimer>("UpdaterTimer");
