@@ -3,6 +3,8 @@
 // changed, an idle call that moves the level meter, and the memory one open
 // editor adds. Needs an X server; run it under the test's own:
 //   bash tests/platform/x11/with_xvfb.sh Xvfb build/bench/bench_editor_x11
+// The memory figure is that of the process's first editor: run it alone
+// (--benchmark_filter=Memory), or it sees memory the others left behind.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
