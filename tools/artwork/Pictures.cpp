@@ -87,16 +87,13 @@ void DrawKnob(Canvas& c, int frame) {
         return 0.32 * (1 - SmoothStep(-2.5, 3.5, d));
     });
     // Dark metal bezel, lit from above.
+    auto fromTop = [&](Rgb top, Rgb bottom) {
+        return [=](Vec p) { return Mix(top, bottom, Clamp01((p.y - 40 + kBezel) / (2 * kBezel))); };
+    };
     c.Fill([&](Vec p) { return CircleDistance(p, centre, kBezel); },
-           [&](Vec p) {
-               const double t = Clamp01((p.y - (centre.y - kBezel)) / (2 * kBezel));
-               return Mix(Rgb{118, 116, 120}, Rgb{34, 32, 36}, t);
-           });
+           fromTop(Rgb{118, 116, 120}, Rgb{34, 32, 36}));
     c.Fill([&](Vec p) { return CircleDistance(p, centre, kBezel - 1.2); },
-           [&](Vec p) {
-               const double t = Clamp01((p.y - (centre.y - kBezel)) / (2 * kBezel));
-               return Mix(Rgb{70, 68, 72}, Rgb{52, 50, 54}, t);
-           });
+           fromTop(Rgb{70, 68, 72}, Rgb{52, 50, 54}));
     // The gap around the disc, then the orange disc itself.
     c.Fill([&](Vec p) { return CircleDistance(p, centre, kDisc + 1.3); }, Rgb{22, 16, 12});
     const Rgb orange{248, 128, 16};
@@ -119,7 +116,7 @@ void DrawKnob(Canvas& c, int frame) {
         Rgb{255, 196, 120}, 0.8);
     c.Fill([&](Vec p) { return SegmentDistance(p, a, b, 3.2); },
            [&](Vec p) {
-               // Lighter towards the far end, where the sunk floor faces up.
+               // Lighter at the top, where the sunk floor faces the light.
                const double t = Clamp01((p.y - centre.y + 24) / 48);
                return Mix(Rgb{74, 44, 26}, Rgb{30, 18, 12}, t);
            });
@@ -132,7 +129,7 @@ constexpr int kMeterPitch = 8;
 
 void DrawMeter(Canvas& c, int frame) {
     for (int i = 0; i < frame; ++i) {  // square 0 is the lowest
-        const Vec centre{5, 80 - kMeterPitch * i - 4.5};
+        const Vec centre{5, 80 - kMeterPitch * i - 3.5};
         c.Fill([&](Vec p) { return RoundBoxDistance(p, centre, 4, 3.5, 1.4); },
                [&](Vec p) {
                    const double nx = (p.x - centre.x) / 4, ny = (p.y - centre.y) / 3.5;
@@ -145,13 +142,14 @@ void DrawMeter(Canvas& c, int frame) {
 
 void DrawEnvelope(Canvas& c, int frame) {
     // Frame 0 rises and falls (normal gate); frame 1 falls and rises.
-    const double low = frame == 0 ? 11.5 : 3.5, high = frame == 0 ? 3.5 : 11.5;
+    const double low = frame == 0 ? 11 : 4, high = frame == 0 ? 4 : 11;
+    // Two pixels thick, the flat parts lying on whole rows.
     const Vec points[] = {{2.5, low}, {8.5, low}, {12, high}, {18, high}, {21.5, low}, {27.5, low}};
     c.Fill(
         [&](Vec p) {
             double d = 1e9;
             for (int i = 0; i + 1 < 6; ++i)
-                d = std::min(d, SegmentDistance(p, points[i], points[i + 1], 0.8));
+                d = std::min(d, SegmentDistance(p, points[i], points[i + 1], 1));
             return d;
         },
         kBlack);
@@ -210,7 +208,7 @@ void DrawActive(Canvas& c, int frame) {
 
 constexpr Rgb kPointerEdge{150, 62, 0};
 
-double PointerOutline(Vec p) { return RoundBoxDistance(p, {10, 5}, 9.5, 4.5, 4.5); }
+double PointerOutline(Vec p) { return RoundBoxDistance(p, {10, 5}, 10, 5, 5); }
 
 void DrawPointer(Canvas& c, int) {
     c.Fill(PointerOutline, kPointerEdge);
@@ -244,10 +242,10 @@ void DrawSliderBack(Canvas& c, int) {
 
 const Rgb kBlue{52, 104, 216};
 
-Rgb BarShade(Vec p) { return Shade(kBlue, 0, (p.y - 6.5) / 2, 0.6, 0.5); }
+Rgb BarShade(Vec p) { return Shade(kBlue, 0, (p.y - 6.5) / 2.5, 0.6, 0.5); }
 
 void DrawBarFrom(Canvas& c, double fromX, double toX) {
-    c.Fill([&](Vec p) { return SegmentDistance(p, {fromX, 6.5}, {toX, 6.5}, 2); }, BarShade);
+    c.Fill([&](Vec p) { return SegmentDistance(p, {fromX, 6.5}, {toX, 6.5}, 2.5); }, BarShade);
 }
 
 void DrawBall(Canvas& c, int) {
