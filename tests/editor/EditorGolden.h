@@ -22,9 +22,8 @@ namespace tarnwick::test {
 inline ::testing::AssertionResult MatchesGolden(const platform::Window& window,
                                                 const std::string& name) {
     namespace fs = std::filesystem;
-    const char* source = std::getenv("TARNWICK_SOURCE_DIR");
     const char* build = std::getenv("TARNWICK_BUILD_DIR");
-    if (!source || !build) return ::testing::AssertionFailure() << "run the test through ctest";
+    if (!build) return ::testing::AssertionFailure() << "run the test through ctest";
     const int w = window.Width(), h = window.Height();
     std::vector<std::uint32_t> actual(window.Pixels(), window.Pixels() + w * h);
     for (std::uint32_t& p : actual) p |= 0xFF000000u;
@@ -32,7 +31,7 @@ inline ::testing::AssertionResult MatchesGolden(const platform::Window& window,
         return platform::ImageView{reinterpret_cast<const std::uint8_t*>(pixels.data()), w, h,
                                    false};
     };
-    const fs::path golden = fs::path(source) / "tests" / "golden" / (name + ".png");
+    const fs::path golden = fs::path(TARNWICK_SOURCE_DIR) / "tests" / "golden" / (name + ".png");
     const char* update = std::getenv("TARNWICK_UPDATE_GOLDEN");
     if (update && std::string(update) == "1") {
         platform::WritePngFile(golden.string(), view(actual));
