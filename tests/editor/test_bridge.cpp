@@ -187,7 +187,9 @@ TEST_F(Bridge, TheMeterFollowsTheKeyPeakAndAQuietEditorRepaintsNothing) {
     EXPECT_FALSE(Native()->HasInvalidated());
 
     Dispatch(effEditClose);
-    EXPECT_EQ(meterAt(0.9f), 0);  // no window: nothing moves, nothing breaks
+    plugin->keyPeak.store(0.9f, relaxed);
+    Dispatch(effEditIdle);  // no window: nothing to move, nothing breaks
+    EXPECT_EQ(bridge->form, nullptr);
 }
 
 TEST_F(Bridge, AFormThatCannotBeReadGivesNoEditor) {
