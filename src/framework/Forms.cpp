@@ -13,10 +13,7 @@ TW_IMPLEMENT_CLASS(TCustomForm) {
     b.Property("ParentFont", &TCustomForm::ParentFont, &TCustomForm::SetParentFont).Default(false);
 }
 
-TCustomForm::TCustomForm(TComponent* Owner) : TWinControl(Owner) {
-    SetParentFont(false);
-    Font()->SetColor(clWindowText);
-}
+TCustomForm::TCustomForm(TComponent* Owner) : TWinControl(Owner) { SetParentFont(false); }
 
 TCustomForm::~TCustomForm() {
     Destroying();

@@ -18,11 +18,13 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <tuple>
 #include <unordered_map>
 
 namespace tarnwick::platform {
