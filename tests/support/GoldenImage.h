@@ -32,10 +32,10 @@ GoldenResult CompareWithGolden(const TAbstractSuperDIB& dib, const std::string& 
 }  // namespace tarnwick::test
 
 // For GoogleTest suites: a failure that carries the message.
-#define EXPECT_MATCHES_GOLDEN(picture, name)                                                 \
+#define EXPECT_MATCHES_GOLDEN(...)                                                           \
     do {                                                                                     \
         const ::tarnwick::test::GoldenResult golden_ =                                       \
-            ::tarnwick::test::CompareWithGolden(picture, name);                              \
+            ::tarnwick::test::CompareWithGolden(__VA_ARGS__);                                \
         EXPECT_TRUE(golden_.matches) << golden_.message;                                     \
         if (golden_.matches && !golden_.message.empty()) std::puts(golden_.message.c_str()); \
     } while (false)
