@@ -23,6 +23,8 @@
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
 
+#include "support/X11Pointer.h"
+
 namespace {
 
 using tarnwick::test::RecordingHost;
@@ -117,14 +119,7 @@ protected:
         IdleFor(50);
         Button(false);
     }
-    bool PointerVisible() {
-        XFixesCursorImage* cursor = XFixesGetCursorImage(host_);
-        bool any = false;
-        for (int i = 0; i < cursor->width * cursor->height; ++i)
-            any |= (cursor->pixels[i] >> 24) != 0;
-        XFree(cursor);
-        return any;
-    }
+    bool PointerVisible() { return tarnwick::test::PointerVisible(host_); }
 
     // Pixels of the editor on the screen that differ from the headless
     // render of the same state.

@@ -18,7 +18,9 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
+
 #include <X11/keysym.h>
+#include "support/X11Pointer.h"
 
 namespace {
 
@@ -77,14 +79,7 @@ protected:
         return pixel;
     }
 
-    bool PointerVisible() {
-        XFixesCursorImage* cursor = XFixesGetCursorImage(host_);
-        bool any = false;
-        for (int i = 0; i < cursor->width * cursor->height; ++i)
-            any |= (cursor->pixels[i] >> 24) != 0;
-        XFree(cursor);
-        return any;
-    }
+    bool PointerVisible() { return tarnwick::test::PointerVisible(host_); }
 
     PointerPosition RootOf(std::uintptr_t win, int x, int y) {
         int rx = 0, ry = 0;
