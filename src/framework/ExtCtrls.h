@@ -142,13 +142,15 @@ public:
     using TCustomPanel::TCustomPanel;
 };
 
-// A periodic event on the window thread. It runs exactly while it is
-// Enabled (the default), has a nonzero Interval (1000 ms) and an OnTimer
-// handler, and the system granted it; changing any of the three starts a
-// fresh period, and a refused timer turns Enabled off. What a handler
-// raises goes to the application's exception handling.
+// A periodic timer: OnTimer every Interval milliseconds on the window
+// thread. It holds a system timer (and the hidden window its ticks arrive
+// at) only while it runs: Enabled, a nonzero Interval and an OnTimer
+// handler. Changing any of the three starts a fresh period; a timer the
+// system refuses turns Enabled off. What a handler raises goes to the
+// application's exception handling.
 class TTimer : public TComponent {
     TW_CLASS(TTimer, TComponent)
+
 public:
     explicit TTimer(TComponent* Owner);
     ~TTimer() override;
@@ -157,13 +159,22 @@ public:
     void SetEnabled(bool Value);
     std::uint32_t Interval() const { return Interval_; }
     void SetInterval(std::uint32_t Value);
-    TNotifyEvent OnTimer;
+    const TNotifyEvent& OnTimer() const { return OnTimer_; }
     void SetOnTimer(TNotifyEvent Value);
+    // Whether a system timer is running for it now.
+    bool Running() const { return window_ != nullptr; }
+
+    void Loaded() override;
+
+protected:
+    virtual void Timer();
 
 private:
     void UpdateTimer();
+    void StopTimer();
 
     bool Enabled_ = true;
     std::uint32_t Interval_ = 1000;
-    std::unique_ptr<tarnwick::platform::Window> window_;  // where the ticks arrive
+    TNotifyEvent OnTimer_;
+    std::unique_ptr<tarnwick::platform::Window> window_;
 };

@@ -66,7 +66,14 @@ void TCustomForm::Notification(TComponent* Component, TOperation Operation) {
 
 // ---- TForm -----------------------------------------------------------------------
 
-TW_IMPLEMENT_CLASS(TForm) {}
+TW_IMPLEMENT_CLASS(TForm) {
+    b.Property("BorderStyle", &TForm::BorderStyle, &TForm::SetBorderStyle)
+        .Default(TFormBorderStyle::bsSizeable);
+    b.Property("ClientWidth", &TForm::ClientWidth, &TForm::SetClientWidth).Stored(false);
+    b.Property("ClientHeight", &TForm::ClientHeight, &TForm::SetClientHeight).Stored(false);
+    b.Property("Scaled", &TForm::Scaled, &TForm::SetScaled).Default(true);
+    b.Property("PixelsPerInch", &TForm::PixelsPerInch, &TForm::SetPixelsPerInch).Default(96);
+}
 
 static const bool kFormRegistered = (RegisterClasses({TForm::StaticClass()}), true);
 

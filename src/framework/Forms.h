@@ -9,6 +9,20 @@ using TExceptionEvent = TEvent<TObject*, const std::exception&>;
 // Answers through Handled whether the key message was taken as a short cut.
 using TShortCutEvent = TEvent<TMessage&, bool&>;
 
+// The frame a form asks for. A form is always shown as a child of a window
+// of the host's, where the host draws whatever frame there is: the style is
+// kept, and the client area is the whole window.
+enum class TFormBorderStyle : uint8_t {
+    bsNone,
+    bsSingle,
+    bsSizeable,
+    bsDialog,
+    bsToolWindow,
+    bsSizeToolWin
+};
+TW_ENUM(TFormBorderStyle, "bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow",
+        "bsSizeToolWin");
+
 class TCustomForm : public TWinControl {
     TW_CLASS(TCustomForm, TWinControl)
 
@@ -25,6 +39,19 @@ public:
     // A window on the form took the focus: it becomes the active control,
     // and the form's controls hear of it (CM_FOCUSCHANGED, LParam its window).
     void FocusChanged(TWinControl* Control);
+    TFormBorderStyle BorderStyle() const { return BorderStyle_; }
+    void SetBorderStyle(TFormBorderStyle Value) { BorderStyle_ = Value; }
+    int ClientWidth() const { return Width(); }
+    void SetClientWidth(int Value) { SetWidth(Value); }
+    int ClientHeight() const { return Height(); }
+    void SetClientHeight(int Value) { SetHeight(Value); }
+    // The form is drawn in pixels whatever the screen's text size: the
+    // designed resolution and the scaling request are kept, nothing is scaled.
+    bool Scaled() const { return Scaled_; }
+    void SetScaled(bool Value) { Scaled_ = Value; }
+    int PixelsPerInch() const { return PixelsPerInch_; }
+    void SetPixelsPerInch(int Value) { PixelsPerInch_ = Value; }
+
     // The form's short-cut handling, asked before a key-down reaches the
     // focused control (after the popup menus): OnShortCut.
     virtual bool IsShortCut(TMessage& Message);
@@ -37,6 +64,9 @@ protected:
 
 private:
     bool KeyPreview_ = false;
+    TFormBorderStyle BorderStyle_ = TFormBorderStyle::bsSizeable;
+    bool Scaled_ = true;
+    int PixelsPerInch_ = 96;
     TWinControl* ActiveControl_ = nullptr;
 };
 

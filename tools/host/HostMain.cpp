@@ -4,9 +4,11 @@
 //   tarnwick-host process MODULE --signal IN [--key KEY] --out OUT
 //                 [--set NAME=VALUE ...] [--program N] [--block N] [--accumulate]
 //                 [--force] [--allow-truncated]
+//   tarnwick-host render --out PNG [--set NAME=VALUE ...] [--program N] [--key-peak V] [--about]
 
 #include "AudioFile.h"
 #include "EffectHost.h"
+#include "RenderEditor.h"
 
 #include <array>
 #include <cerrno>
@@ -27,12 +29,16 @@ constexpr const char* kUsage =
     "       tarnwick-host process MODULE --signal IN [--key KEY] --out OUT\n"
     "                     [--set NAME=VALUE ...] [--program N] [--block N] [--accumulate]\n"
     "                     [--force] [--allow-truncated]\n"
+    "       tarnwick-host render --out PNG [--set NAME=VALUE ...] [--program N]\n"
+    "                     [--key-peak V] [--about]\n"
     "  NAME is the host's parameter name (par0 ... par5) or a role: attack, hold,\n"
     "  release, threshold, envmode, active. VALUE is 0 to 1.\n"
     "  OUT is written only when it is absent or a writable regular file; it is\n"
     "  never an input, a symbolic link, a FIFO or a device. --force also replaces\n"
     "  a read-only OUT. A file shorter than its header says is an error;\n"
-    "  --allow-truncated processes the frames it has, with a warning.\n";
+    "  --allow-truncated processes the frames it has, with a warning.\n"
+    "  render draws the gate's own editor (built in, no MODULE) as a PNG picture:\n"
+    "  --key-peak sets the key level the meter shows, --about shows the about panel.\n";
 
 constexpr int32_t kDefaultBlock = 512;
 constexpr int32_t kMaxBlock = 1 << 20;
@@ -432,6 +438,56 @@ int runProcess(const ProcessArgs& a) {
     return 0;
 }
 
+// ---- render -----------------------------------------------------------------
+
+RenderArgs parseRenderArgs(int argc, char** argv) {
+    RenderArgs a;
+    for (int i = 2; i < argc; ++i) {
+        std::string opt = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) throw HostError("option " + opt + " needs a value");
+            return argv[++i];
+        };
+        auto number = [&]() {
+            std::string v = value();
+            auto n = parseValue(v);
+            if (!n) throw HostError(opt + " needs a number, got: " + v);
+            return *n;
+        };
+        if (opt == "--out") {
+            a.out = value();
+        } else if (opt == "--set") {
+            std::string nv = value();
+            size_t eq = nv.find('=');
+            if (eq == std::string::npos || eq == 0)
+                throw HostError("--set needs NAME=VALUE, got: " + nv);
+            std::string name = nv.substr(0, eq);
+            std::optional<int> index;
+            for (size_t k = 0; k < kRoles.size(); ++k)
+                if (name == kRoles[k] || name == "par" + std::to_string(k))
+                    index = static_cast<int>(k);
+            if (!index) throw HostError("unknown parameter: " + name);
+            auto v = parseValue(nv.substr(eq + 1));
+            if (!v) throw HostError("--set needs a number, got: " + nv);
+            a.sets.emplace_back(*index, *v);
+        } else if (opt == "--program") {
+            std::string v = value();
+            auto n = parseInteger(v);
+            if (!n) throw HostError("--program needs a whole number, got: " + v);
+            if (*n < 0 || *n > 15) throw HostError("--program must be 0 to 15, got: " + v);
+            a.program = static_cast<int>(*n);
+        } else if (opt == "--key-peak") {
+            a.keyPeak = number();
+        } else if (opt == "--about") {
+            a.about = true;
+        } else {
+            throw HostError("unknown option: " + opt);
+        }
+    }
+    if (a.out.empty()) throw HostError("render needs --out PNG");
+    return a;
+}
+
 int run(int argc, char** argv) {
     if (argc < 2) {
         std::fputs(kUsage, stderr);
@@ -447,7 +503,11 @@ int run(int argc, char** argv) {
         return runInfo(argv[2]);
     }
     if (command == "process") return runProcess(parseProcessArgs(argc, argv));
-    throw HostError("unknown command: " + command + " (info or process)");
+    if (command == "render") {
+        renderEditor(parseRenderArgs(argc, argv));
+        return 0;
+    }
+    throw HostError("unknown command: " + command + " (info, process or render)");
 }
 
 }  // namespace

@@ -1,0 +1,112 @@
+// The module's editor on X11, as a host drives it through the dispatcher:
+// opening it up to its first frame on the screen, an idle call when nothing
+// changed, an idle call that moves the level meter, and the memory one open
+// editor adds. Needs an X server; run it under the test's own:
+//   bash tests/platform/x11/with_xvfb.sh Xvfb build/bench/bench_editor_x11
+// The memory figure is that of the process's first editor: run it alone
+// (--benchmark_filter=Memory), or it sees memory the others left behind.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "module/ModuleEditor.h"
+#include "plugin/uPlugin.h"
+
+// Last: Xlib's macros would break the headers above.
+#include <X11/Xlib.h>
+
+namespace {
+
+VstIntPtr Host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+// A host's connection, its top-level window and a gate with the module's editor.
+struct Daw {
+    Display* display = XOpenDisplay(nullptr);
+    ::Window top = 0;
+    std::unique_ptr<APlugin> gate;
+    Daw() {
+        if (!display) return;
+        top = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 400, 200, 0, 0, 0);
+        XMapWindow(display, top);
+        XSync(display, False);
+        gate = std::make_unique<APlugin>(Host, tarnwick::module::CreateEditor);
+    }
+    ~Daw() {
+        gate.reset();
+        if (display) XCloseDisplay(display);
+    }
+    VstIntPtr Dispatch(VstInt32 opcode, void* ptr = nullptr) {
+        return gate->dispatcher(opcode, 0, 0, ptr, 0.0f);
+    }
+    bool Open() { return Dispatch(effEditOpen, reinterpret_cast<void*>(top)) == 1; }
+};
+
+// Resident memory of the process in bytes.
+double Resident() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
+}
+
+void BM_EditOpenToFirstFrame(benchmark::State& state) {
+    Daw daw;
+    if (!daw.display) return state.SkipWithError("no X server");
+    for (auto _ : state) {
+        // The editor's own connection has put and synced the first frame
+        // when effEditOpen returns.
+        if (!daw.Open()) return state.SkipWithError("the editor did not open");
+        state.PauseTiming();
+        daw.Dispatch(effEditClose);
+        state.ResumeTiming();
+    }
+}
+
+void BM_IdleUntouched(benchmark::State& state) {
+    Daw daw;
+    if (!daw.display || !daw.Open()) return state.SkipWithError("no X server");
+    for (int i = 0; i < 10; ++i) daw.Dispatch(effEditIdle);
+    for (auto _ : state) daw.Dispatch(effEditIdle);
+}
+
+void BM_IdleMeterMoving(benchmark::State& state) {
+    Daw daw;
+    if (!daw.display || !daw.Open()) return state.SkipWithError("no X server");
+    int step = 0;
+    for (auto _ : state) {
+        // Each call shows the next of the meter's eleven levels.
+        daw.gate->keyPeak.store(static_cast<float>(step++ % 11) / 10.0f + 0.05f);
+        daw.Dispatch(effEditIdle);
+    }
+}
+
+void BM_MemoryOfAnOpenEditor(benchmark::State& state) {
+    Daw daw;
+    if (!daw.display) return state.SkipWithError("no X server");
+    // The first editor of the process: what it loads once for every later
+    // one (class tables, the font) counts too, so this is an upper bound.
+    double added = 0;
+    for (auto _ : state) {
+        const double before = Resident();
+        daw.Open();
+        daw.Dispatch(effEditIdle);
+        added = Resident() - before;
+        daw.Dispatch(effEditClose);
+    }
+    state.counters["added_MB"] = added / (1024.0 * 1024.0);
+}
+
+BENCHMARK(BM_EditOpenToFirstFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IdleUntouched)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_IdleMeterMoving)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MemoryOfAnOpenEditor)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();

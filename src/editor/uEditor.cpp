@@ -1,0 +1,252 @@
+#include "editor/uEditor.h"
+
+#include <algorithm>
+#include <string>
+
+#include "controls/cDIBFadeLabel.h"
+#include "dib/cDIBImageList.h"
+#include "framework/StdCtrls.h"
+#include "framework/Streaming.h"
+#include "framework/WindowManager.h"
+#include "plugin/uPlugin.h"
+#include "vst/DVstUtils.h"
+
+namespace tarnwick {
+
+namespace {
+constexpr long double kSteps = 127.0L;
+}
+
+float KnobValue(int position) { return static_cast<float>(position / kSteps); }
+
+float SliderValue(int position) { return static_cast<float>(1.0L - position / kSteps); }
+
+int KnobPosition(float value) { return roundMinusHalf(static_cast<float>(value * kSteps)); }
+
+int SliderPosition(float value) {
+    return roundMinusHalf(static_cast<float>((1.0L - value) * kSteps));
+}
+
+}  // namespace tarnwick
+
+namespace {
+
+constexpr auto relaxed = std::memory_order_relaxed;
+
+template <class T>
+T* Find(TComponent* root, const char* name) {
+    auto* found = dynamic_cast<T*>(root->FindComponent(name));
+    if (!found)
+        throw EReadError(std::string("The editor's form has no ") + T::StaticClass()->ClassName() +
+                         " named " + name);
+    return found;
+}
+
+}  // namespace
+
+// ---- TPluginEditorWindow -------------------------------------------------------
+
+// Every class the form names, so that a binary holding the editor holds
+// them all (and the reader finds them) whoever else links them.
+static const bool kRegistered =
+    (RegisterClasses({TDIBContainer::StaticClass(), TDIBFadeLabel::StaticClass(),
+                      TDIBImageList::StaticClass(), TDIBKnob::StaticClass(),
+                      TDIBSlider::StaticClass(), TLabel::StaticClass(), TMemo::StaticClass(),
+                      TTimer::StaticClass()}),
+     true);
+
+TW_IMPLEMENT_CLASS(TPluginEditorWindow) {
+    b.Method<&TPluginEditorWindow::UpdaterTimer>("UpdaterTimer");
+    b.Method<&TPluginEditorWindow::DIBKnob1Change>("DIBKnob1Change");
+    b.Method<&TPluginEditorWindow::ThreshChange>("ThreshChange");
+    b.Method<&TPluginEditorWindow::EnvModeMouseDown>("EnvModeMouseDown");
+    b.Method<&TPluginEditorWindow::ActiveMouseDown>("ActiveMouseDown");
+    b.Method<&TPluginEditorWindow::QuorbelClick>("QuorbelClick");
+    b.Method<&TPluginEditorWindow::Label2Click>("Label2Click");
+}
+
+TPluginEditorWindow::TPluginEditorWindow(tarnwick::EditorParams& values)
+    : TForm(nullptr), params(values) {}
+
+TPluginEditorWindow::~TPluginEditorWindow() { Destroying(); }
+
+std::unique_ptr<TPluginEditorWindow> TPluginEditorWindow::Load(std::span<const std::uint8_t> form,
+                                                               std::uintptr_t parentWindow,
+                                                               tarnwick::EditorParams& values) {
+    auto window = std::make_unique<TPluginEditorWindow>(values);
+    TMemoryStream stream(form.data(), form.size());
+    ReadComponentFromStream(stream, window.get());
+    window->FindControls();
+    window->SetBounds(0, 0, window->Width(), window->Height());
+    window->SetParentWindow(parentWindow);
+    window->Handle();
+    return window;
+}
+
+void TPluginEditorWindow::FindControls() {
+    DIBContainer1 = Find<TDIBContainer>(this, "DIBContainer1");
+    DIBKnob1 = Find<TDIBKnob>(this, "DIBKnob1");
+    DIBKnob2 = Find<TDIBKnob>(this, "DIBKnob2");
+    DIBKnob3 = Find<TDIBKnob>(this, "DIBKnob3");
+    vol = Find<TDIBKnob>(this, "vol");
+    EnvMode = Find<TDIBKnob>(this, "EnvMode");
+    Active = Find<TDIBKnob>(this, "Active");
+    Thresh = Find<TDIBSlider>(this, "Thresh");
+    Aboutbox = Find<TDIBContainer>(this, "Aboutbox");
+    Quorbel = Find<TControl>(this, "Quorbel");
+    Label2 = Find<TControl>(this, "Label2");
+    Updater = Find<TTimer>(this, "Updater");
+}
+
+void TPluginEditorWindow::Dispatch(TMessage& Message) {
+    if (Message.Msg == WM_ERASEBKGND) {
+        Message.Result = 0;
+        return;
+    }
+    TForm::Dispatch(Message);
+}
+
+void TPluginEditorWindow::UpdaterTimer(TObject*) {
+    using namespace tarnwick;
+    struct Updating {
+        bool& flag;
+        explicit Updating(bool& f) : flag(f) { flag = true; }
+        ~Updating() { flag = false; }
+    } guard(updating);
+    auto follow = [](auto* control, int position) {
+        if (position != control->Position()) control->SetPosition(position);
+    };
+    follow(DIBKnob1, KnobPosition(params[APlugin::kAttack].load(relaxed)));
+    follow(DIBKnob2, KnobPosition(params[APlugin::kHold].load(relaxed)));
+    follow(DIBKnob3, KnobPosition(params[APlugin::kRelease].load(relaxed)));
+    follow(Thresh, SliderPosition(params[APlugin::kThreshold].load(relaxed)));
+    follow(EnvMode, KnobPosition(params[APlugin::kEnvMode].load(relaxed)));
+    follow(Active, KnobPosition(params[APlugin::kActive].load(relaxed)));
+}
+
+void TPluginEditorWindow::ChangeParameter(TObject* Sender, float Value) {
+    if (updating) return;
+    const auto* control = dynamic_cast<TComponent*>(Sender);
+    if (!control) return;
+    // The Tag names the parameter; a form with any other tag changes nothing.
+    const std::int32_t index = control->Tag();
+    if (index < 0 || index >= static_cast<std::int32_t>(params.size())) return;
+    params[static_cast<std::size_t>(index)].store(Value, relaxed);
+    if (plugin) plugin->setParameterAutomated(index, Value);
+}
+
+void TPluginEditorWindow::DIBKnob1Change(TObject* Sender) {
+    if (auto* knob = dynamic_cast<TCustomDIBKnob*>(Sender))
+        ChangeParameter(Sender, tarnwick::KnobValue(knob->Position()));
+}
+
+void TPluginEditorWindow::ThreshChange(TObject* Sender) {
+    if (auto* slider = dynamic_cast<TCustomDIBSlider*>(Sender))
+        ChangeParameter(Sender, tarnwick::SliderValue(slider->Position()));
+}
+
+void TPluginEditorWindow::Toggle(TObject* Sender) {
+    if (auto* knob = dynamic_cast<TCustomDIBKnob*>(Sender))
+        knob->SetPosition(knob->Position() > 64 ? 0 : 127);
+}
+
+void TPluginEditorWindow::EnvModeMouseDown(TObject* Sender, TMouseButton, TShiftState, int, int) {
+    Toggle(Sender);
+}
+
+void TPluginEditorWindow::ActiveMouseDown(TObject* Sender, TMouseButton, TShiftState, int, int) {
+    Toggle(Sender);
+}
+
+void TPluginEditorWindow::QuorbelClick(TObject*) {
+    // Larger than the client area, the panel covers every other control.
+    Aboutbox->SetBounds(0, 0, Aboutbox->Width(), Aboutbox->Height());
+    Aboutbox->SetVisible(true);
+}
+
+void TPluginEditorWindow::Label2Click(TObject*) { Aboutbox->SetVisible(false); }
+
+// ---- APluginEditor -------------------------------------------------------------
+
+APluginEditor::APluginEditor(APlugin* effect, std::span<const std::uint8_t> form)
+    : AEffEditor(effect), layout_(form) {}
+
+APluginEditor::~APluginEditor() {
+    if (form) {
+        plugin()->editorClosed.store(1, relaxed);
+        form.reset();
+        parentWindow = nullptr;
+    }
+}
+
+APlugin* APluginEditor::plugin() const { return static_cast<APlugin*>(effect); }
+
+void APluginEditor::copyParams() {
+    for (std::size_t i = 0; i < params.size(); ++i)
+        params[i].store(plugin()->params[i].load(relaxed), relaxed);
+}
+
+VstInt32 APluginEditor::getRect(ERect** where) {
+    rect.top = 0;
+    rect.left = 0;
+    if (form) {
+        rect.bottom = static_cast<VstInt16>(form->ClientHeight());
+        rect.right = static_cast<VstInt16>(form->ClientWidth());
+    }
+    *where = &rect;
+    return 1;
+}
+
+VstInt32 APluginEditor::open(void* ptr) {
+    void* const previousParent = parentWindow;
+    const bool made = openCount == 0 || !form;
+    try {
+        parentWindow = ptr;
+        ++openCount;
+        if (made) {
+            copyParams();
+            form =
+                TPluginEditorWindow::Load(layout_, reinterpret_cast<std::uintptr_t>(ptr), params);
+            form->plugin = plugin();
+        }
+        plugin()->editorClosed.store(0, relaxed);
+        form->Invalidate();
+        form->Update();
+        form->Updater->SetEnabled(true);
+        form->UpdaterTimer(nullptr);
+        return 1;
+    } catch (...) {
+        // Nothing reaches the host: it sees no editor, and the bridge is as
+        // it was before the call.
+        --openCount;
+        if (made) {
+            form.reset();
+            parentWindow = previousParent;
+        }
+        return 0;
+    }
+}
+
+void APluginEditor::close() {
+    openCount = std::max(openCount - 1, 0);
+    if (openCount != 0) return;
+    plugin()->editorClosed.store(1, relaxed);
+    form.reset();
+    parentWindow = nullptr;
+}
+
+void APluginEditor::idle() {
+    if (plugin()->editorClosed.load(relaxed) != 0 || !form) return;
+    const float peak = plugin()->keyPeak.load(relaxed);
+    // Compared within the meter's range: a silent key (whose peak hovers
+    // just below 0) or a held peak above full scale then moves nothing, and
+    // an editor that nothing changes repaints nothing.
+    TDIBKnob* meter = form->vol;
+    const int m = std::clamp(roundMinusHalf(peak * 10.0f), meter->Min(), meter->Max());
+    if (m != meter->Position()) meter->SetPosition(m);
+}
+
+void APluginEditor::update() {
+    if (plugin()->editorClosed.load(relaxed) != 0) return;
+    copyParams();
+}

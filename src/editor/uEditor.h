@@ -1,0 +1,138 @@
+#pragma once
+// The gate's editor: the window with its knobs, slider, switches, level
+// meter and about panel, loaded from a form stream, and the bridge through
+// which the effect opens, feeds and closes it.
+//
+// Threads: the host opens, closes and idles the editor on its window thread,
+// where the window's timer and input run too. The effect calls the bridge's
+// update from whatever thread changed a parameter, possibly while the window
+// thread is closing the window; so the six values the window shows are kept
+// by the bridge, which outlives every window, and update never touches the
+// window. The window's timer picks the values up at its next tick.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "controls/cDIBKnob.h"
+#include "controls/cDIBPanel.h"
+#include "controls/cDIBSlider.h"
+#include "framework/ExtCtrls.h"
+#include "framework/Forms.h"
+#include "vst/DAEffEditor.h"
+
+class APlugin;
+
+namespace tarnwick {
+
+// The six parameter values as the editor shows them, by parameter index.
+using EditorParams = std::array<std::atomic<float>, 6>;
+
+// Maps between a control's position (0 to 127) and a parameter value. The
+// quotient and the product are formed in extended precision and rounded
+// once; a value comes back to a position through roundMinusHalf, so an odd
+// position comes back one lower.
+float KnobValue(int position);
+float SliderValue(int position);  // the slider runs from 1 at the top to 0
+int KnobPosition(float value);
+int SliderPosition(float value);
+
+}  // namespace tarnwick
+
+class TPluginEditorWindow : public TForm {
+    TW_CLASS(TPluginEditorWindow, TForm)
+
+public:
+    // An empty window showing `values`, which must outlive it.
+    explicit TPluginEditorWindow(tarnwick::EditorParams& values);
+    ~TPluginEditorWindow() override;
+
+    // Reads the layout from a binary form stream into a new window, made a
+    // child of the native window `parentWindow` (0 for none) at (0, 0).
+    // Raises when the stream is malformed or lacks a control the handlers
+    // need; nothing of the window stays alive then.
+    static std::unique_ptr<TPluginEditorWindow> Load(std::span<const std::uint8_t> form,
+                                                     std::uintptr_t parentWindow,
+                                                     tarnwick::EditorParams& values);
+
+    // Handlers, named in the form.
+    void UpdaterTimer(TObject* Sender);
+    void DIBKnob1Change(TObject* Sender);
+    void ThreshChange(TObject* Sender);
+    void EnvModeMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void ActiveMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void QuorbelClick(TObject* Sender);
+    void Label2Click(TObject* Sender);
+
+    // Set by the bridge right after creation; null leaves the handlers
+    // changing only the window's own values.
+    APlugin* plugin = nullptr;
+    // True while UpdaterTimer moves the controls: the change handlers then
+    // write nothing back.
+    bool updating = false;
+    tarnwick::EditorParams& params;
+
+    // The controls the handlers and the bridge use, found by name in the form.
+    TDIBContainer* DIBContainer1 = nullptr;
+    TDIBKnob* DIBKnob1 = nullptr;
+    TDIBKnob* DIBKnob2 = nullptr;
+    TDIBKnob* DIBKnob3 = nullptr;
+    TDIBKnob* vol = nullptr;
+    TDIBKnob* EnvMode = nullptr;
+    TDIBKnob* Active = nullptr;
+    TDIBSlider* Thresh = nullptr;
+    TDIBContainer* Aboutbox = nullptr;
+    TControl* Quorbel = nullptr;
+    TControl* Label2 = nullptr;
+    TTimer* Updater = nullptr;
+
+protected:
+    // The background is never erased: the container paints every pixel, so
+    // the window does not flash its colour.
+    void Dispatch(TMessage& Message) override;
+
+private:
+    void FindControls();
+    void ChangeParameter(TObject* Sender, float Value);
+    static void Toggle(TObject* Sender);
+};
+
+// The bridge between the effect and its window.
+class APluginEditor : public AEffEditor {
+public:
+    // `form` is the window's binary form; it must outlive the bridge.
+    APluginEditor(APlugin* effect, std::span<const std::uint8_t> form);
+    ~APluginEditor() override;
+
+    // The window's size once one was opened (0 by 0 before); answers 1.
+    VstInt32 getRect(ERect** rect) override;
+    // Makes the window on the first of nested opens; answers 1, or 0 (and
+    // no window) when the form cannot be read.
+    VstInt32 open(void* ptr) override;
+    // The last of nested closes destroys the window.
+    void close() override;
+    // Moves the level meter after the key peak.
+    void idle() override;
+    // Copies the effect's values for the window's next tick.
+    void update() override;
+
+    ERect rect{};
+    VstInt32 openCount = 0;
+    std::unique_ptr<TPluginEditorWindow> form;
+    void* parentWindow = nullptr;
+    // The values the window shows; kept here, where update can always reach them.
+    tarnwick::EditorParams params{};
+
+private:
+    APlugin* plugin() const;
+    void copyParams();
+
+    std::span<const std::uint8_t> layout_;
+};
+
+namespace tarnwick {
+// The editor window's form, built into the library.
+std::span<const std::uint8_t> PluginEditorForm();
+}  // namespace tarnwick
