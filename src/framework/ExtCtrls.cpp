@@ -77,10 +77,7 @@ TW_IMPLEMENT_CLASS(TTimer) {
 
 TTimer::TTimer(TComponent* Owner) : TComponent(Owner) {}
 
-TTimer::~TTimer() {
-    Enabled_ = false;
-    UpdateTimer();
-}
+TTimer::~TTimer() { StopTimer(); }
 
 void TTimer::SetEnabled(bool Value) {
     if (Value == Enabled_) return;
@@ -95,24 +92,39 @@ void TTimer::SetInterval(std::uint32_t Value) {
 }
 
 void TTimer::SetOnTimer(TNotifyEvent Value) {
-    OnTimer = std::move(Value);
+    OnTimer_ = std::move(Value);
     UpdateTimer();
 }
 
+void TTimer::Timer() { OnTimer_(this); }
+
+void TTimer::StopTimer() {
+    if (!window_) return;
+    KillTimer(reinterpret_cast<HWND>(window_->Handle()), 1);
+    // May run inside this timer's own tick: the tick touches nothing of the
+    // window once the handler returns.
+    window_.reset();
+}
+
 void TTimer::UpdateTimer() {
-    constexpr UINT_PTR kId = 1;
-    if (window_) {
-        KillTimer(reinterpret_cast<HWND>(window_->Handle()), kId);
-        window_.reset();  // may run inside its own tick: the handler touches nothing after
-    }
-    if (Interval_ == 0 || !Enabled_ || !OnTimer || IsDesigning()) return;
+    StopTimer();
+    // A form being read sets Enabled, Interval and OnTimer one after the
+    // other; the timer starts once they are all there.
+    if (Interval_ == 0 || !Enabled_ || !OnTimer_ || IsLoading() || IsDesigning()) return;
     window_ = tarnwick::platform::CreateChildWindow(0, 0, 0);
     window_->SetMessageHandler([this](std::uint32_t Msg, std::uint32_t, std::int32_t) {
-        if (Msg == WM_TIMER) Application->Guard(this, [this] { OnTimer(this); });
+        // A failing handler must not end the ticks, nor reach the window
+        // system (or the host) that delivered the tick.
+        if (Msg == WM_TIMER) Application->Guard(this, [this] { Timer(); });
         return 0;
     });
-    if (SetTimer(reinterpret_cast<HWND>(window_->Handle()), kId, Interval_, nullptr) == 0) {
+    if (SetTimer(reinterpret_cast<HWND>(window_->Handle()), 1, Interval_, nullptr) == 0) {
         Enabled_ = false;
         window_.reset();
     }
+}
+
+void TTimer::Loaded() {
+    TComponent::Loaded();
+    UpdateTimer();
 }
