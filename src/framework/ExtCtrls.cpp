@@ -67,10 +67,7 @@ void TCustomPanel::AdjustClientRect(TRect& Rect) {
     Rect = {Rect.Left + inset, Rect.Top + inset, Rect.Right - inset, Rect.Bottom - inset};
 }
 
-// ---- TTimer --------------------------------------------------------------------
-
-// Forms name their timers by class.
-static const bool kTimerRegistered = (RegisterClasses({TTimer::StaticClass()}), true);
+// ---- TTimer ---------------------------------------------------------------------
 
 TW_IMPLEMENT_CLASS(TTimer) {
     b.Property("Enabled", &TTimer::Enabled, &TTimer::SetEnabled).Default(true);

@@ -1,13 +1,36 @@
 // The text form of component streams, converted structurally both ways.
 #include "framework/TextForm.h"
 
+#include <cerrno>
 #include <charconv>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
 constexpr int kMaxDepth = TReader::kMaxDepth;
+
+// Reads a whole decimal number ([-]digits[.digits][e[+-]digits]) to the
+// nearest long double. MinGW's from_chars reads long double only to double
+// precision; its strtold is exact but takes the C runtime's decimal point,
+// which a host may have set to the user's.
+bool ParseLongDouble(std::string_view text, long double& value) {
+#ifdef __MINGW32__
+    std::string s(text);
+    if (const char* point = std::localeconv()->decimal_point; point && *point && *point != '.')
+        if (auto at = s.find('.'); at != std::string::npos) s.replace(at, 1, point);
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtold(s.c_str(), &end);
+    return !s.empty() && end == s.c_str() + s.size() && errno != ERANGE;
+#else
+    auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+    return r.ec == std::errc() && r.ptr == text.data() + text.size();
+#endif
+}
 
 // ---- binary to text ----
 
@@ -183,8 +206,7 @@ public:
                 std::string s(buf, res.ptr);
                 if (s.find_first_of(".e") == std::string::npos) s += ".0";
                 long double back = 0;
-                auto parsed = std::from_chars(s.data(), s.data() + s.size(), back);
-                if (parsed.ec == std::errc() && LongDoubleToExtended(back) == bytes) return s;
+                if (ParseLongDouble(s, back) && LongDoubleToExtended(back) == bytes) return s;
             }
         }
         std::string r = "%";
@@ -320,9 +342,7 @@ private:
         std::string text = s_.substr(start, pos_ - start);
         if (Alpha(At(pos_))) Error("Invalid number", line_);
         if (t.kind == Tok::Float) {
-            const char* first = text.data() + (text[0] == '+' ? 1 : 0);
-            auto r = std::from_chars(first, text.data() + text.size(), t.real);
-            if (r.ec != std::errc() || r.ptr != text.data() + text.size())
+            if (!ParseLongDouble(std::string_view(text).substr(text[0] == '+' ? 1 : 0), t.real))
                 Error("Invalid floating point number", line_);
             return t;
         }

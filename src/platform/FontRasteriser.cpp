@@ -8,6 +8,7 @@
 // plain function of the face file and the FreeType version, so a pinned face
 // draws the same pixels every time.
 #include "platform/FontRasteriser.h"
+#include "platform/FontSource.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -31,21 +32,7 @@ namespace tarnwick::platform {
 
 namespace {
 
-constexpr int kDefaultCharHeight = 11;
 constexpr const char* kPinnedFolder = "/usr/share/fonts/truetype/liberation2/";
-
-bool SameFamily(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-// The names that stand for the system's dialog font.
-bool IsDefaultFamily(std::string_view family) {
-    return family.empty() || SameFamily(family, "MS Sans Serif") ||
-           SameFamily(family, "MS Shell Dlg") || SameFamily(family, "MS Shell Dlg 2");
-}
 
 FT_Library Library() {
     static FT_Library library = [] {
@@ -117,28 +104,6 @@ FaceFile Resolve(const FontRequest& r) {
     return MatchWithFontconfig(r.family, r.bold, r.italic);
 }
 
-struct Glyph {
-    int advance = 0;
-    int left = 0;  // bitmap position from the pen, x right
-    int top = 0;   // bitmap top above the baseline, y up
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> pixels;
-};
-
-class EmptyFace final : public FontFace {
-public:
-    const FontMetrics& Metrics() const override { return metrics_; }
-    const std::string& FamilyName() const override { return name_; }
-    int Advance(char32_t) const override { return 0; }
-    int Kerning(char32_t, char32_t) const override { return 0; }
-    Coverage Render(std::u32string_view) const override { return {}; }
-
-private:
-    FontMetrics metrics_;
-    std::string name_;
-};
-
 class FreeTypeFace final : public FontFace {
 public:
     FreeTypeFace(FT_Face face, const FaceFile& file, const FontRequest& request)
@@ -204,44 +169,8 @@ public:
 
     Coverage Render(std::u32string_view text) const override {
         std::lock_guard lock(mutex_);
-        Coverage out;
-        if (text.empty()) return out;
-        // The box of all glyph bitmaps, from the pen positions.
-        int minX = 0, maxX = 0, minY = 0, maxY = 0, pen = 0;
-        bool any = false;
-        for (char32_t c : text) {
-            const Glyph& g = LoadGlyph(c);
-            if (g.width > 0 && g.height > 0) {
-                const int x0 = pen + g.left, y0 = metrics_.ascent - g.top;
-                if (!any) {
-                    minX = x0, maxX = x0 + g.width, minY = y0, maxY = y0 + g.height;
-                    any = true;
-                } else {
-                    minX = std::min(minX, x0), maxX = std::max(maxX, x0 + g.width);
-                    minY = std::min(minY, y0), maxY = std::max(maxY, y0 + g.height);
-                }
-            }
-            pen += g.advance;
-        }
-        if (!any) return out;
-        out.left = minX;
-        out.top = minY;
-        out.width = maxX - minX;
-        out.height = maxY - minY;
-        out.pixels.assign(static_cast<std::size_t>(out.width) * out.height, 0);
-        pen = 0;
-        for (char32_t c : text) {
-            const Glyph& g = LoadGlyph(c);
-            const int x0 = pen + g.left - minX, y0 = metrics_.ascent - g.top - minY;
-            for (int y = 0; y < g.height; ++y) {
-                std::uint8_t* dst = &out.pixels[static_cast<std::size_t>(y0 + y) * out.width + x0];
-                const std::uint8_t* src = &g.pixels[static_cast<std::size_t>(y) * g.width];
-                for (int x = 0; x < g.width; ++x)  // overlapping glyphs: the stronger wins
-                    dst[x] = std::max(dst[x], src[x]);
-            }
-            pen += g.advance;
-        }
-        return out;
+        return ComposeGlyphs(text, metrics_.ascent,
+                             [this](char32_t c) -> const Glyph& { return LoadGlyph(c); });
     }
 
 private:
@@ -280,86 +209,28 @@ private:
     mutable std::unordered_map<char32_t, Glyph> glyphs_;
 };
 
-std::shared_ptr<const FontFace> Open(const FontRequest& request) {
+}  // namespace
+
+std::shared_ptr<const FontFace> OpenFace(const FontRequest& request) {
     const FaceFile file = Resolve(request);
     FT_Library lib = Library();
-    if (file.path.empty() || !lib) return std::make_shared<EmptyFace>();
+    if (file.path.empty() || !lib) return MakeEmptyFace();
     FT_Face face = nullptr;
     {
         std::lock_guard lock(LibraryMutex());
         if (FT_New_Face(lib, file.path.c_str(), file.index, &face) != 0 || !face)
-            return std::make_shared<EmptyFace>();
+            return MakeEmptyFace();
         if (!FT_IS_SCALABLE(face)) {
             FT_Done_Face(face);
-            return std::make_shared<EmptyFace>();
+            return MakeEmptyFace();
         }
     }
     return std::make_shared<FreeTypeFace>(face, file, request);
 }
 
-}  // namespace
-
 std::string DefaultFontFile(bool bold, bool italic) {
     const char* style = bold ? (italic ? "BoldItalic" : "Bold") : (italic ? "Italic" : "Regular");
     return std::string(kPinnedFolder) + "LiberationSans-" + style + ".ttf";
-}
-
-std::shared_ptr<const FontFace> OpenFont(const FontRequest& request) {
-    // Faces are kept for the life of the process: a form asks for the same
-    // few fonts again and again, and each keeps its rendered glyphs.
-    static std::mutex cacheMutex;
-    static std::map<std::tuple<std::string, int, bool, bool>, std::shared_ptr<const FontFace>>
-        cache;
-    std::string family = request.family;
-    if (IsDefaultFamily(family)) family.clear();
-    for (char& ch : family) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    const int height = request.height == 0 ? -kDefaultCharHeight : request.height;
-    auto key = std::make_tuple(family, height, request.bold, request.italic);
-    std::lock_guard lock(cacheMutex);
-    auto it = cache.find(key);
-    if (it != cache.end()) return it->second;
-    FontRequest normal = request;
-    normal.height = height;
-    auto face = Open(normal);
-    cache.emplace(std::move(key), face);
-    return face;
-}
-
-std::u32string DecodeUtf8(std::string_view text) {
-    std::u32string out;
-    out.reserve(text.size());
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n;) {
-        const unsigned char b = s[i];
-        int len = b < 0x80           ? 1
-                  : (b >> 5) == 0x6  ? 2
-                  : (b >> 4) == 0xE  ? 3
-                  : (b >> 3) == 0x1E ? 4
-                                     : 0;
-        char32_t cp = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
-        bool ok = len > 0 && i + len <= n;
-        for (int k = 1; ok && k < len; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80)
-                ok = false;
-            else
-                cp = (cp << 6) | (s[i + k] & 0x3F);
-        }
-        if (ok && len > 1 &&
-            (cp < (len == 2   ? 0x80u
-                   : len == 3 ? 0x800u
-                              : 0x10000u) ||
-             cp > 0x10FFFF))
-            ok = false;
-        if (!ok) {
-            out.push_back(b);
-            ++i;
-        } else {
-            out.push_back(cp);
-            i += static_cast<std::size_t>(len);
-        }
-    }
-    return out;
 }
 
 }  // namespace tarnwick::platform

@@ -3,11 +3,12 @@
 // per-character advances and kerning, and a run of glyphs rendered as 8-bit
 // coverage. Whole pixels throughout, as a screen font is laid out.
 //
-// One implementation (FreeType with fontconfig) serves the headless and the
-// X11 back ends, so that text is drawn the same pixel for pixel on both.
-// "MS Sans Serif" and an empty family name resolve to one pinned sans face,
-// by its file, so that what is drawn does not depend on what else is
-// installed; other names go through fontconfig.
+// On Linux one implementation (FreeType with fontconfig) serves the headless
+// and the X11 back ends, so that text is drawn the same pixel for pixel on
+// both. "MS Sans Serif" and an empty family name resolve to one pinned sans
+// face, by its file, so that what is drawn does not depend on what else is
+// installed; other names go through fontconfig. On Windows GDI rasterises,
+// with the system's faces: text there measures and looks as the system's own.
 //
 // Faces are shared and immutable once opened; they may be used from any
 // thread.
@@ -68,8 +69,10 @@ public:
 // (zero metrics, no glyphs), so text then simply does not show.
 std::shared_ptr<const FontFace> OpenFont(const FontRequest& request);
 
+#ifndef _WIN32
 // The file the pinned face for "MS Sans Serif" comes from (regular or bold).
 std::string DefaultFontFile(bool bold, bool italic);
+#endif
 
 // UTF-8 to code points; a byte that does not start a valid sequence stands
 // for itself (Latin-1).

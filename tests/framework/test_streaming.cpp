@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <clocale>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -310,6 +311,24 @@ TEST_F(ComponentStreaming, TextAndBinaryConvertLosslessly) {
     EXPECT_EQ(t->Width(), 16);
     EXPECT_EQ(t->caption_, "ab!");
     EXPECT_EQ(t->Items()->Count(), 0);
+}
+
+// A host may set the C runtime's locale to the user's, whose decimal point
+// may be a comma: the text form keeps its own and still reads every bit.
+TEST_F(ComponentStreaming, TextFormNumbersIgnoreTheUsersLocale) {
+    std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    const bool comma =
+        std::setlocale(LC_NUMERIC, "German") || std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    if (!comma) GTEST_SKIP() << "no locale with a decimal comma here";
+    auto form = MakeForm();
+    form->scale_ = 1.0L / 3.0L;
+    const std::vector<uint8_t> bytes = Bytes(form.get());
+    const std::string text = BytesToText(bytes);
+    const bool decimal = text.find("Scale = 0.33333333333333333334\n") != std::string::npos;
+    const std::vector<uint8_t> back = TextToBytes(text);
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    EXPECT_TRUE(decimal) << text;
+    EXPECT_EQ(back, bytes);
 }
 
 TEST_F(ComponentStreaming, ReadingIntoAnExistingRoot) {

@@ -8,9 +8,7 @@
 
 #include "AudioFile.h"
 #include "EffectHost.h"
-#if TARNWICK_HOST_RENDER
 #include "RenderEditor.h"
-#endif
 
 #include <array>
 #include <cerrno>
@@ -442,8 +440,6 @@ int runProcess(const ProcessArgs& a) {
 
 // ---- render -----------------------------------------------------------------
 
-#if TARNWICK_HOST_RENDER
-
 RenderArgs parseRenderArgs(int argc, char** argv) {
     RenderArgs a;
     for (int i = 2; i < argc; ++i) {
@@ -491,7 +487,6 @@ RenderArgs parseRenderArgs(int argc, char** argv) {
     if (a.out.empty()) throw HostError("render needs --out PNG");
     return a;
 }
-#endif
 
 int run(int argc, char** argv) {
     if (argc < 2) {
@@ -509,13 +504,8 @@ int run(int argc, char** argv) {
     }
     if (command == "process") return runProcess(parseProcessArgs(argc, argv));
     if (command == "render") {
-#if TARNWICK_HOST_RENDER
         renderEditor(parseRenderArgs(argc, argv));
         return 0;
-#else
-        // The Windows host is built without the editor library.
-        throw HostError("render is not part of this build of tarnwick-host");
-#endif
     }
     throw HostError("unknown command: " + command + " (info, process or render)");
 }

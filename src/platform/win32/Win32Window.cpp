@@ -1,0 +1,213 @@
+// The Win32 back end of the window service: a window is a child HWND of the
+// host's; its input and paints arrive through the host's message loop.
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "platform/Window.h"
+#include "platform/WindowMessages.h"
+#include "platform/win32/Win32.h"
+#include "platform/win32/Win32Session.h"
+
+namespace tarnwick::platform {
+
+namespace {
+
+using namespace msg;
+using namespace win32;
+
+constexpr WPARAM kButtons = MK_LBUTTON | MK_RBUTTON | MK_MBUTTON;
+constexpr WPARAM kKeyFlags = kButtons | MK_SHIFT | MK_CONTROL;
+
+class Win32Window;
+
+// Every window of this back end, with an HWND or not.
+std::vector<Win32Window*>& AllWindows() {
+    static std::vector<Win32Window*> windows;
+    return windows;
+}
+
+class Win32Window final : public Window {
+public:
+    Win32Window(std::uintptr_t nativeParent, int width, int height)
+        : Window(nativeParent, width, height) {
+        AllWindows().push_back(this);
+        const auto parent = reinterpret_cast<HWND>(nativeParent);
+        // A stale or forged handle gets no window rather than a failure.
+        const wchar_t* cls = WindowClass();
+        if (!parent || !IsWindow(parent) || !cls) return;
+        hwnd_ = CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
+                                std::max(Width(), 1), std::max(Height(), 1), parent, nullptr,
+                                ModuleInstance(), nullptr);
+        if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+
+    ~Win32Window() override {
+        std::erase(AllWindows(), this);
+        if (hwnd_) {
+            SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+            if (GetCapture() == hwnd_) ReleaseCapture();
+            DestroyWindow(hwnd_);
+        }
+        if (AllWindows().empty()) win32::RestorePointer();
+    }
+
+    void SetSize(int width, int height) override {
+        Window::SetSize(width, height);
+        if (hwnd_)
+            SetWindowPos(hwnd_, nullptr, 0, 0, std::max(Width(), 1), std::max(Height(), 1),
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    void Invalidate(const WindowRect& rect) override {
+        Window::Invalidate(rect);
+        // What is invalidated while painting goes out with that paint.
+        if (!hwnd_ || painting_) return;
+        const RECT r{rect.left, rect.top, rect.right, rect.bottom};
+        InvalidateRect(hwnd_, &r, FALSE);
+    }
+
+    HWND Hwnd() const { return hwnd_; }
+
+    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+        switch (msg) {
+            case WM_ERASEBKGND: return 1;  // the paint covers every pixel
+            case WM_PAINT: Paint(); return 0;
+            case WM_MOUSEMOVE:
+                if (!tracking_) {
+                    TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, hwnd_, 0};
+                    tracking_ = TrackMouseEvent(&track) != 0;
+                }
+                SendMouse(kMouseMove, wParam, lParam);
+                return 0;
+            case WM_MOUSELEAVE: {
+                tracking_ = false;
+                // A point outside, so that the framework's hot tracking lets go.
+                WPARAM keys = 0;
+                if (GetKeyState(VK_SHIFT) & 0x8000) keys |= MK_SHIFT;
+                if (GetKeyState(VK_CONTROL) & 0x8000) keys |= MK_CONTROL;
+                SendMouse(kMouseMove, keys, MAKELPARAM(0xFFFF, 0xFFFF));
+                return 0;
+            }
+            case WM_LBUTTONDOWN:
+            case WM_RBUTTONDOWN:
+            case WM_MBUTTONDOWN:
+                // Captured while a button is held: a drag that leaves the
+                // window still reaches it, and so does the release.
+                SetCapture(hwnd_);
+                SendMouse(msg, wParam, lParam);
+                return 0;
+            case WM_LBUTTONUP:
+            case WM_RBUTTONUP:
+            case WM_MBUTTONUP: {
+                const HWND self = hwnd_;
+                SendMouse(msg, wParam, lParam);
+                // The handler may have destroyed us.
+                if ((wParam & kButtons) == 0 && GetCapture() == self) ReleaseCapture();
+                return 0;
+            }
+            case WM_NCDESTROY: {
+                // The owner destroyed the parent, and our window with it.
+                const HWND self = std::exchange(hwnd_, nullptr);
+                SetWindowLongPtrW(self, GWLP_USERDATA, 0);
+                return DefWindowProcW(self, msg, wParam, lParam);
+            }
+            default: return DefWindowProcW(hwnd_, msg, wParam, lParam);
+        }
+    }
+
+private:
+    // A move that tells nothing new is not sent again.
+    void SendMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
+        const auto keys = static_cast<std::uint32_t>(wParam & kKeyFlags);
+        const auto point = static_cast<std::int32_t>(lParam);
+        if (msg == WM_MOUSEMOVE && point == lastPoint_ && keys == lastKeys_) return;
+        lastPoint_ = point;
+        lastKeys_ = keys;
+        Send(msg, keys, point);
+    }
+
+    void Paint() {
+        struct Painting {
+            HWND hwnd;
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            ~Painting() {
+                if (dc) EndPaint(hwnd, &ps);
+            }
+        } paint{hwnd_, {}};
+        if (!paint.dc) return;
+        const RECT& r = paint.ps.rcPaint;
+        const std::uintptr_t handle = Handle();
+        painting_ = true;
+        Window::Invalidate({r.left, r.top, r.right, r.bottom});
+        Send(kPaint, 0, 0);
+        // The handler may have destroyed this window.
+        if (WindowFromHandle(handle) != this) return;
+        painting_ = false;
+        Present(paint.dc);
+    }
+
+    // Puts the bounding box of the invalidated rectangles on the screen.
+    void Present(HDC dc) {
+        const std::vector<WindowRect> rects = TakeInvalidated();
+        if (rects.empty()) return;
+        WindowRect box = rects.front();
+        for (const WindowRect& r : rects) {
+            box.left = std::min(box.left, r.left);
+            box.top = std::min(box.top, r.top);
+            box.right = std::max(box.right, r.right);
+            box.bottom = std::max(box.bottom, r.bottom);
+        }
+        // The rows of the box as a top-down DIB of their own, so that the
+        // source rectangle means the same whichever way rows are counted.
+        // 0x00RRGGBB in this machine's order is the DIB's blue, green, red.
+        const int rows = box.bottom - box.top;
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = Width();
+        info.bmiHeader.biHeight = -rows;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        SetDIBitsToDevice(dc, box.left, box.top, static_cast<DWORD>(box.right - box.left),
+                          static_cast<DWORD>(rows), box.left, 0, 0, static_cast<UINT>(rows),
+                          Pixels() + static_cast<std::size_t>(box.top) * Width(), &info,
+                          DIB_RGB_COLORS);
+    }
+
+    HWND hwnd_ = nullptr;
+    bool painting_ = false;
+    bool tracking_ = false;
+    std::int32_t lastPoint_ = -1;  // (-1, -1): the pointer was never reported
+    std::uint32_t lastKeys_ = ~0u;
+};
+
+Win32Window* Find(std::uintptr_t handle) {
+    for (Win32Window* w : AllWindows())
+        if (w->Handle() == handle) return w;
+    return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<Window> CreateChildWindow(std::uintptr_t nativeParent, int width, int height) {
+    return std::make_unique<Win32Window>(nativeParent, width, height);
+}
+
+namespace win32 {
+
+LRESULT WindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* w = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!w || w->Hwnd() != hwnd) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    return w->OnMessage(msg, wParam, lParam);
+}
+
+std::uintptr_t NativeWindow(const Window& window) {
+    Win32Window* w = Find(window.Handle());
+    return w ? reinterpret_cast<std::uintptr_t>(w->Hwnd()) : 0;
+}
+
+}  // namespace win32
+
+}  // namespace tarnwick::platform

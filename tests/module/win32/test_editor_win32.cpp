@@ -1,0 +1,332 @@
+// The built module's editor inside a host's window under a real window
+// system (Wine on a virtual X server in the tests). The test plays a Windows
+// DAW: it makes a top-level window, loads the module with LoadLibrary, opens
+// the editor in that window and runs the message loop, with effEditIdle 30
+// times a second, while SendInput drives the mouse. What the editor shows
+// is compared with headless renders of the same states, made beforehand by
+// the native tarnwick-host in the folder TARNWICK_EDITOR_RENDERS:
+//   plain.png  no settings        about.png  --set attack=0.5 --about
+//   half.png   --set attack=0.5   full.png   --set attack=1
+// Text is drawn by the system's fonts here, so the text areas are left out.
+#include <windows.h>
+//
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/PictureFile.h"
+#include "support/RecordingHost.h"
+
+namespace {
+
+using tarnwick::test::RecordingHost;
+using MainProc = AEffect* (*)(audioMasterCallback);
+
+constexpr const wchar_t* kEditorClass = L"TarnwickEditorWindow";
+
+MainProc EntryOf(HMODULE module) {
+    return reinterpret_cast<MainProc>(reinterpret_cast<void*>(GetProcAddress(module, "main")));
+}
+
+// A Unix path as Wine's drive Z: has it.
+std::string WindowsPath(std::string path) {
+    if (path.empty() || path[0] != '/') return path;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return "Z:" + path;
+}
+
+// The editor's text: its labels, and the about panel's memo and label.
+constexpr RECT kTextAreas[] = {
+    {40, 112, 71, 125},   {56, 2, 248, 22},     {134, 112, 159, 125},
+    {222, 112, 261, 125}, {292, 114, 325, 127}, {88, 138, 141, 155},
+    {254, 134, 331, 154}, {218, 140, 324, 153}, {6, 6, 323, 139},
+};
+
+// Labels that size themselves to their caption grow with a wider face: a
+// few pixels around each area are left out too.
+bool InText(int x, int y) {
+    constexpr int kMargin = 4;
+    for (const RECT& r : kTextAreas)
+        if (x >= r.left - kMargin && x < r.right + kMargin && y >= r.top - kMargin &&
+            y < r.bottom + kMargin)
+            return true;
+    return false;
+}
+
+class EditorInWin32 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* renders = std::getenv("TARNWICK_EDITOR_RENDERS");
+        ASSERT_NE(renders, nullptr) << "TARNWICK_EDITOR_RENDERS names no folder";
+        renders_ = renders;
+        module_ = LoadLibraryA(WindowsPath(TARNWICK_MODULE_PATH).c_str());
+        ASSERT_NE(module_, nullptr) << "error " << GetLastError();
+        auto entry = EntryOf(module_);
+        ASSERT_NE(entry, nullptr);
+        effect_ = entry(&RecordingHost::callback);
+        ASSERT_NE(effect_, nullptr);
+        Dispatch(effect_, effOpen);
+        top_ = MakeTopWindow(20, 30);
+    }
+    void TearDown() override {
+        if (effect_) Dispatch(effect_, effClose);
+        if (module_) FreeLibrary(module_);
+        if (top_) DestroyWindow(top_);
+    }
+
+    HWND MakeTopWindow(int x, int y) {
+        static const ATOM atom = [] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = DefWindowProcW;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+            wc.lpszClassName = L"TarnwickTestHost";
+            return RegisterClassW(&wc);
+        }();
+        RECT r{0, 0, 400, 200};
+        AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
+        HWND w =
+            CreateWindowExW(0, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(atom)), L"host",
+                            WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, r.right - r.left,
+                            r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        // Input goes to the foreground window once the desktop has shown it.
+        SetForegroundWindow(w);
+        for (int i = 0; i < 60 && GetForegroundWindow() != w; ++i) RunFor(50, {});
+        return w;
+    }
+
+    static VstIntPtr Dispatch(AEffect* e, VstInt32 opcode, VstInt32 index = 0,
+                              void* ptr = nullptr) {
+        return e->dispatcher(e, opcode, index, 0, ptr, 0.0f);
+    }
+    VstIntPtr Open(AEffect* e, HWND parent) { return Dispatch(e, effEditOpen, 0, parent); }
+
+    // The message loop, with idle calls at 30 a second to every open effect.
+    void Run(int ms) { RunFor(ms, {effect_}); }
+    void RunFor(int ms, const std::vector<AEffect*>& effects) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        do {
+            MSG m;
+            while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&m);
+                DispatchMessageW(&m);
+            }
+            for (AEffect* e : effects) Dispatch(e, effEditIdle);
+            std::this_thread::sleep_for(std::chrono::milliseconds(33));
+        } while (std::chrono::steady_clock::now() < end);
+    }
+
+    static HWND Editor(HWND top) { return FindWindowExW(top, nullptr, kEditorClass, nullptr); }
+    static int Editors(HWND top) {
+        int n = 0;
+        for (HWND w = nullptr; (w = FindWindowExW(top, w, kEditorClass, nullptr));) ++n;
+        return n;
+    }
+
+    // Moves the pointer to a point of the host's client area (the editor sits at 0, 0).
+    void PointerTo(int x, int y) {
+        POINT p{x, y};
+        ClientToScreen(top_, &p);
+        INPUT in{};
+        in.type = INPUT_MOUSE;
+        in.mi.dx = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        in.mi.dy = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        SendInput(1, &in, sizeof in);
+        Run(40);
+    }
+    void Button(bool down) {
+        INPUT in{};
+        in.type = INPUT_MOUSE;
+        in.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+        SendInput(1, &in, sizeof in);
+        Run(50);
+    }
+    void ClickAt(int x, int y) {
+        PointerTo(x, y);
+        Button(true);
+        Button(false);
+    }
+    static bool PointerVisible() {
+        CURSORINFO info{};
+        info.cbSize = sizeof info;
+        GetCursorInfo(&info);
+        return (info.flags & CURSOR_SHOWING) != 0;
+    }
+
+    // Pixels outside the text areas that differ from a headless render.
+    int DifferencesFrom(const char* render, HWND top = nullptr) {
+        const auto picture = tarnwick::platform::LoadPictureFile(
+            tarnwick::platform::PictureFormat::Png, WindowsPath(renders_ + "/" + render));
+        HWND editor = Editor(top ? top : top_);
+        if (!editor) return -1;
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = picture.width;
+        info.bmiHeader.biHeight = -picture.height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HDC screen = GetDC(editor);
+        HDC memory = CreateCompatibleDC(screen);
+        HBITMAP shot = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(memory, shot);
+        BitBlt(memory, 0, 0, picture.width, picture.height, screen, 0, 0, SRCCOPY);
+        GdiFlush();
+        const auto* pixels = static_cast<const std::uint32_t*>(bits);
+        int differences = 0;
+        for (int y = 0; y < picture.height; ++y)
+            for (int x = 0; x < picture.width; ++x)
+                if (!InText(x, y) && (pixels[y * picture.width + x] & 0xFFFFFFu) !=
+                                         (picture.Pixel(x, y) & 0xFFFFFFu)) {
+                    if (differences++ < 4) std::printf("%s differs at (%d, %d)\n", render, x, y);
+                }
+        SelectObject(memory, old);
+        DeleteObject(shot);
+        DeleteDC(memory);
+        ReleaseDC(editor, screen);
+        return differences;
+    }
+
+    std::string renders_;
+    HMODULE module_ = nullptr;
+    AEffect* effect_ = nullptr;
+    HWND top_ = nullptr;
+    RecordingHost recorder_{RecordingHost::Answers::LikeAHost};
+};
+
+TEST_F(EditorInWin32, DrivenByTheMouseItAutomatesShowsTheAboutPanelAndComesAndGoes) {
+    ASSERT_EQ(Open(effect_, top_), 1);
+    ERect* rect = nullptr;
+    Dispatch(effect_, effEditGetRect, 0, &rect);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, 336);
+    EXPECT_EQ(rect->bottom - rect->top, 157);
+    ASSERT_EQ(Editors(top_), 1);
+    RECT client{};
+    GetClientRect(Editor(top_), &client);
+    EXPECT_EQ(client.right, 336);
+    EXPECT_EQ(client.bottom, 157);
+    Run(300);
+    EXPECT_EQ(DifferencesFrom("plain.png"), 0) << "the editor shows the current values at once";
+
+    // Drag the attack knob upwards: it hides the pointer, turns, and tells the host.
+    const int knobX = 14 + 40, knobY = 32 + 40;
+    PointerTo(knobX, knobY);
+    Button(true);
+    for (int i = 0; i < 8; ++i) PointerTo(knobX, knobY - 4);
+    EXPECT_FALSE(PointerVisible());
+    Button(false);
+    Run(150);
+    EXPECT_TRUE(PointerVisible());
+    ASSERT_GT(recorder_.count(audioMasterAutomate), 0);
+    const tarnwick::test::HostCall* last = recorder_.last(audioMasterAutomate);
+    EXPECT_EQ(last->index, 0);
+    EXPECT_EQ(last->opt, effect_->getParameter(effect_, 0));
+    EXPECT_GT(last->opt, 0.1f);
+
+    // The maker's name opens the about panel over everything.
+    effect_->setParameter(effect_, 0, 0.5f);
+    Run(100);
+    ClickAt(254 + 20, 134 + 10);
+    Run(1000);  // the captions finish fading
+    EXPECT_EQ(DifferencesFrom("about.png"), 0);
+    ClickAt(218 + 50, 140 + 6);
+    PointerTo(390, 190);  // off the editor: no caption stays lit
+    Run(1000);
+    EXPECT_EQ(DifferencesFrom("half.png"), 0);
+
+    // Closed and opened again, twice.
+    for (int round = 0; round < 2; ++round) {
+        Dispatch(effect_, effEditClose);
+        EXPECT_EQ(Editors(top_), 0);
+        ASSERT_EQ(Open(effect_, top_), 1);
+        EXPECT_EQ(Editors(top_), 1);
+        Run(100);
+    }
+    EXPECT_EQ(DifferencesFrom("half.png"), 0);
+    Dispatch(effect_, effEditClose);
+    EXPECT_EQ(Editors(top_), 0);
+    EXPECT_TRUE(PointerVisible());
+    EXPECT_EQ(FindWindowExW(HWND_MESSAGE, nullptr, kEditorClass, nullptr), nullptr)
+        << "no timer window is left";
+}
+
+TEST_F(EditorInWin32, ClosedInTheMiddleOfADragThePointerComesBack) {
+    ASSERT_EQ(Open(effect_, top_), 1);
+    Run(300);
+    PointerTo(106 + 40, 32 + 40);
+    Button(true);
+    PointerTo(106 + 40, 32 + 30);
+    EXPECT_FALSE(PointerVisible());
+    Dispatch(effect_, effEditClose);
+    EXPECT_TRUE(PointerVisible());
+    Button(false);
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(EditorInWin32, SeveralInstancesOpenAndCloseInAnyOrderAndTheClassGoesWithTheModule) {
+    auto entry = EntryOf(module_);
+    AEffect* second = entry(&RecordingHost::callback);
+    Dispatch(second, effOpen);
+    HWND otherTop = MakeTopWindow(20, 250);
+
+    ASSERT_EQ(Open(effect_, top_), 1);
+    ASSERT_EQ(Open(second, otherTop), 1);
+    RunFor(100, {effect_, second});
+    Dispatch(effect_, effEditClose);
+    EXPECT_EQ(Editors(top_), 0);
+    // The other editor still follows its gate.
+    second->setParameter(second, 0, 1.0f);
+    RunFor(200, {second});
+    EXPECT_EQ(DifferencesFrom("full.png", otherTop), 0);
+    ASSERT_EQ(Open(effect_, top_), 1);
+    Dispatch(second, effEditClose);
+    Dispatch(second, effClose);
+    Run(100);
+    Dispatch(effect_, effEditClose);
+    DestroyWindow(otherTop);
+    EXPECT_EQ(FindWindowExW(HWND_MESSAGE, nullptr, kEditorClass, nullptr), nullptr);
+
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    EXPECT_TRUE(GetClassInfoExW(module_, kEditorClass, &wc));
+    Dispatch(effect_, effClose);
+    effect_ = nullptr;
+    const HMODULE unloaded = std::exchange(module_, nullptr);
+    ASSERT_TRUE(FreeLibrary(unloaded));
+    // Where the module really went, its class went with it.
+    if (!GetModuleHandleA("Tarnwick.dll")) {
+        EXPECT_FALSE(GetClassInfoExW(unloaded, kEditorClass, &wc));
+    } else {
+        std::puts("the module stayed loaded after FreeLibrary");
+    }
+    // Loaded again, the module registers its class afresh.
+    module_ = LoadLibraryA(WindowsPath(TARNWICK_MODULE_PATH).c_str());
+    ASSERT_NE(module_, nullptr);
+    effect_ = EntryOf(module_)(&RecordingHost::callback);
+    Dispatch(effect_, effOpen);
+    ASSERT_EQ(Open(effect_, top_), 1);
+    Run(100);
+    EXPECT_EQ(DifferencesFrom("plain.png"), 0);
+    Dispatch(effect_, effEditClose);
+}
+
+TEST_F(EditorInWin32, AParentThatIsNotAWindowGivesNoEditor) {
+    EXPECT_EQ(Open(effect_, reinterpret_cast<HWND>(0x7FFF0)), 0);
+    Dispatch(effect_, effEditIdle);
+    Dispatch(effect_, effEditClose);
+    EXPECT_EQ(Open(effect_, top_), 1);
+    Dispatch(effect_, effEditClose);
+}
+
+}  // namespace
