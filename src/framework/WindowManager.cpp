@@ -22,6 +22,10 @@ struct WindowState {
     TControl* captureControl = nullptr;
     HWND focus = nullptr;
     TControl* mouseControl = nullptr;  // the control the pointer is over
+    // RegionData's buffer. Not thread_local: a thread-local object with a
+    // destructor keeps a Windows module loaded until its thread ends, and
+    // the window manager's state is the window thread's alone anyway.
+    std::vector<std::uint8_t> regionBytes;
 };
 
 WindowState& State() {
@@ -59,7 +63,7 @@ bool HasUpdate(const WindowNode* n) {
 // A region's rectangles, read into a buffer that is kept (so that a paint
 // allocates nothing) and valid until the next call; null on failure.
 const RGNDATA* RegionData(HRGN rgn) {
-    thread_local std::vector<std::uint8_t> bytes;
+    std::vector<std::uint8_t>& bytes = State().regionBytes;
     const DWORD size = GetRegionData(rgn, 0, nullptr);
     if (size < sizeof(RGNDATAHEADER)) return nullptr;
     if (bytes.size() < size) bytes.resize(size);

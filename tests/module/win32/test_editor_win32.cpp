@@ -304,12 +304,8 @@ TEST_F(EditorInWin32, SeveralInstancesOpenAndCloseInAnyOrderAndTheClassGoesWithT
     effect_ = nullptr;
     const HMODULE unloaded = std::exchange(module_, nullptr);
     ASSERT_TRUE(FreeLibrary(unloaded));
-    // Where the module really went, its class went with it.
-    if (!GetModuleHandleA("Tarnwick.dll")) {
-        EXPECT_FALSE(GetClassInfoExW(unloaded, kEditorClass, &wc));
-    } else {
-        std::puts("the module stayed loaded after FreeLibrary");
-    }
+    EXPECT_FALSE(GetModuleHandleA("Tarnwick.dll")) << "the module is unloaded";
+    EXPECT_FALSE(GetClassInfoExW(unloaded, kEditorClass, &wc)) << "its class went with it";
     // Loaded again, the module registers its class afresh.
     module_ = LoadLibraryA(WindowsPath(TARNWICK_MODULE_PATH).c_str());
     ASSERT_NE(module_, nullptr);
