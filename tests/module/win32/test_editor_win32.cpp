@@ -186,16 +186,18 @@ protected:
         return (info.flags & CURSOR_SHOWING) != 0;
     }
 
-    // Pixels outside the text areas that differ from a headless render.
-    int DifferencesFrom(const char* render, HWND top = nullptr) {
-        const auto picture = tarnwick::platform::LoadPictureFile(
-            tarnwick::platform::PictureFormat::Png, WindowsPath(renders_ + "/" + render));
-        HWND editor = Editor(top ? top : top_);
-        if (!editor) return -1;
+    tarnwick::platform::Picture Render(const char* name) const {
+        return tarnwick::platform::LoadPictureFile(tarnwick::platform::PictureFormat::Png,
+                                                   WindowsPath(renders_ + "/" + name));
+    }
+    // What the editor in `top` shows, as 0x00RRGGBB rows; empty without an editor.
+    static std::vector<std::uint32_t> Screenshot(HWND top, int width, int height) {
+        HWND editor = Editor(top);
+        if (!editor) return {};
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = picture.width;
-        info.bmiHeader.biHeight = -picture.height;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 32;
         info.bmiHeader.biCompression = BI_RGB;
@@ -204,20 +206,30 @@ protected:
         HDC memory = CreateCompatibleDC(screen);
         HBITMAP shot = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         HGDIOBJ old = SelectObject(memory, shot);
-        BitBlt(memory, 0, 0, picture.width, picture.height, screen, 0, 0, SRCCOPY);
+        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
         GdiFlush();
         const auto* pixels = static_cast<const std::uint32_t*>(bits);
-        int differences = 0;
-        for (int y = 0; y < picture.height; ++y)
-            for (int x = 0; x < picture.width; ++x)
-                if (!InText(x, y) && (pixels[y * picture.width + x] & 0xFFFFFFu) !=
-                                         (picture.Pixel(x, y) & 0xFFFFFFu)) {
-                    if (differences++ < 4) std::printf("%s differs at (%d, %d)\n", render, x, y);
-                }
+        std::vector<std::uint32_t> rows(pixels, pixels + std::size_t(width) * height);
+        for (std::uint32_t& p : rows) p &= 0xFFFFFFu;
         SelectObject(memory, old);
         DeleteObject(shot);
         DeleteDC(memory);
         ReleaseDC(editor, screen);
+        return rows;
+    }
+
+    // Pixels outside the text areas that differ from a headless render.
+    int DifferencesFrom(const char* render, HWND top = nullptr) {
+        const auto picture = Render(render);
+        const auto shot = Screenshot(top ? top : top_, picture.width, picture.height);
+        if (shot.empty()) return -1;
+        int differences = 0;
+        for (int y = 0; y < picture.height; ++y)
+            for (int x = 0; x < picture.width; ++x)
+                if (!InText(x, y) &&
+                    shot[std::size_t(y) * picture.width + x] != (picture.Pixel(x, y) & 0xFFFFFFu)) {
+                    if (differences++ < 4) std::printf("%s differs at (%d, %d)\n", render, x, y);
+                }
         return differences;
     }
 
@@ -242,6 +254,24 @@ TEST_F(EditorInWin32, DrivenByTheMouseItAutomatesShowsTheAboutPanelAndComesAndGo
     EXPECT_EQ(client.bottom, 157);
     Run(300);
     EXPECT_EQ(DifferencesFrom("plain.png"), 0) << "the editor shows the current values at once";
+    // The captions (the first seven areas) are there, in the system's face
+    // about as heavy as in the render's.
+    const auto plain = Render("plain.png");
+    const auto shot = Screenshot(top_, plain.width, plain.height);
+    const auto dark = [](std::uint32_t c) {
+        return (c & 0xFF) < 0x80 && (c >> 8 & 0xFF) < 0x80 && (c >> 16 & 0xFF) < 0x80;
+    };
+    for (int i = 0; i < 7 && !shot.empty(); ++i) {
+        const RECT& r = kTextAreas[i];
+        int ink = 0, renderInk = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) {
+                ink += dark(shot[std::size_t(y) * plain.width + x]);
+                renderInk += dark(plain.Pixel(x, y));
+            }
+        EXPECT_GT(ink, renderInk / 2) << "caption " << i;
+        EXPECT_LT(ink, renderInk * 2) << "caption " << i;
+    }
 
     // Drag the attack knob upwards: it hides the pointer, turns, and tells the host.
     const int knobX = 14 + 40, knobY = 32 + 40;
