@@ -543,15 +543,14 @@ TW_IMPLEMENT_CLASS(TDIBContainer) {
     b.Property("AutoSize", &C::AutoSize_).Default(false);
     b.Property("BiDiMode", &C::BiDiMode_).Default(bdLeftToRight);
     b.Property("Constraints", &C::Constraints);
-    b.Property("Cursor", &C::Cursor_).Default(crDefault);
+    b.Property("Cursor", &C::Cursor_).Type(CursorTypeInfo()).Default(crDefault);
     b.Property("DockSite", &C::DockSite_).Default(false);
-    b.Property("DragCursor", &C::DragCursor_).Default(crDrag);
+    b.Property("DragCursor", &C::DragCursor_).Type(CursorTypeInfo()).Default(crDrag);
     b.Property("DragKind", &C::DragKind_).Default(dkDrag);
     b.Property("DragMode", &C::DragMode_).Default(dmManual);
     b.Property("HelpContext", &C::HelpContext_).Default(0);
     b.Property("Hint", &C::Hint_);
     b.Property("ParentBiDiMode", &C::ParentBiDiMode_).Default(true);
-    b.Property("ParentFont", &C::ParentFont_).Default(true);
     b.Property("ParentShowHint", &C::ParentShowHint_).Default(true);
     b.Property("ShowHint", &C::ShowHint_).Default(false);
     b.Property("UseDockManager", &C::UseDockManager_).Default(true);

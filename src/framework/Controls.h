@@ -101,6 +101,30 @@ using TMouseMoveEvent = TEvent<TObject*, TShiftState, int, int>;
 using TKeyEvent = TEvent<TObject*, std::uint16_t&, TShiftState>;
 using TKeyPressEvent = TEvent<TObject*, char&>;
 
+enum TBiDiMode : uint8_t {
+    bdLeftToRight,
+    bdRightToLeft,
+    bdRightToLeftNoAlign,
+    bdRightToLeftReadingOnly
+};
+TW_ENUM(TBiDiMode, "bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign",
+        "bdRightToLeftReadingOnly");
+enum TDragKind : uint8_t { dkDrag, dkDock };
+TW_ENUM(TDragKind, "dkDrag", "dkDock");
+enum TDragMode : uint8_t { dmManual, dmAutomatic };
+TW_ENUM(TDragMode, "dmManual", "dmAutomatic");
+enum TDragState : uint8_t { dsDragEnter, dsDragLeave, dsDragMove };
+TW_ENUM(TDragState, "dsDragEnter", "dsDragLeave", "dsDragMove");
+
+// (Sender, Source or Target, X, Y): a drop, or the end of a drag or dock.
+using TDragDropEvent = TEvent<TObject*, TObject*, int, int>;
+// (Sender, Source, X, Y, State, Accept).
+using TDragOverEvent = TEvent<TObject*, TObject*, int, int, TDragState, bool&>;
+// (Sender, DragObject).
+using TStartDragEvent = TEvent<TObject*, TObject*&>;
+// (Sender, MousePos, Handled).
+using TContextPopupEvent = TEvent<TObject*, TPoint, bool&>;
+
 // A control's window procedure. Whoever replaces one keeps the previous
 // procedure and passes on the messages it does not handle.
 using TWndMethod = std::function<void(TMessage&)>;
@@ -206,6 +230,27 @@ public:
     TNotifyEvent OnClick;
     TMouseEvent OnMouseDown;
     TMouseEvent OnMouseUp;
+
+    // Stored with a form and nothing more: hints, cursors, dragging,
+    // docking, reading order and their events have no behaviour here.
+    // Descendants publish those they offer.
+    TBiDiMode BiDiMode_ = bdLeftToRight;
+    TCursor Cursor_ = crDefault;
+    TCursor DragCursor_ = crDrag;
+    TDragKind DragKind_ = dkDrag;
+    TDragMode DragMode_ = dmManual;
+    std::string Hint_;
+    bool ParentBiDiMode_ = true;
+    bool ParentShowHint_ = true;
+    bool ShowHint_ = false;
+    TContextPopupEvent OnContextPopup;
+    TNotifyEvent OnDblClick;
+    TDragDropEvent OnDragDrop;
+    TDragOverEvent OnDragOver;
+    TDragDropEvent OnEndDock;
+    TDragDropEvent OnEndDrag;
+    TStartDragEvent OnStartDock;
+    TStartDragEvent OnStartDrag;
     TMouseMoveEvent OnMouseMove;
 
 protected:

@@ -17,36 +17,10 @@ enum TBorderStyle : uint8_t { bsNone, bsSingle };
 TW_ENUM(TBorderStyle, "bsNone", "bsSingle");
 enum TAlignment : uint8_t { taLeftJustify, taRightJustify, taCenter };
 TW_ENUM(TAlignment, "taLeftJustify", "taRightJustify", "taCenter");
-enum TBiDiMode : uint8_t {
-    bdLeftToRight,
-    bdRightToLeft,
-    bdRightToLeftNoAlign,
-    bdRightToLeftReadingOnly
-};
-TW_ENUM(TBiDiMode, "bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign",
-        "bdRightToLeftReadingOnly");
-enum TDragKind : uint8_t { dkDrag, dkDock };
-TW_ENUM(TDragKind, "dkDrag", "dkDock");
-enum TDragMode : uint8_t { dmManual, dmAutomatic };
-TW_ENUM(TDragMode, "dmManual", "dmAutomatic");
-enum TDragState : uint8_t { dsDragEnter, dsDragLeave, dsDragMove };
-TW_ENUM(TDragState, "dsDragEnter", "dsDragLeave", "dsDragMove");
-
-// Cursor numbers, as the window system has them.
-using TCursor = std::int16_t;
-inline constexpr TCursor crDefault = 0;
-inline constexpr TCursor crDrag = -12;
-
 // (Sender, NewWidth, NewHeight, Resize).
 using TCanResizeEvent = TEvent<TObject*, int&, int&, bool&>;
 // (Sender, MinWidth, MinHeight, MaxWidth, MaxHeight).
 using TConstrainedResizeEvent = TEvent<TObject*, int&, int&, int&, int&>;
-// (Sender, Source or Target, X, Y): a drop, or the end of a drag or dock.
-using TDragDropEvent = TEvent<TObject*, TObject*, int, int>;
-// (Sender, Source, X, Y, State, Accept).
-using TDragOverEvent = TEvent<TObject*, TObject*, int, int, TDragState, bool&>;
-// (Sender, DragObject).
-using TStartDragEvent = TEvent<TObject*, TObject*&>;
 // (Sender, DockClient, InfluenceRect, MousePos, CanDock).
 using TGetSiteInfoEvent = TEvent<TObject*, TControl*, TRect&, TPoint, bool&>;
 // (Sender, Client, NewTarget, Allow).
@@ -85,36 +59,18 @@ public:
     // Docking is not offered: there is never a dock manager.
     TDockManager* DockManager() const { return nullptr; }
 
-    // Stored with a form and nothing more: hints, cursors, dragging,
-    // docking, help, reading order, sizing and their events have no
-    // behaviour here. Descendants publish those they offer.
+    // Stored with a form and nothing more: docking, help, sizing and their
+    // events have no behaviour here. Descendants publish those they offer.
     bool AutoSize_ = false;
-    TBiDiMode BiDiMode_ = bdLeftToRight;
-    TCursor Cursor_ = crDefault;
     bool DockSite_ = false;
-    TCursor DragCursor_ = crDrag;
-    TDragKind DragKind_ = dkDrag;
-    TDragMode DragMode_ = dmManual;
     std::int32_t HelpContext_ = 0;
-    std::string Hint_;
-    bool ParentBiDiMode_ = true;
-    bool ParentFont_ = true;
-    bool ParentShowHint_ = true;
-    bool ShowHint_ = false;
     bool UseDockManager_ = true;
     TCanResizeEvent OnCanResize;
     TConstrainedResizeEvent OnConstrainedResize;
-    TNotifyEvent OnDblClick;
     TDragDropEvent OnDockDrop;
     TDragOverEvent OnDockOver;
-    TDragDropEvent OnDragDrop;
-    TDragOverEvent OnDragOver;
-    TDragDropEvent OnEndDock;
-    TDragDropEvent OnEndDrag;
     TGetSiteInfoEvent OnGetSiteInfo;
     TNotifyEvent OnResize;
-    TStartDragEvent OnStartDock;
-    TStartDragEvent OnStartDrag;
     TUnDockEvent OnUnDock;
 
 protected:

@@ -135,6 +135,25 @@ const TTypeInfo* ColorTypeInfo() {
     return &info;
 }
 
+const TTypeInfo* CursorTypeInfo() {
+    static constexpr NamedValue kCursorNames[] = {
+        {"crDefault", 0},     {"crNone", -1},     {"crArrow", -2},      {"crCross", -3},
+        {"crIBeam", -4},      {"crSizeNESW", -6}, {"crSizeNS", -7},     {"crSizeNWSE", -8},
+        {"crSizeWE", -9},     {"crUpArrow", -10}, {"crHourGlass", -11}, {"crDrag", -12},
+        {"crNoDrop", -13},    {"crHSplit", -14},  {"crVSplit", -15},    {"crMultiDrag", -16},
+        {"crSQLWait", -17},   {"crNo", -18},      {"crAppStart", -19},  {"crHelp", -20},
+        {"crHandPoint", -21}, {"crSizeAll", -22}, {"crSize", -22},
+    };
+    static const TTypeInfo info = [] {
+        TTypeInfo t = *TypeInfoOf<TCursor>();
+        t.Name = "TCursor";
+        t.IntToIdent = [](int64_t v, std::string& s) { return ToIdent(kCursorNames, v, s); };
+        t.IdentToInt = [](std::string_view s, int64_t& v) { return FromIdent(kCursorNames, s, v); };
+        return t;
+    }();
+    return &info;
+}
+
 const TTypeInfo* CharsetTypeInfo() {
     static const TTypeInfo info = [] {
         TTypeInfo t = *TypeInfoOf<TFontCharset>();

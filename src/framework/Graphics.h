@@ -123,6 +123,14 @@ bool IdentToColor(std::string_view ident, TColor& color);
 // The type of colour properties: TClassBuilder's .Type(ColorTypeInfo()).
 const TTypeInfo* ColorTypeInfo();
 
+// Cursor numbers, as the window system has them; in forms by their cr* names.
+using TCursor = std::int16_t;
+inline constexpr TCursor crDefault = 0;
+inline constexpr TCursor crDrag = -12;
+inline constexpr TCursor crHandPoint = -21;
+// The type of cursor properties: TClassBuilder's .Type(CursorTypeInfo()).
+const TTypeInfo* CursorTypeInfo();
+
 // ---- fonts, brushes, pens --------------------------------------------------------
 
 // A drawing attribute with change notification: OnChange fires after every

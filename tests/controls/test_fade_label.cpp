@@ -180,6 +180,8 @@ TEST_F(FadeLabelTest, AFormEntryWithoutAutoSizeIsSizedWhenLoaded) {
     Top = 0
     Width = 120
     Height = 60
+    Cursor = crHandPoint
+    ParentFont = False
     object DIBFadeLabel6: TDIBFadeLabel
       Left = 88
       Top = 38
@@ -190,6 +192,8 @@ TEST_F(FadeLabelTest, AFormEntryWithoutAutoSizeIsSizedWhenLoaded) {
       Angle = 0
       Caption = 'Env Mode'
       ColorHighlighted = clBlack
+      Cursor = crHandPoint
+      DragMode = dmAutomatic
       DIBTabOrder = -1
       Font.Charset = DEFAULT_CHARSET
       Font.Color = clBlack
@@ -198,11 +202,13 @@ TEST_F(FadeLabelTest, AFormEntryWithoutAutoSizeIsSizedWhenLoaded) {
       Font.Style = []
       FrameCount = 10
       FrameDelay = 50
+      Hint = 'Attack and release, or the key as it is'
       Layout = tlTop
       Opacity = 255
       ParentFont = False
       Scale = 100.0
       ShowAccelChar = True
+      ShowHint = True
       Transparent = True
       WordWrap = False
     end
@@ -220,6 +226,14 @@ end
     EXPECT_NE(back.find("ColorHighlighted = clBlack"), std::string::npos) << back;
     EXPECT_NE(back.find("Scale = 100.0"), std::string::npos);
     EXPECT_NE(back.find("AutoSize = True"), std::string::npos) << "stored when on";
+    // Hints, cursors and dragging are kept for the form's sake.
+    EXPECT_EQ(l->Cursor_, crHandPoint);
+    EXPECT_TRUE(l->ShowHint_);
+    EXPECT_NE(back.find("Cursor = crHandPoint"), back.rfind("Cursor = crHandPoint"))
+        << "the container's and the label's: " << back;
+    EXPECT_NE(back.find("Hint = 'Attack and release"), std::string::npos) << back;
+    EXPECT_NE(back.find("DragMode = dmAutomatic"), std::string::npos) << back;
+    EXPECT_FALSE(box->ParentFont()) << "the container's own ParentFont, not a stored copy";
 }
 
 TEST_F(FadeLabelTest, TheAcceleratorAndTheSpaceKeyClick) {
