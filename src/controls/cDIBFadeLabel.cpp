@@ -18,7 +18,7 @@ TW_IMPLEMENT_CLASS(TDIBFadeLabel) {
     // Constructed True but stored only when True: a form without the line
     // loads an auto-sized label.
     b.Property("AutoSize", &TDIBFadeLabel::AutoSize, &TDIBFadeLabel::SetAutoSize).Default(false);
-    b.Property("BiDiMode", &TDIBFadeLabel::BiDiMode_).Default(bdLeftToRight);
+    b.Property("BidiMode", &TDIBFadeLabel::BiDiMode_).Default(bdLeftToRight);
     b.Property("Caption", &TDIBFadeLabel::Caption, &TDIBFadeLabel::SetCaption);
     b.Property("Children", &TDIBFadeLabel::Children);
     b.Property("Color", &TDIBFadeLabel::Color, &TDIBFadeLabel::SetColor)
@@ -30,21 +30,14 @@ TW_IMPLEMENT_CLASS(TDIBFadeLabel) {
         .Type(ColorTypeInfo())
         .NoDefault();
     b.Property("Constraints", &TDIBFadeLabel::Constraints);
-    // Stored and nothing more, as the windowless controls of the framework
-    // have no hints, cursors of their own or dragging.
+    // Stored and nothing more, as the hints and dragging below.
     b.Property("Cursor", &TDIBFadeLabel::Cursor_).Type(CursorTypeInfo()).Default(crDefault);
-    b.Property("DragCursor", &TDIBFadeLabel::DragCursor_).Type(CursorTypeInfo()).Default(crDrag);
-    b.Property("DragKind", &TDIBFadeLabel::DragKind_).Default(dkDrag);
-    b.Property("DragMode", &TDIBFadeLabel::DragMode_).Default(dmManual);
     b.Property("FrameCount", &TDIBFadeLabel::FrameCount, &TDIBFadeLabel::SetFrameCount).NoDefault();
     b.Property("FrameDelay", &TDIBFadeLabel::FrameDelay, &TDIBFadeLabel::SetFrameDelay).NoDefault();
-    b.Property("Hint", &TDIBFadeLabel::Hint_);
     b.Property("Layout", &TDIBFadeLabel::Layout, &TDIBFadeLabel::SetLayout).NoDefault();
     b.Property("ParentBiDiMode", &TDIBFadeLabel::ParentBiDiMode_).Default(true);
     b.Property("ParentColor", &TDIBFadeLabel::ParentColor, &TDIBFadeLabel::SetParentColor)
         .Default(true);
-    b.Property("ParentShowHint", &TDIBFadeLabel::ParentShowHint_).Default(true);
-    b.Property("ShowHint", &TDIBFadeLabel::ShowHint_).Default(false);
     b.Property("Scale", &TDIBFadeLabel::Scale, &TDIBFadeLabel::SetScale).NoDefault();
     b.Property("ShowAccelChar", &TDIBFadeLabel::ShowAccelChar, &TDIBFadeLabel::SetShowAccelChar)
         .NoDefault();
@@ -52,14 +45,8 @@ TW_IMPLEMENT_CLASS(TDIBFadeLabel) {
     b.Property("Transparent", &TDIBFadeLabel::Transparent, &TDIBFadeLabel::SetTransparent)
         .NoDefault();
     b.Property("WordWrap", &TDIBFadeLabel::WordWrap, &TDIBFadeLabel::SetWordWrap).NoDefault();
-    b.Property("OnContextPopup", &TDIBFadeLabel::OnContextPopup);
     b.Property("OnDblClick", &TDIBFadeLabel::OnDblClick);
-    b.Property("OnDragDrop", &TDIBFadeLabel::OnDragDrop);
-    b.Property("OnDragOver", &TDIBFadeLabel::OnDragOver);
-    b.Property("OnEndDock", &TDIBFadeLabel::OnEndDock);
-    b.Property("OnEndDrag", &TDIBFadeLabel::OnEndDrag);
-    b.Property("OnStartDock", &TDIBFadeLabel::OnStartDock);
-    b.Property("OnStartDrag", &TDIBFadeLabel::OnStartDrag);
+    PublishHintsAndDragging(b);
 }
 
 TCustomDIBFadeLabel::TCustomDIBFadeLabel(TComponent* Owner)

@@ -379,13 +379,14 @@ TEST_F(SliderTest, AFormStoresTheSliderAndLoadsItLaidOutWithItsTemplatePropertie
     s->SetMax(127);
     s->SetPosition(127);
     s->SetAutoSize(false);
+    s->Hint_ = "Threshold";  // kept for the form's sake
 
     const std::string text = ComponentToText(form.get());
     const std::string own = text.substr(text.find("object Threshold"));
     for (const char* stored :
          {"LargeChange = 5", "Min = 0", "Max = 127", "Position = 127", "PointerOffset = 0",
           "SliderType = stVertical", "StretchBackground = True", "IndexMain.DIBIndex = 0",
-          "IndexPointer.DIBIndex = 1", "DIBImageList = Pictures"})
+          "IndexPointer.DIBIndex = 1", "DIBImageList = Pictures", "Hint = 'Threshold'"})
         EXPECT_NE(own.find(stored), std::string::npos) << stored;
     for (const char* left : {"AutoSize", "PointerOpacityLow", "OverlayOpacity", "OverlayBorderX"})
         EXPECT_EQ(own.find(left), std::string::npos) << left;
@@ -398,6 +399,7 @@ TEST_F(SliderTest, AFormStoresTheSliderAndLoadsItLaidOutWithItsTemplatePropertie
     EXPECT_TRUE(loaded->AutoSize());
     EXPECT_FALSE(loaded->NotLoaded());
     EXPECT_EQ(loaded->Position(), 127);
+    EXPECT_EQ(loaded->Hint_, "Threshold");
     EXPECT_EQ(loaded->TrackRect(), (TRect{0, -1, 19, 83}));
     EXPECT_EQ(loaded->PointerPos(), 75);
 
