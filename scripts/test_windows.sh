@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The Windows stage of scripts/test.sh: cross-builds the 32-bit module with
 # its editor and every test (build-win32) and the 64-bit module with its
-# editor, its host and the editor's test (build-win64) using mingw-w64, runs the tests under Wine in a fresh prefix
-# (the editor's under a virtual X server), and checks that both modules
-# process bit for bit as the Linux module in the native build tree
-# NATIVE_BUILD (default: build) does. The native build also lends the
-# artwork tool and the host that draws the editor's reference pictures.
+# editor, its host and the editor's test (build-win64) using mingw-w64, runs
+# the tests under Wine in a fresh prefix (the editors' under a virtual X
+# server), and checks that both modules process bit for bit as the Linux
+# module in the native build tree NATIVE_BUILD (default: build) does. The
+# native build also lends the artwork tool and the host that draws the
+# editor's reference pictures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 native=$(cd "${1:-build}" && pwd)

@@ -230,6 +230,7 @@ public:
     TNotifyEvent OnClick;
     TMouseEvent OnMouseDown;
     TMouseEvent OnMouseUp;
+    TMouseMoveEvent OnMouseMove;
 
     // Stored with a form and nothing more: hints, cursors, dragging,
     // docking, reading order and their events have no behaviour here.
@@ -251,7 +252,6 @@ public:
     TDragDropEvent OnEndDrag;
     TStartDragEvent OnStartDock;
     TStartDragEvent OnStartDrag;
-    TMouseMoveEvent OnMouseMove;
 
 protected:
     // The control's own handling: extra work around dispatch goes here.
