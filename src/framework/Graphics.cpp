@@ -124,47 +124,37 @@ bool IdentToColor(std::string_view ident, TColor& color) {
     return true;
 }
 
-const TTypeInfo* ColorTypeInfo() {
-    static const TTypeInfo info = [] {
-        TTypeInfo t = *TypeInfoOf<TColor>();
-        t.Name = "TColor";
-        t.IntToIdent = [](int64_t v, std::string& s) { return ToIdent(kColorNames, v, s); };
-        t.IdentToInt = [](std::string_view s, int64_t& v) { return FromIdent(kColorNames, s, v); };
+namespace {
+
+constexpr NamedValue kCursorNames[] = {
+    {"crDefault", 0},     {"crNone", -1},     {"crArrow", -2},      {"crCross", -3},
+    {"crIBeam", -4},      {"crSizeNESW", -6}, {"crSizeNS", -7},     {"crSizeNWSE", -8},
+    {"crSizeWE", -9},     {"crUpArrow", -10}, {"crHourGlass", -11}, {"crDrag", -12},
+    {"crNoDrop", -13},    {"crHSplit", -14},  {"crVSplit", -15},    {"crMultiDrag", -16},
+    {"crSQLWait", -17},   {"crNo", -18},      {"crAppStart", -19},  {"crHelp", -20},
+    {"crHandPoint", -21}, {"crSizeAll", -22}, {"crSize", -22},
+};
+
+// An ordinal type that forms write by the name Table gives a value, where
+// it gives one, and by number otherwise.
+template <class T, const auto& Table>
+const TTypeInfo* NamedTypeInfo(const char* Name) {
+    static const TTypeInfo info = [Name] {
+        TTypeInfo t = *TypeInfoOf<T>();
+        t.Name = Name;
+        t.IntToIdent = [](int64_t v, std::string& s) { return ToIdent(Table, v, s); };
+        t.IdentToInt = [](std::string_view s, int64_t& v) { return FromIdent(Table, s, v); };
         return t;
     }();
     return &info;
 }
 
-const TTypeInfo* CursorTypeInfo() {
-    static constexpr NamedValue kCursorNames[] = {
-        {"crDefault", 0},     {"crNone", -1},     {"crArrow", -2},      {"crCross", -3},
-        {"crIBeam", -4},      {"crSizeNESW", -6}, {"crSizeNS", -7},     {"crSizeNWSE", -8},
-        {"crSizeWE", -9},     {"crUpArrow", -10}, {"crHourGlass", -11}, {"crDrag", -12},
-        {"crNoDrop", -13},    {"crHSplit", -14},  {"crVSplit", -15},    {"crMultiDrag", -16},
-        {"crSQLWait", -17},   {"crNo", -18},      {"crAppStart", -19},  {"crHelp", -20},
-        {"crHandPoint", -21}, {"crSizeAll", -22}, {"crSize", -22},
-    };
-    static const TTypeInfo info = [] {
-        TTypeInfo t = *TypeInfoOf<TCursor>();
-        t.Name = "TCursor";
-        t.IntToIdent = [](int64_t v, std::string& s) { return ToIdent(kCursorNames, v, s); };
-        t.IdentToInt = [](std::string_view s, int64_t& v) { return FromIdent(kCursorNames, s, v); };
-        return t;
-    }();
-    return &info;
-}
+}  // namespace
 
+const TTypeInfo* ColorTypeInfo() { return NamedTypeInfo<TColor, kColorNames>("TColor"); }
+const TTypeInfo* CursorTypeInfo() { return NamedTypeInfo<TCursor, kCursorNames>("TCursor"); }
 const TTypeInfo* CharsetTypeInfo() {
-    static const TTypeInfo info = [] {
-        TTypeInfo t = *TypeInfoOf<TFontCharset>();
-        t.Name = "TFontCharset";
-        t.IntToIdent = [](int64_t v, std::string& s) { return ToIdent(kCharsetNames, v, s); };
-        t.IdentToInt = [](std::string_view s, int64_t& v) {
-            return FromIdent(kCharsetNames, s, v);
-        };
-        return t;
-    }();
-    return &info;
+    return NamedTypeInfo<TFontCharset, kCharsetNames>("TFontCharset");
 }
 
 // ---- fonts, brushes, pens ------------------------------------------------------------
