@@ -221,10 +221,10 @@ private:
     TCustomDIBContainer* container_ = nullptr;  // the parent, while it is a container
 };
 
-// Hints, dragging and docking, which the published controls store with a
-// form and nothing more (windowless controls have none of them here).
-// StartDrag names the start-drag event, which one control stores under a
-// spelling of its own.
+// Hints, dragging and docking, which the published controls and the
+// container store with a form and nothing more (the framework has none of
+// them). StartDrag names the start-drag event, which one control stores
+// under a spelling of its own.
 template <class C>
 void PublishHintsAndDragging(TClassBuilder<C>& b, const char* StartDrag = "OnStartDrag") {
     b.Property("DragCursor", &C::DragCursor_).Type(CursorTypeInfo()).Default(crDrag);
@@ -233,7 +233,6 @@ void PublishHintsAndDragging(TClassBuilder<C>& b, const char* StartDrag = "OnSta
     b.Property("Hint", &C::Hint_);
     b.Property("ParentShowHint", &C::ParentShowHint_).Default(true);
     b.Property("ShowHint", &C::ShowHint_).Default(false);
-    b.Property("OnContextPopup", &C::OnContextPopup);
     b.Property("OnDragDrop", &C::OnDragDrop);
     b.Property("OnDragOver", &C::OnDragOver);
     b.Property("OnEndDock", &C::OnEndDock);

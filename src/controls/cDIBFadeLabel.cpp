@@ -46,6 +46,7 @@ TW_IMPLEMENT_CLASS(TDIBFadeLabel) {
         .NoDefault();
     b.Property("WordWrap", &TDIBFadeLabel::WordWrap, &TDIBFadeLabel::SetWordWrap).NoDefault();
     b.Property("OnDblClick", &TDIBFadeLabel::OnDblClick);
+    b.Property("OnContextPopup", &TDIBFadeLabel::OnContextPopup);
     PublishHintsAndDragging(b);
 }
 

@@ -32,6 +32,7 @@ TW_IMPLEMENT_CLASS(TDIBKnob) {
     b.Property("Position", &TDIBKnob::Position, &TDIBKnob::SetPosition);
     b.Property("SmallChange", &TDIBKnob::SmallChange, &TDIBKnob::SetSmallChange);
     b.Property("OnChange", &TDIBKnob::OnChange);
+    b.Property("OnContextPopup", &TDIBKnob::OnContextPopup);
     PublishHintsAndDragging(b, "OnstartDrag");
 }
 

@@ -545,29 +545,18 @@ TW_IMPLEMENT_CLASS(TDIBContainer) {
     b.Property("Constraints", &C::Constraints);
     b.Property("Cursor", &C::Cursor_).Type(CursorTypeInfo()).Default(crDefault);
     b.Property("DockSite", &C::DockSite_).Default(false);
-    b.Property("DragCursor", &C::DragCursor_).Type(CursorTypeInfo()).Default(crDrag);
-    b.Property("DragKind", &C::DragKind_).Default(dkDrag);
-    b.Property("DragMode", &C::DragMode_).Default(dmManual);
     b.Property("HelpContext", &C::HelpContext_).Default(0);
-    b.Property("Hint", &C::Hint_);
     b.Property("ParentBiDiMode", &C::ParentBiDiMode_).Default(true);
-    b.Property("ParentShowHint", &C::ParentShowHint_).Default(true);
-    b.Property("ShowHint", &C::ShowHint_).Default(false);
     b.Property("UseDockManager", &C::UseDockManager_).Default(true);
     b.Property("OnCanResize", &C::OnCanResize);
     b.Property("OnConstrainedResize", &C::OnConstrainedResize);
     b.Property("OnDblClick", &C::OnDblClick);
     b.Property("OnDockDrop", &C::OnDockDrop);
     b.Property("OnDockOver", &C::OnDockOver);
-    b.Property("OnDragDrop", &C::OnDragDrop);
-    b.Property("OnDragOver", &C::OnDragOver);
-    b.Property("OnEndDock", &C::OnEndDock);
-    b.Property("OnEndDrag", &C::OnEndDrag);
     b.Property("OnGetSiteInfo", &C::OnGetSiteInfo);
     b.Property("OnResize", &C::OnResize);
-    b.Property("OnStartDock", &C::OnStartDock);
-    b.Property("OnStartDrag", &C::OnStartDrag);
     b.Property("OnUnDock", &C::OnUnDock);
+    PublishHintsAndDragging(b);
 }
 
 static const bool kRegistered = (RegisterClasses({TDIBContainer::StaticClass()}), true);

@@ -65,6 +65,7 @@ TW_IMPLEMENT_CLASS(TDIBSlider) {
     b.Property("StretchBackground", &TDIBSlider::StretchBackground,
                &TDIBSlider::SetStretchBackground);
     b.Property("OnChange", &TDIBSlider::OnChange);
+    b.Property("OnContextPopup", &TDIBSlider::OnContextPopup);
     PublishHintsAndDragging(b);
 }
 

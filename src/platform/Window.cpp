@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/WindowMessages.h"
+
 namespace tarnwick::platform {
 
 namespace {
@@ -71,6 +73,13 @@ std::vector<WindowRect> Window::TakeInvalidated() { return std::exchange(invalid
 
 std::int32_t Window::Send(std::uint32_t msg, std::uint32_t wParam, std::int32_t lParam) {
     return handler_ ? handler_(msg, wParam, lParam) : 0;
+}
+
+void Window::SendMouse(std::uint32_t message, std::uint32_t keys, std::int32_t point) {
+    if (message == msg::kMouseMove && point == lastPoint_ && keys == lastKeys_) return;
+    lastPoint_ = point;
+    lastKeys_ = keys;
+    Send(message, keys, point);
 }
 
 Window* WindowFromHandle(std::uintptr_t handle) {

@@ -74,6 +74,11 @@ protected:
     // Windows are made by the back end's CreateChildWindow only.
     Window(std::uintptr_t nativeParent, int width, int height);
 
+    // Sends a mouse message from the window system. A move that tells nothing
+    // new (the point and keys of the last mouse message, as an enter or leave
+    // where a motion or a button already was) is not sent again.
+    void SendMouse(std::uint32_t msg, std::uint32_t keys, std::int32_t point);
+
 private:
     std::uintptr_t handle_;
     std::uintptr_t nativeParent_;
@@ -82,6 +87,8 @@ private:
     std::vector<std::uint32_t> pixels_;
     std::vector<WindowRect> invalid_;
     WindowMessageHandler handler_;
+    std::int32_t lastPoint_ = -1;  // (-1, -1): the pointer was never reported
+    std::uint32_t lastKeys_ = ~0u;
 };
 
 // Makes a window as a child of a native parent window (0 for none). Defined

@@ -78,7 +78,7 @@ public:
                     TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, hwnd_, 0};
                     tracking_ = TrackMouseEvent(&track) != 0;
                 }
-                SendMouse(kMouseMove, wParam, lParam);
+                Mouse(kMouseMove, wParam, lParam);
                 return 0;
             case WM_MOUSELEAVE: {
                 tracking_ = false;
@@ -86,7 +86,7 @@ public:
                 WPARAM keys = 0;
                 if (GetKeyState(VK_SHIFT) & 0x8000) keys |= MK_SHIFT;
                 if (GetKeyState(VK_CONTROL) & 0x8000) keys |= MK_CONTROL;
-                SendMouse(kMouseMove, keys, MAKELPARAM(0xFFFF, 0xFFFF));
+                Mouse(kMouseMove, keys, MAKELPARAM(0xFFFF, 0xFFFF));
                 return 0;
             }
             case WM_LBUTTONDOWN:
@@ -95,13 +95,13 @@ public:
                 // Captured while a button is held: a drag that leaves the
                 // window still reaches it, and so does the release.
                 SetCapture(hwnd_);
-                SendMouse(msg, wParam, lParam);
+                Mouse(msg, wParam, lParam);
                 return 0;
             case WM_LBUTTONUP:
             case WM_RBUTTONUP:
             case WM_MBUTTONUP: {
                 const HWND self = hwnd_;
-                SendMouse(msg, wParam, lParam);
+                Mouse(msg, wParam, lParam);
                 // The handler may have destroyed us.
                 if ((wParam & kButtons) == 0 && GetCapture() == self) ReleaseCapture();
                 return 0;
@@ -117,14 +117,9 @@ public:
     }
 
 private:
-    // A move that tells nothing new is not sent again.
-    void SendMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
-        const auto keys = static_cast<std::uint32_t>(wParam & kKeyFlags);
-        const auto point = static_cast<std::int32_t>(lParam);
-        if (msg == WM_MOUSEMOVE && point == lastPoint_ && keys == lastKeys_) return;
-        lastPoint_ = point;
-        lastKeys_ = keys;
-        Send(msg, keys, point);
+    void Mouse(UINT msg, WPARAM wParam, LPARAM lParam) {
+        SendMouse(msg, static_cast<std::uint32_t>(wParam & kKeyFlags),
+                  static_cast<std::int32_t>(lParam));
     }
 
     void Paint() {
@@ -179,8 +174,6 @@ private:
     HWND hwnd_ = nullptr;
     bool painting_ = false;
     bool tracking_ = false;
-    std::int32_t lastPoint_ = -1;  // (-1, -1): the pointer was never reported
-    std::uint32_t lastKeys_ = ~0u;
 };
 
 Win32Window* Find(std::uintptr_t handle) {

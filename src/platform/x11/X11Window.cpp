@@ -95,7 +95,7 @@ public:
                 // X's state is the one before the event; the message tells the one after.
                 std::uint32_t keys = Keys(b.state);
                 keys = e.type == ButtonPress ? keys | flags[i] : keys & ~flags[i];
-                SendMouse(downs[i] + (e.type == ButtonPress ? 0 : 1), keys, b.x, b.y);
+                SendMouse(downs[i] + (e.type == ButtonPress ? 0 : 1), keys, Point(b.x, b.y));
                 return;
             }
             case MotionNotify: {
@@ -108,7 +108,7 @@ public:
                 }
                 const XMotionEvent& m = e.xmotion;
                 x11::NoteInput(m.state, m.x_root, m.y_root);
-                SendMouse(kMouseMove, Keys(m.state), m.x, m.y);
+                SendMouse(kMouseMove, Keys(m.state), Point(m.x, m.y));
                 return;
             }
             case EnterNotify:
@@ -123,7 +123,7 @@ public:
                 // above us when another client grabbed it.
                 const bool inside = x >= 0 && y >= 0 && x < Width() && y < Height();
                 if (e.type == LeaveNotify && inside) x = y = -1;
-                SendMouse(kMouseMove, Keys(c.state), x, y);
+                SendMouse(kMouseMove, Keys(c.state), Point(x, y));
                 return;
             }
             case DestroyNotify:
@@ -163,16 +163,6 @@ public:
     }
 
 private:
-    // A move that tells nothing new (an enter or a leave where a motion or a
-    // button already was) is not sent again.
-    void SendMouse(std::uint32_t msg, std::uint32_t keys, int x, int y) {
-        const std::int32_t point = Point(x, y);
-        if (msg == kMouseMove && point == lastPoint_ && keys == lastKeys_) return;
-        lastPoint_ = point;
-        lastKeys_ = keys;
-        Send(msg, keys, point);
-    }
-
     void MakeNative(::Window parent) {
         Display* d = x11::Acquire();
         if (!d) return;
@@ -227,8 +217,6 @@ private:
     Colormap colormap_ = None;
     ::Window xid_ = 0;
     GC gc_ = nullptr;
-    std::int32_t lastPoint_ = -1;  // (-1, -1): the pointer was never reported
-    std::uint32_t lastKeys_ = ~0u;
 };
 
 // The window among ours with this platform handle (never reused), or null:
