@@ -21,6 +21,7 @@ inline constexpr std::uint32_t WM_KILLFOCUS = 0x0008;  // WParam: the window tha
 inline constexpr std::uint32_t WM_ENABLE = 0x000A;
 inline constexpr std::uint32_t WM_PAINT = 0x000F;
 inline constexpr std::uint32_t WM_ERASEBKGND = 0x0014;  // WParam: the DC
+inline constexpr std::uint32_t WM_CANCELMODE = 0x001F;
 inline constexpr std::uint32_t WM_SETCURSOR = 0x0020;
 inline constexpr std::uint32_t WM_GETDLGCODE = 0x0087;
 inline constexpr std::uint32_t WM_KEYDOWN = 0x0100;  // WParam: VK_ code
@@ -162,6 +163,7 @@ inline constexpr int VK_F12 = 0x7B;
 
 // The platform's back ends deliver these numbers.
 static_assert(WM_PAINT == tarnwick::platform::msg::kPaint &&
+              WM_CANCELMODE == tarnwick::platform::msg::kCancelMode &&
               WM_KEYDOWN == tarnwick::platform::msg::kKeyDown &&
               WM_CHAR == tarnwick::platform::msg::kChar &&
               WM_SYSKEYDOWN == tarnwick::platform::msg::kSysKeyDown &&

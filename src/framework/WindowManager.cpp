@@ -187,6 +187,14 @@ std::int32_t RouteMouse(TWinControl* root, std::uint32_t msg, std::uint32_t wPar
     return result;
 }
 
+// The window system took the pointer away: a drag inside this window ends
+// (its holder hears WM_CAPTURECHANGED), as if the button had gone up.
+void CancelMode(TWinControl* root) {
+    WindowState& s = State();
+    if (WindowNode* cap = NodeOf(s.capture); cap && Contains(root, cap->control))
+        SetCaptureControl(nullptr);
+}
+
 std::int32_t RouteKey(TWinControl* root, std::uint32_t msg, std::uint32_t wParam,
                       std::int32_t lParam) {
     TWinControl* target = root;
@@ -239,6 +247,8 @@ std::int32_t WindowNode::NativeMessage(TWinControl* root, std::uint32_t msg, std
             result = RouteKey(root, msg, wParam, lParam);
         else if (msg == WM_PAINT)
             Paint(root);
+        else if (msg == WM_CANCELMODE)
+            CancelMode(root);
         else
             result = root->Perform(msg, wParam, lParam);
     });

@@ -8,6 +8,10 @@
 namespace tarnwick::platform::msg {
 
 inline constexpr std::uint32_t kPaint = 0x000F;
+// The window system took the pointer away from the window (it was hidden,
+// unmapped or deactivated, a grab was broken, or the button went up where
+// the window could not see it): whatever the mouse was doing ends now.
+inline constexpr std::uint32_t kCancelMode = 0x001F;
 inline constexpr std::uint32_t kKeyDown = 0x0100;  // +1: key up
 inline constexpr std::uint32_t kChar = 0x0102;
 inline constexpr std::uint32_t kSysKeyDown = 0x0104;  // +1: system key up
