@@ -174,6 +174,11 @@ void TCustomDIBKnob::MouseDown(TMouseButton Button, TShiftState Shift, int X, in
 void TCustomDIBKnob::MouseMove(TShiftState Shift, int X, int Y) {
     TCustomDIBControl::MouseMove(Shift, X, Y);
     if (!dragging_) return;
+    // Only the held left button turns the knob; without it the drag is over.
+    if (!Shift.Contains(TShiftStateFlag::ssLeft)) {
+        StopDragging();
+        return;
+    }
     POINT p{0, 0};
     GetCursorPos(&p);
     // Up and right turn the knob up.

@@ -455,6 +455,11 @@ void TCustomDIBSlider::MouseDown(TMouseButton Button, TShiftState Shift, int X, 
 void TCustomDIBSlider::MouseMove(TShiftState Shift, int X, int Y) {
     TCustomDIBControl::MouseMove(Shift, X, Y);
     if (!dragging_) return;
+    // Only the held left button moves the pointer; without it the drag is over.
+    if (!Shift.Contains(TShiftStateFlag::ssLeft)) {
+        CaptureLost();
+        return;
+    }
     DragTo(ClampToInt(Horizontal() ? std::int64_t(X) - TrackRect_.Left - grab_.X
                                    : std::int64_t(Y) - TrackRect_.Top - grab_.Y));
 }

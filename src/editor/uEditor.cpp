@@ -8,6 +8,7 @@
 #include "framework/StdCtrls.h"
 #include "framework/Streaming.h"
 #include "framework/WindowManager.h"
+#include "platform/Window.h"
 #include "plugin/uPlugin.h"
 #include "vst/DVstUtils.h"
 
@@ -68,7 +69,12 @@ TW_IMPLEMENT_CLASS(TPluginEditorWindow) {
 TPluginEditorWindow::TPluginEditorWindow(tarnwick::EditorParams& values)
     : TForm(nullptr), params(values) {}
 
-TPluginEditorWindow::~TPluginEditorWindow() { Destroying(); }
+TPluginEditorWindow::~TPluginEditorWindow() {
+    EndEdits();
+    for (TControl* control : watched_)
+        if (control) control->SetWindowProc({});
+    Destroying();
+}
 
 std::unique_ptr<TPluginEditorWindow> TPluginEditorWindow::Load(std::span<const std::uint8_t> form,
                                                                std::uintptr_t parentWindow,
@@ -77,10 +83,40 @@ std::unique_ptr<TPluginEditorWindow> TPluginEditorWindow::Load(std::span<const s
     TMemoryStream stream(form.data(), form.size());
     ReadComponentFromStream(stream, window.get());
     window->FindControls();
+    window->WatchGestures();
     window->SetBounds(0, 0, window->Width(), window->Height());
     window->SetParentWindow(parentWindow);
     window->Handle();
     return window;
+}
+
+TPoint TPluginEditorWindow::DesignSize(std::span<const std::uint8_t> form) {
+    // The window has no border: where the client size is not stored, the
+    // outer size is the client's.
+    TPoint client{-1, -1}, outer{0, 0};
+    try {
+        TMemoryStream stream(form.data(), form.size());
+        TReader reader(stream);
+        reader.ReadSignature();
+        reader.ReadName();  // the class
+        reader.ReadName();  // the component
+        while (reader.NextNameNonEmpty()) {
+            const std::string name = reader.ReadName();
+            if (name == "ClientWidth")
+                client.X = reader.ReadInteger();
+            else if (name == "ClientHeight")
+                client.Y = reader.ReadInteger();
+            else if (name == "Width")
+                outer.X = reader.ReadInteger();
+            else if (name == "Height")
+                outer.Y = reader.ReadInteger();
+            else
+                reader.SkipValue();
+        }
+    } catch (...) {
+        return {0, 0};
+    }
+    return {client.X >= 0 ? client.X : outer.X, client.Y >= 0 ? client.Y : outer.Y};
 }
 
 void TPluginEditorWindow::FindControls() {
@@ -126,13 +162,53 @@ void TPluginEditorWindow::UpdaterTimer(TObject*) {
 
 void TPluginEditorWindow::ChangeParameter(TObject* Sender, float Value) {
     if (updating) return;
-    const auto* control = dynamic_cast<TComponent*>(Sender);
+    auto* control = dynamic_cast<TControl*>(Sender);
     if (!control) return;
     // The Tag names the parameter; a form with any other tag changes nothing.
     const std::int32_t index = control->Tag();
     if (index < 0 || index >= static_cast<std::int32_t>(params.size())) return;
     params[static_cast<std::size_t>(index)].store(Value, relaxed);
+    if (!plugin) return;
+    BeginEdit(index);
+    // The host may close the editor from inside this call; the window then
+    // lives on until the call that brought us here returns, cut off.
     if (plugin) plugin->setParameterAutomated(index, Value);
+    if (!control->MouseCapture()) EndEdit(index);
+}
+
+void TPluginEditorWindow::WatchGestures() {
+    for (TControl* control :
+         std::initializer_list<TControl*>{DIBKnob1, DIBKnob2, DIBKnob3, Thresh, EnvMode, Active}) {
+        const std::int32_t index = control->Tag();
+        if (index < 0 || index >= static_cast<std::int32_t>(watched_.size()) || watched_[index])
+            continue;
+        watched_[static_cast<std::size_t>(index)] = control;
+        // The capture ends with the button's release, a drag cut short or
+        // the control's destruction: each tells the control so.
+        control->SetWindowProc(
+            [this, control, index, inner = control->WindowProc()](TMessage& Message) {
+                inner(Message);
+                if (Message.Msg == WM_CAPTURECHANGED && !control->MouseCapture()) EndEdit(index);
+            });
+    }
+}
+
+void TPluginEditorWindow::BeginEdit(std::int32_t index) {
+    auto& open = editing_[static_cast<std::size_t>(index)];
+    if (open || !plugin) return;
+    open = true;
+    plugin->beginEdit(index);
+}
+
+void TPluginEditorWindow::EndEdit(std::int32_t index) {
+    auto& open = editing_[static_cast<std::size_t>(index)];
+    if (!open) return;
+    open = false;
+    if (plugin) plugin->endEdit(index);
+}
+
+void TPluginEditorWindow::EndEdits() {
+    for (std::size_t i = 0; i < editing_.size(); ++i) EndEdit(static_cast<std::int32_t>(i));
 }
 
 void TPluginEditorWindow::DIBKnob1Change(TObject* Sender) {
@@ -169,12 +245,17 @@ void TPluginEditorWindow::Label2Click(TObject*) { Aboutbox->SetVisible(false); }
 // ---- APluginEditor -------------------------------------------------------------
 
 APluginEditor::APluginEditor(APlugin* effect, std::span<const std::uint8_t> form)
-    : AEffEditor(effect), layout_(form) {}
+    : AEffEditor(effect), layout_(form) {
+    // A host may size its window before it opens the editor.
+    const TPoint size = TPluginEditorWindow::DesignSize(form);
+    rect.bottom = static_cast<VstInt16>(std::clamp(size.Y, 0, 0x7FFF));
+    rect.right = static_cast<VstInt16>(std::clamp(size.X, 0, 0x7FFF));
+}
 
 APluginEditor::~APluginEditor() {
     if (form) {
         plugin()->editorClosed.store(1, relaxed);
-        form.reset();
+        dispose();
         parentWindow = nullptr;
     }
 }
@@ -184,6 +265,19 @@ APlugin* APluginEditor::plugin() const { return static_cast<APlugin*>(effect); }
 void APluginEditor::copyParams() {
     for (std::size_t i = 0; i < params.size(); ++i)
         params[i].store(plugin()->params[i].load(relaxed), relaxed);
+}
+
+void APluginEditor::dispose() {
+    TPluginEditorWindow* window = form.release();
+    if (!window) return;
+    window->EndEdits();
+    window->plugin = nullptr;
+    // Set apart, it reaches neither the effect nor the bridge's values: its
+    // timer stops, and input still on its way changes nothing (the change
+    // handlers see `updating`). So it may outlive both.
+    window->updating = true;
+    window->Updater->SetEnabled(false);
+    tarnwick::platform::RunAfterDelivery([window] { delete window; });
 }
 
 VstInt32 APluginEditor::getRect(ERect** where) {
@@ -199,11 +293,18 @@ VstInt32 APluginEditor::getRect(ERect** where) {
 
 VstInt32 APluginEditor::open(void* ptr) {
     void* const previousParent = parentWindow;
+    const VstInt32 previousFlag = plugin()->editorClosed.load(relaxed);
+    // A window in another parent is made anew in this one: the host shows
+    // the editor where it asked, and the old window goes.
+    if (form && ptr != parentWindow) dispose();
     const bool made = openCount == 0 || !form;
     try {
         parentWindow = ptr;
         ++openCount;
         if (made) {
+            // Updates flow into the values from here on, so a change the
+            // host makes while the form is read is shown, not lost.
+            plugin()->editorClosed.store(0, relaxed);
             copyParams();
             form =
                 TPluginEditorWindow::Load(layout_, reinterpret_cast<std::uintptr_t>(ptr), params);
@@ -222,6 +323,7 @@ VstInt32 APluginEditor::open(void* ptr) {
         if (made) {
             form.reset();
             parentWindow = previousParent;
+            plugin()->editorClosed.store(previousFlag, relaxed);
         }
         return 0;
     }
@@ -231,7 +333,7 @@ void APluginEditor::close() {
     openCount = std::max(openCount - 1, 0);
     if (openCount != 0) return;
     plugin()->editorClosed.store(1, relaxed);
-    form.reset();
+    dispose();
     parentWindow = nullptr;
 }
 

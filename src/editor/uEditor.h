@@ -56,6 +56,18 @@ public:
     static std::unique_ptr<TPluginEditorWindow> Load(std::span<const std::uint8_t> form,
                                                      std::uintptr_t parentWindow,
                                                      tarnwick::EditorParams& values);
+    // The client size a binary form gives its window, read from the root's
+    // own properties without making anything; 0 by 0 when the stream does
+    // not say (or cannot be read).
+    static TPoint DesignSize(std::span<const std::uint8_t> form);
+
+    // Automation gestures: the host hears beginEdit before the first change
+    // of a parameter that a drag, a click, a key or a wheel step makes and
+    // endEdit after its last, so that it can record touch automation and
+    // group undo steps. A gesture lasts while the control that began it
+    // holds the mouse capture; a change without one is a gesture of its
+    // own. EndEdits ends every open gesture (the window is going away).
+    void EndEdits();
 
     // Handlers, named in the form.
     void UpdaterTimer(TObject* Sender);
@@ -95,8 +107,15 @@ protected:
 
 private:
     void FindControls();
+    void WatchGestures();
     void ChangeParameter(TObject* Sender, float Value);
     static void Toggle(TObject* Sender);
+    void BeginEdit(std::int32_t index);
+    void EndEdit(std::int32_t index);
+    // The parameter controls, whose window procedures are watched for the
+    // end of their gestures.
+    std::array<TControl*, 6> watched_{};
+    std::array<bool, 6> editing_{};  // by parameter index
 };
 
 // The bridge between the effect and its window.
@@ -106,12 +125,16 @@ public:
     APluginEditor(APlugin* effect, std::span<const std::uint8_t> form);
     ~APluginEditor() override;
 
-    // The window's size once one was opened (0 by 0 before); answers 1.
+    // The window's size: its design size before the first open, the last
+    // size it had after a close. Answers 1.
     VstInt32 getRect(ERect** rect) override;
     // Makes the window on the first of nested opens; answers 1, or 0 (and
-    // no window) when the form cannot be read.
+    // no window) when the form cannot be read. An open into another parent
+    // while the window exists makes it anew there.
     VstInt32 open(void* ptr) override;
-    // The last of nested closes destroys the window.
+    // The last of nested closes destroys the window: at once, or, when the
+    // host closes from inside a call the window made (automation), as soon
+    // as the window's own call has returned.
     void close() override;
     // Moves the level meter after the key peak.
     void idle() override;
@@ -128,6 +151,9 @@ public:
 private:
     APlugin* plugin() const;
     void copyParams();
+    // Ends the window's gestures, cuts it off from the effect and the
+    // bridge, and destroys it once no window-system call is using it.
+    void dispose();
 
     std::span<const std::uint8_t> layout_;
 };
