@@ -18,14 +18,14 @@ namespace {
 constexpr long double kSteps = 127.0L;
 }
 
-float KnobValue(int position) { return static_cast<float>(position / kSteps); }
+float ValueAt(Scale scale, int position) {
+    const long double q = position / kSteps;
+    return static_cast<float>(scale == Scale::Rising ? q : 1.0L - q);
+}
 
-float SliderValue(int position) { return static_cast<float>(1.0L - position / kSteps); }
-
-int KnobPosition(float value) { return roundMinusHalf(static_cast<float>(value * kSteps)); }
-
-int SliderPosition(float value) {
-    return roundMinusHalf(static_cast<float>((1.0L - value) * kSteps));
+int PositionOf(Scale scale, float value) {
+    const long double v = scale == Scale::Rising ? value : 1.0L - value;
+    return roundMinusHalf(static_cast<float>(v * kSteps));
 }
 
 }  // namespace tarnwick
@@ -41,6 +41,18 @@ T* Find(TComponent* root, const char* name) {
         throw EReadError(std::string("The editor's form has no ") + T::StaticClass()->ClassName() +
                          " named " + name);
     return found;
+}
+
+// Knobs and the slider each have a position of their own.
+int PositionOf(TCustomDIBControl* control) {
+    if (auto* knob = dynamic_cast<TCustomDIBKnob*>(control)) return knob->Position();
+    if (auto* slider = dynamic_cast<TCustomDIBSlider*>(control)) return slider->Position();
+    return 0;
+}
+
+void SetPositionOf(TCustomDIBControl* control, int position) {
+    if (auto* knob = dynamic_cast<TCustomDIBKnob*>(control)) knob->SetPosition(position);
+    if (auto* slider = dynamic_cast<TCustomDIBSlider*>(control)) slider->SetPosition(position);
 }
 
 }  // namespace
@@ -71,7 +83,7 @@ TPluginEditorWindow::TPluginEditorWindow(tarnwick::EditorParams& values)
 
 TPluginEditorWindow::~TPluginEditorWindow() {
     EndEdits();
-    for (TControl* control : watched_)
+    for (TControl* control : parameterControls_)
         if (control) control->SetWindowProc({});
     Destroying();
 }
@@ -132,6 +144,8 @@ void TPluginEditorWindow::FindControls() {
     Quorbel = Find<TControl>(this, "Quorbel");
     Label2 = Find<TControl>(this, "Label2");
     Updater = Find<TTimer>(this, "Updater");
+    for (std::size_t i = 0; i < tarnwick::kParameterControls.size(); ++i)
+        parameterControls_[i] = Find<TCustomDIBControl>(this, tarnwick::kParameterControls[i].name);
 }
 
 void TPluginEditorWindow::Dispatch(TMessage& Message) {
@@ -143,46 +157,41 @@ void TPluginEditorWindow::Dispatch(TMessage& Message) {
 }
 
 void TPluginEditorWindow::UpdaterTimer(TObject*) {
-    using namespace tarnwick;
     struct Updating {
         bool& flag;
         explicit Updating(bool& f) : flag(f) { flag = true; }
         ~Updating() { flag = false; }
     } guard(updating);
-    auto follow = [](auto* control, int position) {
-        if (position != control->Position()) control->SetPosition(position);
-    };
-    follow(DIBKnob1, KnobPosition(params[APlugin::kAttack].load(relaxed)));
-    follow(DIBKnob2, KnobPosition(params[APlugin::kHold].load(relaxed)));
-    follow(DIBKnob3, KnobPosition(params[APlugin::kRelease].load(relaxed)));
-    follow(Thresh, SliderPosition(params[APlugin::kThreshold].load(relaxed)));
-    follow(EnvMode, KnobPosition(params[APlugin::kEnvMode].load(relaxed)));
-    follow(Active, KnobPosition(params[APlugin::kActive].load(relaxed)));
+    for (std::size_t i = 0; i < tarnwick::kParameterControls.size(); ++i) {
+        const tarnwick::ParameterControl& entry = tarnwick::kParameterControls[i];
+        TCustomDIBControl* control = parameterControls_[i];
+        const int position =
+            tarnwick::PositionOf(entry.scale, params[std::size_t(entry.index)].load(relaxed));
+        if (position != PositionOf(control)) SetPositionOf(control, position);
+    }
 }
 
-void TPluginEditorWindow::ChangeParameter(TObject* Sender, float Value) {
+void TPluginEditorWindow::ChangeParameter(TObject* Sender) {
     if (updating) return;
-    auto* control = dynamic_cast<TControl*>(Sender);
-    if (!control) return;
-    // The Tag names the parameter; a form with any other tag changes nothing.
-    const std::int32_t index = control->Tag();
-    if (index < 0 || index >= static_cast<std::int32_t>(params.size())) return;
-    params[static_cast<std::size_t>(index)].store(Value, relaxed);
+    const auto found = std::find(parameterControls_.begin(), parameterControls_.end(), Sender);
+    if (found == parameterControls_.end()) return;  // not a parameter's control
+    TCustomDIBControl* control = *found;
+    const tarnwick::ParameterControl& entry =
+        tarnwick::kParameterControls[std::size_t(found - parameterControls_.begin())];
+    const float value = tarnwick::ValueAt(entry.scale, PositionOf(control));
+    params[std::size_t(entry.index)].store(value, relaxed);
     if (!plugin) return;
-    BeginEdit(index);
+    BeginEdit(entry.index);
     // The host may close the editor from inside this call; the window then
     // lives on until the call that brought us here returns, cut off.
-    if (plugin) plugin->setParameterAutomated(index, Value);
-    if (!control->MouseCapture()) EndEdit(index);
+    if (plugin) plugin->setParameterAutomated(entry.index, value);
+    if (!control->MouseCapture()) EndEdit(entry.index);
 }
 
 void TPluginEditorWindow::WatchGestures() {
-    for (TControl* control :
-         std::initializer_list<TControl*>{DIBKnob1, DIBKnob2, DIBKnob3, Thresh, EnvMode, Active}) {
-        const std::int32_t index = control->Tag();
-        if (index < 0 || index >= static_cast<std::int32_t>(watched_.size()) || watched_[index])
-            continue;
-        watched_[static_cast<std::size_t>(index)] = control;
+    for (std::size_t i = 0; i < parameterControls_.size(); ++i) {
+        TCustomDIBControl* control = parameterControls_[i];
+        const int index = tarnwick::kParameterControls[i].index;
         // The capture ends with the button's release, a drag cut short or
         // the control's destruction: each tells the control so.
         control->SetWindowProc(
@@ -211,15 +220,9 @@ void TPluginEditorWindow::EndEdits() {
     for (std::size_t i = 0; i < editing_.size(); ++i) EndEdit(static_cast<std::int32_t>(i));
 }
 
-void TPluginEditorWindow::DIBKnob1Change(TObject* Sender) {
-    if (auto* knob = dynamic_cast<TCustomDIBKnob*>(Sender))
-        ChangeParameter(Sender, tarnwick::KnobValue(knob->Position()));
-}
+void TPluginEditorWindow::DIBKnob1Change(TObject* Sender) { ChangeParameter(Sender); }
 
-void TPluginEditorWindow::ThreshChange(TObject* Sender) {
-    if (auto* slider = dynamic_cast<TCustomDIBSlider*>(Sender))
-        ChangeParameter(Sender, tarnwick::SliderValue(slider->Position()));
-}
+void TPluginEditorWindow::ThreshChange(TObject* Sender) { ChangeParameter(Sender); }
 
 void TPluginEditorWindow::Toggle(TObject* Sender) {
     if (auto* knob = dynamic_cast<TCustomDIBKnob*>(Sender))

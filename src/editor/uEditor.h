@@ -30,14 +30,32 @@ namespace tarnwick {
 // The six parameter values as the editor shows them, by parameter index.
 using EditorParams = std::array<std::atomic<float>, 6>;
 
-// Maps between a control's position (0 to 127) and a parameter value. The
-// quotient and the product are formed in extended precision and rounded
-// once; a value comes back to a position through roundMinusHalf, so an odd
-// position comes back one lower.
-float KnobValue(int position);
-float SliderValue(int position);  // the slider runs from 1 at the top to 0
-int KnobPosition(float value);
-int SliderPosition(float value);
+// How a control's position (0 to 127) maps to its parameter's value: a
+// knob or switch from 0 up, the slider from 1 at the top down to 0.
+enum class Scale { Rising, Falling };
+
+// Maps between a position and a value. The quotient and the product are
+// formed in extended precision and rounded once; a value comes back to a
+// position through roundMinusHalf, so an odd position comes back one lower.
+float ValueAt(Scale scale, int position);
+int PositionOf(Scale scale, float value);
+
+// The one map between the editor's controls and the parameters, in the order
+// the window's timer moves them: the change handlers write through it and
+// the timer reads through it, and a gesture belongs to the entry's index.
+struct ParameterControl {
+    const char* name;  // the control in the form
+    int index;         // the parameter
+    Scale scale;
+};
+inline constexpr std::array<ParameterControl, 6> kParameterControls{{
+    {"DIBKnob1", 0, Scale::Rising},  // attack
+    {"DIBKnob2", 1, Scale::Rising},  // hold
+    {"DIBKnob3", 2, Scale::Rising},  // release
+    {"Thresh", 3, Scale::Falling},   // threshold
+    {"EnvMode", 4, Scale::Rising},   // envelope mode
+    {"Active", 5, Scale::Rising},    // active
+}};
 
 }  // namespace tarnwick
 
@@ -108,13 +126,12 @@ protected:
 private:
     void FindControls();
     void WatchGestures();
-    void ChangeParameter(TObject* Sender, float Value);
+    void ChangeParameter(TObject* Sender);
     static void Toggle(TObject* Sender);
     void BeginEdit(std::int32_t index);
     void EndEdit(std::int32_t index);
-    // The parameter controls, whose window procedures are watched for the
-    // end of their gestures.
-    std::array<TControl*, 6> watched_{};
+    // The controls of kParameterControls, entry by entry.
+    std::array<TCustomDIBControl*, 6> parameterControls_{};
     std::array<bool, 6> editing_{};  // by parameter index
 };
 
