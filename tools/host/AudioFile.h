@@ -1,14 +1,14 @@
 #pragma once
 // Audio files: a reader that hands out interleaved float frames, and a writer
-// that only ever shows a complete file under its final name (it writes a
-// temporary file beside it and renames it on commit, and removes it when the
-// run fails or is interrupted). Through libsndfile where the system has it;
-// elsewhere (Windows) through the host's own WAV codec.
+// that only ever shows a complete file under its final name. Through
+// libsndfile where the system has it; elsewhere (Windows) through the host's
+// own WAV codec.
+
+#include "OutputFile.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace tarnwick::host {
 
@@ -57,40 +57,23 @@ private:
 // codec writes WAV only and refuses (HostError) the other extensions.
 int outputFormatFor(const std::string& path, int fallbackFormat);
 
-// A file the run reads, by the option that named it.
-struct InputPath {
-    std::string option;  // "--signal", "--key", "the module"
-    std::string path;
-};
-
-// Refuses (HostError) an OUT whose replacement would lose something: the same
-// file as one of INPUTS (by device and inode, so also through another spelling,
-// a symbolic or a hard link), a symbolic link, anything but a regular file,
-// or a read-only file unless REPLACEREADONLY. An absent OUT is fine.
-void checkOutputPath(const std::string& out, const std::vector<InputPath>& inputs,
-                     bool replaceReadOnly);
-
-// One at a time: SIGINT, SIGTERM and SIGHUP (on Windows: Ctrl+C, Ctrl+Break,
-// closing the console) remove its temporary file before they end the program.
+// Writes through an OutputFile (see OutputFile.h): the result appears under
+// its final name only when commit() has completed it.
 class SoundWriter {
 public:
     SoundWriter(const std::string& path, int format, int channels, int sampleRate);
-    ~SoundWriter();  // removes the temporary file unless committed
+    ~SoundWriter();  // the temporary file goes unless committed
     SoundWriter(const SoundWriter&) = delete;
     SoundWriter& operator=(const SoundWriter&) = delete;
 
     void write(const float* interleaved, int64_t frames);
-    // Closes the file and renames it to its final name.
+    // Completes the file and renames it to its final name.
     void commit();
 
 private:
-    void discard();  // removes the temporary file
-
-    struct Sink;  // the open temporary file, in the codec's terms
-    std::string path_;
-    std::string tempPath_;
+    struct Sink;  // the codec writing into the temporary file
+    OutputFile file_;
     std::unique_ptr<Sink> sink_;
-    bool committed_ = false;
 };
 
 }  // namespace tarnwick::host

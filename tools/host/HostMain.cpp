@@ -5,6 +5,7 @@
 //                 [--set NAME=VALUE ...] [--program N] [--block N] [--accumulate]
 //                 [--force] [--allow-truncated]
 //   tarnwick-host render --out PNG [--set NAME=VALUE ...] [--program N] [--key-peak V] [--about]
+//                 [--force]
 
 #include "AudioFile.h"
 #include "EffectHost.h"
@@ -30,13 +31,13 @@ constexpr const char* kUsage =
     "                     [--set NAME=VALUE ...] [--program N] [--block N] [--accumulate]\n"
     "                     [--force] [--allow-truncated]\n"
     "       tarnwick-host render --out PNG [--set NAME=VALUE ...] [--program N]\n"
-    "                     [--key-peak V] [--about]\n"
+    "                     [--key-peak V] [--about] [--force]\n"
     "  NAME is the host's parameter name (par0 ... par5) or a role: attack, hold,\n"
     "  release, threshold, envmode, active. VALUE is 0 to 1.\n"
-    "  OUT is written only when it is absent or a writable regular file; it is\n"
-    "  never an input, a symbolic link, a FIFO or a device. --force also replaces\n"
-    "  a read-only OUT. A file shorter than its header says is an error;\n"
-    "  --allow-truncated processes the frames it has, with a warning.\n"
+    "  OUT and PNG are written only where they are absent or a writable regular\n"
+    "  file, never over an input, a symbolic link, a FIFO or a device; --force\n"
+    "  also replaces a read-only file. A file shorter than its header says is an\n"
+    "  error; --allow-truncated processes the frames it has, with a warning.\n"
     "  render draws the gate's own editor (built in, no MODULE) as a PNG picture:\n"
     "  --key-peak sets the key level the meter shows, --about shows the about panel.\n";
 
@@ -480,12 +481,26 @@ RenderArgs parseRenderArgs(int argc, char** argv) {
             a.keyPeak = number();
         } else if (opt == "--about") {
             a.about = true;
+        } else if (opt == "--force") {
+            a.force = true;
         } else {
             throw HostError("unknown option: " + opt);
         }
     }
     if (a.out.empty()) throw HostError("render needs --out PNG");
     return a;
+}
+
+// The picture goes to OUT as audio does in process: checked, and moved into
+// place when whole.
+int runRender(const RenderArgs& a) {
+    checkOutputPath(a.out, {}, a.force);
+    std::vector<std::uint8_t> png = renderEditor(a);
+    OutputFile file(a.out);
+    file.write(png.data(), png.size());
+    checkOutputPath(a.out, {}, a.force);
+    file.commit();
+    return 0;
 }
 
 int run(int argc, char** argv) {
@@ -503,10 +518,7 @@ int run(int argc, char** argv) {
         return runInfo(argv[2]);
     }
     if (command == "process") return runProcess(parseProcessArgs(argc, argv));
-    if (command == "render") {
-        renderEditor(parseRenderArgs(argc, argv));
-        return 0;
-    }
+    if (command == "render") return runRender(parseRenderArgs(argc, argv));
     throw HostError("unknown command: " + command + " (info, process or render)");
 }
 

@@ -439,6 +439,51 @@ TEST_F(HostCli, AnInterruptedRunLeavesNoPartialFile) {
     }
 }
 
+// render writes its picture as process writes audio: only over a file it may
+// replace, and only whole.
+TEST(HostRender, ThePictureReplacesOnlyAFileAndOnlyWhenComplete) {
+    TempDir tmp, other;
+    const std::string before = "an older picture";
+    std::string png = tmp.File("editor.png"), readOnly = tmp.File("read-only.png");
+    std::string elsewhere = other.File("elsewhere.png");
+    for (const std::string& file : {png, readOnly, elsewhere}) writeText(file, before);
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+    ASSERT_EQ(::symlink(elsewhere.c_str(), tmp.File("link.png").c_str()), 0);
+    ASSERT_EQ(::mkfifo(tmp.File("fifo.png").c_str(), 0644), 0);
+    const struct {
+        std::string out, mentions;
+    } refused[] = {
+        {tmp.File("link.png"), "output is a symbolic link"},
+        {tmp.File("fifo.png"), "output is a FIFO"},
+        {tmp.Dir(), "output is a directory"},
+        {readOnly, "output is read-only: " + readOnly + " (--force replaces it)"},
+        {tmp.File("no/such/folder.png"), "output folder does not exist"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.out);
+        expectOneLineError(runHost({"render", "--out", c.out}), c.mentions);
+    }
+    // A write that fails part way (here at the file size limit) leaves the old
+    // picture as it was.
+    RunResult r = runTool("/bin/sh", {"-c", "trap '' XFSZ; ulimit -f 4; exec \"$0\" \"$@\"",
+                                      TARNWICK_HOST_EXE, "render", "--out", png});
+    expectOneLineError(r, "cannot write " + png + ": ");
+    for (const std::string& file : {png, readOnly, elsewhere}) EXPECT_EQ(readText(file), before);
+    const std::vector<std::string> entries = {"editor.png", "fifo.png", "link.png",
+                                              "read-only.png"};
+    EXPECT_EQ(tmp.Entries(), entries);
+    struct stat st {};
+    EXPECT_TRUE(::lstat(tmp.File("link.png").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+
+    r = runHost({"render", "--out", png});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = runHost({"render", "--out", readOnly, "--force"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(readText(png).rfind("\x89PNG\r\n\x1a\n", 0), 0u);
+    EXPECT_TRUE(readText(png) == readText(readOnly));
+    EXPECT_EQ(tmp.Entries(), entries);
+}
+
 TEST(HostInfo, TextsFromAModuleAreCutAtTheirStandardSizes) {
     RunResult r = runHost({"info", HOSTILE_MODULE});
     ASSERT_EQ(r.exitCode, 0) << r.err;
