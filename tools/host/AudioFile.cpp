@@ -85,16 +85,20 @@ SoundReader::SoundReader(const std::string& path) : path_(path) {
     channels_ = info.channels;
     sampleRate_ = info.samplerate;
     format_ = info.format;
+    // A FLAC header with no length (total samples 0, as a streaming encoder
+    // that cannot seek back leaves it) comes back as the largest count.
+    if (info.frames == SF_COUNT_MAX) return;
     // For WAV and AIFF libsndfile reports the frames present; the header may
     // promise more.
-    announcedFrames_ = info.frames;
+    int64_t announced = info.frames;
     int sampleBytes = bytesPerSample(info.format);
     if (header.frames) {
-        announcedFrames_ = std::max(announcedFrames_, *header.frames);
+        announced = std::max(announced, *header.frames);
     } else if (header.dataBytes && sampleBytes > 0) {
         uint64_t frames = *header.dataBytes / static_cast<uint64_t>(sampleBytes * info.channels);
-        announcedFrames_ = std::max<int64_t>(announcedFrames_, static_cast<int64_t>(frames));
+        announced = std::max<int64_t>(announced, static_cast<int64_t>(frames));
     }
+    announcedFrames_ = announced;
 }
 
 SoundReader::~SoundReader() = default;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tarnwick::host {
@@ -26,8 +27,10 @@ public:
     int sampleRate() const { return sampleRate_; }
     // The file's container and encoding, as the codec in use names them.
     int format() const { return format_; }
-    // The frames the file's header announces, whether or not they are there.
-    int64_t announcedFrames() const { return announcedFrames_; }
+    // The frames the file's header announces, whether or not they are there;
+    // nothing when it gives no length (a FLAC file encoded as a stream, whose
+    // frames are those it holds to its end).
+    std::optional<int64_t> announcedFrames() const { return announcedFrames_; }
     int64_t framesRead() const { return framesRead_; }
     // Why the frames ended early, when the library said so; else empty.
     const std::string& readError() const { return readError_; }
@@ -46,7 +49,7 @@ private:
     int channels_ = 0;
     int sampleRate_ = 0;
     int format_ = 0;
-    int64_t announcedFrames_ = 0;
+    std::optional<int64_t> announcedFrames_;
     int64_t framesRead_ = 0;
     std::string readError_;
 };

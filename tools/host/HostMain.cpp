@@ -273,7 +273,8 @@ public:
     // Reads up to FRAMES frames of each file into the effect's INPUTS and
     // answers how many both had: 0 at the end.
     int64_t read(std::vector<std::vector<float>>& inputs, int64_t frames) {
-        frames = std::min(frames, signal_.announcedFrames() - signal_.framesRead());
+        if (auto announced = signal_.announcedFrames())
+            frames = std::min(frames, *announced - signal_.framesRead());
         int64_t n = signal_.read(signalFrames_.data(), frames);
         spread(signalFrames_, signal_.channels(), n, inputs, 0, signal_.channels() == 4);
         if (key_) {
@@ -283,22 +284,35 @@ public:
         return n;
     }
 
-    // After the last block: a file with fewer frames than its header announces
-    // is an error, or with ALLOWTRUNCATED a warning that the output has
-    // PROCESSED frames.
+    // After the last block: a file with fewer frames than its header announces,
+    // or whose frames break off in damage, is an error, or with ALLOWTRUNCATED
+    // a warning that the output has PROCESSED frames. Whole files of no
+    // announced length must then turn out as long as each other.
     void checkComplete(bool allowTruncated, int64_t processed) {
+        bool cut = false;
         for (SoundReader* file : {&signal_, key_ ? &*key_ : nullptr}) {
             if (file == nullptr) continue;
             file->skipToEnd();
-            if (file->framesRead() >= file->announcedFrames()) continue;
-            std::string what = file->path() + " is truncated: header says " +
-                               std::to_string(file->announcedFrames()) + " frames, " +
-                               std::to_string(file->framesRead()) + " present";
+            auto announced = file->announcedFrames();
+            std::string what = file->path() + " is truncated: ";
+            if (announced && file->framesRead() < *announced) {
+                what += "header says " + std::to_string(*announced) + " frames, " +
+                        std::to_string(file->framesRead()) + " present";
+            } else if (!announced && !file->readError().empty()) {
+                what +=
+                    "its audio breaks off after " + std::to_string(file->framesRead()) + " frames";
+            } else {
+                continue;
+            }
+            cut = true;
             if (!file->readError().empty()) what += " (libsndfile: " + file->readError() + ")";
             if (!allowTruncated)
                 throw HostError(what + " (--allow-truncated processes the frames present)");
             std::fprintf(stderr, "tarnwick-host: warning: %s; the output has %lld frames\n",
                          what.c_str(), static_cast<long long>(processed));
+        }
+        if (key_ && !cut && key_->framesRead() != signal_.framesRead()) {
+            throw lengthsDiffer(signal_.framesRead(), key_->framesRead());
         }
     }
 
@@ -319,11 +333,16 @@ private:
                             std::to_string(signal_.sampleRate()) + " Hz, " + a.key + " " +
                             std::to_string(key_->sampleRate()) + " Hz");
         }
-        if (key_->announcedFrames() != signal_.announcedFrames()) {
-            throw HostError("lengths differ: " + a.signal + " " +
-                            std::to_string(signal_.announcedFrames()) + " frames, " + a.key + " " +
-                            std::to_string(key_->announcedFrames()) + " frames");
+        // A file of no announced length is measured as it is read.
+        auto signalFrames = signal_.announcedFrames(), keyFrames = key_->announcedFrames();
+        if (signalFrames && keyFrames && *signalFrames != *keyFrames) {
+            throw lengthsDiffer(*signalFrames, *keyFrames);
         }
+    }
+
+    HostError lengthsDiffer(int64_t signalFrames, int64_t keyFrames) const {
+        return HostError("lengths differ: " + signal_.path() + " " + std::to_string(signalFrames) +
+                         " frames, " + key_->path() + " " + std::to_string(keyFrames) + " frames");
     }
 
     SoundReader signal_;

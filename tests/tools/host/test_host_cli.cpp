@@ -3,6 +3,7 @@
 
 #include "HostTestSupport.h"
 
+#include <FLAC/stream_encoder.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -38,6 +39,29 @@ void patchWaveHeader(const std::string& path, const char* id, size_t at, uint32_
     ASSERT_NE(chunk, std::string::npos) << id;
     for (size_t i = 0; i < 4; ++i) bytes[chunk + at + i] = static_cast<char>(value >> (8 * i));
     writeText(path, bytes);
+}
+
+// Encodes 16-bit SAMPLES as a FLAC stream, as an encoder writing to a pipe
+// does: it cannot seek back, so the header gives no length (total samples 0).
+std::string streamedFlac(int channels, int rate, const std::vector<FLAC__int32>& samples) {
+    std::string bytes;
+    auto write = [](const FLAC__StreamEncoder*, const FLAC__byte buffer[], size_t n, uint32_t,
+                    uint32_t, void* to) {
+        static_cast<std::string*>(to)->append(reinterpret_cast<const char*>(buffer), n);
+        return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
+    };
+    FLAC__StreamEncoder* encoder = FLAC__stream_encoder_new();
+    FLAC__stream_encoder_set_channels(encoder, static_cast<uint32_t>(channels));
+    FLAC__stream_encoder_set_bits_per_sample(encoder, 16);
+    FLAC__stream_encoder_set_sample_rate(encoder, static_cast<uint32_t>(rate));
+    bool ok = FLAC__stream_encoder_init_stream(encoder, write, nullptr, nullptr, nullptr, &bytes) ==
+              FLAC__STREAM_ENCODER_INIT_STATUS_OK;
+    ok = ok && FLAC__stream_encoder_process_interleaved(
+                   encoder, samples.data(), static_cast<uint32_t>(samples.size() / channels));
+    ok = FLAC__stream_encoder_finish(encoder) && ok;
+    FLAC__stream_encoder_delete(encoder);
+    EXPECT_TRUE(ok);
+    return bytes;
 }
 
 // Cuts the file at PATH to SHARE of its bytes.
@@ -411,6 +435,57 @@ TEST_F(HostCli, TruncatedFilesAreRefusedUnlessAllowed) {
     cutFile(key, 0.6);
     expectOneLineError(runHost(processArgs(ROUTING_MODULE)),
                        key + " is truncated: header says 48000 frames, ");
+    expectOutUntouched();
+}
+
+// A FLAC file encoded as a stream gives no length in its header: it is read to
+// its end and gives what the same audio as WAV gives; its length is then
+// checked against the other file's, and a damaged end is reported.
+TEST_F(HostCli, StreamedFlacIsReadToItsEnd) {
+    auto audio = [](int channels, int frames, int seed) {
+        std::vector<FLAC__int32> ints(static_cast<size_t>(channels * frames));
+        std::vector<float> floats(ints.size());
+        for (size_t i = 0; i < ints.size(); ++i) {
+            ints[i] =
+                static_cast<FLAC__int32>((i * 7919 + static_cast<size_t>(seed)) % 65536) - 32768;
+            floats[i] = static_cast<float>(ints[i]) / 32768.0f;
+        }
+        return std::pair{ints, floats};
+    };
+    auto [signalInts, signalFloats] = audio(2, 5000, 1);
+    auto [keyInts, keyFloats] = audio(1, 5000, 2);
+    writeAudio(signal, 2, kRate, signalFloats);
+    writeAudio(key, 1, kRate, keyFloats);
+    ASSERT_EQ(runHost(processArgs(ROUTING_MODULE)).exitCode, 0);
+    const std::string expected = readText(out);
+    ASSERT_EQ(readAudio(out).info.frames, 5000);
+
+    std::string flacSignal = tmp.File("signal.flac"), flacKey = tmp.File("key.flac");
+    writeText(flacSignal, streamedFlac(2, kRate, signalInts));
+    writeText(flacKey, streamedFlac(1, kRate, keyInts));
+    SF_INFO info{};  // what makes the case: libsndfile reports the length as unknown
+    sf_close(sf_open(flacSignal.c_str(), SFM_READ, &info));
+    ASSERT_EQ(info.frames, SF_COUNT_MAX);
+    for (auto [s, k] : {std::pair{flacSignal, key}, {signal, flacKey}, {flacSignal, flacKey}}) {
+        SCOPED_TRACE(s + " " + k);
+        writeText(out, kOutBefore);
+        RunResult r = runHost({"process", ROUTING_MODULE, "--signal", s, "--key", k, "--out", out});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(readText(out) == expected);
+    }
+
+    writeText(out, kOutBefore);
+    auto [longerInts, longerFloats] = audio(1, 5200, 3);
+    writeText(flacKey, streamedFlac(1, kRate, longerInts));
+    const std::vector<std::string> withFlacKey = {"process", ROUTING_MODULE, "--signal", signal,
+                                                  "--key",   flacKey,        "--out",    out};
+    expectOneLineError(runHost(withFlacKey),
+                       "lengths differ: " + signal + " 5000 frames, " + flacKey + " 5200 frames");
+    writeText(flacKey, streamedFlac(1, kRate, keyInts));
+    cutFile(flacKey, 0.6);
+    expectOneLineError(runHost(withFlacKey), flacKey + " is truncated");
+    std::remove(flacSignal.c_str());
+    std::remove(flacKey.c_str());
     expectOutUntouched();
 }
 
