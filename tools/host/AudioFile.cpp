@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <vector>
 
 namespace tarnwick::host {
@@ -62,13 +61,9 @@ SoundReader::SoundReader(const std::string& path) : path_(path) {
     if (!S_ISREG(st.st_mode)) throw HostError("audio file is not a file: " + path);
     AnnouncedFormat header = readAnnouncedFormat(path);
     // libsndfile refuses a WAV without a rate in words meant for programmers,
-    // and opens an AIFF without one at 1 Hz.
-    if (header.sampleRate && *header.sampleRate < 1.0) {
-        char rate[32];
-        std::snprintf(rate, sizeof rate, "%g", *header.sampleRate);
-        throw HostError("cannot read audio file " + path + ": its header gives a sample rate of " +
-                        rate + " Hz");
-    }
+    // opens an AIFF without one at 1 Hz, and one with a NaN, infinite or
+    // huge rate at whatever the conversion to an integer gives.
+    if (header.sampleRate) checkSampleRate(path, *header.sampleRate);
     SF_INFO info{};
     source_ = std::make_unique<Source>();
     source_->file = sf_open(path.c_str(), SFM_READ, &info);
@@ -82,6 +77,7 @@ SoundReader::SoundReader(const std::string& path) : path_(path) {
     if (info.channels <= 0 || info.samplerate <= 0 || info.frames < 0) {
         throw HostError("audio file has no usable format: " + path);
     }
+    checkSampleRate(path, info.samplerate);
     channels_ = info.channels;
     sampleRate_ = info.samplerate;
     format_ = info.format;

@@ -2,6 +2,7 @@
 // host's own codec.
 #include "AudioFile.h"
 
+#include "AudioHeader.h"
 #include "EffectHost.h"
 #include "WavFile.h"
 
@@ -48,6 +49,7 @@ SoundReader::SoundReader(const std::string& path) : path_(path) {
         throw HostError("audio file is not a file: " + path);
     }
     source_ = std::make_unique<Source>(path);
+    checkSampleRate(path, source_->wav.sampleRate());
     channels_ = source_->wav.channels();
     sampleRate_ = source_->wav.sampleRate();
     format_ = kWavFormat;

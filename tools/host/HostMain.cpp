@@ -38,6 +38,7 @@ constexpr const char* kUsage =
     "  file, never over an input, a symbolic link, a FIFO or a device; --force\n"
     "  also replaces a read-only file. A file shorter than its header says is an\n"
     "  error; --allow-truncated processes the frames it has, with a warning.\n"
+    "  Sample rates of 1 Hz to 10 MHz are read.\n"
     "  render draws the gate's own editor (built in, no MODULE) as a PNG picture:\n"
     "  --key-peak sets the key level the meter shows, --about shows the about panel.\n";
 

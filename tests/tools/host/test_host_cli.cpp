@@ -142,6 +142,31 @@ TEST_F(HostCli, AudioFileFailuresAreOneLineErrors) {
     expectOneLineError(runHost(with(three, key)), "1, 2 or 4 channels");
     expectOneLineError(runHost(with(signal, three)), "1 or 2 channels");
     expectOneLineError(runHost(with(noRate, key)), "its header gives a sample rate of 0 Hz");
+    // AIFF keeps its rate as an 80-bit float, which can say anything.
+    const struct {
+        std::string says;
+        std::vector<unsigned char> extended;
+    } rates[] = {
+        {"a sample rate that is not a number", {0x7F, 0xFF, 0xC0, 0, 0, 0, 0, 0, 0, 0}},
+        {"an infinite sample rate", {0x7F, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0}},
+        {"a sample rate of 1.07151e+301 Hz", {0x43, 0xE7, 0x80, 0, 0, 0, 0, 0, 0, 0}},  // 2^1000
+        {"a sample rate of 1e+10 Hz", {0x40, 0x20, 0x95, 0x02, 0xF9, 0, 0, 0, 0, 0}},
+        {"a sample rate of 1.0001e+07 Hz", {0x40, 0x16, 0x98, 0x9A, 0x68, 0, 0, 0, 0, 0}},
+    };
+    for (const auto& c : rates) {
+        SCOPED_TRACE(c.says);
+        std::string aiff = tmp.File("rate.aiff");
+        writeAudio(aiff, 1, kRate, std::vector<float>(1000, 0.125f),
+                   SF_FORMAT_AIFF | SF_FORMAT_PCM_16);
+        std::string bytes = readText(aiff);
+        size_t comm = bytes.find("COMM");
+        ASSERT_NE(comm, std::string::npos);
+        bytes.replace(comm + 16, 10, std::string(c.extended.begin(), c.extended.end()));
+        writeText(aiff, bytes);
+        expectOneLineError(runHost(with(aiff, aiff)),
+                           "its header gives " + c.says + " (the host reads 1 Hz to 10 MHz)");
+        std::remove(aiff.c_str());
+    }
     expectOneLineError(runHost({"process", ROUTING_MODULE, "--signal", signal, "--out", out}),
                        "--key");
     std::remove(notAudio.c_str());
