@@ -86,7 +86,11 @@ void GateInstance::run(std::uint32_t frames) {
         for (float*& p : outputs)
             if (p) p += n;
     }
-    if (float* level = ports_[kKeyLevel]) *level = plugin_->keyPeak.load(std::memory_order_relaxed);
+    // The key's peak within the meter's range, 0 to 1, which gives the meter
+    // the position the raw peak gives it: a silent key's peak hovers just
+    // below 0, a loud one's goes above 1.
+    if (float* level = ports_[kKeyLevel])
+        *level = std::clamp(plugin_->keyPeak.load(std::memory_order_relaxed), 0.0f, 1.0f);
 }
 
 }  // namespace tarnwick::lv2

@@ -183,7 +183,7 @@ std::string plugin(const Facts& f) {
                 break;
             }
             case PortKind::ControlOut:
-                // The key's peak, which the editor's meter shows from 0 to 1.
+                // The key's peak as the editor's meter shows it, from 0 to 1.
                 t << " ;\n        lv2:minimum 0.0 ;\n        lv2:maximum 1.0";
                 break;
         }
