@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <limits>
-#include <memory>
+#include <new>
 
 #include "plugin/uPlugin.h"
 
@@ -21,18 +21,37 @@ VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, fl
 
 }  // namespace
 
-GateInstance::GateInstance(double sampleRate) {
-    // Without an editor: an LV2 host shows the plug-in's UI apart from its DSP.
-    auto plugin = std::make_unique<APlugin>(hostCallback, nullptr);
-    effect_ = plugin->getAeffect();
-    plugin_ = plugin.release();  // from here on, effClose deletes it
-    effect_->dispatcher(effect_, effOpen, 0, 0, nullptr, 0.0f);
-    effect_->dispatcher(effect_, effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
+GateInstance::GateInstance(double sampleRate) : sampleRate_(sampleRate) {
+    if (!open()) throw std::bad_alloc();
 }
 
 GateInstance::~GateInstance() {
     if (active_) deactivate();
+    close();
+}
+
+bool GateInstance::open() {
+    // Without an editor: an LV2 host shows the plug-in's UI apart from its DSP.
+    APlugin* plugin = nullptr;
+    try {
+        plugin = new APlugin(hostCallback, nullptr);
+    } catch (...) {
+        return false;
+    }
+    if (effect_) close();
+    plugin_ = plugin;
+    effect_ = plugin->getAeffect();  // effClose deletes the effect with its record
+    effect_->dispatcher(effect_, effOpen, 0, 0, nullptr, 0.0f);
+    effect_->dispatcher(effect_, effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate_));
+    // The new effect has its first program: the ports' values go to it whole.
+    applied_ = false;
+    return true;
+}
+
+void GateInstance::close() {
     effect_->dispatcher(effect_, effClose, 0, 0, nullptr, 0.0f);
+    effect_ = nullptr;
+    plugin_ = nullptr;
 }
 
 void GateInstance::connect(std::uint32_t port, void* data) {
@@ -40,6 +59,9 @@ void GateInstance::connect(std::uint32_t port, void* data) {
 }
 
 void GateInstance::activate() {
+    // Should no new effect be had, the old one goes on, history and all.
+    if (everActive_) open();
+    everActive_ = true;
     effect_->dispatcher(effect_, effMainsChanged, 0, 1, nullptr, 0.0f);
     effect_->dispatcher(effect_, effStartProcess, 0, 0, nullptr, 0.0f);
     active_ = true;

@@ -24,6 +24,8 @@ public:
 
     // A port's buffer; an unknown port index is ignored.
     void connect(std::uint32_t port, void* data);
+    // Switches the effect on. Activated again, it starts from a new effect:
+    // LV2 wants nothing of the history before (the envelope, the key's peak).
     void activate();
     void deactivate();
     // Applies the control inputs that changed, gates FRAMES samples and
@@ -33,16 +35,22 @@ public:
     APlugin& plugin() { return *plugin_; }
 
 private:
+    // Makes and opens a new effect in place of the current one; false, with
+    // the current one kept, when none can be made. close() deletes it.
+    bool open();
+    void close();
     void applyControls();
 
-    APlugin* plugin_;
-    AEffect* effect_;  // the effect's record; effClose deletes both
+    double sampleRate_;
+    APlugin* plugin_ = nullptr;
+    AEffect* effect_ = nullptr;  // the effect's record; effClose deletes both
     std::array<float*, kNumPorts> ports_{};
     // The bits of each control value last handed to the effect: a value that
     // is the same bits (a NaN included) is not applied again.
     std::array<std::uint32_t, kNumControls> appliedBits_{};
     bool applied_ = false;  // nothing applied yet: the first run applies every control
     bool active_ = false;
+    bool everActive_ = false;
 };
 
 }  // namespace tarnwick::lv2

@@ -118,12 +118,19 @@ TEST(Lv2Gate, ProcessesBitForBitAsTheVst2Module) {
         d->connect_port(h, 99, &keyLevel);  // no such port: ignored
         d->activate(h);
 
-        AEffect* e = vstEntry(plainHost);
-        ASSERT_NE(e, nullptr);
-        e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
-        e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
-        e->dispatcher(e, effSetBlockSize, 0, 4096, nullptr, 0.0f);
-        e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+        const auto openVst = [&] {
+            AEffect* e = vstEntry(plainHost);
+            e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
+            e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
+            e->dispatcher(e, effSetBlockSize, 0, 4096, nullptr, 0.0f);
+            e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+            return e;
+        };
+        const auto closeVst = [](AEffect* e) {
+            e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
+            e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
+        };
+        AEffect* e = openVst();
 
         // Blocks of changing sizes; every other one in place, as LV2 allows.
         std::vector<std::vector<float>> io(2, std::vector<float>(4096));
@@ -168,6 +175,24 @@ TEST(Lv2Gate, ProcessesBitForBitAsTheVst2Module) {
         EXPECT_GT(keyLevel, 0.0f);
         d->run(h, 4096);
         EXPECT_EQ(keyLevel, 0.0f);
+        closeVst(e);
+
+        // Activated again, it starts afresh, as a new VST 2 effect does.
+        d->deactivate(h);
+        d->activate(h);
+        e = openVst();
+        for (std::uint32_t i = 0; i < kNumControls; ++i) e->setParameter(e, i, controls[i]);
+        float* vin[4] = {};
+        for (int c = 0; c < 4; ++c) vin[c] = const_cast<float*>(in[c].data());
+        float* vout[2] = {vstOut[0].data(), vstOut[1].data()};
+        e->processReplacing(e, vin, vout, 4096);
+        for (int c = 0; c < 4; ++c) d->connect_port(h, kSignalLeft + c, vin[c]);
+        d->connect_port(h, kOutLeft, lv2Out[0].data());
+        d->connect_port(h, kOutRight, lv2Out[1].data());
+        d->run(h, 4096);
+        for (int c = 0; c < 2; ++c)
+            EXPECT_EQ(std::memcmp(lv2Out[c].data(), vstOut[c].data(), 4096 * sizeof(float)), 0);
+        closeVst(e);
         // A missing buffer: the block is skipped, nothing is written.
         d->connect_port(h, kKeyRight, nullptr);
         lv2Out[0][0] = 7.0f;
@@ -177,8 +202,6 @@ TEST(Lv2Gate, ProcessesBitForBitAsTheVst2Module) {
 
         d->deactivate(h);
         d->cleanup(h);
-        e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
-        e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
     }
 }
 
@@ -197,15 +220,21 @@ TEST(Lv2Gate, RunAllocatesNothing) {
     gate.connect(kKeyLevel, &keyLevel);
     gate.activate();
 
-    const long before = allocations.load();
-    for (std::size_t round = 0; round < 3 * kRows.size(); ++round) {
-        std::copy(kRows[round % kRows.size()].begin(), kRows[round % kRows.size()].end(), controls);
-        gate.run(static_cast<std::uint32_t>(1 + round * 97 % 2048));
+    // Runs with every row of values, in a first activation and (the effect
+    // made anew, which may allocate) in a second.
+    long during = 0;
+    for (int activation = 0; activation < 2; ++activation) {
+        const long before = allocations.load();
+        for (std::size_t round = 0; round < 3 * kRows.size(); ++round) {
+            const auto& row = kRows[round % kRows.size()];
+            std::copy(row.begin(), row.end(), controls);
+            gate.run(static_cast<std::uint32_t>(1 + round * 97 % 2048));
+        }
+        during += allocations.load() - before;
+        gate.deactivate();
+        gate.activate();
     }
-    gate.deactivate();
-    gate.activate();
-    gate.run(2048);
-    EXPECT_EQ(allocations.load() - before, 0);
+    EXPECT_EQ(during, 0);
 }
 
 }  // namespace
