@@ -55,7 +55,12 @@ void GateInstance::close() {
 }
 
 void GateInstance::connect(std::uint32_t port, void* data) {
-    if (port < kNumPorts) ports_[port] = static_cast<float*>(data);
+    if (port >= kNumPorts) return;
+    ports_[port] = static_cast<float*>(data);
+    if (port >= kFirstControl && port < kFirstControl + kNumControls)
+        controlsConnected_ = std::all_of(ports_.begin() + kFirstControl,
+                                         ports_.begin() + kFirstControl + kNumControls,
+                                         [](const float* p) { return p != nullptr; });
 }
 
 void GateInstance::activate() {
@@ -86,9 +91,7 @@ void GateInstance::applyControls() {
         effect_->setParameter(effect_, static_cast<VstInt32>(i), value);
     }
     // Once every control is connected, each has had its first value.
-    applied_ =
-        std::all_of(ports_.begin() + kFirstControl, ports_.begin() + kFirstControl + kNumControls,
-                    [](const float* p) { return p != nullptr; });
+    applied_ = controlsConnected_;
 }
 
 void GateInstance::run(std::uint32_t frames) {

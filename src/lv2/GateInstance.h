@@ -49,6 +49,7 @@ private:
     // is the same bits (a NaN included) is not applied again.
     std::array<std::uint32_t, kNumControls> appliedBits_{};
     bool applied_ = false;  // nothing applied yet: the first run applies every control
+    bool controlsConnected_ = false;
     bool active_ = false;
     bool everActive_ = false;
 };
