@@ -5,48 +5,16 @@
 #include <lv2/core/lv2.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <new>
 #include <vector>
 
 #include "lv2/GateInstance.h"
+#include "support/AllocationCounter.h"
 #include "support/LoadedModule.h"
 #include "vst/DAEffect.h"
-
-namespace {
-
-std::atomic<long> allocations{0};
-
-void* counted(std::size_t size, std::size_t align) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::aligned_alloc(align, std::max(align, (size + align - 1) / align * align)))
-        return p;
-    throw std::bad_alloc();
-}
-
-}  // namespace
-
-// Counts every allocation of this program.
-void* operator new(std::size_t size) { return counted(size, alignof(std::max_align_t)); }
-void* operator new[](std::size_t size) { return counted(size, alignof(std::max_align_t)); }
-void* operator new(std::size_t size, std::align_val_t a) {
-    return counted(size, static_cast<std::size_t>(a));
-}
-void* operator new[](std::size_t size, std::align_val_t a) {
-    return counted(size, static_cast<std::size_t>(a));
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -206,9 +174,10 @@ TEST(Lv2Gate, ProcessesBitForBitAsTheVst2Module) {
 }
 
 TEST(Lv2Gate, RunAllocatesNothing) {
-    const long beforeMaking = allocations.load();
+    const long beforeMaking = tarnwick::test::Allocations();
     GateInstance gate(48000.0);
-    EXPECT_GT(allocations.load(), beforeMaking);  // the counter sees the effect being made
+    EXPECT_GT(tarnwick::test::Allocations(),
+              beforeMaking);  // the counter sees the effect being made
     const auto in = inputs(2048, 48000.0);
     std::vector<float> out(2 * 2048);
     float controls[kNumControls] = {};
@@ -224,13 +193,13 @@ TEST(Lv2Gate, RunAllocatesNothing) {
     // made anew, which may allocate) in a second.
     long during = 0;
     for (int activation = 0; activation < 2; ++activation) {
-        const long before = allocations.load();
+        const long before = tarnwick::test::Allocations();
         for (std::size_t round = 0; round < 3 * kRows.size(); ++round) {
             const auto& row = kRows[round % kRows.size()];
             std::copy(row.begin(), row.end(), controls);
             gate.run(static_cast<std::uint32_t>(1 + round * 97 % 2048));
         }
-        during += allocations.load() - before;
+        during += tarnwick::test::Allocations() - before;
         gate.deactivate();
         gate.activate();
     }
