@@ -19,16 +19,24 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix # the Windows modules, cross-built
   wine wine64 wine32:i386           # running them and their tests (wine32 needs i386 packages)
 )
+sudo_cmd=""
+[ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
   if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo_cmd dpkg --add-architecture i386
   fi
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# A locale whose decimal point is a comma, for the test that text forms keep
+# their own; listed in /etc/locale.gen so that a later locale-gen keeps it.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE[.]utf-\?8'; then
+  grep -qx 'de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null ||
+    echo 'de_DE.UTF-8 UTF-8' | $sudo_cmd tee -a /etc/locale.gen >/dev/null
+  $sudo_cmd locale-gen
 fi
