@@ -1,6 +1,6 @@
 // The text form of component streams: parsing, reading into components and
 // converting back, on any text. Nothing may stay alive after an error.
-#include "framework/TextForm.h"
+#include "objects/TextForm.h"
 #include "support/FrameworkTestClasses.h"
 
 #include <cstdlib>

@@ -8,7 +8,7 @@
 
 #include "dib/cDIB.h"
 #include "dib/cDIBCompressor.h"
-#include "framework/Classes.h"
+#include "objects/Classes.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "controls/cDIBFeatures.h"
-#include "framework/Streaming.h"
+#include "objects/Streaming.h"
 #include "support/FeatureSamples.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "dib/cDIBPalette.h"
 #include "framework/Forms.h"
-#include "framework/Streaming.h"
+#include "objects/Streaming.h"
 
 namespace {
 

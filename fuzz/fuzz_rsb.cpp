@@ -7,7 +7,7 @@
 
 #include "dib/DIBRSBFormat.h"
 #include "dib/cDIB.h"
-#include "framework/Classes.h"
+#include "objects/Classes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     TMemoryDIB dib(2, 3);

@@ -31,7 +31,7 @@ cmake --build build-tsan -j"$jobs" --target plugin_threads_test
 
 # The sanitizer build: fuzz targets, and the GUI side's unit tests, where a
 # read of uninitialised or freed memory or undefined arithmetic fails a test.
-sanitized_tests=(platform framework dib controls editor)
+sanitized_tests=(platform objects gdi framework dib controls editor)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DTARNWICK_FUZZ=ON -DTARNWICK_BENCH=OFF
 for d in "${sanitized_tests[@]}"; do cmake --build "build-fuzz/tests/$d" -j"$jobs"; done
 if [ "$fuzz_seconds" != 0 ]; then

@@ -9,7 +9,7 @@
 
 #include "dib/cDIB.h"
 #include "dib/cDIBImageList.h"
-#include "framework/Classes.h"
+#include "objects/Classes.h"
 
 // How the middle picture fills the span between the end pictures.
 enum TDIBBorderDrawStyle : std::uint8_t { dsTile, dsStretch };

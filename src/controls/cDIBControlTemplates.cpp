@@ -18,7 +18,7 @@
 
 #include "controls/cDIBControl.h"
 #include "dib/cDIBCompressor.h"
-#include "framework/Streaming.h"
+#include "objects/Streaming.h"
 #include "framework/WinApi.h"
 
 TW_IMPLEMENT_CLASS(TDIBWrapper) { b.Property("DIB", &TDIBWrapper::DIB); }

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "controls/cDIBControl.h"
-#include "framework/Streaming.h"
+#include "objects/Streaming.h"
 
 namespace {
 

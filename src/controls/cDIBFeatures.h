@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "dib/cDIB.h"
-#include "framework/Classes.h"
+#include "objects/Classes.h"
 #include "framework/Controls.h"
 #include "framework/Messages.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "framework/Gdi.h"
+#include "gdi/Gdi.h"
 #include "framework/Messages.h"
 
 static const bool kRegistered = (RegisterClasses({TDIBSlider::StaticClass()}), true);

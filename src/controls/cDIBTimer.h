@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "framework/Classes.h"
+#include "objects/Classes.h"
 #include "framework/ExtCtrls.h"
-#include "framework/Gdi.h"
+#include "gdi/Gdi.h"
 
 class TDIBTimer : public TComponent {
     TW_CLASS(TDIBTimer, TComponent)

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "dib/cDIB.h"
-#include "framework/Classes.h"
+#include "objects/Classes.h"
 
 namespace {
 

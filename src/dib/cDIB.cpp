@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dib/cDIBCompressor.h"
-#include "framework/Streaming.h"
+#include "objects/Streaming.h"
 
 // ---- colours ----------------------------------------------------------------
 

@@ -11,10 +11,10 @@
 #include <memory>
 #include <string>
 
-#include "framework/Classes.h"
-#include "framework/Gdi.h"
+#include "objects/Classes.h"
+#include "gdi/Gdi.h"
 #include "framework/Graphics.h"
-#include "framework/SysUtils.h"
+#include "objects/SysUtils.h"
 
 struct TDIBPixel {
     std::uint8_t Blue;

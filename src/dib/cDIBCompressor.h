@@ -21,7 +21,7 @@
 #include <span>
 #include <vector>
 
-#include "framework/SysUtils.h"
+#include "objects/SysUtils.h"
 
 class TAbstractSuperDIB;
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/SysUtils.h"
-#include "framework/TypInfo.h"
+#include "objects/SysUtils.h"
+#include "objects/TypInfo.h"
 
 class TAbstractSuperDIB;
 class TStream;

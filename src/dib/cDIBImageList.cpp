@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "framework/Streaming.h"
+#include "objects/Streaming.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "dib/cDIB.h"
-#include "framework/Classes.h"
+#include "objects/Classes.h"
 
 class TCustomDIBImageList;
 class TDIBImageLink;

@@ -10,10 +10,10 @@
 #include <memory>
 #include <vector>
 
-#include "framework/Classes.h"
+#include "objects/Classes.h"
 #include "framework/Forms.h"
-#include "framework/Gdi.h"
-#include "framework/SysUtils.h"
+#include "gdi/Gdi.h"
+#include "objects/SysUtils.h"
 
 // One palette entry as stored: three colour bytes and a flags byte. The
 // colour bytes are in the order the lookup table and the 8-bit colour table

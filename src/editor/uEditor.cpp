@@ -6,7 +6,7 @@
 #include "controls/cDIBFadeLabel.h"
 #include "dib/cDIBImageList.h"
 #include "framework/StdCtrls.h"
-#include "framework/Streaming.h"
+#include "objects/Streaming.h"
 #include "framework/WindowManager.h"
 #include "platform/Window.h"
 #include "plugin/uPlugin.h"

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "framework/Classes.h"
-#include "framework/Gdi.h"
+#include "objects/Classes.h"
+#include "gdi/Gdi.h"
 #include "framework/Graphics.h"
 #include "framework/Messages.h"
 

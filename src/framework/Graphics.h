@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/Classes.h"
-#include "framework/Gdi.h"
-#include "framework/SysUtils.h"
+#include "objects/Classes.h"
+#include "gdi/Gdi.h"
+#include "objects/SysUtils.h"
 #include "platform/PictureFile.h"
 
 // ---- geometry ------------------------------------------------------------------

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "framework/Classes.h"
+#include "objects/Classes.h"
 #include "framework/Controls.h"
-#include "framework/Gdi.h"
+#include "gdi/Gdi.h"
 #include "framework/Messages.h"
 
 // A key with its modifiers: the virtual-key code in the low byte, the

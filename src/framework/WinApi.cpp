@@ -5,7 +5,7 @@
 #include <random>
 
 #include "framework/Forms.h"
-#include "framework/GdiState.h"
+#include "gdi/GdiState.h"
 #include "framework/Messages.h"
 #include "platform/Services.h"
 #include "platform/Window.h"

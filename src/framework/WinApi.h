@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "framework/Gdi.h"
+#include "gdi/Gdi.h"
 
 using SHORT = std::int16_t;
 using UINT_PTR = std::uintptr_t;

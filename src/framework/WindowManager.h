@@ -14,7 +14,7 @@
 // children. Child windows have no native side: GetDC works on the form's
 // window only, and painting a child goes through BeginPaint.
 
-#include "framework/Gdi.h"
+#include "gdi/Gdi.h"
 
 struct PAINTSTRUCT {
     HDC hdc;

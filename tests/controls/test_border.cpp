@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "controls/cDIBBorder.h"
-#include "framework/Streaming.h"
+#include "objects/Streaming.h"
 #include "support/ControlSamples.h"
 #include "support/Sanitizers.h"
 

@@ -11,7 +11,7 @@
 #include "controls/cDIBPanel.h"
 #include "framework/Forms.h"
 #include "framework/Menus.h"
-#include "framework/Streaming.h"
+#include "objects/Streaming.h"
 #include "framework/WinApi.h"
 #include "framework/WindowManager.h"
 #include "platform/Window.h"

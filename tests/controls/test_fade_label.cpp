@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "controls/cDIBFadeLabel.h"
-#include "framework/TextForm.h"
+#include "objects/TextForm.h"
 #include "platform/headless/HeadlessInput.h"
 #include "support/ContainerFixture.h"
 

@@ -7,7 +7,7 @@
 
 #include "controls/cDIBFeatures.h"
 #include "framework/Forms.h"
-#include "framework/Streaming.h"
+#include "objects/Streaming.h"
 #include "support/FeatureSamples.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "controls/cDIBKnob.h"
 #include "controls/cDIBPanel.h"
 #include "framework/Forms.h"
-#include "framework/Streaming.h"
+#include "objects/Streaming.h"
 #include "framework/WinApi.h"
 #include "framework/WindowManager.h"
 #include "platform/Window.h"

@@ -15,7 +15,7 @@
 #include "controls/cDIBPanel.h"
 #include "controls/cDIBSlider.h"
 #include "framework/Forms.h"
-#include "framework/TextForm.h"
+#include "objects/TextForm.h"
 #include "framework/WinApi.h"
 #include "framework/WindowManager.h"
 #include "platform/Window.h"

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "dib/cDIBImageList.h"
-#include "framework/Streaming.h"
-#include "framework/TextForm.h"
+#include "objects/Streaming.h"
+#include "objects/TextForm.h"
 #include "support/DibSamples.h"
 
 namespace {

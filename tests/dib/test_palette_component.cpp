@@ -9,8 +9,8 @@
 #include "dib/cDIB.h"
 #include "dib/cDIBPalette.h"
 #include "framework/Forms.h"
-#include "framework/Streaming.h"
-#include "framework/TextForm.h"
+#include "objects/Streaming.h"
+#include "objects/TextForm.h"
 #include "platform/Window.h"
 #include "support/RecordingControl.h"
 

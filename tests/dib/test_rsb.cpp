@@ -6,7 +6,7 @@
 #include "dib/DIBRSBFormat.h"
 #include "dib/cDIB.h"
 #include "dib/cDIBFormat.h"
-#include "framework/Classes.h"
+#include "objects/Classes.h"
 
 namespace {
 

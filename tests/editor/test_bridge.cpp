@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "editor/uEditor.h"
-#include "framework/TextForm.h"
+#include "objects/TextForm.h"
 #include "framework/WindowManager.h"
 #include "platform/Window.h"
 #include "platform/headless/HeadlessControl.h"

@@ -10,7 +10,7 @@
 #include "framework/ExtCtrls.h"
 #include "framework/Forms.h"
 #include "framework/Menus.h"
-#include "framework/TextForm.h"
+#include "objects/TextForm.h"
 #include "framework/WinApi.h"
 #include "platform/Window.h"
 #include "platform/headless/HeadlessControl.h"

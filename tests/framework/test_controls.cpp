@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "framework/Controls.h"
-#include "framework/Streaming.h"
-#include "framework/TextForm.h"
+#include "objects/Streaming.h"
+#include "objects/TextForm.h"
 #include "platform/Window.h"
 #include "support/RecordingControl.h"
 

@@ -8,7 +8,7 @@
 #include "framework/ExtCtrls.h"
 #include "framework/Forms.h"
 #include "framework/StdCtrls.h"
-#include "framework/TextForm.h"
+#include "objects/TextForm.h"
 #include "platform/Window.h"
 #include "platform/headless/HeadlessControl.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "framework/Gdi.h"
+#include "gdi/Gdi.h"
 
 namespace {
 

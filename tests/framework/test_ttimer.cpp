@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "framework/ExtCtrls.h"
-#include "framework/TextForm.h"
+#include "objects/TextForm.h"
 #include "platform/headless/HeadlessControl.h"
 
 namespace {

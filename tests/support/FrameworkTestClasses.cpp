@@ -1,6 +1,6 @@
 #include "support/FrameworkTestClasses.h"
 
-#include "framework/TextForm.h"
+#include "objects/TextForm.h"
 
 std::vector<uint8_t> BinaryToTextBytes(const std::vector<uint8_t>& bin) {
     TMemoryStream in(bin.data(), bin.size());

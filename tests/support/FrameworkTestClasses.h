@@ -2,7 +2,7 @@
 // Small component classes that exercise every property kind of the
 // reflection layer and the stream reader and writer.
 
-#include "framework/Streaming.h"
+#include "objects/Streaming.h"
 
 #include <string>
 #include <vector>

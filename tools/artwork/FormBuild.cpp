@@ -7,7 +7,7 @@
 
 #include "Artwork.h"
 #include "dib/cDIBImageList.h"
-#include "framework/TextForm.h"
+#include "objects/TextForm.h"
 
 namespace tarnwick::artwork {
 

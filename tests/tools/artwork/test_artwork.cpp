@@ -13,7 +13,7 @@
 #include "Artwork.h"
 #include "dib/cDIBImageList.h"
 #include "editor/EditorForm.h"
-#include "framework/TextForm.h"
+#include "objects/TextForm.h"
 #include "support/TempDir.h"
 
 using tarnwick::artwork::DrawEditorPictures;

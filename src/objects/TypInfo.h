@@ -25,7 +25,7 @@
 // A class inherits its parent's properties; redeclaring a name replaces it
 // in place (to change a default, for example).
 
-#include "framework/SysUtils.h"
+#include "objects/SysUtils.h"
 
 #include <cstdint>
 #include <functional>
@@ -337,4 +337,4 @@ void SetObjectProp(TObject* instance, const TPropInfo& prop, TObject* value);
 TMethod GetMethodProp(TObject* instance, const TPropInfo& prop);
 void SetMethodProp(TObject* instance, const TPropInfo& prop, const TMethod& value);
 
-#include "framework/TypInfoImpl.h"
+#include "objects/TypInfoImpl.h"

@@ -1,6 +1,6 @@
-#include "framework/Classes.h"
+#include "objects/Classes.h"
 
-#include "framework/Streaming.h"
+#include "objects/Streaming.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,7 +2,7 @@
 // system colours.
 #include <algorithm>
 
-#include "framework/GdiState.h"
+#include "gdi/GdiState.h"
 
 using namespace tarnwick::gdi_internal;
 

@@ -1,5 +1,5 @@
 // Solid brushes and the rectangle fills that use them.
-#include "framework/GdiState.h"
+#include "gdi/GdiState.h"
 
 using namespace tarnwick::gdi_internal;
 

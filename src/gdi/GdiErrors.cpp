@@ -2,7 +2,7 @@
 #include <cstring>
 #include <string>
 
-#include "framework/GdiState.h"
+#include "gdi/GdiState.h"
 
 using namespace tarnwick::gdi_internal;
 

@@ -1,7 +1,7 @@
 // Rectangle arithmetic.
 #include <algorithm>
 
-#include "framework/Gdi.h"
+#include "gdi/Gdi.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "framework/GdiState.h"
+#include "gdi/GdiState.h"
 
 using namespace tarnwick::gdi_internal;
 

@@ -1,6 +1,6 @@
 // The state of the GDI stand-in, the pixel helpers the drawing calls share,
 // and the simulated display.
-#include "framework/GdiState.h"
+#include "gdi/GdiState.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "framework/TypInfo.h"
+#include "objects/TypInfo.h"
 
 TTypeInfo MakeEnumTypeInfo(std::string name, std::vector<std::string> names) {
     TTypeInfo t;

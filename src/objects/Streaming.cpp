@@ -1,4 +1,4 @@
-#include "framework/Streaming.h"
+#include "objects/Streaming.h"
 
 #include <cmath>
 #include <cstring>

@@ -2,7 +2,7 @@
 // SaveDC keeps them on.
 #include <climits>
 
-#include "framework/GdiState.h"
+#include "gdi/GdiState.h"
 
 using namespace tarnwick::gdi_internal;
 

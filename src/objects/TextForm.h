@@ -22,7 +22,7 @@
 #include <memory>
 #include <string>
 
-#include "framework/Streaming.h"
+#include "objects/Streaming.h"
 
 void ObjectBinaryToText(TStream& input, TStream& output);
 void ObjectTextToBinary(TStream& input, TStream& output);

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "framework/GdiState.h"
+#include "gdi/GdiState.h"
 
 using namespace tarnwick::gdi_internal;
 using tarnwick::platform::FontFace;

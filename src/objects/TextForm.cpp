@@ -1,5 +1,5 @@
 // The text form of component streams, converted structurally both ways.
-#include "framework/TextForm.h"
+#include "objects/TextForm.h"
 
 #include <cerrno>
 #include <charconv>

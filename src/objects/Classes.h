@@ -1,8 +1,8 @@
 #pragma once
 // Streams, persistent objects, components, collections and the class registry.
 
-#include "framework/SysUtils.h"
-#include "framework/TypInfo.h"
+#include "objects/SysUtils.h"
+#include "objects/TypInfo.h"
 
 #include <cstdint>
 #include <cstdio>

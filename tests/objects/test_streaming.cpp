@@ -1,6 +1,6 @@
 // Component streams: the extended-float encoding, writing and reading whole
 // forms, the text form, and malformed input.
-#include "framework/TextForm.h"
+#include "objects/TextForm.h"
 #include "support/FrameworkTestClasses.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "framework/Gdi.h"
+#include "gdi/Gdi.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 // Children are the components GetChildren lists; each is read with the root
 // as its owner and the enclosing component as its parent component.
 
-#include "framework/Classes.h"
+#include "objects/Classes.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "framework/SysUtils.h"
+#include "objects/SysUtils.h"
 
 #include <cstdio>
 

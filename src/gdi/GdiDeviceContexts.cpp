@@ -1,7 +1,7 @@
 // Device contexts and the objects selected into them.
 #include <cstring>
 
-#include "framework/GdiState.h"
+#include "gdi/GdiState.h"
 #include "platform/Window.h"
 
 using namespace tarnwick::gdi_internal;

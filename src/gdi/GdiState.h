@@ -16,7 +16,7 @@
 #include <variant>
 #include <vector>
 
-#include "framework/Gdi.h"
+#include "gdi/Gdi.h"
 #include "platform/FontRasteriser.h"
 
 namespace tarnwick::gdi_internal {
