@@ -1,6 +1,8 @@
 // The X11 back end of the window service: a window is an X child window of
 // the host's, on the back end's own connection; input arrives and pixels go
-// out in Pump.
+// out in Pump. What was presented last stays on the server as the window's
+// background, so the server itself shows it whenever the window is mapped
+// or uncovered, without waiting for the next pump.
 #include <X11/Xutil.h>
 
 #include <algorithm>
@@ -63,9 +65,13 @@ public:
     }
 
     void SetSize(int width, int height) override {
+        const int oldWidth = Width(), oldHeight = Height();
         Window::SetSize(width, height);
-        if (!xid_) return;
+        if (!xid_ || (Width() == oldWidth && Height() == oldHeight)) return;
         x11::ErrorTrap trap;
+        // The old frame does not fit: no background until the next present
+        // makes one of the new size.
+        DropFrame();
         XResizeWindow(display_, xid_, std::max(Width(), 1), std::max(Height(), 1));
     }
 
@@ -83,8 +89,10 @@ public:
     void OnEvent(XEvent& e) {
         switch (e.type) {
             case Expose:
-                Invalidate({e.xexpose.x, e.xexpose.y, e.xexpose.x + e.xexpose.width,
-                            e.xexpose.y + e.xexpose.height});
+                // Once a frame was presented the server has restored it.
+                if (frame_ == None)
+                    Invalidate({e.xexpose.x, e.xexpose.y, e.xexpose.x + e.xexpose.width,
+                                e.xexpose.y + e.xexpose.height});
                 return;
             case ButtonPress:
             case ButtonRelease: {
@@ -163,7 +171,9 @@ public:
             CancelMode();
     }
 
-    // Puts the bounding box of the invalidated rectangles on the screen.
+    // Puts the bounding box of the invalidated rectangles on the screen:
+    // into the frame (the window's background pixmap), then the window's
+    // area is cleared to it. The first frame of a size is put whole.
     void Present() {
         const std::vector<WindowRect> rects = TakeInvalidated();
         if (!xid_ || rects.empty()) return;
@@ -174,6 +184,7 @@ public:
             box.right = std::max(box.right, r.right);
             box.bottom = std::max(box.bottom, r.bottom);
         }
+        if (frame_ == None && MakeFrame()) box = {0, 0, Width(), Height()};
         // The pixel store is the image: 32 bits a pixel in this machine's
         // byte order, which Xlib converts where the server's differs.
         XImage* image =
@@ -182,8 +193,16 @@ public:
         if (!image) return;
         const std::uint32_t probe = 1;
         image->byte_order = *reinterpret_cast<const unsigned char*>(&probe) ? LSBFirst : MSBFirst;
-        XPutImage(display_, xid_, gc_, image, box.left, box.top, box.left, box.top,
-                  box.right - box.left, box.bottom - box.top);
+        const auto w = static_cast<unsigned>(box.right - box.left);
+        const auto h = static_cast<unsigned>(box.bottom - box.top);
+        if (frame_ != None) {
+            XPutImage(display_, frame_, gc_, image, box.left, box.top, box.left, box.top, w, h);
+            XClearArea(display_, xid_, box.left, box.top, w, h, False);
+        } else {
+            // No frame on the server (it had no memory for one): straight
+            // onto the window, as exposures ask for it again.
+            XPutImage(display_, xid_, gc_, image, box.left, box.top, box.left, box.top, w, h);
+        }
         image->data = nullptr;  // the pixels stay the window's
         XDestroyImage(image);
     }
@@ -234,10 +253,33 @@ private:
         if (std::exchange(held_, 0) != 0) Send(kCancelMode, 0, 0);
     }
 
+    // A pixmap of the window's size that keeps the last frame on the server,
+    // made the window's background. False when the server refused it.
+    bool MakeFrame() {
+        x11::ErrorTrap trap;
+        frame_ = XCreatePixmap(display_, xid_, static_cast<unsigned>(std::max(Width(), 1)),
+                               static_cast<unsigned>(std::max(Height(), 1)), 24);
+        if (trap.Failed()) {
+            frame_ = None;
+            return false;
+        }
+        XSetWindowBackgroundPixmap(display_, xid_, frame_);
+        return true;
+    }
+
+    void DropFrame() {
+        if (frame_ == None) return;
+        XSetWindowBackgroundPixmap(display_, xid_, None);
+        XFreePixmap(display_, frame_);
+        frame_ = None;
+    }
+
     // Lets go of the server's side; the window itself may already be gone.
     void Forget() {
+        if (frame_ != None) XFreePixmap(display_, frame_);
         if (gc_) XFreeGC(display_, gc_);
         if (colormap_ != None) XFreeColormap(display_, colormap_);
+        frame_ = None;
         gc_ = nullptr;
         colormap_ = None;
         xid_ = 0;
@@ -248,6 +290,7 @@ private:
     Colormap colormap_ = None;
     ::Window xid_ = 0;
     GC gc_ = nullptr;
+    Pixmap frame_ = None;     // the last frame presented, the window's background
     std::uint32_t held_ = 0;  // the buttons seen going down here and not yet up
 };
 
