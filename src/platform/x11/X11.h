@@ -11,9 +11,9 @@
 // frame it has no background (the server never erases it, so nothing
 // flashes); from then on the last frame presented is its background, a
 // pixmap on the server, which the server shows by itself when the host
-// maps the window (often after the editor has drawn) or uncovers it. Keyboard events
-// are not selected: they go on to the host's window, so the host's own
-// keys keep working over the editor. A window made without a parent has no
+// maps the window (often after the editor has drawn) or uncovers it.
+// Keyboard events are not selected: they go on to the host's window, so
+// the host's own keys keep working over the editor. A window made without a parent has no
 // X window; it carries timers only.
 
 #include <cstdint>
@@ -32,6 +32,13 @@ namespace tarnwick::platform::x11 {
 // frame and one XClearArea of the window. A window that nothing changed
 // costs no request. Called from inside a handler or a timer it does
 // nothing.
+//
+// When the X server goes away, the back end's connection notes it instead
+// of ending the process (Xlib's default): its windows forget their X
+// windows, the connection is closed without another request, and the
+// editor stays alive with nothing on the screen; pumps and closing do
+// nothing more on X. The IO error handler is the process's: ours passes
+// the errors of other connections (the host's) on to the one it replaced.
 void Pump();
 
 // The X window of a window of this back end, 0 when it has none: made

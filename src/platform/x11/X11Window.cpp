@@ -56,7 +56,9 @@ public:
     ~X11Window() override {
         std::erase(AllWindows(), this);
         if (!xid_) return;
-        {
+        if (x11::Lost()) {
+            Abandon();
+        } else {
             x11::ErrorTrap trap;
             XDestroyWindow(display_, xid_);
             Forget();
@@ -67,7 +69,7 @@ public:
     void SetSize(int width, int height) override {
         const int oldWidth = Width(), oldHeight = Height();
         Window::SetSize(width, height);
-        if (!xid_ || (Width() == oldWidth && Height() == oldHeight)) return;
+        if (!xid_ || x11::Lost() || (Width() == oldWidth && Height() == oldHeight)) return;
         x11::ErrorTrap trap;
         // The old frame does not fit: no background until the next present
         // makes one of the new size.
@@ -78,7 +80,7 @@ public:
     ::Window Xid() const { return xid_; }
 
     void SetCursor(Cursor cursor) {
-        if (!xid_) return;
+        if (!xid_ || x11::Lost()) return;
         if (cursor != None)
             XDefineCursor(display_, xid_, cursor);
         else
@@ -160,7 +162,7 @@ public:
     // released where we could not see it (the window was hidden or unmapped
     // with the grab): the server's pointer state tells.
     void CheckHeldButtons() {
-        if (!xid_ || held_ == 0) return;
+        if (!xid_ || held_ == 0 || x11::Lost()) return;
         ::Window root, child;
         int rx, ry, x, y;
         unsigned mask = 0;
@@ -176,7 +178,7 @@ public:
     // area is cleared to it. The first frame of a size is put whole.
     void Present() {
         const std::vector<WindowRect> rects = TakeInvalidated();
-        if (!xid_ || rects.empty()) return;
+        if (!xid_ || rects.empty() || x11::Lost()) return;
         WindowRect box = rects.front();
         for (const WindowRect& r : rects) {
             box.left = std::min(box.left, r.left);
@@ -185,6 +187,7 @@ public:
             box.bottom = std::max(box.bottom, r.bottom);
         }
         if (frame_ == None && MakeFrame()) box = {0, 0, Width(), Height()};
+        if (x11::Lost()) return;
         // The pixel store is the image: 32 bits a pixel in this machine's
         // byte order, which Xlib converts where the server's differs.
         XImage* image =
@@ -206,6 +209,21 @@ public:
         image->data = nullptr;  // the pixels stay the window's
         XDestroyImage(image);
     }
+
+    // The connection is lost: the window forgets its X resources without a
+    // request (only the GC's memory in Xlib is freed). True when it held a
+    // button, so that what the mouse was doing ends.
+    bool Abandon() {
+        if (!xid_) return false;
+        if (gc_) XFreeGC(display_, gc_);
+        gc_ = nullptr;
+        colormap_ = None;
+        frame_ = None;
+        xid_ = 0;
+        return held_ != 0;
+    }
+
+    void CancelLostMode() { CancelMode(); }
 
 private:
     void MakeNative(::Window parent) {
@@ -318,6 +336,16 @@ namespace x11 {
 
 bool PumpRunning() { return pumping; }
 
+void AbandonWindows(std::vector<std::uintptr_t>& held) {
+    for (X11Window* w : AllWindows())
+        if (w->Abandon()) held.push_back(w->Handle());
+}
+
+void CancelModes(const std::vector<std::uintptr_t>& held) {
+    for (std::uintptr_t handle : held)
+        if (X11Window* w = Find(handle)) w->CancelLostMode();
+}
+
 void ApplyPointerVisibility() {
     if (!CurrentDisplay()) return;
     ErrorTrap trap;
@@ -338,12 +366,14 @@ void Pump() {
     ErrorTrap trap;
 
     if (Display* d = CurrentDisplay()) {
-        while (XPending(d) > 0) {
+        while (!Lost() && XPending(d) > 0) {
             XEvent e;
             XNextEvent(d, &e);
             if (X11Window* w = FindXid(e.xany.window)) w->OnEvent(e);
         }
     }
+    // A server found gone while reading: nothing more is sent to it.
+    DropLostConnection();
 
     // By handle: a handler may destroy windows while the pump runs.
     std::vector<std::uintptr_t> handles;

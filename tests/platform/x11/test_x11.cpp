@@ -1,12 +1,20 @@
 // The X11 back end inside a host's window on a real X server. The test
 // plays the host: its own connection makes the top-level windows, reads the
 // screen back and moves the real pointer with XTest.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/Services.h"
@@ -379,6 +387,143 @@ TEST_F(X11Test, WindowsShareOneConnectionUntilTheLastGoesInAnyOrder) {
     unseen.reset();
     EXPECT_FALSE(x11::Connected());
     seen.reset();
+}
+
+// The X server goes away under an open window. The host guards its own
+// connection; the back end's must not end the process either (Xlib's
+// default for a lost connection): the window goes quiet, a pump and closing
+// do nothing more on X, and the host hears of its own connection only.
+// Each order runs in a child process with a server of its own, so that a
+// death is a failed test; SIGPIPE is left as it is, so that a write to the
+// dead socket would be one too.
+
+int OpenSockets() {
+    int sockets = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        const auto target = std::filesystem::read_symlink(entry.path(), ec);
+        if (!ec && target.string().rfind("socket:", 0) == 0) ++sockets;
+    }
+    return sockets;
+}
+
+// Starts a virtual X server, sets DISPLAY to it and gives its process (0
+// when none started).
+pid_t StartServer() {
+    int fds[2];
+    if (pipe(fds) != 0) return 0;
+    const pid_t server = fork();
+    if (server == 0) {
+        dup2(fds[1], 3);
+        dup2(open("/dev/null", O_WRONLY), 2);
+        execl(TARNWICK_XVFB, "Xvfb", "-displayfd", "3", "-screen", "0", "320x240x24", "-nolisten",
+              "tcp", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    char c = 0;
+    while (poll(&p, 1, 10000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (number.empty()) {
+        kill(server, SIGKILL);
+        waitpid(server, nullptr, 0);
+        return 0;
+    }
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+    return server;
+}
+
+Display* lostHost = nullptr;
+int hostLosses = 0;
+int otherLosses = 0;
+int HostIOError(Display* display) {
+    ++(display == lostHost ? hostLosses : otherLosses);
+    return 0;
+}
+void HostIOErrorExit(Display*, void*) {}
+
+// The first call after the server dies: a pump (an idle call) or the
+// destruction of a window (closing an editor).
+void LoseTheServer(bool closeFirst) {
+    const pid_t server = StartServer();
+    ASSERT_NE(server, 0) << "no virtual X server could start";
+    lostHost = XOpenDisplay(nullptr);
+    ASSERT_NE(lostHost, nullptr);
+    XSetIOErrorHandler(HostIOError);
+    XSetIOErrorExitHandler(lostHost, HostIOErrorExit, nullptr);
+    const ::Window top =
+        XCreateSimpleWindow(lostHost, DefaultRootWindow(lostHost), 0, 0, 200, 100, 0, 0, 0);
+    XMapWindow(lostHost, top);
+    XSync(lostHost, False);
+    const int socketsBefore = OpenSockets();
+
+    auto closing = CreateChildWindow(top, 50, 50);
+    auto win = CreateChildWindow(top, 100, 80);
+    ASSERT_NE(x11::NativeWindow(*win), 0u);
+    std::vector<std::uint32_t> got;
+    win->SetMessageHandler([&](std::uint32_t msg, std::uint32_t, std::int32_t) {
+        if (msg != 0x000F) got.push_back(msg);
+        return 0;
+    });
+    // A drag under way: the button pressed over the window, the pointer hidden.
+    XTestFakeMotionEvent(lostHost, -1, 60, 20, CurrentTime);
+    XTestFakeButtonEvent(lostHost, 1, True, CurrentTime);
+    XSync(lostHost, False);
+    for (int i = 0; i < 200 && (got.empty() || got.back() != 0x0201); ++i) {
+        x11::Pump();
+        usleep(2000);
+    }
+    ASSERT_FALSE(got.empty());
+    ASSERT_EQ(got.back(), 0x0201u);
+    EXPECT_EQ(ShowPointer(false), -1);
+
+    kill(server, SIGKILL);
+    waitpid(server, nullptr, 0);
+    // The host meets the loss on its own connection first: its handler
+    // hears of it, passed on by ours.
+    XSync(lostHost, False);
+    EXPECT_EQ(hostLosses, 1);
+    if (closeFirst) closing.reset();
+    for (int i = 0; i < 3; ++i) x11::Pump();
+    EXPECT_FALSE(x11::Connected());
+    EXPECT_EQ(x11::NativeWindow(*win), 0u);
+    EXPECT_EQ(got.back(), 0x001Fu) << "the drag is over";
+    EXPECT_EQ(OpenSockets(), socketsBefore) << "the back end's connection is closed";
+
+    // The window lives on without X, and so do the services; a new window
+    // finds no server.
+    win->SetSize(120, 90);
+    x11::Pump();
+    EXPECT_EQ(ShowPointer(true), 0);
+    SetPointerPosition({5, 5});
+    IsModifierDown(ModifierKey::Shift);
+    EXPECT_EQ(x11::NativeWindow(*CreateChildWindow(top, 50, 50)), 0u);
+    win.reset();
+    closing.reset();
+    EXPECT_EQ(otherLosses, 0) << "the host heard of the back end's connection";
+    EXPECT_EQ(XSetIOErrorHandler(nullptr), HostIOError) << "the host's handler is back";
+    XCloseDisplay(lostHost);
+}
+
+TEST(X11LostServer, NeitherAnIdleCallNorClosingEndsTheHost) {
+    for (bool closeFirst : {false, true}) {
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            alarm(30);
+            LoseTheServer(closeFirst);
+            std::fflush(nullptr);
+            _exit(::testing::Test::HasFailure() ? 1 : 0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << (closeFirst ? "closing" : "idling") << " first: "
+            << (WIFSIGNALED(status) ? "ended by signal " + std::to_string(WTERMSIG(status))
+                                    : "exit status " + std::to_string(WEXITSTATUS(status)));
+    }
 }
 
 }  // namespace
