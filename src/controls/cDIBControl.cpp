@@ -389,6 +389,8 @@ void TCustomDIBControl::WndProc(TMessage& Message) {
     switch (Message.Msg) {
         case WM_LBUTTONDOWN:
             storedPress_ = Message;
+            // A stop asked for by an earlier press (a drag) does not end this one's repeat.
+            stopRepeat_ = false;
             if (AutoRepeat_ && !repeatTimer_->Enabled()) StartRepeat();
             break;
         case WM_MOUSEMOVE:
@@ -398,6 +400,7 @@ void TCustomDIBControl::WndProc(TMessage& Message) {
             if (MouseInside_ && !Hot_) Perform(CM_MOUSEENTER, 0, 0);
             break;
         case WM_LBUTTONUP:
+            stopRepeat_ = false;
             StopRepeatTimer();
             if (Hot_ && !MouseInside_) Perform(CM_MOUSELEAVE, 0, 0);
             break;

@@ -1,15 +1,9 @@
 #include "controls/cDIBKnob.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "framework/Messages.h"
 #include "framework/WinApi.h"
-
-namespace {
-constexpr int kLeast = std::numeric_limits<int>::min();
-constexpr int kMost = std::numeric_limits<int>::max();
-}  // namespace
 
 TW_IMPLEMENT_CLASS(TCustomDIBKnob) {}
 
@@ -65,17 +59,12 @@ void TCustomDIBKnob::SetPosition(int Value) {
 }
 
 void TCustomDIBKnob::SetMax(int Value) {
-    // Min stays below Max, so the least integer cannot be the top.
-    Max_ = std::max(Value, kLeast + 1);
-    if (Min_ >= Max_) SetMin(Max_ - 1);
-    if (Position_ > Max_) SetPosition(Max_);
+    tarnwick::controls::SetRangeMax(*this, Max_, Value);
     Invalidate();
 }
 
 void TCustomDIBKnob::SetMin(int Value) {
-    Min_ = std::min(Value, kMost - 1);
-    if (Min_ >= Max_) SetMax(Min_ + 1);
-    if (Position_ < Min_) SetPosition(Min_);
+    tarnwick::controls::SetRangeMin(*this, Min_, Value);
     Invalidate();
 }
 
@@ -174,6 +163,11 @@ void TCustomDIBKnob::MouseDown(TMouseButton Button, TShiftState Shift, int X, in
 void TCustomDIBKnob::MouseMove(TShiftState Shift, int X, int Y) {
     TCustomDIBControl::MouseMove(Shift, X, Y);
     if (!dragging_) return;
+    // Only the held left button turns the knob; without it the drag is over.
+    if (!Shift.Contains(TShiftStateFlag::ssLeft)) {
+        StopDragging();
+        return;
+    }
     POINT p{0, 0};
     GetCursorPos(&p);
     // Up and right turn the knob up.

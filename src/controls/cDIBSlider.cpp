@@ -101,19 +101,9 @@ void TCustomDIBSlider::SetPosition(int Value) {
     DoChange();
 }
 
-void TCustomDIBSlider::SetMax(int Value) {
-    Value = std::max(Value, INT_MIN + 1);  // room for a Min below it
-    Max_ = Value;
-    if (Min_ >= Value) SetMin(Value - 1);
-    if (Position_ > Max_) SetPosition(Max_);
-}
+void TCustomDIBSlider::SetMax(int Value) { tarnwick::controls::SetRangeMax(*this, Max_, Value); }
 
-void TCustomDIBSlider::SetMin(int Value) {
-    Value = std::min(Value, INT_MAX - 1);  // room for a Max above it
-    Min_ = Value;
-    if (Value >= Max_) SetMax(Value + 1);
-    if (Position_ < Min_) SetPosition(Min_);
-}
+void TCustomDIBSlider::SetMin(int Value) { tarnwick::controls::SetRangeMin(*this, Min_, Value); }
 
 void TCustomDIBSlider::SetSmallChange(TSliderInc Value) { SmallChange_ = Step(Value); }
 void TCustomDIBSlider::SetLargeChange(TSliderInc Value) { LargeChange_ = Step(Value); }
@@ -455,6 +445,11 @@ void TCustomDIBSlider::MouseDown(TMouseButton Button, TShiftState Shift, int X, 
 void TCustomDIBSlider::MouseMove(TShiftState Shift, int X, int Y) {
     TCustomDIBControl::MouseMove(Shift, X, Y);
     if (!dragging_) return;
+    // Only the held left button moves the pointer; without it the drag is over.
+    if (!Shift.Contains(TShiftStateFlag::ssLeft)) {
+        CaptureLost();
+        return;
+    }
     DragTo(ClampToInt(Horizontal() ? std::int64_t(X) - TrackRect_.Left - grab_.X
                                    : std::int64_t(Y) - TrackRect_.Top - grab_.Y));
 }

@@ -8,6 +8,7 @@
 #include "framework/StdCtrls.h"
 #include "framework/Streaming.h"
 #include "framework/WindowManager.h"
+#include "platform/Window.h"
 #include "plugin/uPlugin.h"
 #include "vst/DVstUtils.h"
 
@@ -17,14 +18,14 @@ namespace {
 constexpr long double kSteps = 127.0L;
 }
 
-float KnobValue(int position) { return static_cast<float>(position / kSteps); }
+float ValueAt(Scale scale, int position) {
+    const long double q = position / kSteps;
+    return static_cast<float>(scale == Scale::Rising ? q : 1.0L - q);
+}
 
-float SliderValue(int position) { return static_cast<float>(1.0L - position / kSteps); }
-
-int KnobPosition(float value) { return roundMinusHalf(static_cast<float>(value * kSteps)); }
-
-int SliderPosition(float value) {
-    return roundMinusHalf(static_cast<float>((1.0L - value) * kSteps));
+int PositionOf(Scale scale, float value) {
+    const long double v = scale == Scale::Rising ? value : 1.0L - value;
+    return roundMinusHalf(static_cast<float>(v * kSteps));
 }
 
 }  // namespace tarnwick
@@ -40,6 +41,18 @@ T* Find(TComponent* root, const char* name) {
         throw EReadError(std::string("The editor's form has no ") + T::StaticClass()->ClassName() +
                          " named " + name);
     return found;
+}
+
+// Knobs and the slider each have a position of their own.
+int PositionOf(TCustomDIBControl* control) {
+    if (auto* knob = dynamic_cast<TCustomDIBKnob*>(control)) return knob->Position();
+    if (auto* slider = dynamic_cast<TCustomDIBSlider*>(control)) return slider->Position();
+    return 0;
+}
+
+void SetPositionOf(TCustomDIBControl* control, int position) {
+    if (auto* knob = dynamic_cast<TCustomDIBKnob*>(control)) knob->SetPosition(position);
+    if (auto* slider = dynamic_cast<TCustomDIBSlider*>(control)) slider->SetPosition(position);
 }
 
 }  // namespace
@@ -68,7 +81,12 @@ TW_IMPLEMENT_CLASS(TPluginEditorWindow) {
 TPluginEditorWindow::TPluginEditorWindow(tarnwick::EditorParams& values)
     : TForm(nullptr), params(values) {}
 
-TPluginEditorWindow::~TPluginEditorWindow() { Destroying(); }
+TPluginEditorWindow::~TPluginEditorWindow() {
+    EndEdits();
+    for (TControl* control : parameterControls_)
+        if (control) control->SetWindowProc({});
+    Destroying();
+}
 
 std::unique_ptr<TPluginEditorWindow> TPluginEditorWindow::Load(std::span<const std::uint8_t> form,
                                                                std::uintptr_t parentWindow,
@@ -77,10 +95,40 @@ std::unique_ptr<TPluginEditorWindow> TPluginEditorWindow::Load(std::span<const s
     TMemoryStream stream(form.data(), form.size());
     ReadComponentFromStream(stream, window.get());
     window->FindControls();
+    window->WatchGestures();
     window->SetBounds(0, 0, window->Width(), window->Height());
     window->SetParentWindow(parentWindow);
     window->Handle();
     return window;
+}
+
+TPoint TPluginEditorWindow::DesignSize(std::span<const std::uint8_t> form) {
+    // The window has no border: where the client size is not stored, the
+    // outer size is the client's.
+    TPoint client{-1, -1}, outer{0, 0};
+    try {
+        TMemoryStream stream(form.data(), form.size());
+        TReader reader(stream);
+        reader.ReadSignature();
+        reader.ReadName();  // the class
+        reader.ReadName();  // the component
+        while (reader.NextNameNonEmpty()) {
+            const std::string name = reader.ReadName();
+            if (name == "ClientWidth")
+                client.X = reader.ReadInteger();
+            else if (name == "ClientHeight")
+                client.Y = reader.ReadInteger();
+            else if (name == "Width")
+                outer.X = reader.ReadInteger();
+            else if (name == "Height")
+                outer.Y = reader.ReadInteger();
+            else
+                reader.SkipValue();
+        }
+    } catch (...) {
+        return {0, 0};
+    }
+    return {client.X >= 0 ? client.X : outer.X, client.Y >= 0 ? client.Y : outer.Y};
 }
 
 void TPluginEditorWindow::FindControls() {
@@ -96,6 +144,8 @@ void TPluginEditorWindow::FindControls() {
     Quorbel = Find<TControl>(this, "Quorbel");
     Label2 = Find<TControl>(this, "Label2");
     Updater = Find<TTimer>(this, "Updater");
+    for (std::size_t i = 0; i < tarnwick::kParameterControls.size(); ++i)
+        parameterControls_[i] = Find<TCustomDIBControl>(this, tarnwick::kParameterControls[i].name);
 }
 
 void TPluginEditorWindow::Dispatch(TMessage& Message) {
@@ -107,43 +157,72 @@ void TPluginEditorWindow::Dispatch(TMessage& Message) {
 }
 
 void TPluginEditorWindow::UpdaterTimer(TObject*) {
-    using namespace tarnwick;
     struct Updating {
         bool& flag;
         explicit Updating(bool& f) : flag(f) { flag = true; }
         ~Updating() { flag = false; }
     } guard(updating);
-    auto follow = [](auto* control, int position) {
-        if (position != control->Position()) control->SetPosition(position);
-    };
-    follow(DIBKnob1, KnobPosition(params[APlugin::kAttack].load(relaxed)));
-    follow(DIBKnob2, KnobPosition(params[APlugin::kHold].load(relaxed)));
-    follow(DIBKnob3, KnobPosition(params[APlugin::kRelease].load(relaxed)));
-    follow(Thresh, SliderPosition(params[APlugin::kThreshold].load(relaxed)));
-    follow(EnvMode, KnobPosition(params[APlugin::kEnvMode].load(relaxed)));
-    follow(Active, KnobPosition(params[APlugin::kActive].load(relaxed)));
+    for (std::size_t i = 0; i < tarnwick::kParameterControls.size(); ++i) {
+        const tarnwick::ParameterControl& entry = tarnwick::kParameterControls[i];
+        TCustomDIBControl* control = parameterControls_[i];
+        const int position =
+            tarnwick::PositionOf(entry.scale, params[std::size_t(entry.index)].load(relaxed));
+        if (position != PositionOf(control)) SetPositionOf(control, position);
+    }
 }
 
-void TPluginEditorWindow::ChangeParameter(TObject* Sender, float Value) {
+void TPluginEditorWindow::ChangeParameter(TObject* Sender) {
     if (updating) return;
-    const auto* control = dynamic_cast<TComponent*>(Sender);
-    if (!control) return;
-    // The Tag names the parameter; a form with any other tag changes nothing.
-    const std::int32_t index = control->Tag();
-    if (index < 0 || index >= static_cast<std::int32_t>(params.size())) return;
-    params[static_cast<std::size_t>(index)].store(Value, relaxed);
-    if (plugin) plugin->setParameterAutomated(index, Value);
+    const auto found = std::find(parameterControls_.begin(), parameterControls_.end(), Sender);
+    if (found == parameterControls_.end()) return;  // not a parameter's control
+    TCustomDIBControl* control = *found;
+    const tarnwick::ParameterControl& entry =
+        tarnwick::kParameterControls[std::size_t(found - parameterControls_.begin())];
+    const float value = tarnwick::ValueAt(entry.scale, PositionOf(control));
+    params[std::size_t(entry.index)].store(value, relaxed);
+    if (!plugin) return;
+    BeginEdit(entry.index);
+    // The host may close the editor from inside this call; the window then
+    // lives on until the call that brought us here returns, cut off.
+    if (plugin) plugin->setParameterAutomated(entry.index, value);
+    if (!control->MouseCapture()) EndEdit(entry.index);
 }
 
-void TPluginEditorWindow::DIBKnob1Change(TObject* Sender) {
-    if (auto* knob = dynamic_cast<TCustomDIBKnob*>(Sender))
-        ChangeParameter(Sender, tarnwick::KnobValue(knob->Position()));
+void TPluginEditorWindow::WatchGestures() {
+    for (std::size_t i = 0; i < parameterControls_.size(); ++i) {
+        TCustomDIBControl* control = parameterControls_[i];
+        const int index = tarnwick::kParameterControls[i].index;
+        // The capture ends with the button's release, a drag cut short or
+        // the control's destruction: each tells the control so.
+        control->SetWindowProc(
+            [this, control, index, inner = control->WindowProc()](TMessage& Message) {
+                inner(Message);
+                if (Message.Msg == WM_CAPTURECHANGED && !control->MouseCapture()) EndEdit(index);
+            });
+    }
 }
 
-void TPluginEditorWindow::ThreshChange(TObject* Sender) {
-    if (auto* slider = dynamic_cast<TCustomDIBSlider*>(Sender))
-        ChangeParameter(Sender, tarnwick::SliderValue(slider->Position()));
+void TPluginEditorWindow::BeginEdit(std::int32_t index) {
+    auto& open = editing_[static_cast<std::size_t>(index)];
+    if (open || !plugin) return;
+    open = true;
+    plugin->beginEdit(index);
 }
+
+void TPluginEditorWindow::EndEdit(std::int32_t index) {
+    auto& open = editing_[static_cast<std::size_t>(index)];
+    if (!open) return;
+    open = false;
+    if (plugin) plugin->endEdit(index);
+}
+
+void TPluginEditorWindow::EndEdits() {
+    for (std::size_t i = 0; i < editing_.size(); ++i) EndEdit(static_cast<std::int32_t>(i));
+}
+
+void TPluginEditorWindow::DIBKnob1Change(TObject* Sender) { ChangeParameter(Sender); }
+
+void TPluginEditorWindow::ThreshChange(TObject* Sender) { ChangeParameter(Sender); }
 
 void TPluginEditorWindow::Toggle(TObject* Sender) {
     if (auto* knob = dynamic_cast<TCustomDIBKnob*>(Sender))
@@ -169,12 +248,17 @@ void TPluginEditorWindow::Label2Click(TObject*) { Aboutbox->SetVisible(false); }
 // ---- APluginEditor -------------------------------------------------------------
 
 APluginEditor::APluginEditor(APlugin* effect, std::span<const std::uint8_t> form)
-    : AEffEditor(effect), layout_(form) {}
+    : AEffEditor(effect), layout_(form) {
+    // A host may size its window before it opens the editor.
+    const TPoint size = TPluginEditorWindow::DesignSize(form);
+    rect.bottom = static_cast<VstInt16>(std::clamp(size.Y, 0, 0x7FFF));
+    rect.right = static_cast<VstInt16>(std::clamp(size.X, 0, 0x7FFF));
+}
 
 APluginEditor::~APluginEditor() {
     if (form) {
         plugin()->editorClosed.store(1, relaxed);
-        form.reset();
+        dispose();
         parentWindow = nullptr;
     }
 }
@@ -184,6 +268,19 @@ APlugin* APluginEditor::plugin() const { return static_cast<APlugin*>(effect); }
 void APluginEditor::copyParams() {
     for (std::size_t i = 0; i < params.size(); ++i)
         params[i].store(plugin()->params[i].load(relaxed), relaxed);
+}
+
+void APluginEditor::dispose() {
+    TPluginEditorWindow* window = form.release();
+    if (!window) return;
+    window->EndEdits();
+    window->plugin = nullptr;
+    // Set apart, it reaches neither the effect nor the bridge's values: its
+    // timer stops, and input still on its way changes nothing (the change
+    // handlers see `updating`). So it may outlive both.
+    window->updating = true;
+    window->Updater->SetEnabled(false);
+    tarnwick::platform::RunAfterDelivery([window] { delete window; });
 }
 
 VstInt32 APluginEditor::getRect(ERect** where) {
@@ -199,11 +296,18 @@ VstInt32 APluginEditor::getRect(ERect** where) {
 
 VstInt32 APluginEditor::open(void* ptr) {
     void* const previousParent = parentWindow;
+    const VstInt32 previousFlag = plugin()->editorClosed.load(relaxed);
+    // A window in another parent is made anew in this one: the host shows
+    // the editor where it asked, and the old window goes.
+    if (form && ptr != parentWindow) dispose();
     const bool made = openCount == 0 || !form;
     try {
         parentWindow = ptr;
         ++openCount;
         if (made) {
+            // Updates flow into the values from here on, so a change the
+            // host makes while the form is read is shown, not lost.
+            plugin()->editorClosed.store(0, relaxed);
             copyParams();
             form =
                 TPluginEditorWindow::Load(layout_, reinterpret_cast<std::uintptr_t>(ptr), params);
@@ -222,6 +326,7 @@ VstInt32 APluginEditor::open(void* ptr) {
         if (made) {
             form.reset();
             parentWindow = previousParent;
+            plugin()->editorClosed.store(previousFlag, relaxed);
         }
         return 0;
     }
@@ -231,7 +336,7 @@ void APluginEditor::close() {
     openCount = std::max(openCount - 1, 0);
     if (openCount != 0) return;
     plugin()->editorClosed.store(1, relaxed);
-    form.reset();
+    dispose();
     parentWindow = nullptr;
 }
 

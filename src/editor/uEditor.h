@@ -30,14 +30,32 @@ namespace tarnwick {
 // The six parameter values as the editor shows them, by parameter index.
 using EditorParams = std::array<std::atomic<float>, 6>;
 
-// Maps between a control's position (0 to 127) and a parameter value. The
-// quotient and the product are formed in extended precision and rounded
-// once; a value comes back to a position through roundMinusHalf, so an odd
-// position comes back one lower.
-float KnobValue(int position);
-float SliderValue(int position);  // the slider runs from 1 at the top to 0
-int KnobPosition(float value);
-int SliderPosition(float value);
+// How a control's position (0 to 127) maps to its parameter's value: a
+// knob or switch from 0 up, the slider from 1 at the top down to 0.
+enum class Scale { Rising, Falling };
+
+// Maps between a position and a value. The quotient and the product are
+// formed in extended precision and rounded once; a value comes back to a
+// position through roundMinusHalf, so an odd position comes back one lower.
+float ValueAt(Scale scale, int position);
+int PositionOf(Scale scale, float value);
+
+// The one map between the editor's controls and the parameters, in the order
+// the window's timer moves them: the change handlers write through it and
+// the timer reads through it, and a gesture belongs to the entry's index.
+struct ParameterControl {
+    const char* name;  // the control in the form
+    int index;         // the parameter
+    Scale scale;
+};
+inline constexpr std::array<ParameterControl, 6> kParameterControls{{
+    {"DIBKnob1", 0, Scale::Rising},  // attack
+    {"DIBKnob2", 1, Scale::Rising},  // hold
+    {"DIBKnob3", 2, Scale::Rising},  // release
+    {"Thresh", 3, Scale::Falling},   // threshold
+    {"EnvMode", 4, Scale::Rising},   // envelope mode
+    {"Active", 5, Scale::Rising},    // active
+}};
 
 }  // namespace tarnwick
 
@@ -56,6 +74,18 @@ public:
     static std::unique_ptr<TPluginEditorWindow> Load(std::span<const std::uint8_t> form,
                                                      std::uintptr_t parentWindow,
                                                      tarnwick::EditorParams& values);
+    // The client size a binary form gives its window, read from the root's
+    // own properties without making anything; 0 by 0 when the stream does
+    // not say (or cannot be read).
+    static TPoint DesignSize(std::span<const std::uint8_t> form);
+
+    // Automation gestures: the host hears beginEdit before the first change
+    // of a parameter that a drag, a click, a key or a wheel step makes and
+    // endEdit after its last, so that it can record touch automation and
+    // group undo steps. A gesture lasts while the control that began it
+    // holds the mouse capture; a change without one is a gesture of its
+    // own. EndEdits ends every open gesture (the window is going away).
+    void EndEdits();
 
     // Handlers, named in the form.
     void UpdaterTimer(TObject* Sender);
@@ -95,8 +125,14 @@ protected:
 
 private:
     void FindControls();
-    void ChangeParameter(TObject* Sender, float Value);
+    void WatchGestures();
+    void ChangeParameter(TObject* Sender);
     static void Toggle(TObject* Sender);
+    void BeginEdit(std::int32_t index);
+    void EndEdit(std::int32_t index);
+    // The controls of kParameterControls, entry by entry.
+    std::array<TCustomDIBControl*, 6> parameterControls_{};
+    std::array<bool, 6> editing_{};  // by parameter index
 };
 
 // The bridge between the effect and its window.
@@ -106,12 +142,16 @@ public:
     APluginEditor(APlugin* effect, std::span<const std::uint8_t> form);
     ~APluginEditor() override;
 
-    // The window's size once one was opened (0 by 0 before); answers 1.
+    // The window's size: its design size before the first open, the last
+    // size it had after a close. Answers 1.
     VstInt32 getRect(ERect** rect) override;
     // Makes the window on the first of nested opens; answers 1, or 0 (and
-    // no window) when the form cannot be read.
+    // no window) when the form cannot be read. An open into another parent
+    // while the window exists makes it anew there.
     VstInt32 open(void* ptr) override;
-    // The last of nested closes destroys the window.
+    // The last of nested closes destroys the window: at once, or, when the
+    // host closes from inside a call the window made (automation), as soon
+    // as the window's own call has returned.
     void close() override;
     // Moves the level meter after the key peak.
     void idle() override;
@@ -128,6 +168,9 @@ public:
 private:
     APlugin* plugin() const;
     void copyParams();
+    // Ends the window's gestures, cuts it off from the effect and the
+    // bridge, and destroys it once no window-system call is using it.
+    void dispose();
 
     std::span<const std::uint8_t> layout_;
 };

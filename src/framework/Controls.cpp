@@ -353,6 +353,14 @@ void TControl::MouseMessage(TMessage& Message) {
             if (events) MouseUp(Message.Msg == WM_RBUTTONUP ? mbRight : mbMiddle, shift, x, y);
             return;
         case WM_MOUSEMOVE:
+            // The left button went up where this control could not see it
+            // (over another window, or while ours was hidden): what it held
+            // ends now, and the move is a plain move.
+            if (!(Message.WParam & MK_LBUTTON) && MouseCapture() &&
+                ControlStyle_.Contains(TControlStyleFlag::csCaptureMouse)) {
+                clicked_ = false;
+                SetMouseCapture(false);
+            }
             Dispatch(Message);
             if (events) MouseMove(shift, x, y);
             return;

@@ -20,6 +20,7 @@ bool TimerQueue::Stop(std::uintptr_t window, std::uintptr_t id) {
 
 void TimerQueue::Deliver(std::uint64_t (*clock)()) {
     if (delivering_) return;
+    Delivery delivery;
     const std::uint64_t now = clock();
     struct Due {
         std::uint64_t due, serial;

@@ -72,7 +72,9 @@ void Window::Invalidate(const WindowRect& rect) {
 std::vector<WindowRect> Window::TakeInvalidated() { return std::exchange(invalid_, {}); }
 
 std::int32_t Window::Send(std::uint32_t msg, std::uint32_t wParam, std::int32_t lParam) {
-    return handler_ ? handler_(msg, wParam, lParam) : 0;
+    if (!handler_) return 0;
+    Delivery delivery;
+    return handler_(msg, wParam, lParam);
 }
 
 void Window::SendMouse(std::uint32_t message, std::uint32_t keys, std::int32_t point) {
@@ -80,6 +82,41 @@ void Window::SendMouse(std::uint32_t message, std::uint32_t keys, std::int32_t p
     lastPoint_ = point;
     lastKeys_ = keys;
     Send(message, keys, point);
+}
+
+namespace {
+
+// Per thread: hosts may run the editors of different instances on
+// different window threads. Plain values (no destructors), so that no
+// thread's exit has to run code of a module that may be gone by then.
+thread_local int deliveries = 0;
+thread_local std::vector<std::function<void()>>* deferred = nullptr;
+
+}  // namespace
+
+Delivery::Delivery() { ++deliveries; }
+
+Delivery::~Delivery() {
+    if (--deliveries != 0) return;
+    // Work may defer more work; with no delivery under way that runs at once.
+    while (deferred) {
+        std::unique_ptr<std::vector<std::function<void()>>> work(std::exchange(deferred, nullptr));
+        for (auto& w : *work) {
+            try {
+                w();
+            } catch (...) {  // nothing reaches the window system
+            }
+        }
+    }
+}
+
+void RunAfterDelivery(std::function<void()> work) {
+    if (deliveries == 0) {
+        work();
+        return;
+    }
+    if (!deferred) deferred = new std::vector<std::function<void()>>;
+    deferred->push_back(std::move(work));
 }
 
 Window* WindowFromHandle(std::uintptr_t handle) {

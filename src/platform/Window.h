@@ -98,4 +98,31 @@ std::unique_ptr<Window> CreateChildWindow(std::uintptr_t nativeParent, int width
 // The live window with this handle (of any back end), or null.
 Window* WindowFromHandle(std::uintptr_t handle);
 
+// What a host's call adds to bring the windows up to date on the screen: the
+// pending input is delivered, due timers run and what changed is presented.
+// Nothing where the system's own message loop drives the windows (Win32,
+// headless). Defined by the back end.
+void PumpWindows();
+// The native window (X window, HWND) of a window, 0 when it has none: no
+// window system, no parent, or the parent was destroyed by its owner.
+std::uintptr_t NativeHandle(const Window& window);
+// Whether a window made as a child of `nativeParent` would be shown: it is
+// a live window of the window system. Cheap next to making the window.
+bool IsNativeWindow(std::uintptr_t nativeParent);
+
+// While the window system delivers something (a window message, a timer
+// tick, the pending events of a pump), a handler may call out (into a
+// host) and be called back to destroy what the delivery is still using.
+// Such work is handed to RunAfterDelivery: it runs at once when no delivery
+// is under way on this thread, otherwise as soon as the outermost one
+// returns. A back end marks each delivery with a Delivery on its stack.
+class Delivery {
+public:
+    Delivery();
+    ~Delivery();
+    Delivery(const Delivery&) = delete;
+    Delivery& operator=(const Delivery&) = delete;
+};
+void RunAfterDelivery(std::function<void()> work);
+
 }  // namespace tarnwick::platform

@@ -161,6 +161,18 @@ TEST_F(SliderTest, AHeldTrackClickStepsEvery250MsUntilThePointerArrivesThenTheDr
     s->OnKeyDown = [](TObject*, std::uint16_t& k, TShiftState) { k = 0; };  // takes the keys
     key(VK_NEXT);
     EXPECT_EQ(s->Position(), 122);
+
+    // The stop a drag asks of the repetition ends with that drag: a held
+    // track click after one repeats again.
+    button(true, 10, 75);
+    ASSERT_TRUE(s->Dragging());
+    button(false, 10, 75);
+    button(true, 10, 10);
+    EXPECT_EQ(s->Position(), 117);
+    input::AdvanceTime(250);
+    input::AdvanceTime(250);
+    EXPECT_EQ(s->Position(), 107);
+    button(false, 10, 10);
 }
 
 TEST_F(SliderTest, EndCapsStepBySmallChangeAndRepeatWhileHeld) {

@@ -6,12 +6,17 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "editor/uEditor.h"
 #include "framework/Graphics.h"
 #include "framework/WindowManager.h"
+#include "platform/Services.h"
 #include "platform/Window.h"
+#include "platform/WindowMessages.h"
 #include "platform/headless/HeadlessControl.h"
 #include "platform/headless/HeadlessInput.h"
 #include "plugin/uPlugin.h"
@@ -154,6 +159,121 @@ TEST_F(Editor, ClosedInTheMiddleOfADragItShowsThePointerAgain) {
     gate->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
     EXPECT_EQ(PointerShowCount(), 0);
     EXPECT_EQ(bridge->form, nullptr);
+}
+
+// What the host heard, as a string of gestures: "b0" beginEdit(0), "a0"
+// automate(0), "e0" endEdit(0), in order.
+std::string Gestures(const RecordingHost& host) {
+    std::string out;
+    for (const auto& call : host.calls()) {
+        const char* kind = call.opcode == audioMasterBeginEdit  ? "b"
+                           : call.opcode == audioMasterAutomate ? "a"
+                           : call.opcode == audioMasterEndEdit  ? "e"
+                                                                : nullptr;
+        if (kind) out += std::string(out.empty() ? "" : " ") + kind + std::to_string(call.index);
+    }
+    return out;
+}
+
+TEST_F(Editor, EachDragClickOrCutShortDragIsOneGestureAndThePointerComesBack) {
+    const auto middle = [](TControl* c) {
+        return std::pair{c->Left() + c->Width() / 2, c->Top() + c->Height() / 2};
+    };
+    // A drag of three steps: one gesture around its automation.
+    auto [x, y] = middle(window->DIBKnob1);
+    MouseButton(*native, Button::Left, true, x, y);
+    for (int step = 1; step <= 3; ++step) MouseMove(*native, x, y - 4 * step);
+    EXPECT_EQ(Gestures(host), "b0 a0 a0 a0");
+    MouseButton(*native, Button::Left, false, x, y - 12);
+    EXPECT_EQ(Gestures(host), "b0 a0 a0 a0 e0");
+
+    // A click on a switch: its change comes with the press.
+    host.clear();
+    ClickOn(window->Active);
+    EXPECT_EQ(Gestures(host), "b5 a5 e5");
+
+    // The window system takes the pointer away mid-drag: the drag ends, the
+    // pointer shows again where the drag began, the value is the last step's.
+    host.clear();
+    std::tie(x, y) = middle(window->DIBKnob2);
+    MouseButton(*native, Button::Left, true, x, y);
+    MouseMove(*native, x, y - 5);
+    const int held = window->DIBKnob2->Position();
+    const auto origin = tarnwick::platform::GetPointerPosition();
+    ASSERT_EQ(PointerShowCount(), -1);
+    native->Send(tarnwick::platform::msg::kCancelMode, 0, 0);
+    EXPECT_EQ(PointerShowCount(), 0);
+    EXPECT_EQ(tarnwick::platform::GetPointerPosition(), origin);
+    EXPECT_EQ(Gestures(host), "b1 a1 e1");
+    // The button went up elsewhere, unseen: moves without it turn nothing.
+    const auto bareMove = [&](int mx, int my) {
+        native->Send(tarnwick::platform::msg::kMouseMove, 0,
+                     static_cast<std::int32_t>((my << 16) | (mx & 0xFFFF)));
+    };
+    bareMove(x, y - 40);
+    bareMove(x, y - 60);
+    MouseButton(*native, Button::Left, false, x, y - 60);
+    EXPECT_EQ(window->DIBKnob2->Position(), held);
+    EXPECT_EQ(Gestures(host), "b1 a1 e1");
+
+    // With no cancel at all, the first move without the button ends the drag.
+    host.clear();
+    std::tie(x, y) = middle(window->Thresh);
+    MouseButton(*native, Button::Left, true, x, y);
+    MouseMove(*native, x, y + 3);
+    const int threshold = window->Thresh->Position();
+    bareMove(x, y + 30);
+    bareMove(x, y + 40);
+    EXPECT_EQ(window->Thresh->Position(), threshold);
+    EXPECT_EQ(Gestures(host), "b3 a3 e3");
+    MouseButton(*native, Button::Left, false, x, y + 40);
+
+    // Closed mid-drag: the gesture ends with the window.
+    host.clear();
+    std::tie(x, y) = middle(window->DIBKnob3);
+    MouseButton(*native, Button::Left, true, x, y);
+    MouseMove(*native, x, y - 5);
+    gate->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
+    EXPECT_EQ(Gestures(host), "b2 a2 e2");
+    EXPECT_EQ(PointerShowCount(), 0);
+}
+
+// A host that closes the editor from inside the automation call the editor
+// makes: the window in the middle of its drag must outlive the call.
+APlugin* closingGate = nullptr;
+VstIntPtr ClosingHost(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                      float opt) {
+    const VstIntPtr answer = RecordingHost::callback(effect, opcode, index, value, ptr, opt);
+    if (opcode == audioMasterAutomate && closingGate)
+        closingGate->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
+    return answer;
+}
+
+TEST_F(Editor, AHostThatClosesTheEditorFromAnAutomationCallLeavesItWhole) {
+    auto gate2 = std::make_unique<APlugin>(&ClosingHost, Shipped);
+    closingGate = gate2.get();
+    int parent2 = 0;
+    ASSERT_EQ(gate2->dispatcher(effEditOpen, 0, 0, &parent2, 0.0f), 1);
+    auto* bridge2 = static_cast<APluginEditor*>(gate2->getEditor());
+    TDIBKnob* knob = bridge2->form->DIBKnob1;
+    auto* window2 = tarnwick::platform::WindowFromHandle(
+        reinterpret_cast<std::uintptr_t>(bridge2->form->Handle()));
+    const int x = knob->Left() + 40, y = knob->Top() + 40;
+    host.clear();
+    MouseButton(*window2, Button::Left, true, x, y);
+    MouseMove(*window2, x, y - 5);  // automates, and the host closes
+    EXPECT_EQ(bridge2->form, nullptr);
+    EXPECT_EQ(
+        tarnwick::platform::WindowFromHandle(reinterpret_cast<std::uintptr_t>(window2->Handle())),
+        nullptr)
+        << "gone once the call returned";
+    EXPECT_EQ(Gestures(host), "b0 a0 e0");
+    EXPECT_EQ(PointerShowCount(), 0);
+    // Reopened inside the callback works as well.
+    closingGate = nullptr;
+    ASSERT_EQ(gate2->dispatcher(effEditOpen, 0, 0, &parent2, 0.0f), 1);
+    EXPECT_NE(bridge2->form, nullptr);
+    gate2.reset();
 }
 
 TEST_F(Editor, LooksAsDesigned) {

@@ -19,4 +19,9 @@ std::unique_ptr<Window> CreateChildWindow(std::uintptr_t nativeParent, int width
     return std::make_unique<HeadlessWindow>(nativeParent, width, height);
 }
 
+// There is no window system: callers paint and read back themselves.
+void PumpWindows() {}
+std::uintptr_t NativeHandle(const Window&) { return 0; }
+bool IsNativeWindow(std::uintptr_t) { return false; }
+
 }  // namespace tarnwick::platform

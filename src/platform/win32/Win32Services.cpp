@@ -21,6 +21,7 @@ constexpr const wchar_t* kClassName = L"TarnwickEditorWindow";
 LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     // Nothing raised here may reach the host's message loop.
     try {
+        Delivery delivery;
         if (TimerWindowMessage(hwnd, msg, wParam)) return 0;
         return WindowMessage(hwnd, msg, wParam, lParam);
     } catch (...) {

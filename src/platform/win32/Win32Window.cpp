@@ -203,4 +203,14 @@ std::uintptr_t NativeWindow(const Window& window) {
 
 }  // namespace win32
 
+// The host's message loop delivers everything.
+void PumpWindows() {}
+
+std::uintptr_t NativeHandle(const Window& window) { return win32::NativeWindow(window); }
+
+bool IsNativeWindow(std::uintptr_t nativeParent) {
+    const auto parent = reinterpret_cast<HWND>(nativeParent);
+    return parent && IsWindow(parent) && win32::WindowClass();
+}
+
 }  // namespace tarnwick::platform

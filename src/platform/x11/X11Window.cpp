@@ -4,6 +4,7 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "platform/Window.h"
@@ -33,6 +34,7 @@ std::uint32_t Keys(unsigned state) {
 }
 
 class X11Window;
+X11Window* Find(std::uintptr_t handle);
 bool pumping = false;
 
 // Every window of this back end, with an X window or not.
@@ -95,6 +97,7 @@ public:
                 // X's state is the one before the event; the message tells the one after.
                 std::uint32_t keys = Keys(b.state);
                 keys = e.type == ButtonPress ? keys | flags[i] : keys & ~flags[i];
+                held_ = keys & (kLeftFlag | kMiddleFlag | kRightFlag);
                 SendMouse(downs[i] + (e.type == ButtonPress ? 0 : 1), keys, Point(b.x, b.y));
                 return;
             }
@@ -108,6 +111,7 @@ public:
                 }
                 const XMotionEvent& m = e.xmotion;
                 x11::NoteInput(m.state, m.x_root, m.y_root);
+                held_ &= Keys(m.state);
                 SendMouse(kMouseMove, Keys(m.state), Point(m.x, m.y));
                 return;
             }
@@ -123,9 +127,16 @@ public:
                 // above us when another client grabbed it.
                 const bool inside = x >= 0 && y >= 0 && x < Width() && y < Height();
                 if (e.type == LeaveNotify && inside) x = y = -1;
+                const std::uintptr_t handle = Handle();
                 SendMouse(kMouseMove, Keys(c.state), Point(x, y));
+                // A grab taken by another client (a window manager, a host's
+                // menu) or ended under us takes the pointer away mid-drag.
+                if (c.mode != NotifyNormal && Find(handle) == this) CancelMode();
                 return;
             }
+            case UnmapNotify:
+                if (e.xunmap.window == xid_) CancelMode();
+                return;
             case DestroyNotify:
                 // The owner destroyed the parent, and our window with it.
                 if (e.xdestroywindow.window == xid_) {
@@ -135,6 +146,21 @@ public:
                 return;
             default: return;
         }
+    }
+
+    // A button seen going down on this window but not up may have been
+    // released where we could not see it (the window was hidden or unmapped
+    // with the grab): the server's pointer state tells.
+    void CheckHeldButtons() {
+        if (!xid_ || held_ == 0) return;
+        ::Window root, child;
+        int rx, ry, x, y;
+        unsigned mask = 0;
+        if (!XQueryPointer(display_, xid_, &root, &child, &rx, &ry, &x, &y, &mask)) mask = 0;
+        // Events sent before the answer are queued by now: a release among
+        // them is seen in order at the next pump, with the moves before it.
+        if ((Keys(mask) & held_) != held_ && XEventsQueued(display_, QueuedAlready) == 0)
+            CancelMode();
     }
 
     // Puts the bounding box of the invalidated rectangles on the screen.
@@ -203,6 +229,11 @@ private:
         }
     }
 
+    // Only a press seen here can have started something to cancel.
+    void CancelMode() {
+        if (std::exchange(held_, 0) != 0) Send(kCancelMode, 0, 0);
+    }
+
     // Lets go of the server's side; the window itself may already be gone.
     void Forget() {
         if (gc_) XFreeGC(display_, gc_);
@@ -217,6 +248,7 @@ private:
     Colormap colormap_ = None;
     ::Window xid_ = 0;
     GC gc_ = nullptr;
+    std::uint32_t held_ = 0;  // the buttons seen going down here and not yet up
 };
 
 // The window among ours with this platform handle (never reused), or null:
@@ -259,6 +291,7 @@ void Pump() {
             CloseIfUnused();
         }
     } done;
+    Delivery delivery;
     ErrorTrap trap;
 
     if (Display* d = CurrentDisplay()) {
@@ -269,9 +302,15 @@ void Pump() {
         }
     }
 
+    // By handle: a handler may destroy windows while the pump runs.
+    std::vector<std::uintptr_t> handles;
+    for (X11Window* w : AllWindows()) handles.push_back(w->Handle());
+    for (std::uintptr_t handle : handles)
+        if (X11Window* w = Find(handle)) w->CheckHeldButtons();
+
     DeliverTimers();
 
-    std::vector<std::uintptr_t> handles;
+    handles.clear();
     for (X11Window* w : AllWindows()) handles.push_back(w->Handle());
     for (std::uintptr_t handle : handles) {
         X11Window* w = Find(handle);
@@ -290,5 +329,24 @@ std::uintptr_t NativeWindow(const Window& window) {
 bool Connected() { return CurrentDisplay() != nullptr; }
 
 }  // namespace x11
+
+void PumpWindows() { x11::Pump(); }
+
+std::uintptr_t NativeHandle(const Window& window) { return x11::NativeWindow(window); }
+
+bool IsNativeWindow(std::uintptr_t nativeParent) {
+    if (nativeParent == 0 || nativeParent > 0xFFFFFFFFu) return false;  // X ids are 29 bits
+    Display* d = x11::Acquire();
+    if (!d) return false;
+    bool live;
+    {
+        x11::ErrorTrap trap;
+        XWindowAttributes attributes;
+        live = XGetWindowAttributes(d, static_cast<::Window>(nativeParent), &attributes) != 0 &&
+               !trap.Failed();
+    }
+    x11::Release();
+    return live;
+}
 
 }  // namespace tarnwick::platform
