@@ -86,6 +86,13 @@ std::optional<float> parseValue(const std::string& text) {
     return v;
 }
 
+// The NAME and VALUE of a --set option, as typed.
+std::pair<std::string, std::string> splitSetting(const std::string& nv) {
+    const size_t eq = nv.find('=');
+    if (eq == std::string::npos || eq == 0) throw HostError("--set needs NAME=VALUE, got: " + nv);
+    return {nv.substr(0, eq), nv.substr(eq + 1)};
+}
+
 ProcessArgs parseProcessArgs(int argc, char** argv) {
     ProcessArgs a;
     if (argc < 3) throw HostError("process needs a MODULE");
@@ -103,11 +110,7 @@ ProcessArgs parseProcessArgs(int argc, char** argv) {
         } else if (opt == "--out") {
             a.out = value();
         } else if (opt == "--set") {
-            std::string nv = value();
-            size_t eq = nv.find('=');
-            if (eq == std::string::npos || eq == 0)
-                throw HostError("--set needs NAME=VALUE, got: " + nv);
-            a.sets.emplace_back(nv.substr(0, eq), nv.substr(eq + 1));
+            a.sets.push_back(splitSetting(value()));
         } else if (opt == "--program") {
             std::string v = value();
             a.program = parseInteger(v);
@@ -478,17 +481,14 @@ RenderArgs parseRenderArgs(int argc, char** argv) {
         if (opt == "--out") {
             a.out = value();
         } else if (opt == "--set") {
-            std::string nv = value();
-            size_t eq = nv.find('=');
-            if (eq == std::string::npos || eq == 0)
-                throw HostError("--set needs NAME=VALUE, got: " + nv);
-            std::string name = nv.substr(0, eq);
+            const std::string nv = value();
+            const auto [name, text] = splitSetting(nv);
             std::optional<int> index;
             for (size_t k = 0; k < kRoles.size(); ++k)
                 if (name == kRoles[k] || name == "par" + std::to_string(k))
                     index = static_cast<int>(k);
             if (!index) throw HostError("unknown parameter: " + name);
-            auto v = parseValue(nv.substr(eq + 1));
+            auto v = parseValue(text);
             if (!v) throw HostError("--set needs a number, got: " + nv);
             a.sets.emplace_back(*index, *v);
         } else if (opt == "--program") {
