@@ -4,18 +4,16 @@
 // cases: the whole container recomposed and copied to the window, and one
 // knob turned (it invalidates itself, the paint pass recomposes and copies
 // its rectangle). Each reports "allocs_per_cycle", the heap allocations of
-// one paint cycle after the first, counted by the allocation functions
-// below, which replace the global ones in this program (glibc only).
+// one paint cycle after the first, counted by the test support's
+// allocation counter (all of them with glibc).
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <new>
 
 #include "controls/cDIBKnob.h"
 #include "controls/cDIBPanel.h"
@@ -23,77 +21,7 @@
 #include "framework/Forms.h"
 #include "platform/Window.h"
 #include "platform/headless/HeadlessControl.h"
-
-// glibc's own entry points, for the counting versions below to call.
-extern "C" {
-void* __libc_malloc(std::size_t size);
-void* __libc_calloc(std::size_t count, std::size_t size);
-void* __libc_realloc(void* p, std::size_t size);
-void* __libc_memalign(std::size_t align, std::size_t size);
-}
-
-namespace {
-
-// Heap allocations: through operator new, and straight from the C functions
-// (the pixel buffers of bitmaps come from calloc). Each is counted once.
-std::atomic<long> allocations{0};
-
-void* countedAllocation(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = __libc_malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-
-void* countedAlignedAllocation(std::size_t size, std::align_val_t align) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    const auto a = static_cast<std::size_t>(align);
-    if (void* p = __libc_memalign(a, (size + a - 1) / a * a)) return p;
-    throw std::bad_alloc();
-}
-
-}  // namespace
-
-extern "C" void* malloc(std::size_t size) noexcept {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    return __libc_malloc(size);
-}
-extern "C" void* calloc(std::size_t count, std::size_t size) noexcept {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    return __libc_calloc(count, size);
-}
-extern "C" void* realloc(void* p, std::size_t size) noexcept {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    return __libc_realloc(p, size);
-}
-extern "C" void* aligned_alloc(std::size_t align, std::size_t size) noexcept {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    return __libc_memalign(align, size);
-}
-
-void* operator new(std::size_t size) { return countedAllocation(size); }
-void* operator new[](std::size_t size) { return countedAllocation(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    return __libc_malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    return __libc_malloc(size ? size : 1);
-}
-void* operator new(std::size_t size, std::align_val_t align) {
-    return countedAlignedAllocation(size, align);
-}
-void* operator new[](std::size_t size, std::align_val_t align) {
-    return countedAlignedAllocation(size, align);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+#include "support/AllocationCounter.h"
 
 namespace {
 
@@ -228,7 +156,7 @@ struct Panel {
 
 void CountAllocations(benchmark::State& state, long before) {
     state.counters["allocs_per_cycle"] =
-        double(allocations.load() - before) /
+        double(tarnwick::test::Allocations() - before) /
         double(std::max<benchmark::IterationCount>(1, state.iterations()));
 }
 
@@ -236,7 +164,7 @@ void BM_FullRecompose(benchmark::State& state) {
     Panel panel;
     panel.box->Invalidate();
     panel.form->Update();  // the first cycle after setting up
-    const long before = allocations.load();
+    const long before = tarnwick::test::Allocations();
     for (auto _ : state) {
         panel.box->Invalidate();
         panel.form->Update();
@@ -252,7 +180,7 @@ void BM_OneKnobTurn(benchmark::State& state) {
     int position = 0;
     knob->SetPosition(++position);
     panel.form->Update();
-    const long before = allocations.load();
+    const long before = tarnwick::test::Allocations();
     for (auto _ : state) {
         position = (position + 2) % 128;  // every other position: a new frame each time
         knob->SetPosition(position);

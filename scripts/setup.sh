@@ -14,20 +14,31 @@ packages=(
   fonts-liberation2                 # the face that stands for "MS Sans Serif"
   libx11-dev libxfixes-dev libxext-dev # the X11 editor window
   libxtst-dev                       # synthetic input in the X11 tests
+  libxres-dev                       # the X resources of the editor's connection, in the host-conduct test
   ardour sox xvfb xauth             # a real VST 2 host for the integration test
+  lv2-dev lilv-utils sordi          # the LV2 plug-in's headers, and the LV2 tools that test it
+  jalv jackd2                       # an LV2 host (GTK, embeds X11 editors through suil) and its JACK server, for the editor's test
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix # the Windows modules, cross-built
   wine wine64 wine32:i386           # running them and their tests (wine32 needs i386 packages)
 )
+sudo_cmd=""
+[ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
   if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo_cmd dpkg --add-architecture i386
   fi
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# A locale whose decimal point is a comma, for the test that text forms keep
+# their own; listed in /etc/locale.gen so that a later locale-gen keeps it.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE[.]utf-\?8'; then
+  grep -qx 'de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null ||
+    echo 'de_DE.UTF-8 UTF-8' | $sudo_cmd tee -a /etc/locale.gen >/dev/null
+  $sudo_cmd locale-gen
 fi

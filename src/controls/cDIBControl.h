@@ -7,7 +7,9 @@
 // auto-repeat of a held left button, picture links, features, and controls
 // that move along with it.
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -240,3 +242,25 @@ void PublishHintsAndDragging(TClassBuilder<C>& b, const char* StartDrag = "OnSta
     b.Property("OnStartDock", &C::OnStartDock);
     b.Property(StartDrag, &C::OnStartDrag);
 }
+
+namespace tarnwick::controls {
+
+// The range of a knob or slider. Max stays above Min, so neither end can be
+// the extreme integer on the wrong side; a new end moves the other one and
+// the position along, through the control's own setters, so that whatever
+// they do besides (change events, layout) happens as from outside.
+template <class Control>
+void SetRangeMax(Control& control, int& max, int value) {
+    max = std::max(value, std::numeric_limits<int>::min() + 1);
+    if (control.Min() >= max) control.SetMin(max - 1);
+    if (control.Position() > max) control.SetPosition(max);
+}
+
+template <class Control>
+void SetRangeMin(Control& control, int& min, int value) {
+    min = std::min(value, std::numeric_limits<int>::max() - 1);
+    if (min >= control.Max()) control.SetMax(min + 1);
+    if (control.Position() < min) control.SetPosition(min);
+}
+
+}  // namespace tarnwick::controls

@@ -1,15 +1,9 @@
 #include "controls/cDIBKnob.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "framework/Messages.h"
 #include "framework/WinApi.h"
-
-namespace {
-constexpr int kLeast = std::numeric_limits<int>::min();
-constexpr int kMost = std::numeric_limits<int>::max();
-}  // namespace
 
 TW_IMPLEMENT_CLASS(TCustomDIBKnob) {}
 
@@ -65,17 +59,12 @@ void TCustomDIBKnob::SetPosition(int Value) {
 }
 
 void TCustomDIBKnob::SetMax(int Value) {
-    // Min stays below Max, so the least integer cannot be the top.
-    Max_ = std::max(Value, kLeast + 1);
-    if (Min_ >= Max_) SetMin(Max_ - 1);
-    if (Position_ > Max_) SetPosition(Max_);
+    tarnwick::controls::SetRangeMax(*this, Max_, Value);
     Invalidate();
 }
 
 void TCustomDIBKnob::SetMin(int Value) {
-    Min_ = std::min(Value, kMost - 1);
-    if (Min_ >= Max_) SetMax(Min_ + 1);
-    if (Position_ < Min_) SetPosition(Min_);
+    tarnwick::controls::SetRangeMin(*this, Min_, Value);
     Invalidate();
 }
 

@@ -101,19 +101,9 @@ void TCustomDIBSlider::SetPosition(int Value) {
     DoChange();
 }
 
-void TCustomDIBSlider::SetMax(int Value) {
-    Value = std::max(Value, INT_MIN + 1);  // room for a Min below it
-    Max_ = Value;
-    if (Min_ >= Value) SetMin(Value - 1);
-    if (Position_ > Max_) SetPosition(Max_);
-}
+void TCustomDIBSlider::SetMax(int Value) { tarnwick::controls::SetRangeMax(*this, Max_, Value); }
 
-void TCustomDIBSlider::SetMin(int Value) {
-    Value = std::min(Value, INT_MAX - 1);  // room for a Max above it
-    Min_ = Value;
-    if (Value >= Max_) SetMax(Value + 1);
-    if (Position_ < Min_) SetPosition(Min_);
-}
+void TCustomDIBSlider::SetMin(int Value) { tarnwick::controls::SetRangeMin(*this, Min_, Value); }
 
 void TCustomDIBSlider::SetSmallChange(TSliderInc Value) { SmallChange_ = Step(Value); }
 void TCustomDIBSlider::SetLargeChange(TSliderInc Value) { LargeChange_ = Step(Value); }
@@ -482,7 +472,10 @@ void TCustomDIBSlider::MouseUp(TMouseButton Button, TShiftState Shift, int X, in
 
 void TCustomDIBSlider::CaptureLost() {
     if (dragging_) {
+        // Cut short, the drag leaves the pointer where its value puts it,
+        // not at the pixel of the last move.
         dragging_ = false;
+        Relayout();
         Invalidate();
     }
     TCustomDIBControl::CaptureLost();

@@ -8,11 +8,8 @@
 #include <memory>
 
 #include "framework/Classes.h"
+#include "framework/ExtCtrls.h"
 #include "framework/Gdi.h"
-
-namespace tarnwick::platform {
-class Window;
-}
 
 class TDIBTimer : public TComponent {
     TW_CLASS(TDIBTimer, TComponent)
@@ -39,11 +36,9 @@ public:
 
 private:
     void UpdateTimer();
-    void DestroyWindow();
-    void Tick();
 
     std::uint32_t Interval_ = 1000;
-    std::unique_ptr<tarnwick::platform::Window> windowHandle;
+    tarnwick::framework::TimerWindow windowHandle;
     TNotifyEvent OnTimer_;
     bool Enabled_ = false;
 };

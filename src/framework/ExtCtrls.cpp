@@ -6,6 +6,41 @@
 #include "framework/WinApi.h"
 #include "platform/Window.h"
 
+namespace tarnwick::framework {
+
+namespace {
+constexpr UINT_PTR kTimerId = 1;
+}
+
+bool TimerWindow::Start(TObject* sender, std::uint32_t interval, std::function<void()> onTick) {
+    Stop();
+    window_ = tarnwick::platform::CreateChildWindow(0, 0, 0);
+    window_->SetMessageHandler(
+        [sender, onTick = std::move(onTick)](std::uint32_t Msg, std::uint32_t, std::int32_t) {
+            if (Msg == WM_TIMER) Application->Guard(sender, onTick);
+            return 0;
+        });
+    if (SetTimer(Handle(), kTimerId, interval, nullptr) != 0) return true;
+    window_.reset();
+    return false;
+}
+
+TimerWindow::TimerWindow() = default;
+
+TimerWindow::~TimerWindow() { Stop(); }
+
+void TimerWindow::Stop() {
+    if (!window_) return;
+    KillTimer(Handle(), kTimerId);
+    tarnwick::platform::RunAfterDelivery([window = window_.release()] { delete window; });
+}
+
+HWND TimerWindow::Handle() const {
+    return window_ ? reinterpret_cast<HWND>(window_->Handle()) : nullptr;
+}
+
+}  // namespace tarnwick::framework
+
 TW_IMPLEMENT_CLASS(TCustomPanel) {}
 
 TW_IMPLEMENT_CLASS(TPanel) {
@@ -77,7 +112,7 @@ TW_IMPLEMENT_CLASS(TTimer) {
 
 TTimer::TTimer(TComponent* Owner) : TComponent(Owner) {}
 
-TTimer::~TTimer() { StopTimer(); }
+TTimer::~TTimer() = default;
 
 void TTimer::SetEnabled(bool Value) {
     if (Value == Enabled_) return;
@@ -98,30 +133,12 @@ void TTimer::SetOnTimer(TNotifyEvent Value) {
 
 void TTimer::Timer() { OnTimer_(this); }
 
-void TTimer::StopTimer() {
-    if (!window_) return;
-    KillTimer(reinterpret_cast<HWND>(window_->Handle()), 1);
-    // May run inside this timer's own tick: the tick touches nothing of the
-    // window once the handler returns.
-    window_.reset();
-}
-
 void TTimer::UpdateTimer() {
-    StopTimer();
+    timer_.Stop();
     // A form being read sets Enabled, Interval and OnTimer one after the
     // other; the timer starts once they are all there.
     if (Interval_ == 0 || !Enabled_ || !OnTimer_ || IsLoading() || IsDesigning()) return;
-    window_ = tarnwick::platform::CreateChildWindow(0, 0, 0);
-    window_->SetMessageHandler([this](std::uint32_t Msg, std::uint32_t, std::int32_t) {
-        // A failing handler must not end the ticks, nor reach the window
-        // system (or the host) that delivered the tick.
-        if (Msg == WM_TIMER) Application->Guard(this, [this] { Timer(); });
-        return 0;
-    });
-    if (SetTimer(reinterpret_cast<HWND>(window_->Handle()), 1, Interval_, nullptr) == 0) {
-        Enabled_ = false;
-        window_.reset();
-    }
+    if (!timer_.Start(this, Interval_, [this] { Timer(); })) Enabled_ = false;
 }
 
 void TTimer::Loaded() {

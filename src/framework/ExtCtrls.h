@@ -2,6 +2,7 @@
 // The panel: a windowed container that fills its background with its colour.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -104,6 +105,35 @@ public:
 // handler. Changing any of the three starts a fresh period; a timer the
 // system refuses turns Enabled off. What a handler raises goes to the
 // application's exception handling.
+namespace tarnwick::framework {
+
+// The life of a timer component's system timer: a hidden window of its own
+// that the system delivers the ticks to, held only while the timer runs, so
+// that many timers hold system resources only for those that tick. A
+// failing tick handler reaches neither the window system nor the host: the
+// application's handler has it.
+class TimerWindow {
+public:
+    TimerWindow();
+    ~TimerWindow();
+    TimerWindow(const TimerWindow&) = delete;
+    TimerWindow& operator=(const TimerWindow&) = delete;
+
+    // Ticks every `interval` ms from now on for `sender`, in place of what
+    // ran before; false, with nothing running, when the system refuses.
+    bool Start(TObject* sender, std::uint32_t interval, std::function<void()> onTick);
+    // Also from inside a tick: the window goes once the tick has returned.
+    void Stop();
+    bool Running() const { return window_ != nullptr; }
+    // The hidden window; null while stopped.
+    HWND Handle() const;
+
+private:
+    std::unique_ptr<tarnwick::platform::Window> window_;
+};
+
+}  // namespace tarnwick::framework
+
 class TTimer : public TComponent {
     TW_CLASS(TTimer, TComponent)
 
@@ -118,7 +148,7 @@ public:
     const TNotifyEvent& OnTimer() const { return OnTimer_; }
     void SetOnTimer(TNotifyEvent Value);
     // Whether a system timer is running for it now.
-    bool Running() const { return window_ != nullptr; }
+    bool Running() const { return timer_.Running(); }
 
     void Loaded() override;
 
@@ -127,10 +157,9 @@ protected:
 
 private:
     void UpdateTimer();
-    void StopTimer();
 
     bool Enabled_ = true;
     std::uint32_t Interval_ = 1000;
     TNotifyEvent OnTimer_;
-    std::unique_ptr<tarnwick::platform::Window> window_;
+    tarnwick::framework::TimerWindow timer_;
 };

@@ -4,13 +4,16 @@
 # the gate on a 4-input track, sets final values and saves it; another exports
 # audio with the gate shut and open from a session of its own; a third
 # reloads the saved session. Checks what Ardour reports and what it exported.
-#   ardour_test.sh MODULE AUDIO_STAT_TOOL WORKDIR
+# Given the LV2 bundle as well, does the same with the LV2 plug-in: found by
+# its URI, its key fed through a side chain, saved and reloaded.
+#   ardour_test.sh MODULE AUDIO_STAT_TOOL WORKDIR [LV2_BUNDLE]
 # Exit 0 pass, 1 fail, 77 Ardour not installed.
 set -uo pipefail
 
 module=$(readlink -f "$1")
 stat_tool=$(readlink -f "$2")
 work=$(realpath -m "$3")  # Ardour needs absolute paths throughout
+bundle=${4:+$(readlink -f "$4")}
 scanner=/usr/lib/ardour7/ardour-vst-scanner
 here=$(cd "$(dirname "$0")" && pwd)
 
@@ -162,7 +165,57 @@ for pair in ${final//,/ }; do
     "$(awk -v v="$(result "$r" "param_$idx")" 'BEGIN { print v + 0 }')"
 done
 
+logs=("$c" "$e" "$r")
+
+# 5. The LV2 plug-in, from a copy of the bundle that LV2_PATH names alone:
+#    one process builds a session with it and feeds its key through a side
+#    chain, another reloads the session.
+if [ -n "$bundle" ]; then
+  uri=urn:tarnwick:gate
+  mkdir -p "$work/lv2"
+  cp -r "$bundle" "$work/lv2/"
+  export LV2_PATH=$work/lv2
+  # Active stays on: a gate switched off follows no key, and the reloaded key
+  # level shows that the side chain still brings the key.
+  lv2final="0=0.25,1=0.75,2=0.5,3=0.375,4=1,5=1"
+  TEST_SESSION_DIR=$work/lv2-session TEST_URI=$uri TEST_FINAL=$lv2final \
+    timeout 180 ardour7-lua "$here/ardour_lv2_save.lua" > "$work/lv2-save.txt" 2>&1
+  check "LV2: saving Ardour process exit code" 0 $?
+  l=$work/lv2-save.txt
+  check "LV2: listed by its URI" "QB Sidechain Gate" "$(result "$l" listed)"
+  check "LV2: plug-in name" "QB Sidechain Gate" "$(result "$l" name)"
+  check "LV2: one instance" 1 "$(result "$l" instances)"
+  check "LV2: audio inputs, side chain included" 4 "$(result "$l" in)"
+  check "LV2: audio outputs" 2 "$(result "$l" out)"
+  check "LV2: control ports" 7 "$(result "$l" controls)"
+  check "LV2: first control" Attack "$(result "$l" control_0)"
+  check "LV2: key level port" "Key level" "$(result "$l" control_6)"
+  check "LV2: presets" 16 "$(result "$l" presets)"
+  # The key level is 0 until the side chain is connected, and then rises.
+  check "LV2: key level with the key unfed" 0 "$(awk -v v="$(result "$l" level_unfed)" 'BEGIN { print v + 0 }')"
+  check "LV2: side chain added" true "$(result "$l" sidechain_added)"
+  check "LV2: side chain ports" 2 "$(result "$l" sidechain_ports)"
+  check "LV2: side chain connected" true "$(result "$l" connected)"
+  check "LV2: key level with the key fed (> 0)" yes "$(above "$(result "$l" level_fed)" 0)"
+  check "LV2: saved" true "$(result "$l" saved)"
+
+  TEST_SESSION_DIR=$work/lv2-session timeout 180 ardour7-lua "$here/ardour_lv2_reload.lua" \
+    > "$work/lv2-reload.txt" 2>&1
+  check "LV2: reloading Ardour process exit code" 0 $?
+  lr=$work/lv2-reload.txt
+  check "LV2: reloaded plug-in" "QB Sidechain Gate" "$(result "$lr" name)"
+  for pair in ${lv2final//,/ }; do
+    idx=${pair%%=*}
+    check "LV2: reloaded parameter $idx is what was set" \
+      "$(awk -v v="${pair#*=}" 'BEGIN { print v + 0 }')" \
+      "$(awk -v v="$(result "$lr" "param_$idx")" 'BEGIN { print v + 0 }')"
+  done
+  check "LV2: reloaded with its side chain" true "$(result "$lr" has_sidechain)"
+  check "LV2: reloaded side chain brings the key (> 0)" yes "$(above "$(result "$lr" level_fed)" 0)"
+  logs+=("$l" "$lr")
+fi
+
 if [ $fail -ne 0 ]; then
-  for f in "$c" "$e" "$r"; do echo "---- $f"; tail -40 "$f"; done
+  for f in "${logs[@]}"; do echo "---- $f"; tail -40 "$f"; done
 fi
 exit $fail

@@ -1,75 +1,16 @@
 // The audio path must not allocate: a heap allocation can block on a lock
-// inside the allocator. This test replaces the global allocation functions
-// with counting ones and runs everything the audio thread calls.
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
+// inside the allocator. This test counts the allocations (the global
+// allocation functions replaced with counting ones) while it runs
+// everything the audio thread calls.
 #include "plugin/PluginHarness.h"
-
-namespace {
-
-std::atomic<long> allocations{0};
-
-void* countedAllocation(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-
-void* countedAlignedAllocation(std::size_t size, std::align_val_t align) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    const auto a = static_cast<std::size_t>(align);
-#if defined(_WIN32)
-    void* p = _aligned_malloc(size ? size : 1, a);  // Windows has no aligned_alloc
-#else
-    void* p = std::aligned_alloc(a, (size + a - 1) / a * a);
-#endif
-    if (p != nullptr) return p;
-    throw std::bad_alloc();
-}
-
-void freeAligned(void* p) {
-#if defined(_WIN32)
-    _aligned_free(p);
-#else
-    std::free(p);
-#endif
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return countedAllocation(size); }
-void* operator new[](std::size_t size) { return countedAllocation(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size ? size : 1);
-}
-void* operator new(std::size_t size, std::align_val_t align) {
-    return countedAlignedAllocation(size, align);
-}
-void* operator new[](std::size_t size, std::align_val_t align) {
-    return countedAlignedAllocation(size, align);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { freeAligned(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { freeAligned(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { freeAligned(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { freeAligned(p); }
+#include "support/AllocationCounter.h"
 
 using AudioPath = GateFixture;
 
 TEST_F(AudioPath, CounterSeesAllocations) {
-    const long before = allocations.load();
+    const long before = tarnwick::test::Allocations();
     auto* leak = new std::vector<int>(10);
-    EXPECT_GE(allocations.load() - before, 2);
+    EXPECT_GE(tarnwick::test::Allocations() - before, 2);
     delete leak;
 }
 
@@ -88,7 +29,7 @@ TEST_F(AudioPath, ProcessingEventsAndParametersAllocateNothing) {
     for (std::size_t i = 0; i < midi.size(); ++i)
         list->events[i] = reinterpret_cast<VstEvent*>(&midi[i]);
 
-    const long before = allocations.load();
+    const long before = tarnwick::test::Allocations();
     for (int round = 0; round < 8; ++round) {
         effect->dispatcher(effect, effProcessEvents, 0, 0, list, 0.0f);
         plugin().processEvents(list);
@@ -108,6 +49,6 @@ TEST_F(AudioPath, ProcessingEventsAndParametersAllocateNothing) {
         effect->dispatcher(effect, effGetProgramName, 0, 0, name, 0.0f);
         effect->dispatcher(effect, effGetProgramNameIndexed, round, 0, name, 0.0f);
     }
-    EXPECT_EQ(allocations.load() - before, 0);
+    EXPECT_EQ(tarnwick::test::Allocations() - before, 0);
     EXPECT_GT(host->count(audioMasterTempoAt), 0);
 }

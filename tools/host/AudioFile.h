@@ -1,14 +1,15 @@
 #pragma once
 // Audio files: a reader that hands out interleaved float frames, and a writer
-// that only ever shows a complete file under its final name (it writes a
-// temporary file beside it and renames it on commit, and removes it when the
-// run fails or is interrupted). Through libsndfile where the system has it;
-// elsewhere (Windows) through the host's own WAV codec.
+// that only ever shows a complete file under its final name. Through
+// libsndfile where the system has it; elsewhere (Windows) through the host's
+// own WAV codec.
+
+#include "OutputFile.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
-#include <vector>
 
 namespace tarnwick::host {
 
@@ -26,8 +27,10 @@ public:
     int sampleRate() const { return sampleRate_; }
     // The file's container and encoding, as the codec in use names them.
     int format() const { return format_; }
-    // The frames the file's header announces, whether or not they are there.
-    int64_t announcedFrames() const { return announcedFrames_; }
+    // The frames the file's header announces, whether or not they are there;
+    // nothing when it gives no length (a FLAC file encoded as a stream, whose
+    // frames are those it holds to its end).
+    std::optional<int64_t> announcedFrames() const { return announcedFrames_; }
     int64_t framesRead() const { return framesRead_; }
     // Why the frames ended early, when the library said so; else empty.
     const std::string& readError() const { return readError_; }
@@ -46,7 +49,7 @@ private:
     int channels_ = 0;
     int sampleRate_ = 0;
     int format_ = 0;
-    int64_t announcedFrames_ = 0;
+    std::optional<int64_t> announcedFrames_;
     int64_t framesRead_ = 0;
     std::string readError_;
 };
@@ -57,40 +60,23 @@ private:
 // codec writes WAV only and refuses (HostError) the other extensions.
 int outputFormatFor(const std::string& path, int fallbackFormat);
 
-// A file the run reads, by the option that named it.
-struct InputPath {
-    std::string option;  // "--signal", "--key", "the module"
-    std::string path;
-};
-
-// Refuses (HostError) an OUT whose replacement would lose something: the same
-// file as one of INPUTS (by device and inode, so also through another spelling,
-// a symbolic or a hard link), a symbolic link, anything but a regular file,
-// or a read-only file unless REPLACEREADONLY. An absent OUT is fine.
-void checkOutputPath(const std::string& out, const std::vector<InputPath>& inputs,
-                     bool replaceReadOnly);
-
-// One at a time: SIGINT, SIGTERM and SIGHUP (on Windows: Ctrl+C, Ctrl+Break,
-// closing the console) remove its temporary file before they end the program.
+// Writes through an OutputFile (see OutputFile.h): the result appears under
+// its final name only when commit() has completed it.
 class SoundWriter {
 public:
     SoundWriter(const std::string& path, int format, int channels, int sampleRate);
-    ~SoundWriter();  // removes the temporary file unless committed
+    ~SoundWriter();  // the temporary file goes unless committed
     SoundWriter(const SoundWriter&) = delete;
     SoundWriter& operator=(const SoundWriter&) = delete;
 
     void write(const float* interleaved, int64_t frames);
-    // Closes the file and renames it to its final name.
+    // Completes the file and renames it to its final name.
     void commit();
 
 private:
-    void discard();  // removes the temporary file
-
-    struct Sink;  // the open temporary file, in the codec's terms
-    std::string path_;
-    std::string tempPath_;
+    struct Sink;  // the codec writing into the temporary file
+    OutputFile file_;
     std::unique_ptr<Sink> sink_;
-    bool committed_ = false;
 };
 
 }  // namespace tarnwick::host

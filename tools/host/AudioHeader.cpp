@@ -1,9 +1,13 @@
 #include "AudioHeader.h"
 
+#include "EffectHost.h"
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <limits>
 
 namespace tarnwick::host {
 namespace {
@@ -29,6 +33,12 @@ double extendedToDouble(const unsigned char* p) {
     int exponent = static_cast<int>(bigEndian(p, 2) & 0x7FFF);
     uint64_t mantissa = bigEndian(p + 2, 8);
     if (exponent == 0 && mantissa == 0) return 0.0;
+    // The top exponent holds infinity (a fraction of zero below the integer
+    // bit) and NaN, which a plain conversion would turn into huge numbers.
+    if (exponent == 0x7FFF) {
+        if ((mantissa << 1) != 0) return std::numeric_limits<double>::quiet_NaN();
+        return (p[0] & 0x80) != 0 ? -HUGE_VAL : HUGE_VAL;
+    }
     double v = std::ldexp(static_cast<double>(mantissa), exponent - 16383 - 63);
     return (p[0] & 0x80) != 0 ? -v : v;
 }
@@ -105,6 +115,22 @@ AnnouncedFormat readAnnouncedFormat(const std::string& path) {
         readAiff(in, f);
     }
     return f;
+}
+
+void checkSampleRate(const std::string& path, double rate) {
+    if (rate >= kMinSampleRate && rate <= kMaxSampleRate) return;
+    std::string said;
+    if (std::isnan(rate)) {
+        said = "a sample rate that is not a number";
+    } else if (std::isinf(rate)) {
+        said = "an infinite sample rate";
+    } else {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", rate);
+        said = "a sample rate of " + std::string(text) + " Hz";
+    }
+    throw HostError("cannot read audio file " + path + ": its header gives " + said +
+                    " (the host reads 1 Hz to 10 MHz)");
 }
 
 }  // namespace tarnwick::host

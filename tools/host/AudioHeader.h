@@ -21,4 +21,14 @@ struct AnnouncedFormat {
 // program that could not seek back.
 AnnouncedFormat readAnnouncedFormat(const std::string& path);
 
+// The sample rates the host takes from a file. Below 1 Hz nothing can be
+// timed; the top leaves room for recordings of radio receivers, far above
+// any audio rate, and refuses rates a header can only give by damage.
+inline constexpr double kMinSampleRate = 1.0;
+inline constexpr double kMaxSampleRate = 10e6;
+
+// Refuses (HostError) a RATE from the header of the audio file PATH that lies
+// outside them, NaN and infinity included.
+void checkSampleRate(const std::string& path, double rate);
+
 }  // namespace tarnwick::host

@@ -5,6 +5,7 @@
 //                 [--set NAME=VALUE ...] [--program N] [--block N] [--accumulate]
 //                 [--force] [--allow-truncated]
 //   tarnwick-host render --out PNG [--set NAME=VALUE ...] [--program N] [--key-peak V] [--about]
+//                 [--force]
 
 #include "AudioFile.h"
 #include "EffectHost.h"
@@ -30,13 +31,14 @@ constexpr const char* kUsage =
     "                     [--set NAME=VALUE ...] [--program N] [--block N] [--accumulate]\n"
     "                     [--force] [--allow-truncated]\n"
     "       tarnwick-host render --out PNG [--set NAME=VALUE ...] [--program N]\n"
-    "                     [--key-peak V] [--about]\n"
+    "                     [--key-peak V] [--about] [--force]\n"
     "  NAME is the host's parameter name (par0 ... par5) or a role: attack, hold,\n"
     "  release, threshold, envmode, active. VALUE is 0 to 1.\n"
-    "  OUT is written only when it is absent or a writable regular file; it is\n"
-    "  never an input, a symbolic link, a FIFO or a device. --force also replaces\n"
-    "  a read-only OUT. A file shorter than its header says is an error;\n"
-    "  --allow-truncated processes the frames it has, with a warning.\n"
+    "  OUT and PNG are written only where they are absent or a writable regular\n"
+    "  file, never over an input, a symbolic link, a FIFO or a device; --force\n"
+    "  also replaces a read-only file. A file shorter than its header says is an\n"
+    "  error; --allow-truncated processes the frames it has, with a warning.\n"
+    "  Sample rates of 1 Hz to 10 MHz are read.\n"
     "  render draws the gate's own editor (built in, no MODULE) as a PNG picture:\n"
     "  --key-peak sets the key level the meter shows, --about shows the about panel.\n";
 
@@ -84,6 +86,13 @@ std::optional<float> parseValue(const std::string& text) {
     return v;
 }
 
+// The NAME and VALUE of a --set option, as typed.
+std::pair<std::string, std::string> splitSetting(const std::string& nv) {
+    const size_t eq = nv.find('=');
+    if (eq == std::string::npos || eq == 0) throw HostError("--set needs NAME=VALUE, got: " + nv);
+    return {nv.substr(0, eq), nv.substr(eq + 1)};
+}
+
 ProcessArgs parseProcessArgs(int argc, char** argv) {
     ProcessArgs a;
     if (argc < 3) throw HostError("process needs a MODULE");
@@ -101,11 +110,7 @@ ProcessArgs parseProcessArgs(int argc, char** argv) {
         } else if (opt == "--out") {
             a.out = value();
         } else if (opt == "--set") {
-            std::string nv = value();
-            size_t eq = nv.find('=');
-            if (eq == std::string::npos || eq == 0)
-                throw HostError("--set needs NAME=VALUE, got: " + nv);
-            a.sets.emplace_back(nv.substr(0, eq), nv.substr(eq + 1));
+            a.sets.push_back(splitSetting(value()));
         } else if (opt == "--program") {
             std::string v = value();
             a.program = parseInteger(v);
@@ -272,7 +277,8 @@ public:
     // Reads up to FRAMES frames of each file into the effect's INPUTS and
     // answers how many both had: 0 at the end.
     int64_t read(std::vector<std::vector<float>>& inputs, int64_t frames) {
-        frames = std::min(frames, signal_.announcedFrames() - signal_.framesRead());
+        if (auto announced = signal_.announcedFrames())
+            frames = std::min(frames, *announced - signal_.framesRead());
         int64_t n = signal_.read(signalFrames_.data(), frames);
         spread(signalFrames_, signal_.channels(), n, inputs, 0, signal_.channels() == 4);
         if (key_) {
@@ -282,22 +288,35 @@ public:
         return n;
     }
 
-    // After the last block: a file with fewer frames than its header announces
-    // is an error, or with ALLOWTRUNCATED a warning that the output has
-    // PROCESSED frames.
+    // After the last block: a file with fewer frames than its header announces,
+    // or whose frames break off in damage, is an error, or with ALLOWTRUNCATED
+    // a warning that the output has PROCESSED frames. Whole files of no
+    // announced length must then turn out as long as each other.
     void checkComplete(bool allowTruncated, int64_t processed) {
+        bool cut = false;
         for (SoundReader* file : {&signal_, key_ ? &*key_ : nullptr}) {
             if (file == nullptr) continue;
             file->skipToEnd();
-            if (file->framesRead() >= file->announcedFrames()) continue;
-            std::string what = file->path() + " is truncated: header says " +
-                               std::to_string(file->announcedFrames()) + " frames, " +
-                               std::to_string(file->framesRead()) + " present";
+            auto announced = file->announcedFrames();
+            std::string what = file->path() + " is truncated: ";
+            if (announced && file->framesRead() < *announced) {
+                what += "header says " + std::to_string(*announced) + " frames, " +
+                        std::to_string(file->framesRead()) + " present";
+            } else if (!announced && !file->readError().empty()) {
+                what +=
+                    "its audio breaks off after " + std::to_string(file->framesRead()) + " frames";
+            } else {
+                continue;
+            }
+            cut = true;
             if (!file->readError().empty()) what += " (libsndfile: " + file->readError() + ")";
             if (!allowTruncated)
                 throw HostError(what + " (--allow-truncated processes the frames present)");
             std::fprintf(stderr, "tarnwick-host: warning: %s; the output has %lld frames\n",
                          what.c_str(), static_cast<long long>(processed));
+        }
+        if (key_ && !cut && key_->framesRead() != signal_.framesRead()) {
+            throw lengthsDiffer(signal_.framesRead(), key_->framesRead());
         }
     }
 
@@ -318,11 +337,16 @@ private:
                             std::to_string(signal_.sampleRate()) + " Hz, " + a.key + " " +
                             std::to_string(key_->sampleRate()) + " Hz");
         }
-        if (key_->announcedFrames() != signal_.announcedFrames()) {
-            throw HostError("lengths differ: " + a.signal + " " +
-                            std::to_string(signal_.announcedFrames()) + " frames, " + a.key + " " +
-                            std::to_string(key_->announcedFrames()) + " frames");
+        // A file of no announced length is measured as it is read.
+        auto signalFrames = signal_.announcedFrames(), keyFrames = key_->announcedFrames();
+        if (signalFrames && keyFrames && *signalFrames != *keyFrames) {
+            throw lengthsDiffer(*signalFrames, *keyFrames);
         }
+    }
+
+    HostError lengthsDiffer(int64_t signalFrames, int64_t keyFrames) const {
+        return HostError("lengths differ: " + signal_.path() + " " + std::to_string(signalFrames) +
+                         " frames, " + key_->path() + " " + std::to_string(keyFrames) + " frames");
     }
 
     SoundReader signal_;
@@ -457,17 +481,14 @@ RenderArgs parseRenderArgs(int argc, char** argv) {
         if (opt == "--out") {
             a.out = value();
         } else if (opt == "--set") {
-            std::string nv = value();
-            size_t eq = nv.find('=');
-            if (eq == std::string::npos || eq == 0)
-                throw HostError("--set needs NAME=VALUE, got: " + nv);
-            std::string name = nv.substr(0, eq);
+            const std::string nv = value();
+            const auto [name, text] = splitSetting(nv);
             std::optional<int> index;
             for (size_t k = 0; k < kRoles.size(); ++k)
                 if (name == kRoles[k] || name == "par" + std::to_string(k))
                     index = static_cast<int>(k);
             if (!index) throw HostError("unknown parameter: " + name);
-            auto v = parseValue(nv.substr(eq + 1));
+            auto v = parseValue(text);
             if (!v) throw HostError("--set needs a number, got: " + nv);
             a.sets.emplace_back(*index, *v);
         } else if (opt == "--program") {
@@ -480,12 +501,26 @@ RenderArgs parseRenderArgs(int argc, char** argv) {
             a.keyPeak = number();
         } else if (opt == "--about") {
             a.about = true;
+        } else if (opt == "--force") {
+            a.force = true;
         } else {
             throw HostError("unknown option: " + opt);
         }
     }
     if (a.out.empty()) throw HostError("render needs --out PNG");
     return a;
+}
+
+// The picture goes to OUT as audio does in process: checked, and moved into
+// place when whole.
+int runRender(const RenderArgs& a) {
+    checkOutputPath(a.out, {}, a.force);
+    std::vector<std::uint8_t> png = renderEditor(a);
+    OutputFile file(a.out);
+    file.write(png.data(), png.size());
+    checkOutputPath(a.out, {}, a.force);
+    file.commit();
+    return 0;
 }
 
 int run(int argc, char** argv) {
@@ -503,10 +538,7 @@ int run(int argc, char** argv) {
         return runInfo(argv[2]);
     }
     if (command == "process") return runProcess(parseProcessArgs(argc, argv));
-    if (command == "render") {
-        renderEditor(parseRenderArgs(argc, argv));
-        return 0;
-    }
+    if (command == "render") return runRender(parseRenderArgs(argc, argv));
     throw HostError("unknown command: " + command + " (info, process or render)");
 }
 

@@ -30,7 +30,7 @@ int hostWindow = 0;
 
 }  // namespace
 
-void renderEditor(const RenderArgs& args) {
+std::vector<std::uint8_t> renderEditor(const RenderArgs& args) {
     APlugin gate(renderHost, makeEditor);
     if (args.program) {
         if (*args.program < 0 || *args.program >= APlugin::kNumPrograms)
@@ -61,9 +61,11 @@ void renderEditor(const RenderArgs& args) {
     std::vector<std::uint32_t> pixels(window->Pixels(),
                                       window->Pixels() + window->Width() * window->Height());
     for (std::uint32_t& p : pixels) p |= 0xFF000000u;
-    platform::WritePngFile(args.out, {reinterpret_cast<const std::uint8_t*>(pixels.data()),
-                                      window->Width(), window->Height(), false});
+    std::vector<std::uint8_t> png =
+        platform::EncodePng({reinterpret_cast<const std::uint8_t*>(pixels.data()), window->Width(),
+                             window->Height(), false});
     bridge->close();
+    return png;
 }
 
 }  // namespace tarnwick::host

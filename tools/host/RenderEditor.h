@@ -1,7 +1,8 @@
 #pragma once
 // `tarnwick-host render`: the gate's editor drawn as it is composed, without
-// a window system, written as a PNG file.
+// a window system, as a PNG picture.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -15,12 +16,14 @@ struct RenderArgs {
     std::optional<int> program;
     std::optional<float> keyPeak;
     bool about = false;
+    bool force = false;  // replace a read-only OUT
 };
 
 // Makes a gate with its editor (the editor library on the headless back
 // end), applies the program and then the settings, opens the editor, shows
-// the key peak on the meter, runs one timer tick, and writes the window's
-// pixels. Raises HostError or the PNG writer's error on failure.
-void renderEditor(const RenderArgs& args);
+// the key peak on the meter, runs one timer tick, and answers the window's
+// pixels as the bytes of a PNG file. Raises HostError or the PNG encoder's
+// error on failure.
+std::vector<std::uint8_t> renderEditor(const RenderArgs& args);
 
 }  // namespace tarnwick::host

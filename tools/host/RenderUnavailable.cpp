@@ -3,6 +3,6 @@
 #include "EffectHost.h"
 #include "RenderEditor.h"
 
-void tarnwick::host::renderEditor(const RenderArgs&) {
+std::vector<std::uint8_t> tarnwick::host::renderEditor(const RenderArgs&) {
     throw HostError("render needs a build with the editor (TARNWICK_AUDIO_ONLY=OFF)");
 }

@@ -138,6 +138,11 @@ public:
                 const bool inside = x >= 0 && y >= 0 && x < Width() && y < Height();
                 if (e.type == LeaveNotify && inside) x = y = -1;
                 const std::uintptr_t handle = Handle();
+                // Hidden with a button held (the host unmapped its window):
+                // the server ended the grab with it, and nothing more of
+                // this drag will come. It ends before the leave is told.
+                if (e.type == LeaveNotify && held_ != 0 && !Viewable()) CancelMode();
+                if (Find(handle) != this) return;
                 SendMouse(kMouseMove, Keys(c.state), Point(x, y));
                 // A grab taken by another client (a window manager, a host's
                 // menu) or ended under us takes the pointer away mid-drag.
@@ -264,6 +269,11 @@ private:
             Forget();
             x11::Release();
         }
+    }
+
+    bool Viewable() {
+        XWindowAttributes a;
+        return XGetWindowAttributes(display_, xid_, &a) != 0 && a.map_state == IsViewable;
     }
 
     // Only a press seen here can have started something to cancel.

@@ -3,6 +3,7 @@
 
 #include "HostTestSupport.h"
 
+#include <FLAC/stream_encoder.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -38,6 +39,29 @@ void patchWaveHeader(const std::string& path, const char* id, size_t at, uint32_
     ASSERT_NE(chunk, std::string::npos) << id;
     for (size_t i = 0; i < 4; ++i) bytes[chunk + at + i] = static_cast<char>(value >> (8 * i));
     writeText(path, bytes);
+}
+
+// Encodes 16-bit SAMPLES as a FLAC stream, as an encoder writing to a pipe
+// does: it cannot seek back, so the header gives no length (total samples 0).
+std::string streamedFlac(int channels, int rate, const std::vector<FLAC__int32>& samples) {
+    std::string bytes;
+    auto write = [](const FLAC__StreamEncoder*, const FLAC__byte buffer[], size_t n, uint32_t,
+                    uint32_t, void* to) {
+        static_cast<std::string*>(to)->append(reinterpret_cast<const char*>(buffer), n);
+        return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
+    };
+    FLAC__StreamEncoder* encoder = FLAC__stream_encoder_new();
+    FLAC__stream_encoder_set_channels(encoder, static_cast<uint32_t>(channels));
+    FLAC__stream_encoder_set_bits_per_sample(encoder, 16);
+    FLAC__stream_encoder_set_sample_rate(encoder, static_cast<uint32_t>(rate));
+    bool ok = FLAC__stream_encoder_init_stream(encoder, write, nullptr, nullptr, nullptr, &bytes) ==
+              FLAC__STREAM_ENCODER_INIT_STATUS_OK;
+    ok = ok && FLAC__stream_encoder_process_interleaved(
+                   encoder, samples.data(), static_cast<uint32_t>(samples.size() / channels));
+    ok = FLAC__stream_encoder_finish(encoder) && ok;
+    FLAC__stream_encoder_delete(encoder);
+    EXPECT_TRUE(ok);
+    return bytes;
 }
 
 // Cuts the file at PATH to SHARE of its bytes.
@@ -118,6 +142,31 @@ TEST_F(HostCli, AudioFileFailuresAreOneLineErrors) {
     expectOneLineError(runHost(with(three, key)), "1, 2 or 4 channels");
     expectOneLineError(runHost(with(signal, three)), "1 or 2 channels");
     expectOneLineError(runHost(with(noRate, key)), "its header gives a sample rate of 0 Hz");
+    // AIFF keeps its rate as an 80-bit float, which can say anything.
+    const struct {
+        std::string says;
+        std::vector<unsigned char> extended;
+    } rates[] = {
+        {"a sample rate that is not a number", {0x7F, 0xFF, 0xC0, 0, 0, 0, 0, 0, 0, 0}},
+        {"an infinite sample rate", {0x7F, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0}},
+        {"a sample rate of 1.07151e+301 Hz", {0x43, 0xE7, 0x80, 0, 0, 0, 0, 0, 0, 0}},  // 2^1000
+        {"a sample rate of 1e+10 Hz", {0x40, 0x20, 0x95, 0x02, 0xF9, 0, 0, 0, 0, 0}},
+        {"a sample rate of 1.0001e+07 Hz", {0x40, 0x16, 0x98, 0x9A, 0x68, 0, 0, 0, 0, 0}},
+    };
+    for (const auto& c : rates) {
+        SCOPED_TRACE(c.says);
+        std::string aiff = tmp.File("rate.aiff");
+        writeAudio(aiff, 1, kRate, std::vector<float>(1000, 0.125f),
+                   SF_FORMAT_AIFF | SF_FORMAT_PCM_16);
+        std::string bytes = readText(aiff);
+        size_t comm = bytes.find("COMM");
+        ASSERT_NE(comm, std::string::npos);
+        bytes.replace(comm + 16, 10, std::string(c.extended.begin(), c.extended.end()));
+        writeText(aiff, bytes);
+        expectOneLineError(runHost(with(aiff, aiff)),
+                           "its header gives " + c.says + " (the host reads 1 Hz to 10 MHz)");
+        std::remove(aiff.c_str());
+    }
     expectOneLineError(runHost({"process", ROUTING_MODULE, "--signal", signal, "--out", out}),
                        "--key");
     std::remove(notAudio.c_str());
@@ -414,6 +463,57 @@ TEST_F(HostCli, TruncatedFilesAreRefusedUnlessAllowed) {
     expectOutUntouched();
 }
 
+// A FLAC file encoded as a stream gives no length in its header: it is read to
+// its end and gives what the same audio as WAV gives; its length is then
+// checked against the other file's, and a damaged end is reported.
+TEST_F(HostCli, StreamedFlacIsReadToItsEnd) {
+    auto audio = [](int channels, int frames, int seed) {
+        std::vector<FLAC__int32> ints(static_cast<size_t>(channels * frames));
+        std::vector<float> floats(ints.size());
+        for (size_t i = 0; i < ints.size(); ++i) {
+            ints[i] =
+                static_cast<FLAC__int32>((i * 7919 + static_cast<size_t>(seed)) % 65536) - 32768;
+            floats[i] = static_cast<float>(ints[i]) / 32768.0f;
+        }
+        return std::pair{ints, floats};
+    };
+    auto [signalInts, signalFloats] = audio(2, 5000, 1);
+    auto [keyInts, keyFloats] = audio(1, 5000, 2);
+    writeAudio(signal, 2, kRate, signalFloats);
+    writeAudio(key, 1, kRate, keyFloats);
+    ASSERT_EQ(runHost(processArgs(ROUTING_MODULE)).exitCode, 0);
+    const std::string expected = readText(out);
+    ASSERT_EQ(readAudio(out).info.frames, 5000);
+
+    std::string flacSignal = tmp.File("signal.flac"), flacKey = tmp.File("key.flac");
+    writeText(flacSignal, streamedFlac(2, kRate, signalInts));
+    writeText(flacKey, streamedFlac(1, kRate, keyInts));
+    SF_INFO info{};  // what makes the case: libsndfile reports the length as unknown
+    sf_close(sf_open(flacSignal.c_str(), SFM_READ, &info));
+    ASSERT_EQ(info.frames, SF_COUNT_MAX);
+    for (auto [s, k] : {std::pair{flacSignal, key}, {signal, flacKey}, {flacSignal, flacKey}}) {
+        SCOPED_TRACE(s + " " + k);
+        writeText(out, kOutBefore);
+        RunResult r = runHost({"process", ROUTING_MODULE, "--signal", s, "--key", k, "--out", out});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(readText(out) == expected);
+    }
+
+    writeText(out, kOutBefore);
+    auto [longerInts, longerFloats] = audio(1, 5200, 3);
+    writeText(flacKey, streamedFlac(1, kRate, longerInts));
+    const std::vector<std::string> withFlacKey = {"process", ROUTING_MODULE, "--signal", signal,
+                                                  "--key",   flacKey,        "--out",    out};
+    expectOneLineError(runHost(withFlacKey),
+                       "lengths differ: " + signal + " 5000 frames, " + flacKey + " 5200 frames");
+    writeText(flacKey, streamedFlac(1, kRate, keyInts));
+    cutFile(flacKey, 0.6);
+    expectOneLineError(runHost(withFlacKey), flacKey + " is truncated");
+    std::remove(flacSignal.c_str());
+    std::remove(flacKey.c_str());
+    expectOutUntouched();
+}
+
 // Interrupted, the host removes its unfinished result and ends as the signal
 // says.
 TEST_F(HostCli, AnInterruptedRunLeavesNoPartialFile) {
@@ -437,6 +537,51 @@ TEST_F(HostCli, AnInterruptedRunLeavesNoPartialFile) {
         EXPECT_EQ(r.signal, sig) << r.exitCode << r.err;
         expectOutUntouched();
     }
+}
+
+// render writes its picture as process writes audio: only over a file it may
+// replace, and only whole.
+TEST(HostRender, ThePictureReplacesOnlyAFileAndOnlyWhenComplete) {
+    TempDir tmp, other;
+    const std::string before = "an older picture";
+    std::string png = tmp.File("editor.png"), readOnly = tmp.File("read-only.png");
+    std::string elsewhere = other.File("elsewhere.png");
+    for (const std::string& file : {png, readOnly, elsewhere}) writeText(file, before);
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+    ASSERT_EQ(::symlink(elsewhere.c_str(), tmp.File("link.png").c_str()), 0);
+    ASSERT_EQ(::mkfifo(tmp.File("fifo.png").c_str(), 0644), 0);
+    const struct {
+        std::string out, mentions;
+    } refused[] = {
+        {tmp.File("link.png"), "output is a symbolic link"},
+        {tmp.File("fifo.png"), "output is a FIFO"},
+        {tmp.Dir(), "output is a directory"},
+        {readOnly, "output is read-only: " + readOnly + " (--force replaces it)"},
+        {tmp.File("no/such/folder.png"), "output folder does not exist"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.out);
+        expectOneLineError(runHost({"render", "--out", c.out}), c.mentions);
+    }
+    // A write that fails part way (here at the file size limit) leaves the old
+    // picture as it was.
+    RunResult r = runTool("/bin/sh", {"-c", "trap '' XFSZ; ulimit -f 4; exec \"$0\" \"$@\"",
+                                      TARNWICK_HOST_EXE, "render", "--out", png});
+    expectOneLineError(r, "cannot write " + png + ": ");
+    for (const std::string& file : {png, readOnly, elsewhere}) EXPECT_EQ(readText(file), before);
+    const std::vector<std::string> entries = {"editor.png", "fifo.png", "link.png",
+                                              "read-only.png"};
+    EXPECT_EQ(tmp.Entries(), entries);
+    struct stat st {};
+    EXPECT_TRUE(::lstat(tmp.File("link.png").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+
+    r = runHost({"render", "--out", png});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = runHost({"render", "--out", readOnly, "--force"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(readText(png).rfind("\x89PNG\r\n\x1a\n", 0), 0u);
+    EXPECT_TRUE(readText(png) == readText(readOnly));
+    EXPECT_EQ(tmp.Entries(), entries);
 }
 
 TEST(HostInfo, TextsFromAModuleAreCutAtTheirStandardSizes) {
