@@ -31,12 +31,12 @@ bool PumpRunning();
 bool Lost();
 // When the server is lost: every window forgets its X window (a window
 // that held a button hears that the pointer was taken away), and the
-// connection's memory is released without touching its socket again.
-// Called where no Xlib call of ours is on the stack.
+// connection's memory is released with no request sent (its socket is only
+// closed). Called where no Xlib call of ours is on the stack.
 void DropLostConnection();
-// The windows' share of that: each forgets its X resources, and the
-// handles of those that held a button are given back. Defined with the
-// windows.
+// The windows' share of that, defined with the windows: each forgets its X
+// resources, giving the handles of those that held a button; once the
+// connection is closed, those hear kCancelMode.
 void AbandonWindows(std::vector<std::uintptr_t>& held);
 void CancelModes(const std::vector<std::uintptr_t>& held);
 
