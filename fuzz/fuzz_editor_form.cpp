@@ -1,7 +1,6 @@
-// The editor's own form path on any bytes: read as the editor's binary form
-// (or, when they do not start like one, as its text form, turned binary
-// first) by TPluginEditorWindow::Load into a headless window, with the gate
-// behind it. A form that loads is painted and used as a user would: the
+// The editor's own form path on any bytes: a binary form, a text form or
+// patches to the shipped form (see FormBytes), read by
+// TPluginEditorWindow::Load into a headless window, with the gate behind it. A form that loads is painted and used as a user would: the
 // pointer over a caption, a drag on a knob and on the slider, a click on a
 // switch, the about panel opened and closed, a host change picked up at a
 // timer tick; then it is destroyed. A malformed form is refused with an
