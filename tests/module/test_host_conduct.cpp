@@ -19,7 +19,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <span>
@@ -27,32 +26,23 @@
 #include <thread>
 #include <vector>
 
-#include "platform/PictureFile.h"
 #include "support/LoadedModule.h"
 #include "support/RecordingHost.h"
 #include "support/TempDir.h"
 
 // Last: Xlib's macros (None, Bool, ...) would break the headers above.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XRes.h>
-#include <X11/extensions/XTest.h>
-#include <X11/extensions/Xfixes.h>
+#include "support/X11Host.h"
 
-#include "support/X11Pointer.h"
+#include <X11/extensions/XRes.h>
 
 namespace {
 
 using tarnwick::test::HostCall;
+using tarnwick::test::OpenSockets;
 using tarnwick::test::RecordingHost;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 using MainProc = AEffect* (*)(audioMasterCallback);
-
-constexpr int kWidth = 336, kHeight = 157;
-
-int hostErrors = 0;
-int HostErrorHandler(Display*, XErrorEvent*) { return ++hostErrors, 0; }
 
 // The host's callback. Calls on the host's own thread are recorded and may
 // make the host act from inside them, as hosts that pump their events or
@@ -105,17 +95,6 @@ int CountOf(std::span<const HostCall> calls, VstInt32 opcode, VstInt32 index) {
     }));
 }
 
-// The sockets this process has open: the module's connection is one.
-int OpenSockets() {
-    int sockets = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        std::error_code ec;
-        const auto target = std::filesystem::read_symlink(entry.path(), ec);
-        if (!ec && target.string().rfind("socket:", 0) == 0) ++sockets;
-    }
-    return sockets;
-}
-
 double ResidentMB() {
     long pages = 0, resident = 0;
     if (FILE* f = std::fopen("/proc/self/statm", "r")) {
@@ -136,19 +115,14 @@ constexpr int kOffX = 390, kOffY = 190;  // in the host's window, beside the edi
 
 const char* const kReentryNames[] = {"closes", "closes and reopens", "idles", "opens again"};
 
-class HostConduct : public ::testing::Test {
+class HostConduct : public tarnwick::test::X11Host {
 protected:
     void SetUp() override {
-        host_ = XOpenDisplay(nullptr);
-        if (!host_) GTEST_SKIP() << "no X server";
-        hostErrors = 0;
-        XSetErrorHandler(HostErrorHandler);
+        X11Host::SetUp();
+        if (!host_) return;
         hostThread = std::this_thread::get_id();
         whileInCallback = nullptr;
-        top_ =
-            XCreateSimpleWindow(host_, DefaultRootWindow(host_), 20, 30, 400, 200, 0, 0, 0x808080);
-        XMapWindow(host_, top_);
-        XSync(host_, False);
+        top_ = TopLevel(20, 30);
         clientsBefore_ = XClients();
         Load();
     }
@@ -159,8 +133,8 @@ protected:
         Unload();
         XDestroyWindow(host_, top_);
         XSync(host_, False);
-        EXPECT_EQ(hostErrors, 0) << "errors on the host's own connection";
-        XCloseDisplay(host_);
+        EXPECT_EQ(errors_, 0) << "errors on the host's own connection";
+        X11Host::TearDown();
     }
 
     void Load() {
@@ -203,6 +177,7 @@ protected:
             std::this_thread::sleep_for(milliseconds(period));
         } while (Clock::now() < end);
     }
+    void Wait(int ms) override { IdleFor(ms); }
     void Hide() {
         XUnmapWindow(host_, top_);
         XSync(host_, False);
@@ -222,25 +197,7 @@ protected:
         effect_->processReplacing(effect_, inputs, outputs, frames);
     }
 
-    // The windows in PARENT (the editor's, when it is open there).
-    std::vector<::Window> Children(::Window parent = 0) {
-        ::Window root = 0, up = 0, *children = nullptr;
-        unsigned count = 0;
-        std::vector<::Window> found;
-        if (XQueryTree(host_, parent ? parent : top_, &root, &up, &children, &count))
-            found.assign(children, children + count);
-        if (children) XFree(children);
-        return found;
-    }
-
     // The pointer, in the host window's coordinates (the editor sits at 0, 0).
-    void PointerTo(int x, int y) {
-        int rx = 0, ry = 0;
-        ::Window child = 0;
-        XTranslateCoordinates(host_, top_, DefaultRootWindow(host_), x, y, &rx, &ry, &child);
-        XTestFakeMotionEvent(host_, -1, rx, ry, CurrentTime);
-        XSync(host_, False);
-    }
     std::array<int, 2> PointerAt() {
         ::Window root = 0, child = 0;
         int rx = 0, ry = 0, x = 0, y = 0;
@@ -248,30 +205,13 @@ protected:
         XQueryPointer(host_, top_, &root, &child, &rx, &ry, &x, &y, &mask);
         return {x, y};
     }
-    void Button(bool down, unsigned button = 1) {
-        XTestFakeButtonEvent(host_, button, down ? True : False, CurrentTime);
-        XSync(host_, False);
-    }
-    void ClickAt(int x, int y, unsigned button = 1, int holdMs = 50) {
-        PointerTo(x, y);
-        IdleFor(50);
-        Button(true, button);
-        IdleFor(holdMs);
-        Button(false, button);
-        IdleFor(50);
-    }
-    bool PointerVisible() { return tarnwick::test::PointerVisible(host_); }
 
     // The editor as `tarnwick-host render` draws it with OPTIONS.
     const tarnwick::platform::Picture& Render(const std::string& options) {
         auto found = renders_.find(options);
         if (found != renders_.end()) return found->second;
-        const std::string png = tmp_.File("editor.png");
-        const std::string command =
-            std::string(TARNWICK_HOST) + " render --out " + png + " " + options;
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
         return renders_[options] =
-                   tarnwick::platform::LoadPictureFile(tarnwick::platform::PictureFormat::Png, png);
+                   tarnwick::test::RenderedEditor(TARNWICK_HOST, tmp_.File("editor.png"), options);
     }
     // The render options of the gate's present state, with the meter at PEAK.
     std::string State(float peak = 0.0f) {
@@ -292,28 +232,7 @@ protected:
     // OPTIONS: empty when not at all, else how many pixels differ where and
     // how many of them are black.
     std::string ScreenDiff(const std::string& options, ::Window window = 0) {
-        const auto& picture = Render(options);
-        XImage* screen =
-            XGetImage(host_, window ? window : top_, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
-        if (!screen) return "the window cannot be read";
-        int differences = 0, blacks = 0;
-        int left = kWidth, top = kHeight, right = -1, bottom = -1;
-        for (int y = 0; y < std::min(picture.height, kHeight); ++y)
-            for (int x = 0; x < std::min(picture.width, kWidth); ++x) {
-                const unsigned long pixel = XGetPixel(screen, x, y) & 0xFFFFFFu;
-                if (pixel == (picture.Pixel(x, y) & 0xFFFFFFu)) continue;
-                ++differences;
-                blacks += pixel == 0;
-                left = std::min(left, x);
-                top = std::min(top, y);
-                right = std::max(right, x);
-                bottom = std::max(bottom, y);
-            }
-        XDestroyImage(screen);
-        if (differences == 0) return "";
-        return std::to_string(differences) + " pixels differ in (" + std::to_string(left) + ", " +
-               std::to_string(top) + ")-(" + std::to_string(right) + ", " + std::to_string(bottom) +
-               "), " + std::to_string(blacks) + " of them black";
+        return Compare(window ? window : top_, Render(options)).Text();
     }
 
     // The X server's clients, and the resources (by type name) of the client
@@ -344,19 +263,6 @@ protected:
         }
         if (clients) XFree(clients);
         return resources;
-    }
-
-    // Starts a drag on the control at (X, Y): the button goes down there and
-    // the pointer moves by DY, STEPS times (a knob puts it back after every step).
-    void Drag(int x, int y, int dy, int steps, bool warpsBack) {
-        PointerTo(x, y);
-        IdleFor(50);
-        Button(true);
-        IdleFor(50);
-        for (int i = 1; i <= steps; ++i) {
-            PointerTo(x, warpsBack ? y + dy : y + i * dy);
-            IdleFor(40);
-        }
     }
 
     // The end of a case run in a child process of its own: FAULTS on the
@@ -426,12 +332,10 @@ protected:
         if (!Children().empty()) faults += "a window stayed; ";
         if (XClients() != clientsBefore_) faults += "the editor's connection stayed; ";
         if (!PointerVisible()) faults += "the pointer is hidden; ";
-        if (hostErrors != 0) faults += "errors on the host's connection; ";
+        if (errors_ != 0) faults += "errors on the host's connection; ";
         return faults;
     }
 
-    Display* host_ = nullptr;
-    ::Window top_ = 0;
     int clientsBefore_ = 0;
     void* module_ = nullptr;
     AEffect* effect_ = nullptr;
@@ -462,9 +366,7 @@ TEST_F(HostConduct, SizeFirstFrameAndParents) {
 
     // Hosts map their window after effEditOpen returns: what shows before
     // the first idle call is the editor's frame, not black.
-    const ::Window hidden =
-        XCreateSimpleWindow(host_, DefaultRootWindow(host_), 20, 260, 400, 200, 0, 0, 0x808080);
-    XSync(host_, False);
+    const ::Window hidden = TopLevel(20, 260, 400, 200, false);
     ASSERT_EQ(Open(hidden), 1);
     XMapWindow(host_, hidden);
     XSync(host_, False);
@@ -502,10 +404,7 @@ TEST_F(HostConduct, SizeFirstFrameAndParents) {
 
     // Opened twice without a close, into another window: the editor is in
     // the second, and two closes take it away.
-    const ::Window other =
-        XCreateSimpleWindow(host_, DefaultRootWindow(host_), 20, 260, 400, 200, 0, 0, 0x808080);
-    XMapWindow(host_, other);
-    XSync(host_, False);
+    const ::Window other = TopLevel(20, 260);
     ASSERT_EQ(Open(), 1);
     ASSERT_EQ(Open(other), 1);
     IdleFor(100);
