@@ -11,7 +11,6 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -22,17 +21,14 @@
 #include "platform/x11/X11.h"
 
 // Last: Xlib's macros (None, Bool, ...) would break the headers above.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
-#include <X11/extensions/Xfixes.h>
+#include "support/X11Host.h"
 
 #include <X11/keysym.h>
-#include "support/X11Pointer.h"
 
 namespace {
 
 using namespace tarnwick::platform;
+using tarnwick::test::OpenSockets;
 
 struct Message {
     std::uint32_t msg;
@@ -42,34 +38,16 @@ struct Message {
 
 std::uint32_t Pattern(int x, int y, std::uint32_t tint);
 
-int hostErrors = 0;
-int HostErrorHandler(Display*, XErrorEvent*) { return ++hostErrors, 0; }
-
-class X11Test : public ::testing::Test {
+class X11Test : public tarnwick::test::X11Host {
 protected:
-    void SetUp() override {
-        host_ = XOpenDisplay(nullptr);
-        if (!host_) GTEST_SKIP() << "no X server";
-        hostErrors = 0;
-        XSetErrorHandler(HostErrorHandler);
-    }
     void TearDown() override {
         if (!host_) return;
         // The back end never leaves its error handler in place, and no
         // error of its reached the host's.
-        EXPECT_EQ(XSetErrorHandler(nullptr), HostErrorHandler);
-        EXPECT_EQ(hostErrors, 0);
+        EXPECT_EQ(XSetErrorHandler(nullptr), CountError);
+        EXPECT_EQ(errors_, 0);
         EXPECT_FALSE(x11::Connected());
-        XCloseDisplay(host_);
-    }
-
-    // A top-level window as a host makes it for a plug-in's editor.
-    std::uintptr_t TopLevel(int x, int y, int w, int h, bool mapped = true) {
-        const ::Window win =
-            XCreateSimpleWindow(host_, DefaultRootWindow(host_), x, y, w, h, 0, 0, 0x808080);
-        if (mapped) XMapWindow(host_, win);
-        XSync(host_, False);
-        return win;
+        X11Host::TearDown();
     }
 
     // Pumps as the host's idle calls do until `done`, for at most 2 s.
@@ -94,19 +72,13 @@ protected:
     // one image; -1 when the window is not viewable.
     int Differences(std::uintptr_t win, int width, int height, std::uint32_t tint,
                     WindowRect other = {}, std::uint32_t otherTint = 0) {
-        XImage* image = XGetImage(host_, win, 0, 0, static_cast<unsigned>(width),
-                                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
-        if (!image) return -1;
-        int differences = 0;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const bool inOther =
-                    x >= other.left && x < other.right && y >= other.top && y < other.bottom;
-                differences += (XGetPixel(image, x, y) & 0xFFFFFFu) !=
-                               Pattern(x, y, inOther ? otherTint : tint);
-            }
-        XDestroyImage(image);
-        return differences;
+        return Compare(win, width, height,
+                       [&](int x, int y) {
+                           const bool inOther = x >= other.left && x < other.right &&
+                                                y >= other.top && y < other.bottom;
+                           return Pattern(x, y, inOther ? otherTint : tint);
+                       })
+            .pixels;
     }
 
     // The pixmaps the server holds for the client that owns `resource` (the
@@ -131,16 +103,12 @@ protected:
         return pixmaps;
     }
 
-    bool PointerVisible() { return tarnwick::test::PointerVisible(host_); }
-
     PointerPosition RootOf(std::uintptr_t win, int x, int y) {
         int rx = 0, ry = 0;
         ::Window child;
         XTranslateCoordinates(host_, win, DefaultRootWindow(host_), x, y, &rx, &ry, &child);
         return {rx, ry};
     }
-
-    Display* host_ = nullptr;
 };
 
 std::uint32_t Pattern(int x, int y, std::uint32_t tint) {
@@ -363,7 +331,7 @@ TEST_F(X11Test, WindowsShareOneConnectionUntilTheLastGoesInAnyOrder) {
 
     // A parent that does not exist any more: a window with no X window, and
     // the host lives on.
-    const ::Window gone = XCreateSimpleWindow(host_, DefaultRootWindow(host_), 0, 0, 1, 1, 0, 0, 0);
+    const ::Window gone = TopLevel(0, 0, 1, 1, false, 0);
     XDestroyWindow(host_, gone);
     XSync(host_, False);
     auto orphan = CreateChildWindow(gone, 50, 50);
@@ -396,16 +364,6 @@ TEST_F(X11Test, WindowsShareOneConnectionUntilTheLastGoesInAnyOrder) {
 // Each order runs in a child process with a server of its own, so that a
 // death is a failed test; SIGPIPE is left as it is, so that a write to the
 // dead socket would be one too.
-
-int OpenSockets() {
-    int sockets = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        std::error_code ec;
-        const auto target = std::filesystem::read_symlink(entry.path(), ec);
-        if (!ec && target.string().rfind("socket:", 0) == 0) ++sockets;
-    }
-    return sockets;
-}
 
 // Starts a virtual X server, sets DISPLAY to it and gives its process (0
 // when none started).
