@@ -30,16 +30,12 @@
 #include <lv2/ui/ui.h>
 
 #include "lv2/GatePorts.h"
-#include "platform/PictureFile.h"
 #include "support/TempDir.h"
 
 // Last: Xlib's macros (None, Bool, ...) would break the headers above.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
+#include "support/X11Host.h"
 
-#include "support/X11Pointer.h"
+#include <X11/Xatom.h>
 
 extern char** environ;
 
@@ -48,12 +44,10 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using tarnwick::lv2::kPluginUri;
+using tarnwick::test::OpenSockets;
 
 const std::string kBundle = TARNWICK_LV2_BUNDLE;
 constexpr int kWidth = 336, kHeight = 157;
-
-int xErrors = 0;
-int CountErrors(Display*, XErrorEvent*) { return ++xErrors, 0; }
 
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -71,44 +65,16 @@ std::string ReadFile(const std::string& path) {
     return text.str();
 }
 
-// The sockets this process has open: an editor's X connection is one.
-int OpenSockets() {
-    int sockets = 0;
-    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
-        std::error_code ec;
-        if (fs::read_symlink(entry.path(), ec).string().rfind("socket:", 0) == 0) ++sockets;
-    }
-    return sockets;
-}
-
-class X11Test : public ::testing::Test {
+class X11Test : public tarnwick::test::X11Host {
 protected:
-    void SetUp() override {
-        display_ = XOpenDisplay(nullptr);
-        if (!display_) GTEST_SKIP() << "no X server";
-        XSetErrorHandler(CountErrors);
-    }
-    void TearDown() override {
-        if (display_) XCloseDisplay(display_);
-    }
-
     struct Geometry {
         int width = 0, height = 0, depth = 0;
         bool viewable = false;
     };
     Geometry GeometryOf(::Window w) {
         XWindowAttributes a{};
-        if (!XGetWindowAttributes(display_, w, &a)) return {};
+        if (!XGetWindowAttributes(host_, w, &a)) return {};
         return {a.width, a.height, a.depth, a.map_state == IsViewable};
-    }
-    std::vector<::Window> Children(::Window w) {
-        ::Window root = 0, parent = 0, *children = nullptr;
-        unsigned count = 0;
-        std::vector<::Window> list;
-        if (XQueryTree(display_, w, &root, &parent, &children, &count) && children)
-            list.assign(children, children + count);
-        if (children) XFree(children);
-        return list;
     }
     // The windows under W without children of their own, the editor's among them.
     void Leaves(::Window w, std::vector<::Window>& out) {
@@ -117,37 +83,11 @@ protected:
         for (::Window c : children) Leaves(c, out);
     }
 
-    void PointerTo(::Window w, int x, int y) {
-        int rx = 0, ry = 0;
-        ::Window child = 0;
-        XTranslateCoordinates(display_, w, DefaultRootWindow(display_), x, y, &rx, &ry, &child);
-        XTestFakeMotionEvent(display_, -1, rx, ry, CurrentTime);
-        XSync(display_, False);
-    }
-    void Button(bool down) {
-        XTestFakeButtonEvent(display_, 1, down ? True : False, CurrentTime);
-        XSync(display_, False);
-    }
-
     // Pixels of window W that differ from tarnwick-host's render with OPTIONS.
     int DifferencesFromRender(::Window w, const std::string& options) {
-        const std::string png = tmp_.File("editor.png");
-        fs::remove(png);
-        const std::string command =
-            std::string(TARNWICK_HOST) + " render --out " + png + " " + options;
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
-        const auto picture =
-            tarnwick::platform::LoadPictureFile(tarnwick::platform::PictureFormat::Png, png);
-        XImage* screen = XGetImage(display_, w, 0, 0, static_cast<unsigned>(picture.width),
-                                   static_cast<unsigned>(picture.height), AllPlanes, ZPixmap);
-        if (!screen) return -1;
-        int differences = 0;
-        for (int y = 0; y < picture.height; ++y)
-            for (int x = 0; x < picture.width; ++x)
-                differences +=
-                    (XGetPixel(screen, x, y) & 0xFFFFFFu) != (picture.Pixel(x, y) & 0xFFFFFFu);
-        XDestroyImage(screen);
-        return differences;
+        return Compare(w, tarnwick::test::RenderedEditor(TARNWICK_HOST, tmp_.File("editor.png"),
+                                                         options))
+            .pixels;
     }
     // Whether W comes to look as the render with OPTIONS within a few seconds.
     bool ComesToShow(::Window w, const std::string& options) {
@@ -158,7 +98,6 @@ protected:
         return same;
     }
 
-    Display* display_ = nullptr;
     tarnwick::test::TempDir tmp_;
 };
 
@@ -215,8 +154,8 @@ private:
 class InJalv : public X11Test {
 protected:
     void SetUp() override {
-        X11Test::SetUp();
-        if (!display_) return;
+        X11Host::SetUp();
+        if (!host_) return;
         if (!std::getenv("JACK_DEFAULT_SERVER"))
             GTEST_SKIP() << "no JACK server named (run through run_ui_test.sh)";
     }
@@ -235,13 +174,13 @@ protected:
 
     // The host's top-level window: the one that says it belongs to PID.
     ::Window TopLevelOf(pid_t pid) {
-        const Atom netWmPid = XInternAtom(display_, "_NET_WM_PID", False);
-        for (::Window w : Children(DefaultRootWindow(display_))) {
+        const Atom netWmPid = XInternAtom(host_, "_NET_WM_PID", False);
+        for (::Window w : Children(DefaultRootWindow(host_))) {
             Atom type = 0;
             int format = 0;
             unsigned long count = 0, after = 0;
             unsigned char* data = nullptr;
-            if (XGetWindowProperty(display_, w, netWmPid, 0, 1, False, XA_CARDINAL, &type, &format,
+            if (XGetWindowProperty(host_, w, netWmPid, 0, 1, False, XA_CARDINAL, &type, &format,
                                    &count, &after, &data) == Success &&
                 data) {
                 const bool ours = count == 1 && *reinterpret_cast<unsigned long*>(data) ==
@@ -268,7 +207,7 @@ protected:
         ::Window editor = 0;
         WaitFor(
             [&] {
-                XSync(display_, False);
+                XSync(host_, False);
                 const ::Window top = TopLevelOf(jalv.pid());
                 editor = top ? EditorIn(top) : 0;
                 return editor != 0 || !jalv.running();
@@ -302,18 +241,10 @@ TEST_F(InJalv, ShowsTheStateTurnsPortsFollowsTheKeyAndComesBack) {
     EXPECT_TRUE(ComesToShow(editor, state + " --set active=0"));
 
     // A drag on the attack knob hides the pointer and turns the knob.
-    const int knobX = 14 + 40, knobY = 32 + 40;
-    PointerTo(editor, knobX, knobY);
-    std::this_thread::sleep_for(100ms);
-    Button(true);
-    std::this_thread::sleep_for(100ms);
-    for (int i = 0; i < 8; ++i) {
-        PointerTo(editor, knobX, knobY - 4);
-        std::this_thread::sleep_for(60ms);
-    }
-    EXPECT_FALSE(tarnwick::test::PointerVisible(display_));
+    Drag(14 + 40, 32 + 40, -4, 8, true, 100, 60, editor);
+    EXPECT_FALSE(PointerVisible());
     Button(false);
-    EXPECT_TRUE(WaitFor([&] { return tarnwick::test::PointerVisible(display_); }, 2s));
+    EXPECT_TRUE(WaitFor([&] { return PointerVisible(); }, 2s));
     EXPECT_GT(DifferencesFromRender(editor, state + " --set active=0"), 0) << "the knob stayed";
 
     // A metronome on the key. jalv prints the key level it reads from the
@@ -335,13 +266,13 @@ TEST_F(InJalv, ShowsTheStateTurnsPortsFollowsTheKeyAndComesBack) {
 
     // The editor's switch turns the gate on in the host: the key level
     // comes back from the plug-in, and the editor's meter follows it.
-    PointerTo(editor, 12 + 20, 132 + 10);
+    PointerTo(12 + 20, 132 + 10, editor);
     std::this_thread::sleep_for(100ms);
     Button(true);
     Button(false);
     EXPECT_TRUE(WaitFor([&] { return LastPrinted("keylevel") > 0.1; }, 3s))
         << "the host did not take the switch";
-    PointerTo(editor, 390, 150);  // off the editor: nothing lit by the pointer
+    PointerTo(390, 150, editor);  // off the editor: nothing lit by the pointer
     EXPECT_TRUE(WaitFor([&] { return DifferencesFromRender(editor, state) > 0; }, 3s))
         << "the meter does not move";
 
@@ -351,15 +282,15 @@ TEST_F(InJalv, ShowsTheStateTurnsPortsFollowsTheKeyAndComesBack) {
     XEvent close{};
     close.xclient.type = ClientMessage;
     close.xclient.window = top;
-    close.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+    close.xclient.message_type = XInternAtom(host_, "WM_PROTOCOLS", False);
     close.xclient.format = 32;
-    close.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+    close.xclient.data.l[0] = static_cast<long>(XInternAtom(host_, "WM_DELETE_WINDOW", False));
     close.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display_, top, False, NoEventMask, &close);
-    XSync(display_, False);
+    XSendEvent(host_, top, False, NoEventMask, &close);
+    XSync(host_, False);
     EXPECT_EQ(jalv->wait(5s), 0) << Errors();
     EXPECT_EQ(Errors().find("X Error"), std::string::npos) << Errors();
-    EXPECT_TRUE(tarnwick::test::PointerVisible(display_));
+    EXPECT_TRUE(PointerVisible());
 
     // Opened again, and stopped by a signal.
     jalv = StartJalv({"threshold=0.3", "envmode=1"});
@@ -369,7 +300,7 @@ TEST_F(InJalv, ShowsTheStateTurnsPortsFollowsTheKeyAndComesBack) {
     kill(jalv->pid(), SIGTERM);
     EXPECT_EQ(jalv->wait(5s), 0) << Errors();
     EXPECT_EQ(Errors().find("X Error"), std::string::npos) << Errors();
-    EXPECT_EQ(xErrors, 0);
+    EXPECT_EQ(errors_, 0);
 }
 
 // ---- loaded by a host of the test's own -----------------------------------------
@@ -382,8 +313,8 @@ struct Written {
 class LoadedUi : public X11Test {
 protected:
     void SetUp() override {
-        X11Test::SetUp();
-        if (!display_) return;
+        X11Host::SetUp();
+        if (!host_) return;
         library_ = dlopen((kBundle + "/TarnwickUi.so").c_str(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(library_, nullptr) << dlerror();
         auto entry = reinterpret_cast<const LV2UI_Descriptor* (*)(std::uint32_t)>(
@@ -398,16 +329,10 @@ protected:
     }
     void TearDown() override {
         if (library_) dlclose(library_);
-        X11Test::TearDown();
+        X11Host::TearDown();
     }
 
-    ::Window NewParent(int y) {
-        const ::Window w =
-            XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, y, 400, 200, 0, 0, 0);
-        XMapWindow(display_, w);
-        XSync(display_, False);
-        return w;
-    }
+    ::Window NewParent(int y) { return TopLevel(0, y, 400, 200, true, 0); }
 
     // An editor in PARENT that records what it writes, with every feature
     // a host may give.
@@ -451,15 +376,18 @@ protected:
     void SetPort(Editor& e, std::uint32_t port, float value) {
         descriptor_->port_event(e.handle, port, sizeof value, 0, &value);
     }
-    void Idle(std::initializer_list<Editor*> editors, std::chrono::milliseconds time) {
+    void Idle(const std::vector<Editor*>& editors, std::chrono::milliseconds time) {
         const auto end = std::chrono::steady_clock::now() + time;
         while (std::chrono::steady_clock::now() < end) {
             for (Editor* e : editors) EXPECT_EQ(idle_->idle(e->handle), 0);
-            XSync(display_, False);
+            XSync(host_, False);
             std::this_thread::sleep_for(30ms);
         }
     }
+    // While a drag waits, the editors in dragging_ have their idle calls.
+    void Wait(int ms) override { Idle(dragging_, std::chrono::milliseconds(ms)); }
 
+    std::vector<Editor*> dragging_;
     void* library_ = nullptr;
     const LV2UI_Descriptor* descriptor_ = nullptr;
     const LV2UI_Idle_Interface* idle_ = nullptr;
@@ -492,12 +420,8 @@ TEST_F(LoadedUi, SeveralEditorsComeAndGoInAnyOrderAndLeaveNothingBehind) {
     EXPECT_TRUE(b.writes.empty());
 
     // A drag on the release knob: one grab, writes, one ungrab, all to its port.
-    PointerTo(a.widget, 200 + 40, 32 + 40);
-    Idle({&a, &b}, 60ms);
-    Button(true);
-    Idle({&a, &b}, 60ms);
-    PointerTo(a.widget, 200 + 40, 32 + 20);
-    Idle({&a, &b}, 100ms);
+    dragging_ = {&a, &b};
+    Drag(200 + 40, 32 + 40, -20, 1, true, 60, 100, a.widget);
     Button(false);
     Idle({&a, &b}, 100ms);
     ASSERT_FALSE(a.writes.empty());
@@ -508,36 +432,31 @@ TEST_F(LoadedUi, SeveralEditorsComeAndGoInAnyOrderAndLeaveNothingBehind) {
               (std::vector<Touch>{{kFirstControl + 2, true}, {kFirstControl + 2, false}}));
 
     // The first goes mid-drag: the grab ends and the pointer comes back.
-    PointerTo(a.widget, 14 + 40, 32 + 40);
-    Idle({&a, &b}, 60ms);
-    Button(true);
-    Idle({&a, &b}, 60ms);
-    PointerTo(a.widget, 14 + 40, 32 + 30);
-    Idle({&a, &b}, 60ms);
-    EXPECT_FALSE(tarnwick::test::PointerVisible(display_));
+    Drag(14 + 40, 32 + 40, -10, 1, true, 60, 60, a.widget);
+    EXPECT_FALSE(PointerVisible());
     descriptor_->cleanup(a.handle);
     Button(false);
     EXPECT_EQ(a.touches.back(), (Touch{kFirstControl + 0, false}));
     Idle({&b}, 100ms);
-    EXPECT_TRUE(tarnwick::test::PointerVisible(display_));
+    EXPECT_TRUE(PointerVisible());
     EXPECT_TRUE(Children(first).empty());
 
     // The host destroys the second's window first, as suil may: the editor
     // still goes quietly, and with it the last X connection.
     ASSERT_NE(Instantiate(a, first), nullptr);
     Idle({&a, &b}, 60ms);
-    XDestroyWindow(display_, second);
-    XSync(display_, False);
+    XDestroyWindow(host_, second);
+    XSync(host_, False);
     Idle({&a, &b}, 100ms);
     descriptor_->cleanup(b.handle);
     EXPECT_EQ(DifferencesFromRender(a.widget, ""), 0) << "the other editor goes on";
     descriptor_->cleanup(a.handle);
-    XSync(display_, False);
+    XSync(host_, False);
     EXPECT_TRUE(Children(first).empty());
     EXPECT_EQ(OpenSockets(), socketsBefore) << "an X connection is left";
-    XDestroyWindow(display_, first);
-    XSync(display_, False);
-    EXPECT_EQ(xErrors, 0);
+    XDestroyWindow(host_, first);
+    XSync(host_, False);
+    EXPECT_EQ(errors_, 0);
 }
 
 }  // namespace
