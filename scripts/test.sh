@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything with warnings as errors and runs every test: the 32-bit
-# build of the audio side, the audio side's threads test under
-# ThreadSanitizer, the unit tests of the GUI side under AddressSanitizer and
+# build of the audio side, the audio side's and the editor's threads tests
+# under ThreadSanitizer, the unit tests of the GUI side under AddressSanitizer and
 # UndefinedBehaviorSanitizer, each fuzz target for a while (FUZZ_SECONDS, 30 by
 # default; 0 skips fuzzing), the Windows modules and their tests under Wine
 # (scripts/test_windows.sh), and the native build's tests last.
@@ -28,6 +28,13 @@ cmake -S . -B build-tsan -DTARNWICK_AUDIO_ONLY=ON -DTARNWICK_BENCH=OFF -DTARNWIC
   -DCMAKE_C_FLAGS="$tsan" -DCMAKE_CXX_FLAGS="$tsan" \
   -DCMAKE_EXE_LINKER_FLAGS="$tsan" -DCMAKE_SHARED_LINKER_FLAGS="$tsan"
 cmake --build build-tsan -j"$jobs" --target plugin_threads_test
+# And the GUI side: the module, whose editor opens, idles and closes while
+# another thread changes parameters and programs (the host-conduct test's
+# threaded case).
+cmake -S . -B build-tsan-gui -DTARNWICK_BENCH=OFF -DTARNWICK_WERROR=ON \
+  -DCMAKE_C_FLAGS="$tsan" -DCMAKE_CXX_FLAGS="$tsan" \
+  -DCMAKE_EXE_LINKER_FLAGS="$tsan" -DCMAKE_SHARED_LINKER_FLAGS="$tsan"
+cmake --build build-tsan-gui -j"$jobs" --target module_host_conduct_test
 
 # The sanitizer build: fuzz targets, and the GUI side's unit tests, where a
 # read of uninitialised or freed memory or undefined arithmetic fails a test.
@@ -46,6 +53,15 @@ echo "== ThreadSanitizer"
 # ThreadSanitizer no room for its shadow memory; a race report fails the test.
 setarch "$(uname -m)" -R ctest --test-dir build-tsan -R '^EffectUnderThreads[.]' --no-tests=error ||
   failed+=("ThreadSanitizer")
+tsan_editor=0
+setarch "$(uname -m)" -R bash tests/platform/x11/with_xvfb.sh Xvfb \
+  build-tsan-gui/tests/module/module_host_conduct_test \
+  --gtest_filter='HostConduct.ParametersAndProgramsFromAnotherThread' || tsan_editor=$?
+case $tsan_editor in
+  0) ;;
+  77) echo "SKIPPED: the editor's threads under ThreadSanitizer: no virtual X server could start" ;;
+  *) failed+=("ThreadSanitizer (editor)") ;;
+esac
 echo "== sanitized unit tests"
 for d in "${sanitized_tests[@]}"; do
   ctest --test-dir "build-fuzz/tests/$d" -j"$jobs" || failed+=("sanitized $d tests")

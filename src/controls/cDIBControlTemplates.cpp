@@ -7,7 +7,8 @@
 // stream of a TDIBWrapper; each link as (name, display name, picture number),
 // strings as length and bytes; then the property block: the count, and per
 // entry its name, the size of what follows and the value (ordinals 4 bytes,
-// floats 10, strings length + 4, objects a TPersistentWrapper stream).
+// read as unsigned for unsigned types; floats 10, strings length + 4,
+// objects a TPersistentWrapper stream).
 //
 // Loading trusts nothing: every length and count is checked against the bytes
 // left and every picture number against the pictures, and the whole stream is
@@ -93,6 +94,23 @@ bool IsOrdinal(TTypeKind k) {
            k == TTypeKind::tkInt64;
 }
 
+// An ordinal entry holds 32 bits, read back by the property's own type:
+// zero-extended for a type without negative values (unsigned integers,
+// enumerations, sets), sign-extended otherwise.
+bool UnsignedOrdinal(const TPropInfo& prop) { return prop.PropType->MinValue >= 0; }
+
+std::int64_t OrdinalFromBits(const TPropInfo& prop, std::uint32_t bits) {
+    return UnsignedOrdinal(prop) ? std::int64_t(bits) : std::int64_t(std::int32_t(bits));
+}
+
+// Whether a value of the property's type is one of its legal values.
+bool OrdinalInRange(const TPropInfo& prop, std::int64_t v) {
+    const TTypeInfo& t = *prop.PropType;
+    if (t.Kind != TTypeKind::tkSet) return v >= t.MinValue && v <= t.MaxValue;
+    const std::size_t n = t.CompType ? t.CompType->EnumNames.size() : 0;
+    return n >= 64 || (static_cast<std::uint64_t>(v) >> n) == 0;
+}
+
 bool IsText(TTypeKind k) {
     return k == TTypeKind::tkChar || k == TTypeKind::tkWChar || k == TTypeKind::tkString ||
            k == TTypeKind::tkLString || k == TTypeKind::tkWString;
@@ -139,8 +157,8 @@ std::optional<PropertyValue> ReadEntry(TemplateReader& r, TObject* control) {
     };
     if (prop && IsOrdinal(kind)) {
         fits(size == kOrdinalSize);
-        const std::int32_t raw = r.Int("a property value");
-        v.ord = kind == TTypeKind::tkSet ? std::int64_t(std::uint32_t(raw)) : raw;
+        v.ord = OrdinalFromBits(*prop, static_cast<std::uint32_t>(r.Int("a property value")));
+        if (!OrdinalInRange(*prop, v.ord)) Malformed("the value for " + name + " is out of range");
     } else if (prop && kind == TTypeKind::tkFloat) {
         fits(size == kFloatSize);
         TExtended80 e;
@@ -244,8 +262,14 @@ void TCustomDIBControl::SaveTemplate(TStream& Stream) {
         WriteText(Stream, name);
         const TTypeKind kind = prop.Kind();
         if (IsOrdinal(kind)) {
+            // A 64-bit value beyond 32 bits would load back as another one.
+            const std::int64_t value = GetOrdProp(this, prop);
+            const auto bits = static_cast<std::uint32_t>(value);
+            if (OrdinalFromBits(prop, bits) != value)
+                throw EDIBControlError("The value of " + name +
+                                       " does not fit the 32 bits of a template entry.");
             WriteInt(Stream, kOrdinalSize);
-            WriteInt(Stream, static_cast<std::int32_t>(GetOrdProp(this, prop)));
+            WriteInt(Stream, static_cast<std::int32_t>(bits));
         } else if (kind == TTypeKind::tkFloat) {
             WriteInt(Stream, kFloatSize);
             const TExtended80 e = LongDoubleToExtended(GetFloatProp(this, prop));

@@ -472,7 +472,10 @@ void TCustomDIBSlider::MouseUp(TMouseButton Button, TShiftState Shift, int X, in
 
 void TCustomDIBSlider::CaptureLost() {
     if (dragging_) {
+        // Cut short, the drag leaves the pointer where its value puts it,
+        // not at the pixel of the last move.
         dragging_ = false;
+        Relayout();
         Invalidate();
     }
     TCustomDIBControl::CaptureLost();

@@ -83,7 +83,7 @@ void ForEachRect(HRGN rgn, F&& f) {
 }
 
 // The part of a window's client area that is on the screen, in its client
-// coordinates: inside every ancestor, not under a sibling above it or its
+// coordinates: inside every ancestor and the native window, not under a sibling above it or its
 // own or an ancestor's, not under its windowed children. Written into rgn.
 void VisibleRegion(TWinControl* w, HRGN rgn) {
     WindowNode* n = WindowNode::Of(w);
@@ -102,6 +102,10 @@ void VisibleRegion(TWinControl* w, HRGN rgn) {
     for (TControl* c : WindowNode::Children(w))
         if (auto* s = dynamic_cast<TWinControl*>(c); s && s->Showing())
             Combine(n, rgn, Offset(s->ClientRect(), OriginInRoot(s)), RGN_DIFF);
+    // Nor beyond the native window, whose size is limited: a larger form
+    // shows only what fits.
+    if (const auto* native = WindowNode::Of(RootOf(w))->native.get())
+        Combine(n, rgn, {0, 0, native->Width(), native->Height()}, RGN_AND);
     OffsetRgn(rgn, -origin.X, -origin.Y);
 }
 

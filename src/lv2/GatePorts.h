@@ -11,6 +11,8 @@ namespace tarnwick::lv2 {
 
 // The plug-in's URI and the names of the things described with it.
 inline constexpr const char* kPluginUri = "urn:tarnwick:gate";
+// Its editor, an X11 UI in a binary of its own.
+inline constexpr const char* kUiUri = "urn:tarnwick:gate:ui";
 
 enum class PortKind { AudioIn, KeyIn, AudioOut, ControlIn, ControlOut };
 

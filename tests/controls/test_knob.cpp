@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "controls/cDIBFadeLabel.h"
 #include "controls/cDIBKnob.h"
 #include "controls/cDIBPanel.h"
 #include "framework/Forms.h"
@@ -345,11 +346,77 @@ TEST_F(KnobTest, MalformedTemplatesAreRefusedWithoutChangingAnything) {
     refused(b, "property entry is longer");
     b.assign(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(positionAt) + 2);
     refused(b, "property entry runs past the end");
+    b = good;
+    const std::string opacity("\x07\0\0\0Opacity", 11);  // the entry, not the picture's
+    PutAt(b, Find(good, opacity) + 15, 256);             // 8 bits unsigned
+    refused(b, "value for Opacity is out of range");
     for (std::size_t n = 0; n < good.size(); n += 7) {
         b.assign(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n));
         EXPECT_THROW(LoadTemplateOnto(to, b), Exception) << n;
     }
     EXPECT_EQ(otherList->DIBImages()->Count(), 0);
+}
+
+namespace {
+
+// A fade label whose templates carry its frame timing (unsigned 8 and 32
+// bits), and a control with the other ordinal widths.
+class TTimedFadeLabel : public TDIBFadeLabel {
+    TW_CLASS(TTimedFadeLabel, TDIBFadeLabel)
+public:
+    explicit TTimedFadeLabel(TComponent* owner) : TDIBFadeLabel(owner) {
+        AddTemplateProperty("FrameCount");
+        AddTemplateProperty("FrameDelay");
+    }
+};
+
+TW_IMPLEMENT_CLASS(TTimedFadeLabel) {}
+
+class TOrdinalsControl : public TCustomDIBControl {
+    TW_CLASS(TOrdinalsControl, TCustomDIBControl)
+public:
+    explicit TOrdinalsControl(TComponent* owner) : TCustomDIBControl(owner) {
+        for (const char* name : {"Small", "Wide", "Huge"}) AddTemplateProperty(name);
+    }
+    std::int8_t Small_ = 0;
+    std::int64_t Wide_ = 0;
+    std::uint64_t Huge_ = 0;
+};
+
+TW_IMPLEMENT_CLASS(TOrdinalsControl) {
+    b.Property("Small", &TOrdinalsControl::Small_);
+    b.Property("Wide", &TOrdinalsControl::Wide_);
+    b.Property("Huge", &TOrdinalsControl::Huge_);
+}
+
+}  // namespace
+
+TEST_F(KnobTest, TemplatesLoadBackEveryOrdinalTheyStoreAndRefuseToCutWiderOnes) {
+    auto* from = new TTimedFadeLabel(box);
+    auto* to = new TTimedFadeLabel(box);
+    from->SetFrameCount(255);
+    for (std::uint32_t delay : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
+        from->SetFrameDelay(delay);
+        LoadTemplateOnto(to, SaveTemplateOf(from));
+        EXPECT_EQ(to->FrameDelay(), delay);
+        EXPECT_EQ(to->FrameCount(), 255);
+    }
+
+    auto* ordinals = new TOrdinalsControl(box);
+    auto* back = new TOrdinalsControl(box);
+    ordinals->Small_ = -128;
+    ordinals->Wide_ = std::numeric_limits<std::int32_t>::min();
+    ordinals->Huge_ = 0xFFFFFFFFu;
+    LoadTemplateOnto(back, SaveTemplateOf(ordinals));
+    EXPECT_EQ(back->Small_, -128);
+    EXPECT_EQ(back->Wide_, ordinals->Wide_);
+    EXPECT_EQ(back->Huge_, 0xFFFFFFFFu);
+    // A value the 32 bits of an entry cannot hold is refused, not cut.
+    ordinals->Wide_ = std::int64_t(std::numeric_limits<std::int32_t>::min()) - 1;
+    EXPECT_THROW(SaveTemplateOf(ordinals), EDIBControlError);
+    ordinals->Wide_ = 0;
+    ordinals->Huge_ = std::uint64_t(1) << 32;
+    EXPECT_THROW(SaveTemplateOf(ordinals), EDIBControlError);
 }
 
 TEST_F(KnobTest, AnImageListFreedFirstWhileTheFormIsDestroyedIsForgotten) {

@@ -256,20 +256,18 @@ TEST_F(Editor, AHostThatClosesTheEditorFromAnAutomationCallLeavesItWhole) {
     ASSERT_EQ(gate2->dispatcher(effEditOpen, 0, 0, &parent2, 0.0f), 1);
     auto* bridge2 = static_cast<APluginEditor*>(gate2->getEditor());
     TDIBKnob* knob = bridge2->form->DIBKnob1;
-    auto* window2 = tarnwick::platform::WindowFromHandle(
-        reinterpret_cast<std::uintptr_t>(bridge2->form->Handle()));
+    const auto handle2 = reinterpret_cast<std::uintptr_t>(bridge2->form->Handle());
+    auto* window2 = tarnwick::platform::WindowFromHandle(handle2);
     const int x = knob->Left() + 40, y = knob->Top() + 40;
     host.clear();
     MouseButton(*window2, Button::Left, true, x, y);
     MouseMove(*window2, x, y - 5);  // automates, and the host closes
     EXPECT_EQ(bridge2->form, nullptr);
-    EXPECT_EQ(
-        tarnwick::platform::WindowFromHandle(reinterpret_cast<std::uintptr_t>(window2->Handle())),
-        nullptr)
+    EXPECT_EQ(tarnwick::platform::WindowFromHandle(handle2), nullptr)
         << "gone once the call returned";
     EXPECT_EQ(Gestures(host), "b0 a0 e0");
     EXPECT_EQ(PointerShowCount(), 0);
-    // Reopened inside the callback works as well.
+    // And it opens again.
     closingGate = nullptr;
     ASSERT_EQ(gate2->dispatcher(effEditOpen, 0, 0, &parent2, 0.0f), 1);
     EXPECT_NE(bridge2->form, nullptr);

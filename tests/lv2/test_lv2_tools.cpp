@@ -68,13 +68,18 @@ TEST(Lv2Bundle, ValidatesAgainstTheLv2Vocabularies) {
     EXPECT_NE(out.find("Found 0 errors"), std::string::npos) << out;
 }
 
-TEST(Lv2Bundle, LilvListsThePortsAndPresets) {
+TEST(Lv2Bundle, LilvListsThePortsPresetsAndEditor) {
     REQUIRE_TOOL("lv2info", "lilv-utils");
     bool ok = false;
     const std::string out = run(kLv2Path + "lv2info " + kPluginUri, &ok);
     ASSERT_TRUE(ok) << out;
     EXPECT_NE(out.find("Name:              QB Sidechain Gate"), std::string::npos) << out;
     EXPECT_NE(out.find("Class:             Gate Plugin"), std::string::npos) << out;
+    // The editor, an X11 UI in a binary of its own.
+    EXPECT_TRUE(std::regex_search(out, std::regex(std::string("UIs:\\s+") + kUiUri +
+                                                  "\\s+Class:\\s+\\S+#X11UI\\s+Binary:\\s+\\S+/"
+                                                  "TarnwickUi[.]so")))
+        << out;
     for (std::uint32_t i = 0; i < kNumPorts; ++i) {
         // The port's block: from its heading to the next one.
         const auto start = out.find("Port " + std::to_string(i) + ":");

@@ -2,8 +2,9 @@
 // plug-in's ports (tarnwick.ttl) and its programs as presets (presets.ttl).
 // Ranges, defaults, the plug-in's name and vendor, and the programs' names
 // and values are asked of the effect itself, so the description follows the
-// effect whenever it changes.
-//   tarnwick-lv2-ttl OUTDIR BINARY
+// effect whenever it changes. With UIBINARY, the plug-in has an X11 editor
+// in that binary.
+//   tarnwick-lv2-ttl OUTDIR BINARY [UIBINARY]
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -64,7 +65,8 @@ const char* const kPrefixes =
     "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
     "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
     "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
-    "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n";
+    "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+    "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n\n";
 
 struct Facts {
     std::string name;
@@ -114,11 +116,23 @@ Facts askEffect() {
     return f;
 }
 
-std::string manifest(const Facts& f, const std::string& binary) {
+std::string manifest(const Facts& f, const std::string& binary, const std::string& uiBinary) {
     std::ostringstream t;
     t << kPrefixes;
     t << uri() << "\n    a lv2:Plugin, lv2:GatePlugin ;\n    lv2:binary <" << binary
       << "> ;\n    rdfs:seeAlso <tarnwick.ttl> .\n";
+    if (!uiBinary.empty()) {
+        // The editor lives in the host's X window and is driven by its idle
+        // calls; it can tell the host its size and gestures, and shows the
+        // key level, which the host sends it as a plain float.
+        t << "\n<" << kUiUri << ">\n    a ui:X11UI ;\n    ui:binary <" << uiBinary << "> ;\n"
+          << "    lv2:requiredFeature ui:parent, ui:idleInterface ;\n"
+          << "    lv2:optionalFeature ui:resize, ui:touch, ui:noUserResize ;\n"
+          << "    lv2:extensionData ui:idleInterface ;\n"
+          << "    ui:portNotification [\n        ui:plugin " << uri() << " ;\n        lv2:symbol "
+          << quoted(kPorts[kKeyLevel].symbol)
+          << " ;\n        ui:protocol ui:floatProtocol\n    ] .\n";
+    }
     for (std::size_t p = 0; p < f.programs.size(); ++p) {
         t << "\n"
           << presetUri(static_cast<int>(p)) << "\n    a pset:Preset ;\n    lv2:appliesTo " << uri()
@@ -139,7 +153,7 @@ const char* portClasses(PortKind kind) {
     return "";
 }
 
-std::string plugin(const Facts& f) {
+std::string plugin(const Facts& f, bool withUi) {
     std::ostringstream t;
     t << kPrefixes;
     // The signal and output pairs, and the key as the signal's side chain.
@@ -153,8 +167,9 @@ std::string plugin(const Facts& f) {
       << quoted(f.name) << " ;\n    doap:maintainer [ foaf:name " << quoted(f.vendor) << " ] ;\n"
       << "    lv2:minorVersion 0 ;\n    lv2:microVersion " << f.version << " ;\n"
       << "    lv2:optionalFeature lv2:hardRTCapable ;\n"
-      << "    pg:mainInput " << uri(":in") << " ;\n    pg:mainOutput " << uri(":out") << " ;\n"
-      << "    lv2:port";
+      << "    pg:mainInput " << uri(":in") << " ;\n    pg:mainOutput " << uri(":out") << " ;\n";
+    if (withUi) t << "    ui:ui <" << kUiUri << "> ;\n";
+    t << "    lv2:port";
     for (std::uint32_t index = 0; index < kNumPorts; ++index) {
         const PortInfo& port = kPorts[index];
         t << (index ? " , [\n" : " [\n") << "        a " << portClasses(port.kind) << " ;\n"
@@ -220,14 +235,15 @@ bool write(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: tarnwick-lv2-ttl OUTDIR BINARY\n";
+    if (argc != 3 && argc != 4) {
+        std::cerr << "usage: tarnwick-lv2-ttl OUTDIR BINARY [UIBINARY]\n";
         return 2;
     }
     const std::string dir = argv[1];
+    const std::string uiBinary = argc == 4 ? argv[3] : "";
     const Facts facts = askEffect();
-    const bool ok = write(dir + "/manifest.ttl", manifest(facts, argv[2])) &&
-                    write(dir + "/tarnwick.ttl", plugin(facts)) &&
+    const bool ok = write(dir + "/manifest.ttl", manifest(facts, argv[2], uiBinary)) &&
+                    write(dir + "/tarnwick.ttl", plugin(facts, !uiBinary.empty())) &&
                     write(dir + "/presets.ttl", presets(facts));
     return ok ? 0 : 1;
 }

@@ -7,9 +7,16 @@
 // nothing is erased before a paint and nothing flashes. Its messages come
 // through the host's message loop: mouse input (with the mouse captured
 // while a button is held), and WM_PAINT, which paints the form and puts the
-// painted part of the pixels on the screen with SetDIBitsToDevice. Keys are
-// not taken: they stay with the host's windows. A window made without a
-// parent has no HWND; it carries timers only.
+// painted part of the pixels on the screen with SetDIBitsToDevice (also the
+// first time the host shows its window, however long after the editor
+// opened). A capture taken away mid-press tells the window kCancelMode:
+// another window took it, the system cancelled modes, the window was hidden
+// or destroyed (or, where the message reaches a child, the application was
+// deactivated); what a child window is not told (the host hid its own
+// window, the button went up over another window) is found at the host's
+// idle calls (PumpWindows). Keys are not taken: they stay with the host's
+// windows. A window made without a parent has no HWND; it carries timers
+// only.
 //
 // Timers are SetTimer timers of one message-only window, which lives while
 // any timer runs. When the last window goes, a pointer the services hid is

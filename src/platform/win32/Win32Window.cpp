@@ -95,28 +95,78 @@ public:
                 // Captured while a button is held: a drag that leaves the
                 // window still reaches it, and so does the release.
                 SetCapture(hwnd_);
+                captured_ = GetCapture() == hwnd_;
                 Mouse(msg, wParam, lParam);
                 return 0;
             case WM_LBUTTONUP:
             case WM_RBUTTONUP:
             case WM_MBUTTONUP: {
                 const HWND self = hwnd_;
+                // Our own release of the capture is no capture taken away.
+                if ((wParam & kButtons) == 0) captured_ = false;
                 Mouse(msg, wParam, lParam);
                 // The handler may have destroyed us.
                 if ((wParam & kButtons) == 0 && GetCapture() == self) ReleaseCapture();
                 return 0;
             }
+            // The pointer taken away while a button is held: another window
+            // took the capture (or the system released it: a window
+            // destroyed, a menu, a dialog), the system cancels modes, our
+            // window is hidden, or the application is deactivated (told to
+            // top-level windows; a child rarely hears it).
+            case WM_CAPTURECHANGED:
+                if (reinterpret_cast<HWND>(lParam) != hwnd_) CancelMode();
+                return 0;
+            case WM_CANCELMODE:
+            case WM_ACTIVATEAPP:
+            case WM_SHOWWINDOW:
+            case WM_WINDOWPOSCHANGED: {
+                const bool cancel =
+                    msg == WM_CANCELMODE ||
+                    (msg == WM_WINDOWPOSCHANGED
+                         ? (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_HIDEWINDOW) != 0
+                         : wParam == FALSE);
+                if (cancel && !CancelMode()) return 0;
+                return DefWindowProcW(hwnd_, msg, wParam, lParam);
+            }
             case WM_NCDESTROY: {
                 // The owner destroyed the parent, and our window with it.
                 const HWND self = std::exchange(hwnd_, nullptr);
                 SetWindowLongPtrW(self, GWLP_USERDATA, 0);
-                return DefWindowProcW(self, msg, wParam, lParam);
+                const LRESULT result = DefWindowProcW(self, msg, wParam, lParam);
+                CancelMode();
+                return result;
             }
             default: return DefWindowProcW(hwnd_, msg, wParam, lParam);
         }
     }
 
+    // The window holds the capture for a press, but the pointer was taken
+    // away without a message to us: the host hid its window (a child hears
+    // nothing of that), or the button went up over another window.
+    void CheckCapture() {
+        // Capture and queue are those of the window's thread.
+        if (!captured_ || GetWindowThreadProcessId(hwnd_, nullptr) != GetCurrentThreadId()) return;
+        bool held = false;
+        for (int key : {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON}) held |= GetAsyncKeyState(key) < 0;
+        // A release that is on its way arrives as a message, in order.
+        MSG pending;
+        const bool released =
+            !held && !PeekMessageW(&pending, hwnd_, WM_MOUSEFIRST, WM_MOUSELAST, PM_NOREMOVE);
+        if (GetCapture() != hwnd_ || !IsWindowVisible(hwnd_) || released) CancelMode();
+    }
+
 private:
+    // Ends what the mouse was doing, once: the capture goes, and the
+    // framework ends its drag. False when the handler destroyed this window.
+    bool CancelMode() {
+        if (!std::exchange(captured_, false)) return true;
+        if (hwnd_ && GetCapture() == hwnd_) ReleaseCapture();
+        const std::uintptr_t handle = Handle();
+        Send(kCancelMode, 0, 0);
+        return WindowFromHandle(handle) == this;
+    }
+
     void Mouse(UINT msg, WPARAM wParam, LPARAM lParam) {
         SendMouse(msg, static_cast<std::uint32_t>(wParam & kKeyFlags),
                   static_cast<std::int32_t>(lParam));
@@ -174,6 +224,7 @@ private:
     HWND hwnd_ = nullptr;
     bool painting_ = false;
     bool tracking_ = false;
+    bool captured_ = false;  // the capture taken for a press, until its release
 };
 
 Win32Window* Find(std::uintptr_t handle) {
@@ -203,8 +254,14 @@ std::uintptr_t NativeWindow(const Window& window) {
 
 }  // namespace win32
 
-// The host's message loop delivers everything.
-void PumpWindows() {}
+// The host's message loop delivers everything but what nobody tells a child
+// window: its parent hidden, a release where it could not see it.
+void PumpWindows() {
+    std::vector<std::uintptr_t> handles;
+    for (Win32Window* w : AllWindows()) handles.push_back(w->Handle());
+    for (std::uintptr_t handle : handles)
+        if (Win32Window* w = Find(handle)) w->CheckCapture();
+}
 
 std::uintptr_t NativeHandle(const Window& window) { return win32::NativeWindow(window); }
 

@@ -7,10 +7,13 @@
 // from the host's idle calls on the window thread.
 //
 // A window made with a native parent is an X child window of it at (0, 0),
-// mapped, with no background (the server never erases it, so nothing
-// flashes); its messages are those of platform/Window.h. Keyboard events
-// are not selected: they go on to the host's window, so the host's own
-// keys keep working over the editor. A window made without a parent has no
+// mapped; its messages are those of platform/Window.h. Until its first
+// frame it has no background (the server never erases it, so nothing
+// flashes); from then on the last frame presented is its background, a
+// pixmap on the server, which the server shows by itself when the host
+// maps the window (often after the editor has drawn) or uncovers it.
+// Keyboard events are not selected: they go on to the host's window, so
+// the host's own keys keep working over the editor. A window made without a parent has no
 // X window; it carries timers only.
 
 #include <cstdint>
@@ -22,12 +25,20 @@ class Window;
 namespace tarnwick::platform::x11 {
 
 // Reads the pending events and delivers them to the windows' handlers as
-// window messages (an exposed area is invalidated, without erasing),
-// then runs the timers that are due, then sends WM_PAINT to each window
-// with invalidated rectangles and puts the bounding box of those
-// rectangles of its pixels on the screen, with one XPutImage. A window
-// that nothing changed costs no request. Called from inside a handler or a
-// timer it does nothing.
+// window messages (an area exposed before the first frame is invalidated,
+// without erasing), then runs the timers that are due, then sends WM_PAINT
+// to each window with invalidated rectangles and puts the bounding box of
+// those rectangles of its pixels on the screen: one XPutImage into the
+// frame and one XClearArea of the window. A window that nothing changed
+// costs no request. Called from inside a handler or a timer it does
+// nothing.
+//
+// When the X server goes away, the back end's connection notes it instead
+// of ending the process (Xlib's default): its windows forget their X
+// windows, the connection is closed without another request, and the
+// editor stays alive with nothing on the screen; pumps and closing do
+// nothing more on X. The IO error handler is the process's: ours passes
+// the errors of other connections (the host's) on to the one it replaced.
 void Pump();
 
 // The X window of a window of this back end, 0 when it has none: made

@@ -1,4 +1,5 @@
-// The back end's connection to the X server and the error guard.
+// The back end's connection to the X server, the error guard, and what
+// happens when the server goes away.
 #include "platform/x11/X11Session.h"
 
 namespace tarnwick::platform::x11 {
@@ -12,6 +13,8 @@ struct Session {
     int trapDepth = 0;
     XErrorHandler previous = nullptr;
     std::uint64_t errors = 0;
+    bool lost = false;
+    XIOErrorHandler previousIO = nullptr;
 };
 
 Session& State() {
@@ -28,6 +31,24 @@ int OnError(Display* display, XErrorEvent* error) {
     return s.previous ? s.previous(display, error) : 0;
 }
 
+// The server went away. The IO error handler is the process's, shared
+// with the host's connections: the loss of ours is only noted (Xlib's
+// default would print and end the process); the others go on to the
+// handler that was there before. Returning leaves our connection marked
+// broken inside Xlib, which then sends nothing more on it.
+int OnIOError(Display* display) {
+    Session& s = State();
+    if (display == s.display) {
+        s.lost = true;
+        return 0;
+    }
+    return s.previousIO ? s.previousIO(display) : 0;
+}
+
+// After the IO error handler returns, the connection's own exit handler is
+// called (Xlib's default exits): ours lets the call that met the loss return.
+void OnIOErrorExit(Display*, void*) { State().lost = true; }
+
 // Whether requests were sent whose answers have not been seen: only then
 // is a round trip needed to learn about their errors.
 bool Unanswered(Display* display) {
@@ -36,11 +57,21 @@ bool Unanswered(Display* display) {
 
 void Close() {
     Session& s = State();
-    ErrorTrap trap;
-    if (s.blank != None) XFreeCursor(s.display, s.blank);
-    s.blank = None;
-    XCloseDisplay(s.display);
-    s.display = nullptr;
+    {
+        ErrorTrap trap;
+        if (s.blank != None && !s.lost) XFreeCursor(s.display, s.blank);
+        s.blank = None;
+        // On a lost connection this sends nothing: it frees the memory and
+        // closes the socket.
+        XCloseDisplay(s.display);
+        s.display = nullptr;
+        s.lost = false;
+    }
+    // The process's handler goes back, unless one was set over ours since
+    // (whoever set it keeps it).
+    const XIOErrorHandler current = XSetIOErrorHandler(s.previousIO);
+    if (current != OnIOError) XSetIOErrorHandler(current);
+    s.previousIO = nullptr;
 }
 
 }  // namespace
@@ -53,23 +84,52 @@ ErrorTrap::ErrorTrap() {
 
 ErrorTrap::~ErrorTrap() {
     Session& s = State();
-    if (s.display && Unanswered(s.display)) XSync(s.display, False);
-    if (--s.trapDepth == 0) XSetErrorHandler(s.previous);
+    if (s.display && !s.lost && Unanswered(s.display)) XSync(s.display, False);
+    if (--s.trapDepth == 0) {
+        XSetErrorHandler(s.previous);
+        DropLostConnection();
+    }
 }
 
 bool ErrorTrap::Failed() {
     Session& s = State();
-    if (s.display && Unanswered(s.display)) XSync(s.display, False);
+    if (s.display && !s.lost && Unanswered(s.display)) XSync(s.display, False);
     return s.errors != errorsBefore_;
 }
 
-Display* CurrentDisplay() { return State().display; }
+Display* CurrentDisplay() {
+    Session& s = State();
+    return s.lost ? nullptr : s.display;
+}
+
+bool Lost() {
+    Session& s = State();
+    return s.display && s.lost;
+}
+
+void DropLostConnection() {
+    Session& s = State();
+    if (!s.display || !s.lost) return;
+    std::vector<std::uintptr_t> held;
+    AbandonWindows(held);
+    s.users = 0;
+    Close();
+    CancelModes(held);
+}
 
 Display* Acquire() {
     Session& s = State();
+    if (s.lost) {
+        // Inside a call of ours into Xlib the lost connection cannot go yet.
+        if (s.trapDepth > 0) return nullptr;
+        DropLostConnection();
+    }
     if (!s.display) {
         s.display = XOpenDisplay(nullptr);
         if (!s.display) return nullptr;
+        XSetIOErrorExitHandler(s.display, OnIOErrorExit, nullptr);
+        const XIOErrorHandler previous = XSetIOErrorHandler(OnIOError);
+        if (previous != OnIOError) s.previousIO = previous;
         // A cursor of one transparent pixel: the mask has nothing set.
         ErrorTrap trap;
         const ::Window root = DefaultRootWindow(s.display);
@@ -94,7 +154,10 @@ Cursor BlankCursor() { return State().blank; }
 
 void CloseIfUnused() {
     Session& s = State();
-    if (s.display && s.users == 0) Close();
+    if (s.lost)
+        DropLostConnection();
+    else if (s.display && s.users == 0)
+        Close();
 }
 
 }  // namespace tarnwick::platform::x11

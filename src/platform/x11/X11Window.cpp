@@ -1,6 +1,8 @@
 // The X11 back end of the window service: a window is an X child window of
 // the host's, on the back end's own connection; input arrives and pixels go
-// out in Pump.
+// out in Pump. What was presented last stays on the server as the window's
+// background, so the server itself shows it whenever the window is mapped
+// or uncovered, without waiting for the next pump.
 #include <X11/Xutil.h>
 
 #include <algorithm>
@@ -54,7 +56,9 @@ public:
     ~X11Window() override {
         std::erase(AllWindows(), this);
         if (!xid_) return;
-        {
+        if (x11::Lost()) {
+            Abandon();
+        } else {
             x11::ErrorTrap trap;
             XDestroyWindow(display_, xid_);
             Forget();
@@ -63,16 +67,20 @@ public:
     }
 
     void SetSize(int width, int height) override {
+        const int oldWidth = Width(), oldHeight = Height();
         Window::SetSize(width, height);
-        if (!xid_) return;
+        if (!xid_ || x11::Lost() || (Width() == oldWidth && Height() == oldHeight)) return;
         x11::ErrorTrap trap;
+        // The old frame does not fit: no background until the next present
+        // makes one of the new size.
+        DropFrame();
         XResizeWindow(display_, xid_, std::max(Width(), 1), std::max(Height(), 1));
     }
 
     ::Window Xid() const { return xid_; }
 
     void SetCursor(Cursor cursor) {
-        if (!xid_) return;
+        if (!xid_ || x11::Lost()) return;
         if (cursor != None)
             XDefineCursor(display_, xid_, cursor);
         else
@@ -83,8 +91,10 @@ public:
     void OnEvent(XEvent& e) {
         switch (e.type) {
             case Expose:
-                Invalidate({e.xexpose.x, e.xexpose.y, e.xexpose.x + e.xexpose.width,
-                            e.xexpose.y + e.xexpose.height});
+                // Once a frame was presented the server has restored it.
+                if (frame_ == None)
+                    Invalidate({e.xexpose.x, e.xexpose.y, e.xexpose.x + e.xexpose.width,
+                                e.xexpose.y + e.xexpose.height});
                 return;
             case ButtonPress:
             case ButtonRelease: {
@@ -128,6 +138,11 @@ public:
                 const bool inside = x >= 0 && y >= 0 && x < Width() && y < Height();
                 if (e.type == LeaveNotify && inside) x = y = -1;
                 const std::uintptr_t handle = Handle();
+                // Hidden with a button held (the host unmapped its window):
+                // the server ended the grab with it, and nothing more of
+                // this drag will come. It ends before the leave is told.
+                if (e.type == LeaveNotify && held_ != 0 && !Viewable()) CancelMode();
+                if (Find(handle) != this) return;
                 SendMouse(kMouseMove, Keys(c.state), Point(x, y));
                 // A grab taken by another client (a window manager, a host's
                 // menu) or ended under us takes the pointer away mid-drag.
@@ -152,7 +167,7 @@ public:
     // released where we could not see it (the window was hidden or unmapped
     // with the grab): the server's pointer state tells.
     void CheckHeldButtons() {
-        if (!xid_ || held_ == 0) return;
+        if (!xid_ || held_ == 0 || x11::Lost()) return;
         ::Window root, child;
         int rx, ry, x, y;
         unsigned mask = 0;
@@ -163,10 +178,12 @@ public:
             CancelMode();
     }
 
-    // Puts the bounding box of the invalidated rectangles on the screen.
+    // Puts the bounding box of the invalidated rectangles on the screen:
+    // into the frame (the window's background pixmap), then the window's
+    // area is cleared to it. The first frame of a size is put whole.
     void Present() {
         const std::vector<WindowRect> rects = TakeInvalidated();
-        if (!xid_ || rects.empty()) return;
+        if (!xid_ || rects.empty() || x11::Lost()) return;
         WindowRect box = rects.front();
         for (const WindowRect& r : rects) {
             box.left = std::min(box.left, r.left);
@@ -174,6 +191,8 @@ public:
             box.right = std::max(box.right, r.right);
             box.bottom = std::max(box.bottom, r.bottom);
         }
+        if (frame_ == None && MakeFrame()) box = {0, 0, Width(), Height()};
+        if (x11::Lost()) return;
         // The pixel store is the image: 32 bits a pixel in this machine's
         // byte order, which Xlib converts where the server's differs.
         XImage* image =
@@ -182,11 +201,34 @@ public:
         if (!image) return;
         const std::uint32_t probe = 1;
         image->byte_order = *reinterpret_cast<const unsigned char*>(&probe) ? LSBFirst : MSBFirst;
-        XPutImage(display_, xid_, gc_, image, box.left, box.top, box.left, box.top,
-                  box.right - box.left, box.bottom - box.top);
+        const auto w = static_cast<unsigned>(box.right - box.left);
+        const auto h = static_cast<unsigned>(box.bottom - box.top);
+        if (frame_ != None) {
+            XPutImage(display_, frame_, gc_, image, box.left, box.top, box.left, box.top, w, h);
+            XClearArea(display_, xid_, box.left, box.top, w, h, False);
+        } else {
+            // No frame on the server (it had no memory for one): straight
+            // onto the window, as exposures ask for it again.
+            XPutImage(display_, xid_, gc_, image, box.left, box.top, box.left, box.top, w, h);
+        }
         image->data = nullptr;  // the pixels stay the window's
         XDestroyImage(image);
     }
+
+    // The connection is lost: the window forgets its X resources without a
+    // request (only the GC's memory in Xlib is freed). True when it held a
+    // button, so that what the mouse was doing ends.
+    bool Abandon() {
+        if (!xid_) return false;
+        if (gc_) XFreeGC(display_, gc_);
+        gc_ = nullptr;
+        colormap_ = None;
+        frame_ = None;
+        xid_ = 0;
+        return held_ != 0;
+    }
+
+    void CancelLostMode() { CancelMode(); }
 
 private:
     void MakeNative(::Window parent) {
@@ -229,15 +271,43 @@ private:
         }
     }
 
+    bool Viewable() {
+        XWindowAttributes a;
+        return XGetWindowAttributes(display_, xid_, &a) != 0 && a.map_state == IsViewable;
+    }
+
     // Only a press seen here can have started something to cancel.
     void CancelMode() {
         if (std::exchange(held_, 0) != 0) Send(kCancelMode, 0, 0);
     }
 
+    // A pixmap of the window's size that keeps the last frame on the server,
+    // made the window's background. False when the server refused it.
+    bool MakeFrame() {
+        x11::ErrorTrap trap;
+        frame_ = XCreatePixmap(display_, xid_, static_cast<unsigned>(std::max(Width(), 1)),
+                               static_cast<unsigned>(std::max(Height(), 1)), 24);
+        if (trap.Failed()) {
+            frame_ = None;
+            return false;
+        }
+        XSetWindowBackgroundPixmap(display_, xid_, frame_);
+        return true;
+    }
+
+    void DropFrame() {
+        if (frame_ == None) return;
+        XSetWindowBackgroundPixmap(display_, xid_, None);
+        XFreePixmap(display_, frame_);
+        frame_ = None;
+    }
+
     // Lets go of the server's side; the window itself may already be gone.
     void Forget() {
+        if (frame_ != None) XFreePixmap(display_, frame_);
         if (gc_) XFreeGC(display_, gc_);
         if (colormap_ != None) XFreeColormap(display_, colormap_);
+        frame_ = None;
         gc_ = nullptr;
         colormap_ = None;
         xid_ = 0;
@@ -248,6 +318,7 @@ private:
     Colormap colormap_ = None;
     ::Window xid_ = 0;
     GC gc_ = nullptr;
+    Pixmap frame_ = None;     // the last frame presented, the window's background
     std::uint32_t held_ = 0;  // the buttons seen going down here and not yet up
 };
 
@@ -275,6 +346,16 @@ namespace x11 {
 
 bool PumpRunning() { return pumping; }
 
+void AbandonWindows(std::vector<std::uintptr_t>& held) {
+    for (X11Window* w : AllWindows())
+        if (w->Abandon()) held.push_back(w->Handle());
+}
+
+void CancelModes(const std::vector<std::uintptr_t>& held) {
+    for (std::uintptr_t handle : held)
+        if (X11Window* w = Find(handle)) w->CancelLostMode();
+}
+
 void ApplyPointerVisibility() {
     if (!CurrentDisplay()) return;
     ErrorTrap trap;
@@ -295,12 +376,14 @@ void Pump() {
     ErrorTrap trap;
 
     if (Display* d = CurrentDisplay()) {
-        while (XPending(d) > 0) {
+        while (!Lost() && XPending(d) > 0) {
             XEvent e;
             XNextEvent(d, &e);
             if (X11Window* w = FindXid(e.xany.window)) w->OnEvent(e);
         }
     }
+    // A server found gone while reading: nothing more is sent to it.
+    DropLostConnection();
 
     // By handle: a handler may destroy windows while the pump runs.
     std::vector<std::uintptr_t> handles;

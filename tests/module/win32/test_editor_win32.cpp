@@ -332,6 +332,92 @@ TEST_F(EditorInWin32, ClosedInTheMiddleOfADragThePointerComesBack) {
     EXPECT_EQ(GetCapture(), nullptr);
 }
 
+// Every beginEdit the host heard was followed by the endEdit of the same
+// parameter before another began.
+bool EditsPaired(const RecordingHost& recorder) {
+    int open = -1;
+    for (const tarnwick::test::HostCall& c : recorder.calls()) {
+        if (c.opcode == audioMasterBeginEdit) {
+            if (open != -1) return false;
+            open = c.index;
+        } else if (c.opcode == audioMasterEndEdit) {
+            if (open != c.index) return false;
+            open = -1;
+        }
+    }
+    return open == -1;
+}
+
+// The host hides its window in the middle of a knob drag and the button
+// goes up elsewhere: the drag ends when the window goes, the pointer shown
+// and put back where the drag began; back on the screen, a move without a
+// button turns nothing, and every edit begun has ended.
+TEST_F(EditorInWin32, ADragEndsWhenTheHostHidesItsWindow) {
+    ASSERT_EQ(Open(effect_, top_), 1);
+    Run(300);
+    const int knobX = 14 + 40, knobY = 32 + 40;
+    PointerTo(knobX, knobY);
+    POINT origin{};
+    GetCursorPos(&origin);
+    Button(true);
+    for (int i = 0; i < 40 && recorder_.count(audioMasterAutomate) < 2; ++i)
+        PointerTo(knobX, knobY - 4 - i % 2);
+    ASSERT_GE(recorder_.count(audioMasterAutomate), 2);
+    // Sideways turns this knob not, so the pointer stays there.
+    PointerTo(knobX + 30, knobY);
+    POINT aside{};
+    GetCursorPos(&aside);
+    EXPECT_NE(aside.x, origin.x);
+    EXPECT_FALSE(PointerVisible());
+
+    ShowWindow(top_, SW_HIDE);
+    EXPECT_TRUE(RunUntil([] { return PointerVisible() && GetCapture() == nullptr; }));
+    // Under Wine the X server's report of the pointer can lag the warp.
+    EXPECT_TRUE(RunUntil([&] {
+        POINT now{};
+        GetCursorPos(&now);
+        return now.x == origin.x && now.y == origin.y;
+    })) << "the pointer is back where the drag began";
+    const int automated = recorder_.count(audioMasterAutomate);
+    const float value = effect_->getParameter(effect_, 0);
+    PointerTo(390, 190);
+    Button(false);
+    ShowWindow(top_, SW_SHOW);
+    Run(100);
+    for (int i = 1; i <= 4; ++i) PointerTo(knobX, knobY - 6 * i);
+    EXPECT_EQ(recorder_.count(audioMasterAutomate), automated);
+    EXPECT_EQ(effect_->getParameter(effect_, 0), value);
+    EXPECT_TRUE(PointerVisible());
+
+    // Another window takes the capture mid-drag: the drag ends there and then.
+    PointerTo(knobX, knobY);
+    Button(true);
+    PointerTo(knobX + 30, knobY);
+    EXPECT_FALSE(PointerVisible());
+    SetCapture(top_);
+    EXPECT_TRUE(PointerVisible());
+    ReleaseCapture();
+    Button(false);
+    EXPECT_GE(recorder_.count(audioMasterBeginEdit), 1);
+    EXPECT_TRUE(EditsPaired(recorder_));
+}
+
+// Hosts show their window after the editor opened in it, and hide and show
+// it again: the frame is there after one pass of the message loop, with no
+// idle call and no timer.
+TEST_F(EditorInWin32, ShownAfterOpeningItsFrameIsThereAtOnce) {
+    ShowWindow(top_, SW_HIDE);
+    RunFor(0, {});
+    ASSERT_EQ(Open(effect_, top_), 1);
+    for (int round = 0; round < 2; ++round) {
+        ShowWindow(top_, SW_SHOW);
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+        EXPECT_EQ(DifferencesFrom("plain.png"), 0) << "round " << round;
+        ShowWindow(top_, SW_HIDE);
+    }
+}
+
 TEST_F(EditorInWin32, SeveralInstancesOpenAndCloseInAnyOrderAndTheClassGoesWithTheModule) {
     auto entry = EntryOf(module_);
     AEffect* second = entry(&RecordingHost::callback);

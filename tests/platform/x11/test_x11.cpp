@@ -1,12 +1,19 @@
 // The X11 back end inside a host's window on a real X server. The test
 // plays the host: its own connection makes the top-level windows, reads the
 // screen back and moves the real pointer with XTest.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/Services.h"
@@ -14,17 +21,14 @@
 #include "platform/x11/X11.h"
 
 // Last: Xlib's macros (None, Bool, ...) would break the headers above.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
-#include <X11/extensions/Xfixes.h>
+#include "support/X11Host.h"
 
 #include <X11/keysym.h>
-#include "support/X11Pointer.h"
 
 namespace {
 
 using namespace tarnwick::platform;
+using tarnwick::test::OpenSockets;
 
 struct Message {
     std::uint32_t msg;
@@ -32,34 +36,18 @@ struct Message {
     int x, y;
 };
 
-int hostErrors = 0;
-int HostErrorHandler(Display*, XErrorEvent*) { return ++hostErrors, 0; }
+std::uint32_t Pattern(int x, int y, std::uint32_t tint);
 
-class X11Test : public ::testing::Test {
+class X11Test : public tarnwick::test::X11Host {
 protected:
-    void SetUp() override {
-        host_ = XOpenDisplay(nullptr);
-        if (!host_) GTEST_SKIP() << "no X server";
-        hostErrors = 0;
-        XSetErrorHandler(HostErrorHandler);
-    }
     void TearDown() override {
         if (!host_) return;
         // The back end never leaves its error handler in place, and no
         // error of its reached the host's.
-        EXPECT_EQ(XSetErrorHandler(nullptr), HostErrorHandler);
-        EXPECT_EQ(hostErrors, 0);
+        EXPECT_EQ(XSetErrorHandler(nullptr), CountError);
+        EXPECT_EQ(errors_, 0);
         EXPECT_FALSE(x11::Connected());
-        XCloseDisplay(host_);
-    }
-
-    // A top-level window as a host makes it for a plug-in's editor.
-    std::uintptr_t TopLevel(int x, int y, int w, int h) {
-        const ::Window win =
-            XCreateSimpleWindow(host_, DefaultRootWindow(host_), x, y, w, h, 0, 0, 0x808080);
-        XMapWindow(host_, win);
-        XSync(host_, False);
-        return win;
+        X11Host::TearDown();
     }
 
     // Pumps as the host's idle calls do until `done`, for at most 2 s.
@@ -79,7 +67,41 @@ protected:
         return pixel;
     }
 
-    bool PointerVisible() { return tarnwick::test::PointerVisible(host_); }
+    // Pixels of the window's top-left width x height on the screen that
+    // differ from Pattern(tint) (a different tint inside `other`), read in
+    // one image; -1 when the window is not viewable.
+    int Differences(std::uintptr_t win, int width, int height, std::uint32_t tint,
+                    WindowRect other = {}, std::uint32_t otherTint = 0) {
+        return Compare(win, width, height,
+                       [&](int x, int y) {
+                           const bool inOther = x >= other.left && x < other.right &&
+                                                y >= other.top && y < other.bottom;
+                           return Pattern(x, y, inOther ? otherTint : tint);
+                       })
+            .pixels;
+    }
+
+    // The pixmaps the server holds for the client that owns `resource` (the
+    // back end's connection): of its first ids, the drawables that are not
+    // windows. A client's ids start at a multiple of 2^18 or more (2^21 with
+    // the server's 256 clients), and ours are few.
+    int PixmapsOf(std::uintptr_t resource) {
+        const XID base = resource & ~XID{0x3FFFF};
+        XSync(host_, False);
+        const XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        int pixmaps = 0;
+        for (XID id = base; id < base + 256; ++id) {
+            ::Window root;
+            int x, y;
+            unsigned w, h, border, depth;
+            XWindowAttributes attributes;
+            pixmaps += XGetGeometry(host_, id, &root, &x, &y, &w, &h, &border, &depth) != 0 &&
+                       XGetWindowAttributes(host_, id, &attributes) == 0;
+        }
+        XSync(host_, False);
+        XSetErrorHandler(previous);
+        return pixmaps;
+    }
 
     PointerPosition RootOf(std::uintptr_t win, int x, int y) {
         int rx = 0, ry = 0;
@@ -87,8 +109,6 @@ protected:
         XTranslateCoordinates(host_, win, DefaultRootWindow(host_), x, y, &rx, &ry, &child);
         return {rx, ry};
     }
-
-    Display* host_ = nullptr;
 };
 
 std::uint32_t Pattern(int x, int y, std::uint32_t tint) {
@@ -138,16 +158,6 @@ TEST_F(X11Test, ShowsItsPixelsAndTakesClicksInClientCoordinates) {
     x11::Pump();
     EXPECT_EQ(paints, paintsBefore + 1);
 
-    // An uncovered area comes back from the pixels as they are now; the
-    // rest stays as it was put.
-    const std::uintptr_t cover = TopLevel(20, 30, 100, 60);
-    XDestroyWindow(host_, cover);
-    XSync(host_, False);
-    ASSERT_TRUE(PumpUntil([&] { return paints > paintsBefore + 1; }));
-    EXPECT_EQ(ScreenPixel(top, 5, 5), Pattern(5, 5, 0x80));
-    EXPECT_EQ(ScreenPixel(top, 99, 59), Pattern(99, 59, 0x80));
-    EXPECT_EQ(ScreenPixel(top, 150, 90), Pattern(150, 90, 0x40));
-
     // Press inside, drag out of the window and release there: the implicit
     // grab brings the rest, in our client coordinates.
     const PointerPosition origin = RootOf(top, 0, 0);
@@ -179,6 +189,68 @@ TEST_F(X11Test, ShowsItsPixelsAndTakesClicksInClientCoordinates) {
     XTestFakeKeyEvent(host_, shift, False, CurrentTime);
     XSync(host_, False);
     EXPECT_FALSE(IsModifierDown(ModifierKey::Shift));
+}
+
+// Hosts map their window after the editor has drawn into it, and hide and
+// show it again: the server shows the last frame by itself, with no pump
+// in between, and keeps no frame of a size or a window that is gone.
+TEST_F(X11Test, TheServerShowsTheLastFrameOnMapAndExposeWithoutAPump) {
+    const std::uintptr_t top = TopLevel(20, 30, 300, 200, false);
+    auto win = CreateChildWindow(top, 160, 100);
+    ASSERT_NE(x11::NativeWindow(*win), 0u);
+    int paints = 0;
+    win->SetMessageHandler([&](std::uint32_t msg, std::uint32_t, std::int32_t) {
+        paints += msg == 0x000F;
+        return 0;
+    });
+    // Drawn while the parent is unmapped, as the editor's open does.
+    Fill(*win, 0x40);
+    win->InvalidateAll();
+    x11::Pump();
+    ASSERT_EQ(paints, 1);
+    XMapWindow(host_, top);
+    XSync(host_, False);
+    EXPECT_EQ(Differences(top, 160, 100, 0x40), 0) << "the first frame, at once";
+
+    // Hidden, changed in part, shown again: the frame as last presented.
+    Fill(*win, 0x80);
+    win->Invalidate({10, 20, 50, 40});
+    x11::Pump();
+    XUnmapWindow(host_, top);
+    XMapWindow(host_, top);
+    XSync(host_, False);
+    EXPECT_EQ(Differences(top, 160, 100, 0x40, {10, 20, 50, 40}, 0x80), 0);
+    // Covered and uncovered: the same, and the exposure asks for no paint.
+    const std::uintptr_t cover = TopLevel(20, 30, 100, 60);
+    XDestroyWindow(host_, cover);
+    XSync(host_, False);
+    EXPECT_EQ(Differences(top, 160, 100, 0x40, {10, 20, 50, 40}, 0x80), 0);
+    for (int i = 0; i < 5; ++i) x11::Pump();
+    EXPECT_EQ(paints, 2);
+
+    // A new size gets a frame of its own, the old one is freed, and so is
+    // the frame of a window whose parent the host destroys.
+    const std::uintptr_t xid = x11::NativeWindow(*win);
+    EXPECT_EQ(PixmapsOf(xid), 1);
+    for (int size = 0; size < 3; ++size) {
+        win->SetSize(200 - size * 10, 120);
+        Fill(*win, 0x20);
+        x11::Pump();
+    }
+    XUnmapWindow(host_, top);
+    XMapWindow(host_, top);
+    XSync(host_, False);
+    EXPECT_EQ(Differences(top, 180, 120, 0x20), 0);
+    EXPECT_EQ(PixmapsOf(xid), 1);
+    const std::uintptr_t other = TopLevel(20, 250, 100, 100);
+    auto second = CreateChildWindow(other, 50, 50);
+    second->InvalidateAll();
+    x11::Pump();
+    EXPECT_EQ(PixmapsOf(xid), 2);
+    XDestroyWindow(host_, top);
+    XSync(host_, False);
+    ASSERT_TRUE(PumpUntil([&] { return x11::NativeWindow(*win) == 0; }));
+    EXPECT_EQ(PixmapsOf(x11::NativeWindow(*second)), 1);
 }
 
 TEST_F(X11Test, TimersRunFromThePumpOnly) {
@@ -259,7 +331,7 @@ TEST_F(X11Test, WindowsShareOneConnectionUntilTheLastGoesInAnyOrder) {
 
     // A parent that does not exist any more: a window with no X window, and
     // the host lives on.
-    const ::Window gone = XCreateSimpleWindow(host_, DefaultRootWindow(host_), 0, 0, 1, 1, 0, 0, 0);
+    const ::Window gone = TopLevel(0, 0, 1, 1, false, 0);
     XDestroyWindow(host_, gone);
     XSync(host_, False);
     auto orphan = CreateChildWindow(gone, 50, 50);
@@ -283,6 +355,133 @@ TEST_F(X11Test, WindowsShareOneConnectionUntilTheLastGoesInAnyOrder) {
     unseen.reset();
     EXPECT_FALSE(x11::Connected());
     seen.reset();
+}
+
+// The X server goes away under an open window. The host guards its own
+// connection; the back end's must not end the process either (Xlib's
+// default for a lost connection): the window goes quiet, a pump and closing
+// do nothing more on X, and the host hears of its own connection only.
+// Each order runs in a child process with a server of its own, so that a
+// death is a failed test; SIGPIPE is left as it is, so that a write to the
+// dead socket would be one too.
+
+// Starts a virtual X server, sets DISPLAY to it and gives its process (0
+// when none started).
+pid_t StartServer() {
+    int fds[2];
+    if (pipe(fds) != 0) return 0;
+    const pid_t server = fork();
+    if (server == 0) {
+        dup2(fds[1], 3);
+        dup2(open("/dev/null", O_WRONLY), 2);
+        execl(TARNWICK_XVFB, "Xvfb", "-displayfd", "3", "-screen", "0", "320x240x24", "-nolisten",
+              "tcp", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    char c = 0;
+    while (poll(&p, 1, 10000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (number.empty()) {
+        kill(server, SIGKILL);
+        waitpid(server, nullptr, 0);
+        return 0;
+    }
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+    return server;
+}
+
+Display* lostHost = nullptr;
+int hostLosses = 0;
+int otherLosses = 0;
+int HostIOError(Display* display) {
+    ++(display == lostHost ? hostLosses : otherLosses);
+    return 0;
+}
+void HostIOErrorExit(Display*, void*) {}
+
+// The first call after the server dies: a pump (an idle call) or the
+// destruction of a window (closing an editor).
+void LoseTheServer(bool closeFirst) {
+    const pid_t server = StartServer();
+    ASSERT_NE(server, 0) << "no virtual X server could start";
+    lostHost = XOpenDisplay(nullptr);
+    ASSERT_NE(lostHost, nullptr);
+    XSetIOErrorHandler(HostIOError);
+    XSetIOErrorExitHandler(lostHost, HostIOErrorExit, nullptr);
+    const ::Window top =
+        XCreateSimpleWindow(lostHost, DefaultRootWindow(lostHost), 0, 0, 200, 100, 0, 0, 0);
+    XMapWindow(lostHost, top);
+    XSync(lostHost, False);
+    const int socketsBefore = OpenSockets();
+
+    auto closing = CreateChildWindow(top, 50, 50);
+    auto win = CreateChildWindow(top, 100, 80);
+    ASSERT_NE(x11::NativeWindow(*win), 0u);
+    std::vector<std::uint32_t> got;
+    win->SetMessageHandler([&](std::uint32_t msg, std::uint32_t, std::int32_t) {
+        if (msg != 0x000F) got.push_back(msg);
+        return 0;
+    });
+    // A drag under way: the button pressed over the window, the pointer hidden.
+    XTestFakeMotionEvent(lostHost, -1, 60, 20, CurrentTime);
+    XTestFakeButtonEvent(lostHost, 1, True, CurrentTime);
+    XSync(lostHost, False);
+    for (int i = 0; i < 200 && (got.empty() || got.back() != 0x0201); ++i) {
+        x11::Pump();
+        usleep(2000);
+    }
+    ASSERT_FALSE(got.empty());
+    ASSERT_EQ(got.back(), 0x0201u);
+    EXPECT_EQ(ShowPointer(false), -1);
+
+    kill(server, SIGKILL);
+    waitpid(server, nullptr, 0);
+    // The host meets the loss on its own connection first: its handler
+    // hears of it, passed on by ours.
+    XSync(lostHost, False);
+    EXPECT_EQ(hostLosses, 1);
+    if (closeFirst) closing.reset();
+    for (int i = 0; i < 3; ++i) x11::Pump();
+    EXPECT_FALSE(x11::Connected());
+    EXPECT_EQ(x11::NativeWindow(*win), 0u);
+    EXPECT_EQ(got.back(), 0x001Fu) << "the drag is over";
+    EXPECT_EQ(OpenSockets(), socketsBefore) << "the back end's connection is closed";
+
+    // The window lives on without X, and so do the services; a new window
+    // finds no server.
+    win->SetSize(120, 90);
+    x11::Pump();
+    EXPECT_EQ(ShowPointer(true), 0);
+    SetPointerPosition({5, 5});
+    IsModifierDown(ModifierKey::Shift);
+    EXPECT_EQ(x11::NativeWindow(*CreateChildWindow(top, 50, 50)), 0u);
+    win.reset();
+    closing.reset();
+    EXPECT_EQ(otherLosses, 0) << "the host heard of the back end's connection";
+    EXPECT_EQ(XSetIOErrorHandler(nullptr), HostIOError) << "the host's handler is back";
+    XCloseDisplay(lostHost);
+}
+
+TEST(X11LostServer, NeitherAnIdleCallNorClosingEndsTheHost) {
+    for (bool closeFirst : {false, true}) {
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            alarm(30);
+            LoseTheServer(closeFirst);
+            std::fflush(nullptr);
+            _exit(::testing::Test::HasFailure() ? 1 : 0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << (closeFirst ? "closing" : "idling") << " first: "
+            << (WIFSIGNALED(status) ? "ended by signal " + std::to_string(WTERMSIG(status))
+                                    : "exit status " + std::to_string(WEXITSTATUS(status)));
+    }
 }
 
 }  // namespace
