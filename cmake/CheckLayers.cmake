@@ -15,7 +15,7 @@ set(dib dib framework gdi objects platform)
 set(controls controls dib framework gdi objects platform)
 set(editor editor controls dib framework gdi objects plugin vst platform)
 set(module module editor controls dib framework gdi objects plugin vst platform)
-set(lv2 lv2 editor controls dib framework gdi objects plugin vst platform)
+set(lv2 lv2 module editor controls dib framework gdi objects plugin vst platform)
 set(layers platform objects gdi framework vst plugin dib controls editor module lv2)
 
 set(broken "")

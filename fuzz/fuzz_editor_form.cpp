@@ -16,8 +16,8 @@
 #include <sanitizer/lsan_interface.h>
 
 #include "editor/uEditor.h"
-#include "framework/TextForm.h"
 #include "framework/WindowManager.h"
+#include "objects/TextForm.h"
 #include "platform/FontRasteriser.h"
 #include "platform/Window.h"
 #include "platform/headless/HeadlessControl.h"
