@@ -19,8 +19,8 @@
 
 #include "controls/cDIBControl.h"
 #include "dib/cDIBCompressor.h"
-#include "objects/Streaming.h"
 #include "framework/WinApi.h"
+#include "objects/Streaming.h"
 
 TW_IMPLEMENT_CLASS(TDIBWrapper) { b.Property("DIB", &TDIBWrapper::DIB); }
 TW_IMPLEMENT_CLASS(TPersistentWrapper) {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "dib/cDIB.h"
-#include "objects/Classes.h"
 #include "framework/Controls.h"
 #include "framework/Messages.h"
+#include "objects/Classes.h"
 
 TW_DECLARE_EXCEPTION(EFeatureError, Exception);
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <climits>
 
-#include "gdi/Gdi.h"
 #include "framework/Messages.h"
+#include "gdi/Gdi.h"
 
 static const bool kRegistered = (RegisterClasses({TDIBSlider::StaticClass()}), true);
 

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "objects/Classes.h"
 #include "framework/ExtCtrls.h"
 #include "gdi/Gdi.h"
+#include "objects/Classes.h"
 
 class TDIBTimer : public TComponent {
     TW_CLASS(TDIBTimer, TComponent)

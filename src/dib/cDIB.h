@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "objects/Classes.h"
-#include "gdi/Gdi.h"
 #include "framework/Graphics.h"
+#include "gdi/Gdi.h"
+#include "objects/Classes.h"
 #include "objects/SysUtils.h"
 
 struct TDIBPixel {

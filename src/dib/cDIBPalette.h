@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "objects/Classes.h"
 #include "framework/Forms.h"
 #include "gdi/Gdi.h"
+#include "objects/Classes.h"
 #include "objects/SysUtils.h"
 
 // One palette entry as stored: three colour bytes and a flags byte. The

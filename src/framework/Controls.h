@@ -7,10 +7,10 @@
 #include <memory>
 #include <vector>
 
-#include "objects/Classes.h"
-#include "gdi/Gdi.h"
 #include "framework/Graphics.h"
 #include "framework/Messages.h"
+#include "gdi/Gdi.h"
+#include "objects/Classes.h"
 
 namespace tarnwick::framework {
 struct WindowNode;

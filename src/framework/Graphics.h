@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "objects/Classes.h"
 #include "gdi/Gdi.h"
+#include "objects/Classes.h"
 #include "objects/SysUtils.h"
 #include "platform/PictureFile.h"
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "objects/Classes.h"
 #include "framework/Controls.h"
-#include "gdi/Gdi.h"
 #include "framework/Messages.h"
+#include "gdi/Gdi.h"
+#include "objects/Classes.h"
 
 // A key with its modifiers: the virtual-key code in the low byte, the
 // modifiers as the high bits.

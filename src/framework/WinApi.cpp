@@ -5,8 +5,8 @@
 #include <random>
 
 #include "framework/Forms.h"
-#include "gdi/GdiState.h"
 #include "framework/Messages.h"
+#include "gdi/GdiState.h"
 #include "platform/Services.h"
 #include "platform/Window.h"
 

@@ -1,8 +1,8 @@
 #include "platform/Window.h"
 
 #include <algorithm>
+#include <map>
 #include <mutex>
-#include <unordered_map>
 #include <utility>
 
 #include "platform/WindowMessages.h"
@@ -12,10 +12,10 @@ namespace tarnwick::platform {
 namespace {
 
 // The live windows by handle, so that a stale or forged handle is
-// recognised instead of followed.
+// recognised instead of followed. Handles only grow: oldest first.
 struct Registry {
     std::mutex mutex;
-    std::unordered_map<std::uintptr_t, Window*> windows;
+    std::map<std::uintptr_t, Window*> windows;
     std::uintptr_t next = 0x20000;
 };
 
@@ -71,6 +71,19 @@ void Window::Invalidate(const WindowRect& rect) {
 
 std::vector<WindowRect> Window::TakeInvalidated() { return std::exchange(invalid_, {}); }
 
+WindowRect Window::TakeInvalidatedBox() {
+    const std::vector<WindowRect> rects = TakeInvalidated();
+    if (rects.empty()) return {};
+    WindowRect box = rects.front();
+    for (const WindowRect& r : rects) {
+        box.left = std::min(box.left, r.left);
+        box.top = std::min(box.top, r.top);
+        box.right = std::max(box.right, r.right);
+        box.bottom = std::max(box.bottom, r.bottom);
+    }
+    return box;
+}
+
 std::int32_t Window::Send(std::uint32_t msg, std::uint32_t wParam, std::int32_t lParam) {
     if (!handler_) return 0;
     Delivery delivery;
@@ -124,6 +137,23 @@ Window* WindowFromHandle(std::uintptr_t handle) {
     std::lock_guard lock(r.mutex);
     auto it = r.windows.find(handle);
     return it == r.windows.end() ? nullptr : it->second;
+}
+
+std::vector<std::uintptr_t> WindowHandles() {
+    Registry& r = Windows();
+    std::lock_guard lock(r.mutex);
+    std::vector<std::uintptr_t> handles;
+    handles.reserve(r.windows.size());
+    for (const auto& [handle, window] : r.windows) handles.push_back(handle);
+    return handles;
+}
+
+Window* WindowMatching(const std::function<bool(const Window&)>& match) {
+    Registry& r = Windows();
+    std::lock_guard lock(r.mutex);
+    for (const auto& [handle, window] : r.windows)
+        if (match(*window)) return window;
+    return nullptr;
 }
 
 }  // namespace tarnwick::platform

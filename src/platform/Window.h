@@ -64,6 +64,9 @@ public:
     void InvalidateAll() { Invalidate({0, 0, width_, height_}); }
     // The rectangles marked since the last call, in order; the list is emptied.
     std::vector<WindowRect> TakeInvalidated();
+    // The bounding box of the rectangles marked since the last call (empty
+    // when there were none); the list is emptied. What a back end presents.
+    WindowRect TakeInvalidatedBox();
     bool HasInvalidated() const { return !invalid_.empty(); }
 
     void SetMessageHandler(WindowMessageHandler handler) { handler_ = std::move(handler); }
@@ -97,6 +100,11 @@ std::unique_ptr<Window> CreateChildWindow(std::uintptr_t nativeParent, int width
 
 // The live window with this handle (of any back end), or null.
 Window* WindowFromHandle(std::uintptr_t handle);
+// The handles of the live windows, oldest first: for a back end to go
+// through its windows while handlers may make or destroy some.
+std::vector<std::uintptr_t> WindowHandles();
+// The oldest live window that `match` accepts, or null.
+Window* WindowMatching(const std::function<bool(const Window&)>& match);
 
 // What a host's call adds to bring the windows up to date on the screen: the
 // pending input is delivered, due timers run and what changed is presented.

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "editor/uEditor.h"
-#include "objects/TextForm.h"
 #include "framework/WindowManager.h"
+#include "objects/TextForm.h"
 #include "platform/Window.h"
 #include "platform/headless/HeadlessControl.h"
 #include "plugin/uPlugin.h"

@@ -35,7 +35,4 @@ namespace tarnwick::platform::win32 {
 // destroyed by its owner.
 std::uintptr_t NativeWindow(const Window& window);
 
-// Whether the module's window class is registered now.
-bool WindowClassRegistered();
-
 }  // namespace tarnwick::platform::win32

@@ -113,12 +113,6 @@ HINSTANCE ModuleInstance() {
 
 const wchar_t* WindowClass() { return Registration().atom ? kClassName : nullptr; }
 
-bool WindowClassRegistered() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    return GetClassInfoExW(ModuleInstance(), kClassName, &wc) != 0;
-}
-
 bool TimerWindowMessage(HWND hwnd, UINT msg, WPARAM wParam) {
     Services& s = State();
     if (!hwnd || hwnd != s.timerWindow) return false;

@@ -21,17 +21,10 @@ constexpr WPARAM kKeyFlags = kButtons | MK_SHIFT | MK_CONTROL;
 
 class Win32Window;
 
-// Every window of this back end, with an HWND or not.
-std::vector<Win32Window*>& AllWindows() {
-    static std::vector<Win32Window*> windows;
-    return windows;
-}
-
 class Win32Window final : public Window {
 public:
     Win32Window(std::uintptr_t nativeParent, int width, int height)
         : Window(nativeParent, width, height) {
-        AllWindows().push_back(this);
         const auto parent = reinterpret_cast<HWND>(nativeParent);
         // A stale or forged handle gets no window rather than a failure.
         const wchar_t* cls = WindowClass();
@@ -43,13 +36,14 @@ public:
     }
 
     ~Win32Window() override {
-        std::erase(AllWindows(), this);
         if (hwnd_) {
             SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
             if (GetCapture() == hwnd_) ReleaseCapture();
             DestroyWindow(hwnd_);
         }
-        if (AllWindows().empty()) win32::RestorePointer();
+        // The last window of the module gives the pointer back as it found it.
+        if (!WindowMatching([this](const Window& w) { return &w != this; }))
+            win32::RestorePointer();
     }
 
     void SetSize(int width, int height) override {
@@ -195,15 +189,8 @@ private:
 
     // Puts the bounding box of the invalidated rectangles on the screen.
     void Present(HDC dc) {
-        const std::vector<WindowRect> rects = TakeInvalidated();
-        if (rects.empty()) return;
-        WindowRect box = rects.front();
-        for (const WindowRect& r : rects) {
-            box.left = std::min(box.left, r.left);
-            box.top = std::min(box.top, r.top);
-            box.right = std::max(box.right, r.right);
-            box.bottom = std::max(box.bottom, r.bottom);
-        }
+        const WindowRect box = TakeInvalidatedBox();
+        if (box.Empty()) return;
         // The rows of the box as a top-down DIB of their own, so that the
         // source rectangle means the same whichever way rows are counted.
         // 0x00RRGGBB in this machine's order is the DIB's blue, green, red.
@@ -227,10 +214,9 @@ private:
     bool captured_ = false;  // the capture taken for a press, until its release
 };
 
+// This back end makes every window of the binary.
 Win32Window* Find(std::uintptr_t handle) {
-    for (Win32Window* w : AllWindows())
-        if (w->Handle() == handle) return w;
-    return nullptr;
+    return static_cast<Win32Window*>(WindowFromHandle(handle));
 }
 
 }  // namespace
@@ -257,9 +243,7 @@ std::uintptr_t NativeWindow(const Window& window) {
 // The host's message loop delivers everything but what nobody tells a child
 // window: its parent hidden, a release where it could not see it.
 void PumpWindows() {
-    std::vector<std::uintptr_t> handles;
-    for (Win32Window* w : AllWindows()) handles.push_back(w->Handle());
-    for (std::uintptr_t handle : handles)
+    for (std::uintptr_t handle : WindowHandles())
         if (Win32Window* w = Find(handle)) w->CheckCapture();
 }
 

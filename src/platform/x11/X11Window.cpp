@@ -39,22 +39,14 @@ class X11Window;
 X11Window* Find(std::uintptr_t handle);
 bool pumping = false;
 
-// Every window of this back end, with an X window or not.
-std::vector<X11Window*>& AllWindows() {
-    static std::vector<X11Window*> windows;
-    return windows;
-}
-
 class X11Window final : public Window {
 public:
     X11Window(std::uintptr_t nativeParent, int width, int height)
         : Window(nativeParent, width, height) {
-        AllWindows().push_back(this);
         if (nativeParent != 0) MakeNative(static_cast<::Window>(nativeParent));
     }
 
     ~X11Window() override {
-        std::erase(AllWindows(), this);
         if (!xid_) return;
         if (x11::Lost()) {
             Abandon();
@@ -182,15 +174,8 @@ public:
     // into the frame (the window's background pixmap), then the window's
     // area is cleared to it. The first frame of a size is put whole.
     void Present() {
-        const std::vector<WindowRect> rects = TakeInvalidated();
-        if (!xid_ || rects.empty() || x11::Lost()) return;
-        WindowRect box = rects.front();
-        for (const WindowRect& r : rects) {
-            box.left = std::min(box.left, r.left);
-            box.top = std::min(box.top, r.top);
-            box.right = std::max(box.right, r.right);
-            box.bottom = std::max(box.bottom, r.bottom);
-        }
+        WindowRect box = TakeInvalidatedBox();
+        if (!xid_ || box.Empty() || x11::Lost()) return;
         if (frame_ == None && MakeFrame()) box = {0, 0, Width(), Height()};
         if (x11::Lost()) return;
         // The pixel store is the image: 32 bits a pixel in this machine's
@@ -322,18 +307,14 @@ private:
     std::uint32_t held_ = 0;  // the buttons seen going down here and not yet up
 };
 
-// The window among ours with this platform handle (never reused), or null:
-// a handler may destroy windows while the pump runs.
-X11Window* Find(std::uintptr_t handle) {
-    for (X11Window* w : AllWindows())
-        if (w->Handle() == handle) return w;
-    return nullptr;
-}
+// The window with this platform handle (never reused), or null: a handler
+// may destroy windows while the pump runs. This back end makes every window
+// of the binary.
+X11Window* Find(std::uintptr_t handle) { return static_cast<X11Window*>(WindowFromHandle(handle)); }
 
 X11Window* FindXid(::Window xid) {
-    for (X11Window* w : AllWindows())
-        if (w->Xid() == xid) return w;
-    return nullptr;
+    return static_cast<X11Window*>(WindowMatching(
+        [xid](const Window& w) { return static_cast<const X11Window&>(w).Xid() == xid; }));
 }
 
 }  // namespace
@@ -347,8 +328,8 @@ namespace x11 {
 bool PumpRunning() { return pumping; }
 
 void AbandonWindows(std::vector<std::uintptr_t>& held) {
-    for (X11Window* w : AllWindows())
-        if (w->Abandon()) held.push_back(w->Handle());
+    for (std::uintptr_t handle : WindowHandles())
+        if (Find(handle)->Abandon()) held.push_back(handle);
 }
 
 void CancelModes(const std::vector<std::uintptr_t>& held) {
@@ -360,7 +341,7 @@ void ApplyPointerVisibility() {
     if (!CurrentDisplay()) return;
     ErrorTrap trap;
     const Cursor cursor = PointerHidden() ? BlankCursor() : None;
-    for (X11Window* w : AllWindows()) w->SetCursor(cursor);
+    for (std::uintptr_t handle : WindowHandles()) Find(handle)->SetCursor(cursor);
 }
 
 void Pump() {
@@ -386,16 +367,12 @@ void Pump() {
     DropLostConnection();
 
     // By handle: a handler may destroy windows while the pump runs.
-    std::vector<std::uintptr_t> handles;
-    for (X11Window* w : AllWindows()) handles.push_back(w->Handle());
-    for (std::uintptr_t handle : handles)
+    for (std::uintptr_t handle : WindowHandles())
         if (X11Window* w = Find(handle)) w->CheckHeldButtons();
 
     DeliverTimers();
 
-    handles.clear();
-    for (X11Window* w : AllWindows()) handles.push_back(w->Handle());
-    for (std::uintptr_t handle : handles) {
+    for (std::uintptr_t handle : WindowHandles()) {
         X11Window* w = Find(handle);
         if (!w || !w->HasInvalidated()) continue;
         // Windows without an X window are not shown; their list is only emptied.
