@@ -1,7 +1,5 @@
 #include "objects/Classes.h"
 
-#include "objects/Streaming.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -644,30 +642,6 @@ void TStrings::Assign(TPersistent* Source) {
         throw;
     }
     EndUpdate();
-}
-
-void TStrings::DefineProperties(TFiler* Filer) {
-    Filer->DefineProperty(
-        "Strings",
-        [this](TReader& reader) {
-            BeginUpdate();
-            try {
-                Clear();
-                reader.ReadListBegin();
-                while (!reader.EndOfList()) Add(reader.ReadString());
-                reader.ReadListEnd();
-            } catch (...) {
-                EndUpdate();
-                throw;
-            }
-            EndUpdate();
-        },
-        [this](TWriter& writer) {
-            writer.WriteListBegin();
-            for (int i = 0; i < Count(); ++i) writer.WriteString(Strings(i));
-            writer.WriteListEnd();
-        },
-        Count() > 0);
 }
 
 TW_IMPLEMENT_CLASS(TStringList) {}

@@ -823,3 +823,29 @@ TComponent* ReadComponentFromStream(TStream& stream, TComponent* root) {
     TReader r(stream);
     return r.ReadRootComponent(root);
 }
+
+// A string list's lines are stored as a list of strings; defined with the
+// reader and writer, so that the object model's base does not need them.
+void TStrings::DefineProperties(TFiler* Filer) {
+    Filer->DefineProperty(
+        "Strings",
+        [this](TReader& reader) {
+            BeginUpdate();
+            try {
+                Clear();
+                reader.ReadListBegin();
+                while (!reader.EndOfList()) Add(reader.ReadString());
+                reader.ReadListEnd();
+            } catch (...) {
+                EndUpdate();
+                throw;
+            }
+            EndUpdate();
+        },
+        [this](TWriter& writer) {
+            writer.WriteListBegin();
+            for (int i = 0; i < Count(); ++i) writer.WriteString(Strings(i));
+            writer.WriteListEnd();
+        },
+        Count() > 0);
+}
