@@ -83,8 +83,9 @@ Coverage ComposeGlyphs(std::u32string_view text, int ascent,
 }
 
 std::shared_ptr<const FontFace> OpenFont(const FontRequest& request) {
-    // Faces are kept for the life of the process: a form asks for the same
-    // few fonts again and again, and each keeps its rendered glyphs.
+    // Faces are kept for the life of the process (of the module, in a
+    // module: they go when it is unloaded): a form asks for the same few
+    // fonts again and again, and each keeps its rendered glyphs.
     static std::mutex cacheMutex;
     static std::map<std::tuple<std::string, int, bool, bool>, std::shared_ptr<const FontFace>>
         cache;
