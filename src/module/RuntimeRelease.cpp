@@ -12,6 +12,11 @@
 //   function-local static it initialised). The library gives a record back
 //   when its thread ends while the module is loaded; at an unload the
 //   module does for the freeing thread what the library would do then.
+// - and that library's thread-local storage index, which it never frees: a
+//   process has 1088, and the library ends the process when it finds none
+//   left. Its index is the one whose value, the record, the library clears
+//   as it gives the record back; when that tells it beyond doubt (exactly
+//   one index changed, to empty), the module frees the index.
 //
 // Both are released as the very last of the module's static destructors:
 // the object below is made before every other static of the module, so it
@@ -42,6 +47,35 @@ extern "C" const PIMAGE_TLS_CALLBACK __xl_f;
 
 namespace {
 
+#if defined(_WIN32) && defined(__WINPTHREADS_VERSION)
+// Every thread-local storage index a process can have.
+constexpr DWORD kTlsIndices = TLS_MINIMUM_AVAILABLE + 1024;
+
+// This thread's value in every index (null where none is allocated).
+void ReadTls(void** values) {
+    const DWORD error = GetLastError();
+    for (DWORD i = 0; i < kTlsIndices; ++i) values[i] = TlsGetValue(i);
+    SetLastError(error);
+}
+
+// Gives back the threads library's record of this thread, and its index.
+void EndThreadsLibraryHere(HMODULE self) {
+    static void* before[kTlsIndices];
+    static void* after[kTlsIndices];
+    ReadTls(before);
+    __xl_f(self, DLL_THREAD_DETACH, nullptr);
+    ReadTls(after);
+    DWORD cleared = kTlsIndices;
+    int changed = 0;
+    for (DWORD i = 0; i < kTlsIndices; ++i) {
+        if (before[i] == after[i]) continue;
+        ++changed;
+        if (before[i] && !after[i]) cleared = i;
+    }
+    if (changed == 1 && cleared < kTlsIndices) TlsFree(cleared);
+}
+#endif
+
 // Which loaded module holds the code at ADDRESS.
 const void* ModuleOf(const void* address) {
 #if defined(_WIN32)
@@ -66,7 +100,7 @@ struct RuntimeRelease {
         // can tell: its record of the thread goes.
         const void* threads = ModuleOf(reinterpret_cast<const void*>(__xl_f));
         if (threads && threads == self)
-            __xl_f(static_cast<HMODULE>(const_cast<void*>(self)), DLL_THREAD_DETACH, nullptr);
+            EndThreadsLibraryHere(static_cast<HMODULE>(const_cast<void*>(self)));
 #endif
     }
 };

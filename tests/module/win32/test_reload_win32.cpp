@@ -186,9 +186,11 @@ TEST_F(Reload, EachFreeGivesBackWhatTheModuleTook) {
     EXPECT_EQ(gdi, 0.0) << "fonts and contexts";
     // The statically linked threads library keeps, for each load, two
     // semaphores (the lock of its table of keys, made when the runtime's
-    // thread-local storage first asks for a key) and one TLS index, which
-    // the module cannot reach; anything more is the module's. (Its record of
-    // the freeing thread, a thread handle and an event, the module releases.)
+    // thread-local storage first asks for a key), which the module cannot
+    // reach; anything more is the module's. (Its record of the freeing
+    // thread, a thread handle and an event, the module releases, and its
+    // thread-local storage index: with none left it would end the host.)
+    EXPECT_LT(tls, 0.5) << "thread-local storage indices";
     EXPECT_LE(handles, 2.5);
     // The runtime's exception pool was 19 KB a load (73 KB in the 64-bit
     // module).
