@@ -66,19 +66,6 @@ std::uint64_t HeapBytes() {
     return bytes;
 }
 
-// Committed private memory: the heaps and whatever else was allocated.
-std::uint64_t PrivateBytes() {
-    std::uint64_t bytes = 0;
-    MEMORY_BASIC_INFORMATION info{};
-    for (const char* p = nullptr; VirtualQuery(p, &info, sizeof info) == sizeof info;) {
-        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) bytes += info.RegionSize;
-        const char* next = static_cast<const char*>(info.BaseAddress) + info.RegionSize;
-        if (next <= p) break;
-        p = next;
-    }
-    return bytes;
-}
-
 // The lowest free thread-local storage index: it rises when a load keeps one.
 DWORD FreeTlsIndex() {
     const DWORD index = TlsAlloc();
@@ -88,11 +75,9 @@ DWORD FreeTlsIndex() {
 
 struct Counts {
     unsigned handles = 0, gdi = 0;
-    std::uint64_t heap = 0, committed = 0;
+    std::uint64_t heap = 0;
     DWORD tls = 0;
-    static Counts Now() {
-        return {KernelHandles(), GdiObjects(), HeapBytes(), PrivateBytes(), FreeTlsIndex()};
-    }
+    static Counts Now() { return {KernelHandles(), GdiObjects(), HeapBytes(), FreeTlsIndex()}; }
 };
 
 class Reload : public ::testing::Test {
@@ -165,14 +150,11 @@ TEST_F(Reload, EachFreeGivesBackWhatTheModuleTook) {
     const double gdi = (static_cast<double>(after.gdi) - before.gdi) / kCycles;
     const double heap =
         (static_cast<double>(after.heap) - static_cast<double>(before.heap)) / kCycles / 1024.0;
-    const double committed =
-        (static_cast<double>(after.committed) - static_cast<double>(before.committed)) / kCycles /
-        1024.0;
     const double tls = (static_cast<double>(after.tls) - before.tls) / kCycles;
     std::printf(
-        "kept per load: %.2f kernel handles, %.2f GDI objects, %.2f KB of heap, %.2f KB "
-        "committed, %.2f TLS indices\n",
-        handles, gdi, heap, committed, tls);
+        "kept per load: %.2f kernel handles, %.2f GDI objects, %.2f KB of heap, %.2f TLS "
+        "indices\n",
+        handles, gdi, heap, tls);
 
     auto nothingLeft = [&](const char* after) {
         EXPECT_EQ(FindWindowExW(top_, nullptr, kEditorClass, nullptr), nullptr) << after;
