@@ -18,11 +18,14 @@
 //   as it gives the record back; when that tells it beyond doubt (exactly
 //   one index changed, to empty), the module frees the index.
 //
-// Both are released as the very last of the module's static destructors:
-// the object below is made before every other static of the module, so it
-// is destroyed after all of them, and after it none of the module's code
-// runs that could throw. Only a runtime of the module's own is released,
-// never a shared one the host's other code still uses.
+// All of it is released as the very last of the module's static
+// destructors: the object below is made before every other static of the
+// module, so it is destroyed after all of them, and after it none of the
+// module's code runs that could throw or start a thread's record again.
+// (The runtime's release of its pool leaves the pool's free list pointing at
+// the freed block: an exception thrown after it, with memory exhausted,
+// would use it.) Only a runtime of the module's own is released, never a
+// shared one the host's other code still uses.
 #include <cstddef>  // names the runtime (__GLIBCXX__)
 
 #if defined(__GLIBCXX__)
