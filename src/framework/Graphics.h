@@ -12,6 +12,7 @@
 #include "gdi/Gdi.h"
 #include "objects/Classes.h"
 #include "objects/SysUtils.h"
+#include "platform/Mutex.h"
 #include "platform/PictureFile.h"
 
 // ---- geometry ------------------------------------------------------------------
@@ -352,7 +353,7 @@ private:
     mutable bool fontSelected_ = false;  // Font_'s handle is in the context
     mutable bool colorsValid_ = false;   // text and background settings are
     mutable HGDIOBJ previousFont_ = nullptr;
-    std::recursive_mutex lock_;
+    tarnwick::platform::RecursiveMutex lock_;
     int lockCount_ = 0;
     TNotifyEvent onChange_;
     TNotifyEvent onChanging_;

@@ -18,6 +18,7 @@
 
 #include "gdi/Gdi.h"
 #include "platform/FontRasteriser.h"
+#include "platform/Mutex.h"
 
 namespace tarnwick::gdi_internal {
 
@@ -218,7 +219,7 @@ using Object = std::variant<DcObj, BitmapObj, RegionObj, PaletteObj, BrushObj, F
 struct State {
     // Only the window side calls in here, never the audio thread; the lock is
     // for hosts that run several instances' editors on different GUI threads.
-    std::mutex mutex;
+    tarnwick::platform::Mutex mutex;
     std::unordered_map<Id, Object> objects;
     Id next = 0x10000;
     Id stockBitmap = 0;

@@ -8,6 +8,7 @@
 
 #include "platform/FontRasteriser.h"
 #include "platform/FontSource.h"
+#include "platform/Mutex.h"
 
 namespace tarnwick::platform {
 
@@ -83,9 +84,10 @@ Coverage ComposeGlyphs(std::u32string_view text, int ascent,
 }
 
 std::shared_ptr<const FontFace> OpenFont(const FontRequest& request) {
-    // Faces are kept for the life of the process: a form asks for the same
-    // few fonts again and again, and each keeps its rendered glyphs.
-    static std::mutex cacheMutex;
+    // Faces are kept for the life of the process (of the module, in a
+    // module: they go when it is unloaded): a form asks for the same few
+    // fonts again and again, and each keeps its rendered glyphs.
+    static Mutex cacheMutex;
     static std::map<std::tuple<std::string, int, bool, bool>, std::shared_ptr<const FontFace>>
         cache;
     std::string family = request.family;

@@ -24,6 +24,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <tuple>
 #include <unordered_map>
@@ -34,23 +35,46 @@ namespace {
 
 constexpr const char* kPinnedFolder = "/usr/share/fonts/truetype/liberation2/";
 
-FT_Library Library() {
-    static FT_Library library = [] {
-        FT_Library lib = nullptr;
-        if (FT_Init_FreeType(&lib) != 0) return static_cast<FT_Library>(nullptr);
-        FT_UInt classic = TT_INTERPRETER_VERSION_35;
-        FT_Property_Set(lib, "truetype", "interpreter-version", &classic);
-        return lib;
-    }();
-    return library;
-}
+// FreeType's library object, with the lock that keeps faces from being
+// opened or closed on it from several threads at once (faces themselves are
+// guarded by their own lock). Every face holds it, and so does the process
+// (or the module) until it ends: the library is released with the last of
+// them, so that a module the host unloads gives it back, and a face that
+// outlives the font cache (in an editor a host never closed) never refers
+// to a released library.
+class Library {
+public:
+    static std::shared_ptr<Library> Shared() {
+        // Null when FreeType cannot start.
+        static const std::shared_ptr<Library> library = [] {
+            FT_Library lib = nullptr;
+            if (FT_Init_FreeType(&lib) != 0) return std::shared_ptr<Library>();
+            FT_UInt classic = TT_INTERPRETER_VERSION_35;
+            FT_Property_Set(lib, "truetype", "interpreter-version", &classic);
+            return std::make_shared<Library>(lib);
+        }();
+        return library;
+    }
 
-// FreeType's library object is not safe to open faces on from several
-// threads at once; faces themselves are guarded by their own lock.
-std::mutex& LibraryMutex() {
-    static std::mutex m;
-    return m;
-}
+    explicit Library(FT_Library lib) : lib_(lib) {}
+    ~Library() { FT_Done_FreeType(lib_); }
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+
+    FT_Library Get() const { return lib_; }
+    std::mutex& Mutex() { return mutex_; }
+
+private:
+    FT_Library lib_;
+    std::mutex mutex_;
+};
+
+// fontconfig's configuration of our own, made on the first match; released
+// with the module (or the process). The process's current configuration,
+// which a host may use too, is never touched.
+struct ConfigRelease {
+    void operator()(FcConfig* config) const { FcConfigDestroy(config); }
+};
 
 struct FaceFile {
     std::string path;
@@ -63,7 +87,8 @@ struct FaceFile {
 FaceFile MatchWithFontconfig(const std::string& family, bool bold, bool italic) {
     static std::mutex fcMutex;
     std::lock_guard lock(fcMutex);
-    static FcConfig* config = FcInitLoadConfigAndFonts();
+    static const std::unique_ptr<FcConfig, ConfigRelease> ownConfig(FcInitLoadConfigAndFonts());
+    FcConfig* config = ownConfig.get();
     FaceFile out;
     if (!config) return out;
     FcPattern* pattern = FcPatternCreate();
@@ -106,8 +131,9 @@ FaceFile Resolve(const FontRequest& r) {
 
 class FreeTypeFace final : public FontFace {
 public:
-    FreeTypeFace(FT_Face face, const FaceFile& file, const FontRequest& request)
-        : face_(face), file_(file) {
+    FreeTypeFace(std::shared_ptr<Library> library, FT_Face face, const FaceFile& file,
+                 const FontRequest& request)
+        : library_(std::move(library)), face_(face), file_(file) {
         name_ = face->family_name ? face->family_name : "";
         const double upem = face->units_per_EM ? face->units_per_EM : 2048;
         double winAscent = face->ascender, winDescent = -face->descender;
@@ -145,7 +171,7 @@ public:
             (file_.emboldened ? 1 : 0);
     }
     ~FreeTypeFace() override {
-        std::lock_guard lock(LibraryMutex());
+        std::lock_guard lock(library_->Mutex());
         FT_Done_Face(face_);
     }
 
@@ -201,6 +227,7 @@ private:
         return glyphs_.emplace(c, std::move(g)).first->second;
     }
 
+    std::shared_ptr<Library> library_;
     FT_Face face_;
     FaceFile file_;
     std::string name_;
@@ -213,19 +240,19 @@ private:
 
 std::shared_ptr<const FontFace> OpenFace(const FontRequest& request) {
     const FaceFile file = Resolve(request);
-    FT_Library lib = Library();
-    if (file.path.empty() || !lib) return MakeEmptyFace();
+    std::shared_ptr<Library> library = Library::Shared();
+    if (file.path.empty() || !library) return MakeEmptyFace();
     FT_Face face = nullptr;
     {
-        std::lock_guard lock(LibraryMutex());
-        if (FT_New_Face(lib, file.path.c_str(), file.index, &face) != 0 || !face)
+        std::lock_guard lock(library->Mutex());
+        if (FT_New_Face(library->Get(), file.path.c_str(), file.index, &face) != 0 || !face)
             return MakeEmptyFace();
         if (!FT_IS_SCALABLE(face)) {
             FT_Done_Face(face);
             return MakeEmptyFace();
         }
     }
-    return std::make_shared<FreeTypeFace>(face, file, request);
+    return std::make_shared<FreeTypeFace>(std::move(library), face, file, request);
 }
 
 std::string DefaultFontFile(bool bold, bool italic) {

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/Mutex.h"
 #include "platform/WindowMessages.h"
 
 namespace tarnwick::platform {
@@ -14,7 +15,7 @@ namespace {
 // The live windows by handle, so that a stale or forged handle is
 // recognised instead of followed. Handles only grow: oldest first.
 struct Registry {
-    std::mutex mutex;
+    Mutex mutex;
     std::map<std::uintptr_t, Window*> windows;
     std::uintptr_t next = 0x20000;
 };

@@ -15,6 +15,7 @@
 
 #include "platform/FontRasteriser.h"
 #include "platform/FontSource.h"
+#include "platform/Mutex.h"
 
 namespace tarnwick::platform {
 
@@ -142,7 +143,7 @@ private:
     std::string name_;
     FontMetrics metrics_;
     std::unordered_map<std::uint32_t, int> kerning_;
-    mutable std::mutex mutex_;
+    mutable Mutex mutex_;
     mutable std::unordered_map<char32_t, Glyph> glyphs_;
 };
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <map>
 #include <utility>
+#include <vector>
 
 #include "platform/Services.h"
 #include "platform/Window.h"
@@ -18,9 +19,12 @@ namespace {
 
 constexpr const wchar_t* kClassName = L"TarnwickEditorWindow";
 
+void NoteWindow(HWND hwnd, UINT msg);
+
 LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     // Nothing raised here may reach the host's message loop.
     try {
+        NoteWindow(hwnd, msg);
         Delivery delivery;
         if (TimerWindowMessage(hwnd, msg, wParam)) return 0;
         return WindowMessage(hwnd, msg, wParam, lParam);
@@ -45,6 +49,7 @@ struct Timer {
 };
 
 struct Services {
+    std::vector<HWND> windows;  // every live window of the class
     HWND timerWindow = nullptr;
     std::map<UINT_PTR, Timer> timers;  // by the system timer's identifier
     UINT_PTR nextId = 1;
@@ -54,6 +59,12 @@ struct Services {
 Services& State() {
     static Services services;
     return services;
+}
+
+// Keeps the list of the class's windows, from their first message to their last.
+void NoteWindow(HWND hwnd, UINT msg) {
+    if (msg == WM_NCCREATE) State().windows.push_back(hwnd);
+    if (msg == WM_NCDESTROY) std::erase(State().windows, hwnd);
 }
 
 ClassRegistration& Registration() {
@@ -78,6 +89,18 @@ ClassRegistration::~ClassRegistration() {
     if (s.timerWindow) DestroyWindow(s.timerWindow);
     s.timerWindow = nullptr;
     s.timers.clear();
+    // Windows that outlive the module: a host freed it with an editor it
+    // never closed. Their procedure goes with the module, so the next
+    // message to one of them would run code that is gone: they get the
+    // system's procedure, which knows nothing of ours, and are destroyed
+    // (which only their own thread can do; elsewhere they stay, harmless,
+    // and the class stays registered with them).
+    for (HWND hwnd : std::vector<HWND>(s.windows)) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcW));
+        DestroyWindow(hwnd);
+    }
+    s.windows.clear();
     RestorePointer();
     if (atom) UnregisterClassW(kClassName, ModuleInstance());
 }

@@ -15,6 +15,7 @@ struct Session {
     std::uint64_t errors = 0;
     bool lost = false;
     XIOErrorHandler previousIO = nullptr;
+    ~Session();
 };
 
 Session& State() {
@@ -72,6 +73,15 @@ void Close() {
     const XIOErrorHandler current = XSetIOErrorHandler(s.previousIO);
     if (current != OnIOError) XSetIOErrorHandler(current);
     s.previousIO = nullptr;
+}
+
+// The module unloads (or the process ends) with a window of ours still open,
+// in a host that never closed its editor: the connection goes with the
+// module, and the server destroys our windows with it, so that none is left
+// in the host's window without code behind it; the process's IO error
+// handler, ours while the connection is open, is the host's again.
+Session::~Session() {
+    if (display) Close();
 }
 
 }  // namespace
