@@ -80,7 +80,7 @@ bool SameColorTables(const Surface& a, const Surface& b) {
 }
 
 // The 8-bit section selected into a memory context.
-BitmapObj* SelectedSection(LockedState& s, HDC hdc) {
+BitmapObj* SelectedSection(StateAccess& s, HDC hdc) {
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return nullptr;
     BitmapObj* b = dc->memory ? s->Get<BitmapObj>(reinterpret_cast<void*>(dc->bitmap)) : nullptr;
@@ -93,7 +93,7 @@ BitmapObj* SelectedSection(LockedState& s, HDC hdc) {
 HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset) {
     if (bits) *bits = nullptr;
-    LockedState s;
+    StateAccess s;
     if (hdc && !s.Lookup<DcObj>(hdc)) return nullptr;
     if (!info || usage != DIB_RGB_COLORS) return Fail<HBITMAP>(ERROR_INVALID_PARAMETER, nullptr);
     const BITMAPINFOHEADER& h = info->bmiHeader;
@@ -141,7 +141,7 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bit
 }
 
 UINT GetDIBColorTable(HDC hdc, UINT start, UINT count, RGBQUAD* colors) {
-    LockedState s;
+    StateAccess s;
     BitmapObj* b = SelectedSection(s, hdc);
     const auto size = b ? static_cast<UINT>(b->surface.colors.size()) : 0;
     if (!b || !colors || start >= size) return 0;
@@ -151,7 +151,7 @@ UINT GetDIBColorTable(HDC hdc, UINT start, UINT count, RGBQUAD* colors) {
 }
 
 UINT SetDIBColorTable(HDC hdc, UINT start, UINT count, const RGBQUAD* colors) {
-    LockedState s;
+    StateAccess s;
     BitmapObj* b = SelectedSection(s, hdc);
     const auto size = b ? static_cast<UINT>(b->surface.colors.size()) : 0;
     if (!b || !colors || start >= size) return 0;
@@ -161,7 +161,7 @@ UINT SetDIBColorTable(HDC hdc, UINT start, UINT count, const RGBQUAD* colors) {
 }
 
 BOOL BitBlt(HDC hdest, int x, int y, int cx, int cy, HDC hsrc, int x1, int y1, DWORD rop) {
-    LockedState s;
+    StateAccess s;
     DcObj* dd = s.Lookup<DcObj>(hdest);
     if (!dd) return FALSE;
     Surface* dst = s->Target(*dd);
@@ -224,7 +224,7 @@ BOOL BitBlt(HDC hdest, int x, int y, int cx, int cy, HDC hsrc, int x1, int y1, D
 BOOL StretchBlt(HDC hdest, int x, int y, int w, int h, HDC hsrc, int xs, int ys, int ws, int hs,
                 DWORD rop) {
     if (rop != SRCCOPY) return Fail(ERROR_INVALID_PARAMETER, FALSE);
-    LockedState s;
+    StateAccess s;
     DcObj* dd = s.Lookup<DcObj>(hdest);
     DcObj* sd = dd ? s.Lookup<DcObj>(hsrc) : nullptr;
     if (!dd || !sd) return FALSE;
@@ -237,7 +237,7 @@ BOOL StretchBlt(HDC hdest, int x, int y, int w, int h, HDC hsrc, int xs, int ys,
 }
 
 int SetStretchBltMode(HDC hdc, int mode) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return 0;
     if (mode < BLACKONWHITE || mode > HALFTONE) return Fail(ERROR_INVALID_PARAMETER, 0);
@@ -247,7 +247,7 @@ int SetStretchBltMode(HDC hdc, int mode) {
 }
 
 int GetStretchBltMode(HDC hdc) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     return dc ? dc->state.stretchMode : 0;
 }
@@ -255,7 +255,7 @@ int GetStretchBltMode(HDC hdc) {
 int SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, DWORD h, int xSrc, int ySrc,
                       UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info,
                       UINT usage) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return 0;
     if (!bits || !info || usage != DIB_RGB_COLORS) return Fail(ERROR_INVALID_PARAMETER, 0);
@@ -307,7 +307,7 @@ int SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, DWORD h, int xSrc,
 }
 
 COLORREF GetPixel(HDC hdc, int x, int y) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return CLR_INVALID;
     Surface* sf = s->Target(*dc);
@@ -318,7 +318,7 @@ COLORREF GetPixel(HDC hdc, int x, int y) {
 }
 
 COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return CLR_INVALID;
     Surface* sf = s->Target(*dc);
@@ -342,12 +342,12 @@ HANDLE CreateFileMapping(HANDLE file, void*, DWORD protect, DWORD sizeHigh, DWOR
     m.storage.reset(static_cast<std::uint8_t*>(std::calloc(sizeLow, 1)));
     if (!m.storage) return Fail<HANDLE>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     m.size = sizeLow;
-    LockedState s;
+    StateAccess s;
     return reinterpret_cast<HANDLE>(s->Add(std::move(m)));
 }
 
 BOOL CloseHandle(HANDLE object) {
-    LockedState s;
+    StateAccess s;
     auto it = s->objects.find(reinterpret_cast<Id>(object));
     auto* m = it == s->objects.end() ? nullptr : std::get_if<MappingObj>(&it->second);
     if (!m || m->closed) return Fail(ERROR_INVALID_HANDLE, FALSE);

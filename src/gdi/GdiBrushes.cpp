@@ -25,7 +25,7 @@ namespace {
 
 // The colour a brush paints, or false when it paints nothing (a hollow brush)
 // or is not a brush (with the last error set).
-bool BrushPixel(LockedState& s, HBRUSH brush, std::uint32_t& px) {
+bool BrushPixel(StateAccess& s, HBRUSH brush, std::uint32_t& px) {
     const auto value = reinterpret_cast<Id>(brush);
     if (value >= 1 && value <= COLOR_MENUBAR + 1) {  // a system colour index + 1
         px = ColorRefToPixel(GetSysColor(static_cast<int>(value - 1)));
@@ -40,7 +40,7 @@ bool BrushPixel(LockedState& s, HBRUSH brush, std::uint32_t& px) {
 // Fills the logical rectangles of `rects` with the brush.
 template <std::size_t N>
 int FillRects(HDC hdc, const RECT (&rects)[N], HBRUSH brush) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return 0;
     std::uint32_t px = 0;
@@ -57,7 +57,7 @@ int FillRects(HDC hdc, const RECT (&rects)[N], HBRUSH brush) {
 }  // namespace
 
 HBRUSH CreateSolidBrush(COLORREF color) {
-    LockedState s;
+    StateAccess s;
     return reinterpret_cast<HBRUSH>(s->Add(BrushObj{color & 0x00FFFFFF, false}));
 }
 

@@ -50,7 +50,7 @@ const Region& VisibleRegion(DcObj& dc, const Surface& target) {
 }  // namespace tarnwick::gdi_internal
 
 int SaveDC(HDC hdc) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return 0;
     // Assigning into a kept entry reuses its region's storage.
@@ -62,7 +62,7 @@ int SaveDC(HDC hdc) {
 }
 
 BOOL RestoreDC(HDC hdc, int saved) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return FALSE;
     const long long depth = static_cast<long long>(dc->depth);
@@ -75,7 +75,7 @@ BOOL RestoreDC(HDC hdc, int saved) {
 }
 
 BOOL SetViewportOrgEx(HDC hdc, int x, int y, POINT* old) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return FALSE;
     if (old) *old = dc->state.origin;
@@ -84,7 +84,7 @@ BOOL SetViewportOrgEx(HDC hdc, int x, int y, POINT* old) {
 }
 
 BOOL OffsetViewportOrgEx(HDC hdc, int dx, int dy, POINT* old) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return FALSE;
     const long long x = static_cast<long long>(dc->state.origin.x) + dx;
@@ -97,7 +97,7 @@ BOOL OffsetViewportOrgEx(HDC hdc, int dx, int dy, POINT* old) {
 }
 
 BOOL GetViewportOrgEx(HDC hdc, POINT* origin) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return FALSE;
     if (!origin) return Fail(ERROR_INVALID_PARAMETER, FALSE);
@@ -106,7 +106,7 @@ BOOL GetViewportOrgEx(HDC hdc, POINT* origin) {
 }
 
 int SelectClipRgn(HDC hdc, HRGN region) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return ERROR;
     if (!region) {
@@ -122,7 +122,7 @@ int SelectClipRgn(HDC hdc, HRGN region) {
 }
 
 int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return ERROR;
     if (!dc->state.clipped) {
@@ -134,14 +134,14 @@ int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom) {
 }
 
 int ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return ERROR;
     return CombineClip(*dc, DeviceRect(*dc, left, top, right, bottom), RGN_DIFF, s->Target(*dc));
 }
 
 int GetClipBox(HDC hdc, RECT* box) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return ERROR;
     if (!box) return Fail(ERROR_INVALID_PARAMETER, ERROR);
@@ -162,7 +162,7 @@ int GetClipBox(HDC hdc, RECT* box) {
 }
 
 BOOL RectVisible(HDC hdc, const RECT* rect) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return FALSE;
     if (!rect) return Fail(ERROR_INVALID_PARAMETER, FALSE);

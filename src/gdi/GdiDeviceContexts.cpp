@@ -10,7 +10,7 @@ HDC GetDC(HWND window) {
     const Id id = reinterpret_cast<Id>(window);
     if (id && !tarnwick::platform::WindowFromHandle(id))
         return Fail<HDC>(ERROR_INVALID_WINDOW_HANDLE, nullptr);
-    LockedState s;
+    StateAccess s;
     DcObj dc;
     dc.window = id;
     dc.bpp = s->displayBpp;  // a window shows what the display can
@@ -19,7 +19,7 @@ HDC GetDC(HWND window) {
 }
 
 int ReleaseDC(HWND window, HDC hdc) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return 0;
     // Only the window a context was got for releases it.
@@ -30,7 +30,7 @@ int ReleaseDC(HWND window, HDC hdc) {
 }
 
 HDC CreateCompatibleDC(HDC hdc) {
-    LockedState s;
+    StateAccess s;
     DcObj dc;
     dc.memory = true;
     dc.bpp = s->displayBpp;
@@ -45,7 +45,7 @@ HDC CreateCompatibleDC(HDC hdc) {
 }
 
 BOOL DeleteDC(HDC hdc) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return FALSE;
     if (dc->bitmap != s->stockBitmap) {
@@ -57,7 +57,7 @@ BOOL DeleteDC(HDC hdc) {
 }
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return nullptr;
     const Id id = reinterpret_cast<Id>(object);
@@ -88,7 +88,7 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object) {
 }
 
 HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return nullptr;
     if (type == OBJ_BITMAP) return dc->memory ? reinterpret_cast<HGDIOBJ>(dc->bitmap) : nullptr;
@@ -97,7 +97,7 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
 }
 
 DWORD GetObjectType(HGDIOBJ object) {
-    LockedState s;
+    StateAccess s;
     auto it = s->objects.find(reinterpret_cast<Id>(object));
     if (it == s->objects.end()) return Fail<DWORD>(ERROR_INVALID_HANDLE, 0);
     if (auto* dc = std::get_if<DcObj>(&it->second)) return dc->memory ? OBJ_MEMDC : OBJ_DC;
@@ -110,7 +110,7 @@ DWORD GetObjectType(HGDIOBJ object) {
 }
 
 int GetObjectA(HGDIOBJ object, int size, void* out) {
-    LockedState s;
+    StateAccess s;
     if (FontObj* f = s->Get<FontObj>(object)) {
         if (!out) return sizeof(LOGFONTA);
         if (size < static_cast<int>(sizeof(LOGFONTA))) return Fail(ERROR_INVALID_PARAMETER, 0);
@@ -134,7 +134,7 @@ int GetObjectA(HGDIOBJ object, int size, void* out) {
 }
 
 HGDIOBJ GetStockObject(int index) {
-    LockedState s;
+    StateAccess s;
     if (index == DEFAULT_PALETTE) return reinterpret_cast<HGDIOBJ>(s->stockPalette);
     if (index == SYSTEM_FONT || index == DEFAULT_GUI_FONT)
         return reinterpret_cast<HGDIOBJ>(s->stockFont);
@@ -144,7 +144,7 @@ HGDIOBJ GetStockObject(int index) {
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
-    LockedState s;
+    StateAccess s;
     const Id id = reinterpret_cast<Id>(object);
     auto it = s->objects.find(id);
     if (it == s->objects.end() || std::holds_alternative<DcObj>(it->second) ||
@@ -182,7 +182,7 @@ BOOL DeleteObject(HGDIOBJ object) {
 }
 
 int GetDeviceCaps(HDC hdc, int index) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return 0;
     const bool palette = dc->bpp == 8;

@@ -18,12 +18,12 @@ HPALETTE CreatePalette(const LOGPALETTE* palette) {
     }
     PaletteObj p;
     p.entries.assign(palette->palPalEntry, palette->palPalEntry + palette->palNumEntries);
-    LockedState s;
+    StateAccess s;
     return reinterpret_cast<HPALETTE>(s->Add(std::move(p)));
 }
 
 HPALETTE SelectPalette(HDC hdc, HPALETTE palette, BOOL forceBackground) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc || !s.Lookup<PaletteObj>(palette)) return nullptr;
     const Id previous = dc->palette;
@@ -33,7 +33,7 @@ HPALETTE SelectPalette(HDC hdc, HPALETTE palette, BOOL forceBackground) {
 }
 
 UINT RealizePalette(HDC hdc) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return GDI_ERROR;
     PaletteObj* pal = s->Get<PaletteObj>(reinterpret_cast<void*>(dc->palette));
@@ -96,7 +96,7 @@ UINT RealizePalette(HDC hdc) {
 }
 
 UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries) {
-    LockedState s;
+    StateAccess s;
     PaletteObj* p = s.Lookup<PaletteObj>(palette);
     if (!p) return 0;
     if (!entries) return static_cast<UINT>(p->entries.size());
@@ -107,7 +107,7 @@ UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* e
 }
 
 UINT GetSystemPaletteEntries(HDC hdc, UINT start, UINT count, PALETTEENTRY* entries) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc || dc->bpp != 8 || !entries || start >= 256) return 0;
     const UINT n = std::min<UINT>(count, 256 - start);
@@ -119,7 +119,7 @@ UINT GetSystemPaletteEntries(HDC hdc, UINT start, UINT count, PALETTEENTRY* entr
 }
 
 UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF color) {
-    LockedState s;
+    StateAccess s;
     PaletteObj* p = s.Lookup<PaletteObj>(palette);
     if (!p) return CLR_INVALID;
     std::vector<RGBQUAD> table;

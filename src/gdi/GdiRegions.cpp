@@ -195,12 +195,12 @@ HRGN CreateRectRgn(int left, int top, int right, int bottom) {
                  std::max(top, bottom)};
     RegionObj obj;
     obj.region.SetRect(r);
-    LockedState s;
+    StateAccess s;
     return reinterpret_cast<HRGN>(s->Add(std::move(obj)));
 }
 
 BOOL SetRectRgn(HRGN region, int left, int top, int right, int bottom) {
-    LockedState s;
+    StateAccess s;
     RegionObj* r = s.Lookup<RegionObj>(region);
     if (!r) return FALSE;
     r->region.SetRect({std::min(left, right), std::min(top, bottom), std::max(left, right),
@@ -223,12 +223,12 @@ HRGN ExtCreateRegion(const void* xform, DWORD count, const RGNDATA* data) {
                     rects.size() * sizeof(RECT));
     RegionObj obj;
     obj.region.SetRects(rects.data(), rects.size());
-    LockedState s;
+    StateAccess s;
     return reinterpret_cast<HRGN>(s->Add(std::move(obj)));
 }
 
 int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode) {
-    LockedState s;
+    StateAccess s;
     RegionObj* d = s.Lookup<RegionObj>(dest);
     RegionObj* a = d ? s.Lookup<RegionObj>(src1) : nullptr;
     if (!d || !a) return ERROR;
@@ -248,7 +248,7 @@ int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode) {
 }
 
 BOOL PtInRegion(HRGN region, int x, int y) {
-    LockedState s;
+    StateAccess s;
     RegionObj* r = s.Lookup<RegionObj>(region);
     if (!r) return FALSE;
     for (const auto& span : r->region.SpansAt(y)) {
@@ -258,7 +258,7 @@ BOOL PtInRegion(HRGN region, int x, int y) {
 }
 
 int GetRgnBox(HRGN region, RECT* box) {
-    LockedState s;
+    StateAccess s;
     RegionObj* r = s.Lookup<RegionObj>(region);
     if (!r) return ERROR;
     if (!box) return Fail(ERROR_INVALID_PARAMETER, ERROR);
@@ -267,7 +267,7 @@ int GetRgnBox(HRGN region, RECT* box) {
 }
 
 BOOL EqualRgn(HRGN a, HRGN b) {
-    LockedState s;
+    StateAccess s;
     RegionObj* ra = s.Lookup<RegionObj>(a);
     RegionObj* rb = ra ? s.Lookup<RegionObj>(b) : nullptr;
     if (!ra || !rb) return FALSE;
@@ -276,7 +276,7 @@ BOOL EqualRgn(HRGN a, HRGN b) {
 }
 
 int OffsetRgn(HRGN region, int dx, int dy) {
-    LockedState s;
+    StateAccess s;
     RegionObj* r = s.Lookup<RegionObj>(region);
     if (!r) return ERROR;
     if (!r->region.empty()) {
@@ -294,7 +294,7 @@ int OffsetRgn(HRGN region, int dx, int dy) {
 }
 
 DWORD GetRegionData(HRGN region, DWORD count, RGNDATA* data) {
-    LockedState s;
+    StateAccess s;
     RegionObj* r = s.Lookup<RegionObj>(region);
     if (!r) return 0;
     const std::size_t n = r->region.RectCount();

@@ -112,7 +112,7 @@ Surface* State::Target(DcObj& dc) {
     return &s;
 }
 
-LockedState::LockedState() : state_(Instance()), lock_(state_.mutex) {}
+StateAccess::StateAccess() : state_(Instance()) {}
 
 int Nearest(const std::vector<RGBQUAD>& table, std::uint32_t px, const std::vector<int>* only) {
     const int b = px & 0xFF, g = (px >> 8) & 0xFF, r = (px >> 16) & 0xFF;
@@ -174,7 +174,7 @@ bool SetDisplayMode(int bitsPerPixel, int width, int height) {
         height > 16384) {
         return false;
     }
-    LockedState s;
+    StateAccess s;
     s->displayBpp = bitsPerPixel;
     s->displayWidth = width;
     s->displayHeight = height;
@@ -188,12 +188,12 @@ bool SetDisplayMode(int bitsPerPixel, int width, int height) {
 }
 
 int DisplayBitsPerPixel() {
-    LockedState s;
+    StateAccess s;
     return s->displayBpp;
 }
 
 std::size_t LiveObjectCount() {
-    LockedState s;
+    StateAccess s;
     return s->objects.size() - State::kStockObjects;  // stock objects always live
 }
 

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <span>
 #include <unordered_map>
 #include <utility>
@@ -18,7 +17,6 @@
 
 #include "gdi/Gdi.h"
 #include "platform/FontRasteriser.h"
-#include "platform/Mutex.h"
 
 namespace tarnwick::gdi_internal {
 
@@ -217,9 +215,8 @@ struct FontObj {
 using Object = std::variant<DcObj, BitmapObj, RegionObj, PaletteObj, BrushObj, FontObj, MappingObj>;
 
 struct State {
-    // Only the window side calls in here, never the audio thread; the lock is
-    // for hosts that run several instances' editors on different GUI threads.
-    tarnwick::platform::Mutex mutex;
+    // Only the window thread calls in here (see the README's threads), so
+    // nothing is locked.
     std::unordered_map<Id, Object> objects;
     Id next = 0x10000;
     Id stockBitmap = 0;
@@ -293,11 +290,11 @@ void FillArea(State& s, DcObj& dc, Surface& target, long long left, long long to
 // context's working storage, valid until its next clipping call.
 const Region& VisibleRegion(DcObj& dc, const Surface& target);
 
-// The state, locked for as long as this lives: every entry point starts with
-// one, and finds the objects its handles name through Lookup.
-class LockedState {
+// The state: every entry point starts with one, and finds the objects its
+// handles name through Lookup.
+class StateAccess {
 public:
-    LockedState();
+    StateAccess();
     State& operator*() const { return state_; }
     State* operator->() const { return &state_; }
 
@@ -312,7 +309,6 @@ public:
 
 private:
     State& state_;
-    std::lock_guard<std::mutex> lock_;
 };
 
 // Turns colours into the indices of an 8-bit store a context draws on: the

@@ -268,7 +268,7 @@ void DrawLine(State& s, DcObj& dc, Surface& target, const FontObj& font, const L
 
 HFONT CreateFontIndirectA(const LOGFONTA* font) {
     if (!font) return Fail<HFONT>(ERROR_INVALID_PARAMETER, nullptr);
-    LockedState s;
+    StateAccess s;
     FontObj f;
     f.log = *font;
     f.log.lfFaceName[LF_FACESIZE - 1] = '\0';
@@ -276,33 +276,33 @@ HFONT CreateFontIndirectA(const LOGFONTA* font) {
 }
 
 COLORREF SetTextColor(HDC hdc, COLORREF color) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return CLR_INVALID;
     return std::exchange(dc->state.textColor, color & 0x00FFFFFF);
 }
 
 COLORREF GetTextColor(HDC hdc) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     return dc ? dc->state.textColor : CLR_INVALID;
 }
 
 COLORREF SetBkColor(HDC hdc, COLORREF color) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return CLR_INVALID;
     return std::exchange(dc->state.bkColor, color & 0x00FFFFFF);
 }
 
 COLORREF GetBkColor(HDC hdc) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     return dc ? dc->state.bkColor : CLR_INVALID;
 }
 
 int SetBkMode(HDC hdc, int mode) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return 0;
     if (mode != TRANSPARENT && mode != OPAQUE) return Fail(ERROR_INVALID_PARAMETER, 0);
@@ -310,14 +310,14 @@ int SetBkMode(HDC hdc, int mode) {
 }
 
 int GetBkMode(HDC hdc) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     return dc ? dc->state.bkMode : 0;
 }
 
 BOOL GetTextExtentPoint32A(HDC hdc, const char* text, int count, SIZE* size) {
     if (!size) return Fail(ERROR_INVALID_PARAMETER, FALSE);
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return FALSE;
     const FontFace& face = *FontOf(*s, *dc).face;
@@ -330,7 +330,7 @@ BOOL GetTextExtentPoint32A(HDC hdc, const char* text, int count, SIZE* size) {
 
 BOOL GetTextMetricsA(HDC hdc, TEXTMETRICA* tm) {
     if (!tm) return Fail(ERROR_INVALID_PARAMETER, FALSE);
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return FALSE;
     const FontObj& font = FontOf(*s, *dc);
@@ -357,7 +357,7 @@ BOOL GetTextMetricsA(HDC hdc, TEXTMETRICA* tm) {
 }
 
 BOOL TextOutA(HDC hdc, int x, int y, const char* text, int count) {
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return FALSE;
     Surface* target = s->Target(*dc);
@@ -372,7 +372,7 @@ BOOL TextOutA(HDC hdc, int x, int y, const char* text, int count) {
 
 int DrawTextA(HDC hdc, const char* text, int count, RECT* rect, UINT format) {
     if (!rect) return Fail(ERROR_INVALID_PARAMETER, 0);
-    LockedState s;
+    StateAccess s;
     DcObj* dc = s.Lookup<DcObj>(hdc);
     if (!dc) return 0;
     const FontObj& font = FontOf(*s, *dc);

@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
-#include <mutex>
 #include <tuple>
 
 #include "platform/FontRasteriser.h"
 #include "platform/FontSource.h"
-#include "platform/Mutex.h"
 
 namespace tarnwick::platform {
 
@@ -87,7 +85,6 @@ std::shared_ptr<const FontFace> OpenFont(const FontRequest& request) {
     // Faces are kept for the life of the process (of the module, in a
     // module: they go when it is unloaded): a form asks for the same few
     // fonts again and again, and each keeps its rendered glyphs.
-    static Mutex cacheMutex;
     static std::map<std::tuple<std::string, int, bool, bool>, std::shared_ptr<const FontFace>>
         cache;
     std::string family = request.family;
@@ -95,7 +92,6 @@ std::shared_ptr<const FontFace> OpenFont(const FontRequest& request) {
     for (char& ch : family) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     const int height = request.height == 0 ? -kDefaultCharHeight : request.height;
     auto key = std::make_tuple(family, height, request.bold, request.italic);
-    std::lock_guard lock(cacheMutex);
     auto it = cache.find(key);
     if (it != cache.end()) return it->second;
     FontRequest normal = request;

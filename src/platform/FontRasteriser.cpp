@@ -25,7 +25,6 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <tuple>
 #include <unordered_map>
 
@@ -35,9 +34,7 @@ namespace {
 
 constexpr const char* kPinnedFolder = "/usr/share/fonts/truetype/liberation2/";
 
-// FreeType's library object, with the lock that keeps faces from being
-// opened or closed on it from several threads at once (faces themselves are
-// guarded by their own lock). Every face holds it, and so does the process
+// FreeType's library object. Every face holds it, and so does the process
 // (or the module) until it ends: the library is released with the last of
 // them, so that a module the host unloads gives it back, and a face that
 // outlives the font cache (in an editor a host never closed) never refers
@@ -62,11 +59,9 @@ public:
     Library& operator=(const Library&) = delete;
 
     FT_Library Get() const { return lib_; }
-    std::mutex& Mutex() { return mutex_; }
 
 private:
     FT_Library lib_;
-    std::mutex mutex_;
 };
 
 // fontconfig's configuration of our own, made on the first match; released
@@ -85,8 +80,6 @@ struct FaceFile {
 
 // fontconfig's best match for a family, or an empty path.
 FaceFile MatchWithFontconfig(const std::string& family, bool bold, bool italic) {
-    static std::mutex fcMutex;
-    std::lock_guard lock(fcMutex);
     static const std::unique_ptr<FcConfig, ConfigRelease> ownConfig(FcInitLoadConfigAndFonts());
     FcConfig* config = ownConfig.get();
     FaceFile out;
@@ -170,21 +163,14 @@ public:
             static_cast<int>(std::ceil(face->max_advance_width * scale - 1e-9)) +
             (file_.emboldened ? 1 : 0);
     }
-    ~FreeTypeFace() override {
-        std::lock_guard lock(library_->Mutex());
-        FT_Done_Face(face_);
-    }
+    ~FreeTypeFace() override { FT_Done_Face(face_); }
 
     const FontMetrics& Metrics() const override { return metrics_; }
     const std::string& FamilyName() const override { return name_; }
 
-    int Advance(char32_t c) const override {
-        std::lock_guard lock(mutex_);
-        return LoadGlyph(c).advance;
-    }
+    int Advance(char32_t c) const override { return LoadGlyph(c).advance; }
 
     int Kerning(char32_t left, char32_t right) const override {
-        std::lock_guard lock(mutex_);
         if (!FT_HAS_KERNING(face_)) return 0;
         FT_Vector k{0, 0};
         if (FT_Get_Kerning(face_, FT_Get_Char_Index(face_, left), FT_Get_Char_Index(face_, right),
@@ -194,13 +180,11 @@ public:
     }
 
     Coverage Render(std::u32string_view text) const override {
-        std::lock_guard lock(mutex_);
         return ComposeGlyphs(text, metrics_.ascent,
                              [this](char32_t c) -> const Glyph& { return LoadGlyph(c); });
     }
 
 private:
-    // Called with mutex_ held (or from the constructor).
     const Glyph& LoadGlyph(char32_t c) const {
         auto it = glyphs_.find(c);
         if (it != glyphs_.end()) return it->second;
@@ -232,7 +216,6 @@ private:
     FaceFile file_;
     std::string name_;
     FontMetrics metrics_;
-    mutable std::mutex mutex_;
     mutable std::unordered_map<char32_t, Glyph> glyphs_;
 };
 
@@ -243,14 +226,11 @@ std::shared_ptr<const FontFace> OpenFace(const FontRequest& request) {
     std::shared_ptr<Library> library = Library::Shared();
     if (file.path.empty() || !library) return MakeEmptyFace();
     FT_Face face = nullptr;
-    {
-        std::lock_guard lock(library->Mutex());
-        if (FT_New_Face(library->Get(), file.path.c_str(), file.index, &face) != 0 || !face)
-            return MakeEmptyFace();
-        if (!FT_IS_SCALABLE(face)) {
-            FT_Done_Face(face);
-            return MakeEmptyFace();
-        }
+    if (FT_New_Face(library->Get(), file.path.c_str(), file.index, &face) != 0 || !face)
+        return MakeEmptyFace();
+    if (!FT_IS_SCALABLE(face)) {
+        FT_Done_Face(face);
+        return MakeEmptyFace();
     }
     return std::make_shared<FreeTypeFace>(std::move(library), face, file, request);
 }

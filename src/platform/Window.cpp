@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <map>
-#include <mutex>
 #include <utility>
 
-#include "platform/Mutex.h"
 #include "platform/WindowMessages.h"
 
 namespace tarnwick::platform {
@@ -15,7 +13,6 @@ namespace {
 // The live windows by handle, so that a stale or forged handle is
 // recognised instead of followed. Handles only grow: oldest first.
 struct Registry {
-    Mutex mutex;
     std::map<std::uintptr_t, Window*> windows;
     std::uintptr_t next = 0x20000;
 };
@@ -31,7 +28,6 @@ int ClampSize(int v) { return std::clamp(v, 0, Window::kMaxSize); }
 
 Window::Window(std::uintptr_t nativeParent, int width, int height) : nativeParent_(nativeParent) {
     Registry& r = Windows();
-    std::lock_guard lock(r.mutex);
     handle_ = r.next;
     r.next += 4;
     r.windows.emplace(handle_, this);
@@ -42,7 +38,6 @@ Window::Window(std::uintptr_t nativeParent, int width, int height) : nativeParen
 
 Window::~Window() {
     Registry& r = Windows();
-    std::lock_guard lock(r.mutex);
     r.windows.erase(handle_);
 }
 
@@ -135,14 +130,12 @@ void RunAfterDelivery(std::function<void()> work) {
 
 Window* WindowFromHandle(std::uintptr_t handle) {
     Registry& r = Windows();
-    std::lock_guard lock(r.mutex);
     auto it = r.windows.find(handle);
     return it == r.windows.end() ? nullptr : it->second;
 }
 
 std::vector<std::uintptr_t> WindowHandles() {
     Registry& r = Windows();
-    std::lock_guard lock(r.mutex);
     std::vector<std::uintptr_t> handles;
     handles.reserve(r.windows.size());
     for (const auto& [handle, window] : r.windows) handles.push_back(handle);
@@ -151,7 +144,6 @@ std::vector<std::uintptr_t> WindowHandles() {
 
 Window* WindowMatching(const std::function<bool(const Window&)>& match) {
     Registry& r = Windows();
-    std::lock_guard lock(r.mutex);
     for (const auto& [handle, window] : r.windows)
         if (match(*window)) return window;
     return nullptr;

@@ -8,14 +8,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/FontRasteriser.h"
 #include "platform/FontSource.h"
-#include "platform/Mutex.h"
 
 namespace tarnwick::platform {
 
@@ -78,10 +76,7 @@ public:
     const FontMetrics& Metrics() const override { return metrics_; }
     const std::string& FamilyName() const override { return name_; }
 
-    int Advance(char32_t c) const override {
-        std::lock_guard lock(mutex_);
-        return LoadGlyph(c).advance;
-    }
+    int Advance(char32_t c) const override { return LoadGlyph(c).advance; }
 
     int Kerning(char32_t left, char32_t right) const override {
         auto it = kerning_.find(PairKey(CharCode(left), CharCode(right)));
@@ -89,7 +84,6 @@ public:
     }
 
     Coverage Render(std::u32string_view text) const override {
-        std::lock_guard lock(mutex_);
         return ComposeGlyphs(text, metrics_.ascent,
                              [this](char32_t c) -> const Glyph& { return LoadGlyph(c); });
     }
@@ -99,7 +93,6 @@ private:
         return (static_cast<std::uint32_t>(left & 0xFFFFu) << 16) | (right & 0xFFFFu);
     }
 
-    // Called with mutex_ held.
     const Glyph& LoadGlyph(char32_t c) const {
         auto it = glyphs_.find(c);
         if (it != glyphs_.end()) return it->second;
@@ -143,7 +136,6 @@ private:
     std::string name_;
     FontMetrics metrics_;
     std::unordered_map<std::uint32_t, int> kerning_;
-    mutable Mutex mutex_;
     mutable std::unordered_map<char32_t, Glyph> glyphs_;
 };
 
