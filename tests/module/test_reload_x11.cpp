@@ -9,17 +9,14 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <filesystem>
-#include <functional>
 
 #include "support/RecordingHost.h"
 #include "support/Sanitizers.h"
-
-// Last: Xlib's macros (None, Bool, ...) would break the headers above.
-#include <X11/Xlib.h>
+#include "support/X11Host.h"  // last: Xlib's macros
 
 namespace {
 
+using tarnwick::test::OpenSockets;
 using tarnwick::test::RecordingHost;
 using MainProc = AEffect* (*)(audioMasterCallback);
 
@@ -29,29 +26,15 @@ std::size_t HeapInUse() {
     return info.uordblks + info.hblkhd;
 }
 
-int OpenSockets() {
-    int sockets = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        std::error_code ec;
-        const auto target = std::filesystem::read_symlink(entry.path(), ec);
-        if (!ec && target.string().rfind("socket:", 0) == 0) ++sockets;
-    }
-    return sockets;
-}
-
-class Reload : public ::testing::Test {
+class Reload : public tarnwick::test::X11Host {
 protected:
     void SetUp() override {
-        host_ = XOpenDisplay(nullptr);
-        if (!host_) GTEST_SKIP() << "no X server";
-        top_ = XCreateSimpleWindow(host_, DefaultRootWindow(host_), 0, 0, 400, 200, 0, 0, 0);
-        XMapWindow(host_, top_);
-        XSync(host_, False);
+        X11Host::SetUp();
+        if (host_) top_ = TopLevel(0, 0, 400, 200, true, 0);
     }
     void TearDown() override {
-        if (!host_) return;
-        XDestroyWindow(host_, top_);
-        XCloseDisplay(host_);
+        if (host_) XDestroyWindow(host_, top_);
+        X11Host::TearDown();
     }
 
     enum class Ending { Closed, EffectClosedWithEditorOpen, NothingClosed };
@@ -78,17 +61,11 @@ protected:
         dlclose(module);
     }
 
-    unsigned Children() {
+    unsigned Count() {
         XSync(host_, False);
-        ::Window root = 0, parent = 0, *children = nullptr;
-        unsigned count = 0;
-        XQueryTree(host_, top_, &root, &parent, &children, &count);
-        if (children) XFree(children);
-        return count;
+        return static_cast<unsigned>(Children().size());
     }
 
-    Display* host_ = nullptr;
-    ::Window top_ = 0;
     RecordingHost recorder_{RecordingHost::Answers::LikeAHost};
 };
 
@@ -111,17 +88,17 @@ TEST_F(Reload, EachUnloadGivesBackWhatTheModuleTookAndLeavesNoWindow) {
         // allocator's per-thread cache turned off) is that cache filling.
         EXPECT_LT(perCycle, 2048.0) << "bytes kept per load";
     }
-    EXPECT_EQ(Children(), 0u);
+    EXPECT_EQ(Count(), 0u);
     EXPECT_EQ(OpenSockets(), sockets);
 
     // A host that ends the gate with its editor still open, or unloads the
     // module with a gate it never closed: no window is left in the host's,
     // and no connection to the server.
     Cycle(Ending::EffectClosedWithEditorOpen);
-    EXPECT_EQ(Children(), 0u);
+    EXPECT_EQ(Count(), 0u);
     EXPECT_EQ(OpenSockets(), sockets);
     Cycle(Ending::NothingClosed);
-    EXPECT_EQ(Children(), 0u) << "the module's windows go with its connection";
+    EXPECT_EQ(Count(), 0u) << "the module's windows go with its connection";
     EXPECT_EQ(OpenSockets(), sockets);
 }
 
