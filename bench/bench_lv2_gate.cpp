@@ -9,6 +9,7 @@
 #include <cmath>
 #include <vector>
 
+#include "GateSignal.h"
 #include "lv2/GatePorts.h"
 #include "vst/DAEffect.h"
 
@@ -16,36 +17,15 @@ namespace {
 
 using namespace tarnwick::lv2;
 
-constexpr int kRate = 44100;
+using tarnwick::bench::kRate;
+using tarnwick::bench::Signal;
+
 // Settings that open and close the gate on the key's bursts.
 constexpr float kSettings[kNumControls] = {0.005f, 0.02f, 0.03f, 0.5f, 0.0f, 1.0f};
 
 VstIntPtr plainHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
     return opcode == audioMasterVersion ? 2400 : 0;
 }
-
-// Two seconds of signal and key, the key bursting four times a second; the
-// blocks wrap so they stay whole.
-struct Signal {
-    Signal() : channel(4, std::vector<float>(2 * kRate)), out(2, std::vector<float>(8192)) {
-        for (std::size_t i = 0; i < channel[0].size(); ++i) {
-            const double t = static_cast<double>(i) / kRate;
-            channel[0][i] = static_cast<float>(0.5 * std::sin(2 * M_PI * 220 * t));
-            channel[1][i] = static_cast<float>(0.5 * std::sin(2 * M_PI * 330 * t));
-            const bool burst = (i % (kRate / 4)) < kRate / 20;
-            channel[2][i] = burst ? static_cast<float>(0.9 * std::sin(2 * M_PI * 60 * t)) : 0.0f;
-            channel[3][i] = burst ? static_cast<float>(0.3 * std::sin(2 * M_PI * 90 * t)) : 0.0f;
-        }
-    }
-    void at(std::size_t& pos, std::size_t frames, float** in, float** outs) {
-        if (pos + frames > channel[0].size()) pos = 0;
-        for (int c = 0; c < 4; ++c) in[c] = channel[c].data() + pos;
-        for (int c = 0; c < 2; ++c) outs[c] = out[c].data();
-        pos += frames;
-    }
-    std::vector<std::vector<float>> channel;
-    std::vector<std::vector<float>> out;
-};
 
 // One signal for both, so that both read and write the same addresses: how
 // buffers lie against each other and the effect moves such a loop by more
