@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "controls/cDIBPanel.h"
-#include "framework/Forms.h"
 #include "framework/Menus.h"
 #include "framework/WinApi.h"
 
@@ -287,9 +286,7 @@ void TCustomDIBControl::DoDIBExit() {
 }
 
 bool TCustomDIBControl::KeyMessage(TMessage& Message, bool Char) {
-    TCustomForm* form = ParentForm();
-    if (form && form->KeyPreview() && form->Perform(Message.Msg, Message.WParam, Message.LParam))
-        return true;
+    if (TWinControl* top = TopParent(); top && top->PreviewKeyMessage(Message)) return true;
     if (!Char) shift_ = KeyShift(Message.LParam);
     if (ControlStyle().Contains(TControlStyleFlag::csNoStdEvents)) return false;
     if (Char) {

@@ -4,40 +4,13 @@
 #include <cctype>
 #include <utility>
 
-#include "framework/Forms.h"
+#include "framework/Application.h"
 #include "framework/Menus.h"
 #include "framework/WinApi.h"
 #include "framework/WindowNode.h"
 #include "platform/Window.h"
 
 using namespace tarnwick::framework;
-
-namespace {
-
-// The modifier keys held now, as the session knows them.
-TShiftState ModifiersDown() {
-    TShiftState s;
-    if (GetKeyState(VK_SHIFT) < 0) s.Include(TShiftStateFlag::ssShift);
-    if (GetKeyState(VK_CONTROL) < 0) s.Include(TShiftStateFlag::ssCtrl);
-    if (GetKeyState(VK_MENU) < 0) s.Include(TShiftStateFlag::ssAlt);
-    return s;
-}
-
-}  // namespace
-
-TShiftState MouseKeysToShiftState(std::uint32_t keys) {
-    TShiftState s = ModifiersDown();
-    if (keys & MK_LBUTTON) s.Include(TShiftStateFlag::ssLeft);
-    if (keys & MK_RBUTTON) s.Include(TShiftStateFlag::ssRight);
-    if (keys & MK_MBUTTON) s.Include(TShiftStateFlag::ssMiddle);
-    return s;
-}
-
-TShiftState KeyDataToShiftState(std::int32_t keyData) {
-    TShiftState s = ModifiersDown();
-    if (keyData & 0x20000000) s.Include(TShiftStateFlag::ssAlt);  // the context bit
-    return s;
-}
 
 // ---- TSizeConstraints ------------------------------------------------------------
 
@@ -300,10 +273,10 @@ void TControl::Invalidate() {
 
 void TControl::Click() { OnClick(this); }
 
-TCustomForm* TControl::ParentForm() const {
+TWinControl* TControl::TopParent() const {
     const TControl* c = this;
     while (c->Parent_) c = c->Parent_;
-    return dynamic_cast<TCustomForm*>(const_cast<TControl*>(c));
+    return dynamic_cast<TWinControl*>(const_cast<TControl*>(c));
 }
 
 TComponent* TControl::GetParentComponent() const { return Parent_; }
@@ -657,7 +630,7 @@ void TWinControl::Dispatch(TMessage& Message) {
         case CN_CHAR:
         case CN_SYSCHAR: Message.Result = CNChar(Message) ? 1 : 0; return;
         case WM_SETFOCUS:
-            if (TCustomForm* f = ParentForm()) f->FocusChanged(this);
+            TopParent()->ControlFocused(this);
             DoEnter();
             return;
         case WM_KILLFOCUS: DoExit(); return;
@@ -726,10 +699,7 @@ void TWinControl::PaintControls(HDC DC) {
 // WM_KEYDOWN, WM_KEYUP, WM_CHAR: the form's preview first, then the hooks.
 // True when the key was taken (the hook set it to 0).
 bool TWinControl::KeyMessage(TMessage& Message) {
-    TCustomForm* form = ParentForm();
-    if (form && form != this && form->KeyPreview() &&
-        form->Perform(Message.Msg, Message.WParam, Message.LParam) != 0)
-        return true;
+    if (TWinControl* top = TopParent(); top != this && top->PreviewKeyMessage(Message)) return true;
     if (ControlStyle().Contains(TControlStyleFlag::csNoStdEvents)) return false;
     if (Message.Msg == WM_CHAR) {
         char c = static_cast<char>(Message.WParam);
@@ -769,8 +739,7 @@ bool TWinControl::CNKeyDown(TMessage& Message) {
         case 0x2B: mask = DLGC_WANTALLKEYS; break;
     }
     if (mask == 0 || (Perform(WM_GETDLGCODE, 0, 0) & (mask | DLGC_WANTALLKEYS)) != 0) return false;
-    TCustomForm* form = ParentForm();
-    return form && form->Perform(CM_DIALOGKEY, Message.WParam, Message.LParam) != 0;
+    return TopParent()->DialogMessage(CM_DIALOGKEY, Message.WParam, Message.LParam);
 }
 
 bool TWinControl::IsMenuKey(TMessage& Message) {
@@ -779,7 +748,7 @@ bool TWinControl::IsMenuKey(TMessage& Message) {
             TPopupMenu* menu = c->PopupMenu();
             if (menu && menu->WindowHandle() && menu->IsShortCut(Message)) return true;
         }
-        if (TCustomForm* form = ParentForm(); form && form->IsShortCut(Message)) return true;
+        if (TopParent()->IsShortCut(Message)) return true;
     }
     return Application->IsShortCut(Message);
 }
@@ -789,8 +758,7 @@ bool TWinControl::IsMenuKey(TMessage& Message) {
 bool TWinControl::CNChar(TMessage& Message) {
     if (Message.Msg == CN_CHAR && (Perform(WM_GETDLGCODE, 0, 0) & DLGC_WANTCHARS) != 0)
         return false;
-    TCustomForm* form = ParentForm();
-    return form && form->Perform(CM_DIALOGCHAR, Message.WParam, Message.LParam) != 0;
+    return TopParent()->DialogMessage(CM_DIALOGCHAR, Message.WParam, Message.LParam);
 }
 
 void TWinControl::KeyDown(std::uint16_t& Key, TShiftState Shift) { OnKeyDown(this, Key, Shift); }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/Graphics.h"
+#include "framework/Keyboard.h"
 #include "framework/Messages.h"
 #include "gdi/Gdi.h"
 #include "objects/Classes.h"
@@ -17,7 +18,6 @@ struct WindowNode;
 }
 
 class TWinControl;
-class TCustomForm;
 class TControl;
 class TPopupMenu;
 
@@ -36,24 +36,6 @@ using TControlStyle = TSet<TControlStyleFlag>;
 
 enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };
 TW_ENUM(TMouseButton, "mbLeft", "mbRight", "mbMiddle");
-
-enum class TShiftStateFlag : uint8_t {
-    ssShift,
-    ssAlt,
-    ssCtrl,
-    ssLeft,
-    ssRight,
-    ssMiddle,
-    ssDouble
-};
-TW_ENUM(TShiftStateFlag, "ssShift", "ssAlt", "ssCtrl", "ssLeft", "ssRight", "ssMiddle", "ssDouble");
-using TShiftState = TSet<TShiftStateFlag>;
-// The shift state of a mouse message: the buttons of its WParam (MK_
-// flags) with the modifier keys held now (GetKeyState).
-TShiftState MouseKeysToShiftState(std::uint32_t keys);
-// The shift state of a key message: the modifier keys held now, Alt also
-// from the key data's context bit.
-TShiftState KeyDataToShiftState(std::int32_t keyData);
 
 // Where a control sits in its parent: docked to an edge (in that order:
 // top, bottom, left, right), filling what is left, or where its bounds say.
@@ -219,8 +201,9 @@ public:
     virtual void Invalidate();
     // Fires OnClick.
     virtual void Click();
-    // The form the control is on, or null.
-    TCustomForm* ParentForm() const;
+    // The top-most window control this one is in: itself for a window
+    // control without a parent, null for a windowless one without a parent.
+    TWinControl* TopParent() const;
 
     // A control is stored inside its parent in a form stream.
     bool HasParent() const override { return true; }
@@ -375,6 +358,19 @@ public:
     TWinControl* FindNextControl(TWinControl* Current, bool GoForward, bool CheckTabStop) const;
     // Moves the focus there; false when there was nothing to move to.
     bool SelectNext(TWinControl* Current, bool GoForward, bool CheckTabStop);
+
+    // What a form does for the controls on it, asked of their TopParent();
+    // a window control that is no form does none of it.
+    // A window on it took the focus.
+    virtual void ControlFocused(TWinControl*) {}
+    // Sees a key message of one of its controls before the control does:
+    // true when it took the key.
+    virtual bool PreviewKeyMessage(TMessage&) { return false; }
+    // A key-down that may be one of its short cuts: true when taken.
+    virtual bool IsShortCut(TMessage&) { return false; }
+    // A dialog key (CM_DIALOGKEY) or an accelerator character
+    // (CM_DIALOGCHAR) of one of its controls: true when taken.
+    virtual bool DialogMessage(std::uint32_t, std::uint32_t, std::int32_t) { return false; }
 
     TNotifyEvent OnEnter;
     TNotifyEvent OnExit;

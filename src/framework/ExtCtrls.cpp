@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "framework/Forms.h"
-#include "framework/WinApi.h"
+#include "framework/Application.h"
+#include "framework/WindowManager.h"
 #include "platform/Window.h"
 
 namespace tarnwick::framework {

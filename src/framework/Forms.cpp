@@ -22,18 +22,17 @@ TCustomForm::~TCustomForm() {
 
 void TCustomForm::SetActiveControl(TWinControl* Control) {
     if (Control == ActiveControl_) return;
-    if (Control && Control->ParentForm() != this)
+    if (Control && Control->TopParent() != this)
         throw EInvalidOperation("Cannot focus a control of another form");
     if (ActiveControl_) ActiveControl_->RemoveFreeNotification(this);
     ActiveControl_ = Control;
     if (Control) {
         Control->FreeNotification(this);
-        if (Focused() || (HandleAllocated() && GetFocus() && ParentForm() == this))
-            Control->SetFocus();
+        if (Focused() || (HandleAllocated() && GetFocus() && !Parent())) Control->SetFocus();
     }
 }
 
-void TCustomForm::FocusChanged(TWinControl* Control) {
+void TCustomForm::ControlFocused(TWinControl* Control) {
     if (Control != this) {
         if (ActiveControl_) ActiveControl_->RemoveFreeNotification(this);
         ActiveControl_ = Control;
@@ -41,6 +40,14 @@ void TCustomForm::FocusChanged(TWinControl* Control) {
     }
     Perform(CM_FOCUSCHANGED, 0,
             static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(Control->Handle())));
+}
+
+bool TCustomForm::PreviewKeyMessage(TMessage& Message) {
+    return KeyPreview_ && Perform(Message.Msg, Message.WParam, Message.LParam) != 0;
+}
+
+bool TCustomForm::DialogMessage(std::uint32_t Msg, std::uint32_t WParam, std::int32_t LParam) {
+    return Perform(Msg, WParam, LParam) != 0;
 }
 
 bool TCustomForm::IsShortCut(TMessage& Message) {
@@ -78,45 +85,3 @@ TW_IMPLEMENT_CLASS(TForm) {
 static const bool kFormRegistered = (RegisterClasses({TForm::StaticClass()}), true);
 
 TForm::TForm(TComponent* Owner) : TCustomForm(Owner) {}
-
-// ---- TApplication ------------------------------------------------------------------
-
-TW_IMPLEMENT_CLASS(TApplication) {}
-
-TApplication::TApplication(TComponent* Owner) : TComponent(Owner) {}
-
-void TApplication::HandleException(TObject* Sender) noexcept {
-    const std::exception_ptr current = std::current_exception();
-    if (!current) return;
-    try {
-        ++exceptionCount_;
-        try {
-            std::rethrow_exception(current);
-        } catch (const std::exception& e) {
-            lastMessage_ = e.what();
-            OnException(Sender, e);
-        } catch (...) {
-            lastMessage_ = "Unknown exception";
-            OnException(Sender, Exception(lastMessage_));
-        }
-    } catch (...) {
-        // A failing handler ends here.
-    }
-}
-
-bool TApplication::IsShortCut(TMessage& Message) {
-    bool handled = false;
-    OnShortCut(Message, handled);
-    return handled;
-}
-
-namespace {
-
-TApplication& TheApplication() {
-    static TApplication app(nullptr);
-    return app;
-}
-
-}  // namespace
-
-TApplication* Application = &TheApplication();

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/Controls.h"
+#include "framework/Keyboard.h"
 #include "framework/Messages.h"
 #include "gdi/Gdi.h"
 #include "objects/Classes.h"

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <random>
 
-#include "framework/Forms.h"
 #include "framework/Messages.h"
 #include "gdi/GdiState.h"
 #include "platform/Services.h"
@@ -14,44 +13,6 @@ namespace platform = tarnwick::platform;
 using tarnwick::gdi_internal::Fail;
 
 DWORD GetTickCount() { return platform::TickCount(); }
-
-UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC proc) {
-    const auto handle = reinterpret_cast<std::uintptr_t>(window);
-    if (handle) {
-        if (!platform::WindowFromHandle(handle))
-            return Fail<UINT_PTR>(ERROR_INVALID_WINDOW_HANDLE, 0);
-    } else {
-        // Without a window there is no one to send WM_TIMER to.
-        if (!proc) return Fail<UINT_PTR>(ERROR_INVALID_PARAMETER, 0);
-        // The identifier of a running timer replaces it; any other is ignored
-        // for a fresh one.
-        static UINT_PTR nextThreadTimer = 0;
-        if (id == 0 || !platform::StopTimer(0, id)) {
-            do {
-                id = ++nextThreadTimer;
-            } while (id == 0);
-        }
-    }
-    const UINT period = std::clamp(elapseMs, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
-    // A failing tick goes to the application's handler; the timer goes on.
-    auto tick = [handle, id, proc] {
-        const auto window = reinterpret_cast<HWND>(handle);
-        Application->Guard(FindControl(window), [&] {
-            if (proc) {
-                proc(window, WM_TIMER, id, GetTickCount());
-            } else if (platform::Window* w = platform::WindowFromHandle(handle)) {
-                w->Send(WM_TIMER, static_cast<std::uint32_t>(id), 0);
-            }
-        });
-    };
-    if (!platform::StartTimer(handle, id, period, tick))
-        return Fail<UINT_PTR>(ERROR_NOT_ENOUGH_MEMORY, 0);
-    return handle ? 1 : id;
-}
-
-BOOL KillTimer(HWND window, UINT_PTR id) {
-    return platform::StopTimer(reinterpret_cast<std::uintptr_t>(window), id) ? TRUE : FALSE;
-}
 
 BOOL GetCursorPos(POINT* point) {
     if (!point) return Fail(ERROR_INVALID_PARAMETER, FALSE);

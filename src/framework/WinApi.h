@@ -1,6 +1,6 @@
 #pragma once
-// The window manager's and the kernel's services besides drawing: the tick
-// count, timers, the pointer, the keyboard's modifier state, and the COM
+// The window manager's and the kernel's services besides drawing and the
+// window tree (WindowManager.h): the tick count, the pointer, the keyboard's modifier state, and the COM
 // library's identifiers (GUIDs) with their text form. Names, types and
 // constants are those of the Windows interface, like the GDI's beside it;
 // the services themselves come from the platform back end the binary links.
@@ -20,27 +20,6 @@ using OLECHAR = char16_t;  // UTF-16, as the COM library's strings are
 
 // Milliseconds, wrapping at 2^32 (about every 49.7 days).
 DWORD GetTickCount();
-
-// ---- timers --------------------------------------------------------------------
-
-using TIMERPROC = void (*)(HWND window, UINT msg, UINT_PTR id, DWORD tickCount);
-
-inline constexpr UINT USER_TIMER_MINIMUM = 0x0000000A;
-inline constexpr UINT USER_TIMER_MAXIMUM = 0x7FFFFFFF;
-
-// Starts or restarts timer `id` of `window`; the period is clamped to
-// USER_TIMER_MINIMUM..USER_TIMER_MAXIMUM. Each tick calls `proc` when given,
-// and otherwise sends WM_TIMER (WParam = id) to the window. A timer without a
-// window needs a procedure; `id` names one to replace, else the timer gets an
-// identifier of its own. SetTimer answers that identifier for a timer without
-// a window, and nonzero for one with a window.
-// Answers 0 when refused: the system declined (last error
-// ERROR_NOT_ENOUGH_MEMORY), the window is unknown
-// (ERROR_INVALID_WINDOW_HANDLE), or there is nothing to deliver to
-// (ERROR_INVALID_PARAMETER).
-UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC proc);
-// FALSE when no such timer runs. Safe inside the timer's own tick.
-BOOL KillTimer(HWND window, UINT_PTR id);
 
 // ---- pointer and keyboard --------------------------------------------------------
 

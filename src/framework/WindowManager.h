@@ -14,6 +14,7 @@
 // children. Child windows have no native side: GetDC works on the form's
 // window only, and painting a child goes through BeginPaint.
 
+#include "framework/WinApi.h"
 #include "gdi/Gdi.h"
 
 struct PAINTSTRUCT {
@@ -57,3 +58,24 @@ HWND GetFocus();
 // Points between a window's client coordinates and its native window's.
 BOOL ClientToScreen(HWND window, POINT* point);
 BOOL ScreenToClient(HWND window, POINT* point);
+
+// ---- timers ----------------------------------------------------------------------
+
+using TIMERPROC = void (*)(HWND window, UINT msg, UINT_PTR id, DWORD tickCount);
+
+inline constexpr UINT USER_TIMER_MINIMUM = 0x0000000A;
+inline constexpr UINT USER_TIMER_MAXIMUM = 0x7FFFFFFF;
+
+// Starts or restarts timer `id` of `window`; the period is clamped to
+// USER_TIMER_MINIMUM..USER_TIMER_MAXIMUM. Each tick calls `proc` when given,
+// and otherwise sends WM_TIMER (WParam = id) to the window. A timer without a
+// window needs a procedure; `id` names one to replace, else the timer gets an
+// identifier of its own. SetTimer answers that identifier for a timer without
+// a window, and nonzero for one with a window.
+// Answers 0 when refused: the system declined (last error
+// ERROR_NOT_ENOUGH_MEMORY), the window is unknown
+// (ERROR_INVALID_WINDOW_HANDLE), or there is nothing to deliver to
+// (ERROR_INVALID_PARAMETER).
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC proc);
+// FALSE when no such timer runs. Safe inside the timer's own tick.
+BOOL KillTimer(HWND window, UINT_PTR id);

@@ -11,6 +11,7 @@
 #include "framework/Forms.h"
 #include "framework/Menus.h"
 #include "framework/WinApi.h"
+#include "framework/WindowManager.h"
 #include "objects/TextForm.h"
 #include "platform/Window.h"
 #include "platform/headless/HeadlessControl.h"

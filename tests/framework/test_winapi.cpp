@@ -6,6 +6,7 @@
 
 #include "framework/Messages.h"
 #include "framework/WinApi.h"
+#include "framework/WindowManager.h"
 #include "platform/Window.h"
 #include "platform/headless/HeadlessControl.h"
 
