@@ -7,7 +7,9 @@
 -- start of each export, "done" is the last line.
 -- Environment: TEST_SESSION_DIR (must not exist), TEST_PLUGIN_NAME,
 -- TEST_EXPORT_SECONDS.
-local R, proc = dofile(debug.getinfo(1, "S").source:match("^@(.*/)") .. "ardour_session.lua")
+local A = dofile(debug.getinfo(1, "S").source:match("^@(.*/)") .. "ardour_session.lua")
+local R = A.R
+local _, proc = A.new(4, ARDOUR.PluginType.LXVST, assert(os.getenv("TEST_PLUGIN_NAME")))
 local dir = os.getenv("TEST_SESSION_DIR")
 local seconds = tonumber(os.getenv("TEST_EXPORT_SECONDS") or "1")
 
@@ -26,6 +28,5 @@ end
 export("shut", 1.0)
 export("open", 0.0)
 
-close_session()
-R("done", true)
+A.finish()
 quit()

@@ -1,10 +1,11 @@
 -- The Ardour process whose session is reloaded: a new session with the gate
 -- on a 4-input track, its facts, final parameter values, save. No export
--- runs here (see ardour_export.lua). Prints "RESULT key=value" lines for
--- ardour_test.sh.
+-- runs here (see ardour_export.lua).
 -- Environment: TEST_SESSION_DIR (must not exist), TEST_PLUGIN_NAME,
 -- TEST_FINAL ("index=value,...").
-local R, proc = dofile(debug.getinfo(1, "S").source:match("^@(.*/)") .. "ardour_session.lua")
+local A = dofile(debug.getinfo(1, "S").source:match("^@(.*/)") .. "ardour_session.lua")
+local R = A.R
+local _, proc = A.new(4, ARDOUR.PluginType.LXVST, assert(os.getenv("TEST_PLUGIN_NAME")))
 local insert = proc:to_insert()
 local plug = insert:plugin(0)
 R("name", plug:name())
@@ -30,15 +31,6 @@ for preset in plug:get_info():get_presets(false):iter() do
 end
 R("programs", programs)
 
--- The values the reloading process must find again.
-for idx, val in string.gmatch(os.getenv("TEST_FINAL") or "", "(%d+)=([%d%.]+)") do
-  ARDOUR.LuaAPI.set_processor_param(proc, tonumber(idx), tonumber(val))
-  R("final_" .. idx, ARDOUR.LuaAPI.get_processor_param(proc, tonumber(idx), true))
-end
--- Let the engine run a moment with them, as a user's session would.
-ARDOUR.LuaAPI.usleep(300000)
-
-R("saved", Session:save_state("", false, false, false, false, false) == 0)
-close_session()
-R("done", true)
+A.save_with_final(proc)
+A.finish()
 quit()

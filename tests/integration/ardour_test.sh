@@ -88,7 +88,7 @@ TEST_SESSION_DIR=$work/session TEST_PLUGIN_NAME=$name TEST_FINAL=$final \
   timeout 180 ardour7-lua "$here/ardour_save.lua" > "$work/save.txt" 2>&1
 check "saving Ardour process exit code" 0 $?
 c=$work/save.txt
-check "listed among LXVST plug-ins" true "$(result "$c" listed)"
+check "listed among LXVST plug-ins" "QB Sidechain Gate" "$(result "$c" listed)"
 check "track inputs" 4 "$(result "$c" track_inputs)"
 check "plug-in name" "QB Sidechain Gate" "$(result "$c" name)"
 check "plug-in maker" "Quorbel" "$(result "$c" maker)"
