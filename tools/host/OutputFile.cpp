@@ -145,29 +145,13 @@ OutputFile::OutputFile(const std::string& out) : path_(out) {
     }
 }
 
-OutputFile::~OutputFile() {
-    if (stream_ != nullptr) std::fclose(stream_);
-    if (!committed_) discard();
-}
-
 void OutputFile::discard() {
     InterruptionsHeld held;
     ::unlink(tempPath_.c_str());
     gPartialArmed = 0;
 }
 
-void OutputFile::write(const void* bytes, size_t size) {
-    if (std::fwrite(bytes, 1, size, stream_) != size) {
-        throw HostError("cannot write " + path_ + ": " + std::strerror(errno));
-    }
-}
-
-void OutputFile::commit() {
-    std::FILE* stream = stream_;
-    stream_ = nullptr;
-    if (std::fclose(stream) != 0) {
-        throw HostError("cannot write " + path_ + ": " + std::strerror(errno));
-    }
+void OutputFile::moveIntoPlace() {
     // mkstemp makes the file private; the result is an ordinary file.
     mode_t mask = ::umask(0);
     ::umask(mask);
@@ -177,7 +161,6 @@ void OutputFile::commit() {
         throw HostError("cannot move the result into place: " + path_ + ": " +
                         std::strerror(errno));
     }
-    committed_ = true;
     gPartialArmed = 0;
 }
 

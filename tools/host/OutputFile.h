@@ -52,7 +52,11 @@ public:
     void commit();
 
 private:
+    // Per system: removes the temporary; puts the closed temporary in OUT's
+    // place (HostError when it cannot), after which an interruption no
+    // longer removes it.
     void discard();
+    void moveIntoPlace();
 
     std::string path_;
     std::string tempPath_;

@@ -8,7 +8,6 @@
 #include <io.h>
 #include <windows.h>
 
-#include <cerrno>
 #include <cstring>
 #include <optional>
 
@@ -140,28 +139,12 @@ OutputFile::OutputFile(const std::string& out) : path_(out) {
     }
 }
 
-OutputFile::~OutputFile() {
-    if (stream_ != nullptr) std::fclose(stream_);
-    if (!committed_) discard();
-}
-
 void OutputFile::discard() {
     InterlockedExchange(&gPartialArmed, 0);
     DeleteFileA(tempPath_.c_str());
 }
 
-void OutputFile::write(const void* bytes, size_t size) {
-    if (std::fwrite(bytes, 1, size, stream_) != size) {
-        throw HostError("cannot write " + path_ + ": " + std::strerror(errno));
-    }
-}
-
-void OutputFile::commit() {
-    std::FILE* stream = stream_;
-    stream_ = nullptr;
-    if (std::fclose(stream) != 0) {
-        throw HostError("cannot write " + path_ + ": " + std::strerror(errno));
-    }
+void OutputFile::moveIntoPlace() {
     // A read-only output gets this far only when --force said to replace it.
     DWORD attributes = GetFileAttributesA(path_.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
@@ -170,7 +153,6 @@ void OutputFile::commit() {
     if (MoveFileExA(tempPath_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
         throw HostError("cannot move the result into place: " + path_);
     }
-    committed_ = true;
     InterlockedExchange(&gPartialArmed, 0);
 }
 
