@@ -1,5 +1,6 @@
 #pragma once
-// Forms and the application object that knows the main form.
+// Forms: the top-most window controls, which keep the focus and take dialog
+// keys and short cuts for the controls on them.
 
 #include "framework/Application.h"
 #include "framework/Controls.h"
@@ -36,7 +37,8 @@ public:
     void ControlFocused(TWinControl* Control) override;
     // With KeyPreview, the form's own key handling sees the key first.
     bool PreviewKeyMessage(TMessage& Message) override;
-    // Tab and Shift+Tab move the focus (see Dispatch).
+    // The form handles it as its own message (Tab and Shift+Tab move the
+    // focus).
     bool DialogMessage(std::uint32_t Msg, std::uint32_t WParam, std::int32_t LParam) override;
     TFormBorderStyle BorderStyle() const { return BorderStyle_; }
     void SetBorderStyle(TFormBorderStyle Value) { BorderStyle_ = Value; }
