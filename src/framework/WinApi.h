@@ -1,9 +1,10 @@
 #pragma once
 // The window manager's and the kernel's services besides drawing and the
-// window tree (WindowManager.h): the tick count, the pointer, the keyboard's modifier state, and the COM
-// library's identifiers (GUIDs) with their text form. Names, types and
-// constants are those of the Windows interface, like the GDI's beside it;
-// the services themselves come from the platform back end the binary links.
+// window tree (WindowManager.h): the tick count, the pointer, the keyboard's
+// modifier state, and the COM library's identifiers (GUIDs) with their text
+// form. Names, types and constants are those of the Windows interface, like
+// the GDI's beside it; the services themselves come from the platform back
+// end the binary links.
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,5 @@
 // The window tree inside one native window: update regions, painting,
-// capture, focus and the routing of the native window's input.
+// capture, focus, the routing of the native window's input, and timers.
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>

@@ -13,6 +13,9 @@
 // region that are visible, so a window never paints over its siblings or
 // children. Child windows have no native side: GetDC works on the form's
 // window only, and painting a child goes through BeginPaint.
+//
+// Timers tick for a native window, or for a procedure alone; a tick that
+// fails is reported with the control whose window it is.
 
 #include "framework/WinApi.h"
 #include "gdi/Gdi.h"
