@@ -35,7 +35,21 @@ Signal& sharedSignal() {
     return signal;
 }
 
-void report(benchmark::State& state, std::size_t frames) {
+// Runs Process(in, out, frames) on each block of the shared signal, in
+// blocks of the benchmark's argument, and reports the rate per frame.
+template <class Process>
+void runBlocks(benchmark::State& state, Process&& process) {
+    const auto frames = static_cast<std::size_t>(state.range(0));
+    Signal& signal = sharedSignal();
+    std::size_t pos = 0;
+    float* in[4];
+    float* out[2];
+    for (auto _ : state) {
+        signal.at(pos, frames, in, out);
+        process(in, out, frames);
+        benchmark::DoNotOptimize(out[0]);
+        benchmark::ClobberMemory();
+    }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * frames));
     state.counters["per_frame"] =
         benchmark::Counter(static_cast<double>(state.iterations() * frames),
@@ -59,18 +73,9 @@ void BM_Vst2ProcessReplacing(benchmark::State& state) {
     for (VstInt32 i = 0; i < static_cast<VstInt32>(kNumControls); ++i)
         e->setParameter(e, i, kSettings[i]);
     e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
-    const auto frames = static_cast<std::size_t>(state.range(0));
-    Signal& signal = sharedSignal();
-    std::size_t pos = 0;
-    float* in[4];
-    float* out[2];
-    for (auto _ : state) {
-        signal.at(pos, frames, in, out);
+    runBlocks(state, [e](float** in, float** out, std::size_t frames) {
         e->processReplacing(e, in, out, static_cast<VstInt32>(frames));
-        benchmark::DoNotOptimize(out[0]);
-        benchmark::ClobberMemory();
-    }
-    report(state, frames);
+    });
     e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
     e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
 }
@@ -89,22 +94,13 @@ void BM_Lv2Run(benchmark::State& state) {
     }
     d->connect_port(h, kKeyLevel, &keyLevel);
     d->activate(h);
-    const auto frames = static_cast<std::size_t>(state.range(0));
-    Signal& signal = sharedSignal();
-    std::size_t pos = 0;
-    float* in[4];
-    float* out[2];
-    for (auto _ : state) {
+    runBlocks(state, [d, h](float** in, float** out, std::size_t frames) {
         // A host connects the buffers of each cycle before running it.
-        signal.at(pos, frames, in, out);
         for (std::uint32_t c = 0; c < 4; ++c) d->connect_port(h, kSignalLeft + c, in[c]);
         d->connect_port(h, kOutLeft, out[0]);
         d->connect_port(h, kOutRight, out[1]);
         d->run(h, static_cast<std::uint32_t>(frames));
-        benchmark::DoNotOptimize(out[0]);
-        benchmark::ClobberMemory();
-    }
-    report(state, frames);
+    });
     d->deactivate(h);
     d->cleanup(h);
 }

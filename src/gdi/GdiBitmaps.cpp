@@ -88,6 +88,25 @@ BitmapObj* SelectedSection(StateAccess& s, HDC hdc) {
     return b;
 }
 
+// The pixel at logical (x, y) of a context, when it is on its surface and
+// inside its clipping; surface is null otherwise.
+struct VisiblePixel {
+    DcObj* dc = nullptr;
+    Surface* surface = nullptr;
+    std::uint8_t* row = nullptr;
+    int x = 0;
+};
+
+VisiblePixel PixelAt(StateAccess& s, HDC hdc, int x, int y) {
+    DcObj* dc = s.Lookup<DcObj>(hdc);
+    if (!dc) return {};
+    Surface* sf = s->Target(*dc);
+    const long long dx = dc->DeviceX(x), dy = dc->DeviceY(y);
+    if (!sf || dx < 0 || dy < 0 || dx >= sf->width || dy >= sf->height || !dc->Visible(dx, dy))
+        return {};
+    return {dc, sf, sf->Row(static_cast<int>(dy)), static_cast<int>(dx)};
+}
+
 }  // namespace
 
 HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
@@ -308,27 +327,17 @@ int SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, DWORD h, int xSrc,
 
 COLORREF GetPixel(HDC hdc, int x, int y) {
     StateAccess s;
-    DcObj* dc = s.Lookup<DcObj>(hdc);
-    if (!dc) return CLR_INVALID;
-    Surface* sf = s->Target(*dc);
-    const long long dx = dc->DeviceX(x), dy = dc->DeviceY(y);
-    if (!sf || dx < 0 || dy < 0 || dx >= sf->width || dy >= sf->height || !dc->Visible(dx, dy))
-        return CLR_INVALID;
-    return PixelToColorRef(ReadPixel(*sf, sf->Row(static_cast<int>(dy)), static_cast<int>(dx)));
+    const VisiblePixel p = PixelAt(s, hdc, x, y);
+    return p.surface ? PixelToColorRef(ReadPixel(*p.surface, p.row, p.x)) : CLR_INVALID;
 }
 
 COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
     StateAccess s;
-    DcObj* dc = s.Lookup<DcObj>(hdc);
-    if (!dc) return CLR_INVALID;
-    Surface* sf = s->Target(*dc);
-    const long long dx = dc->DeviceX(x), dy = dc->DeviceY(y);
-    if (!sf || dx < 0 || dy < 0 || dx >= sf->width || dy >= sf->height || !dc->Visible(dx, dy))
-        return CLR_INVALID;
-    IndexMapper map(*s, *dc, *sf);
-    std::uint8_t* row = sf->Row(static_cast<int>(dy));
-    WritePixel(*sf, row, static_cast<int>(dx), ColorRefToPixel(color), map);
-    return PixelToColorRef(ReadPixel(*sf, row, static_cast<int>(dx)));
+    const VisiblePixel p = PixelAt(s, hdc, x, y);
+    if (!p.surface) return CLR_INVALID;
+    IndexMapper map(*s, *p.dc, *p.surface);
+    WritePixel(*p.surface, p.row, p.x, ColorRefToPixel(color), map);
+    return PixelToColorRef(ReadPixel(*p.surface, p.row, p.x));
 }
 
 HANDLE CreateFileMapping(HANDLE file, void*, DWORD protect, DWORD sizeHigh, DWORD sizeLow,

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -264,6 +265,16 @@ void DrawLine(State& s, DcObj& dc, Surface& target, const FontObj& font, const L
             p.Solid(dx + xs[i], dy + underlineRow, dx + xs[i + 1], dy + underlineRow + thickness);
 }
 
+// A colour of a context's state: the old one, replaced by Color when given;
+// CLR_INVALID for no context.
+COLORREF ExchangeColor(HDC hdc, COLORREF DcState::*member, std::optional<COLORREF> color) {
+    StateAccess s;
+    DcObj* dc = s.Lookup<DcObj>(hdc);
+    if (!dc) return CLR_INVALID;
+    COLORREF& held = dc->state.*member;
+    return color ? std::exchange(held, *color & 0x00FFFFFF) : held;
+}
+
 }  // namespace
 
 HFONT CreateFontIndirectA(const LOGFONTA* font) {
@@ -276,30 +287,16 @@ HFONT CreateFontIndirectA(const LOGFONTA* font) {
 }
 
 COLORREF SetTextColor(HDC hdc, COLORREF color) {
-    StateAccess s;
-    DcObj* dc = s.Lookup<DcObj>(hdc);
-    if (!dc) return CLR_INVALID;
-    return std::exchange(dc->state.textColor, color & 0x00FFFFFF);
+    return ExchangeColor(hdc, &DcState::textColor, color);
 }
 
-COLORREF GetTextColor(HDC hdc) {
-    StateAccess s;
-    DcObj* dc = s.Lookup<DcObj>(hdc);
-    return dc ? dc->state.textColor : CLR_INVALID;
-}
+COLORREF GetTextColor(HDC hdc) { return ExchangeColor(hdc, &DcState::textColor, std::nullopt); }
 
 COLORREF SetBkColor(HDC hdc, COLORREF color) {
-    StateAccess s;
-    DcObj* dc = s.Lookup<DcObj>(hdc);
-    if (!dc) return CLR_INVALID;
-    return std::exchange(dc->state.bkColor, color & 0x00FFFFFF);
+    return ExchangeColor(hdc, &DcState::bkColor, color);
 }
 
-COLORREF GetBkColor(HDC hdc) {
-    StateAccess s;
-    DcObj* dc = s.Lookup<DcObj>(hdc);
-    return dc ? dc->state.bkColor : CLR_INVALID;
-}
+COLORREF GetBkColor(HDC hdc) { return ExchangeColor(hdc, &DcState::bkColor, std::nullopt); }
 
 int SetBkMode(HDC hdc, int mode) {
     StateAccess s;
