@@ -8,9 +8,11 @@
 // own. Identifiers keep the published spelling so the code can be read beside
 // the format's documentation.
 //
-// The string identifiers are typed constexpr arrays (one definition per
-// program) rather than macros; they still go straight into a descriptor's
-// feature list or a strcmp.
+// Numeric constants are constexpr values of the type of the field they go in
+// (uint32_t flags, uint16_t event types, int32_t status), not enumerators, so
+// that "flag ? CLAP_X : 0u" and mixed masks compile without enum warnings;
+// a published enumeration's name is kept as an alias of that type. String
+// identifiers are constexpr arrays with one definition in the program.
 
 #include <cstddef>
 #include <cstdint>
@@ -62,8 +64,8 @@ using clap_version_t = clap_version;
 
 }  // extern "C"
 
-inline constexpr clap_version_t CLAP_VERSION = {CLAP_VERSION_MAJOR, CLAP_VERSION_MINOR,
-                                                CLAP_VERSION_REVISION};
+constexpr clap_version_t CLAP_VERSION = {CLAP_VERSION_MAJOR, CLAP_VERSION_MINOR,
+                                         CLAP_VERSION_REVISION};
 
 // Every 1.x release is binary compatible with every other; 0.x drafts are not.
 [[nodiscard]] constexpr bool clap_version_is_compatible(const clap_version_t v) noexcept {
@@ -72,23 +74,21 @@ inline constexpr clap_version_t CLAP_VERSION = {CLAP_VERSION_MAJOR, CLAP_VERSION
 
 // ---- ids, fixed-point time, string sizes, time stamps ---------------------------
 using clap_id = uint32_t;
-inline constexpr clap_id CLAP_INVALID_ID = UINT32_MAX;
+constexpr clap_id CLAP_INVALID_ID = UINT32_MAX;
 
 // Musical and clock time in the transport: 31 fractional bits.
 using clap_beattime = int64_t;
 using clap_sectime = int64_t;
-inline constexpr int64_t CLAP_BEATTIME_FACTOR = int64_t{1} << 31;
-inline constexpr int64_t CLAP_SECTIME_FACTOR = int64_t{1} << 31;
+constexpr int64_t CLAP_BEATTIME_FACTOR = int64_t{1} << 31;
+constexpr int64_t CLAP_SECTIME_FACTOR = int64_t{1} << 31;
 
 // Sizes of the fixed text fields, terminating zero included.
-enum : uint32_t {
-    CLAP_NAME_SIZE = 256,
-    CLAP_PATH_SIZE = 1024,
-};
+constexpr uint32_t CLAP_NAME_SIZE = 256;
+constexpr uint32_t CLAP_PATH_SIZE = 1024;
 
 // Seconds since the Unix epoch; zero when not known.
 using clap_timestamp = uint64_t;
-inline constexpr clap_timestamp CLAP_TIMESTAMP_UNKNOWN = 0;
+constexpr clap_timestamp CLAP_TIMESTAMP_UNKNOWN = 0;
 
 extern "C" {
 
@@ -102,27 +102,24 @@ struct clap_event_header {
 };
 using clap_event_header_t = clap_event_header;
 
-enum clap_event_flags : uint32_t {
-    CLAP_EVENT_IS_LIVE = 1u << 0,
-    CLAP_EVENT_DONT_RECORD = 1u << 1,
-};
+using clap_event_flags = uint32_t;
+constexpr uint32_t CLAP_EVENT_IS_LIVE = 1u << 0;
+constexpr uint32_t CLAP_EVENT_DONT_RECORD = 1u << 1;
 
 // Types in the core event space.
-enum : uint16_t {
-    CLAP_EVENT_NOTE_ON = 0,
-    CLAP_EVENT_NOTE_OFF = 1,
-    CLAP_EVENT_NOTE_CHOKE = 2,
-    CLAP_EVENT_NOTE_END = 3,
-    CLAP_EVENT_NOTE_EXPRESSION = 4,
-    CLAP_EVENT_PARAM_VALUE = 5,
-    CLAP_EVENT_PARAM_MOD = 6,
-    CLAP_EVENT_PARAM_GESTURE_BEGIN = 7,
-    CLAP_EVENT_PARAM_GESTURE_END = 8,
-    CLAP_EVENT_TRANSPORT = 9,
-    CLAP_EVENT_MIDI = 10,
-    CLAP_EVENT_MIDI_SYSEX = 11,
-    CLAP_EVENT_MIDI2 = 12,
-};
+constexpr uint16_t CLAP_EVENT_NOTE_ON = 0;
+constexpr uint16_t CLAP_EVENT_NOTE_OFF = 1;
+constexpr uint16_t CLAP_EVENT_NOTE_CHOKE = 2;
+constexpr uint16_t CLAP_EVENT_NOTE_END = 3;
+constexpr uint16_t CLAP_EVENT_NOTE_EXPRESSION = 4;
+constexpr uint16_t CLAP_EVENT_PARAM_VALUE = 5;
+constexpr uint16_t CLAP_EVENT_PARAM_MOD = 6;
+constexpr uint16_t CLAP_EVENT_PARAM_GESTURE_BEGIN = 7;
+constexpr uint16_t CLAP_EVENT_PARAM_GESTURE_END = 8;
+constexpr uint16_t CLAP_EVENT_TRANSPORT = 9;
+constexpr uint16_t CLAP_EVENT_MIDI = 10;
+constexpr uint16_t CLAP_EVENT_MIDI_SYSEX = 11;
+constexpr uint16_t CLAP_EVENT_MIDI2 = 12;
 
 // Note on, off, choke and end. -1 in note_id, port_index, channel or key
 // means "any".
@@ -136,15 +133,13 @@ struct clap_event_note {
 };
 using clap_event_note_t = clap_event_note;
 
-enum : int32_t {
-    CLAP_NOTE_EXPRESSION_VOLUME = 0,
-    CLAP_NOTE_EXPRESSION_PAN = 1,
-    CLAP_NOTE_EXPRESSION_TUNING = 2,
-    CLAP_NOTE_EXPRESSION_VIBRATO = 3,
-    CLAP_NOTE_EXPRESSION_EXPRESSION = 4,
-    CLAP_NOTE_EXPRESSION_BRIGHTNESS = 5,
-    CLAP_NOTE_EXPRESSION_PRESSURE = 6,
-};
+constexpr int32_t CLAP_NOTE_EXPRESSION_VOLUME = 0;
+constexpr int32_t CLAP_NOTE_EXPRESSION_PAN = 1;
+constexpr int32_t CLAP_NOTE_EXPRESSION_TUNING = 2;
+constexpr int32_t CLAP_NOTE_EXPRESSION_VIBRATO = 3;
+constexpr int32_t CLAP_NOTE_EXPRESSION_EXPRESSION = 4;
+constexpr int32_t CLAP_NOTE_EXPRESSION_BRIGHTNESS = 5;
+constexpr int32_t CLAP_NOTE_EXPRESSION_PRESSURE = 6;
 using clap_note_expression = int32_t;
 
 struct clap_event_note_expression {
@@ -192,16 +187,15 @@ struct clap_event_param_gesture {
 };
 using clap_event_param_gesture_t = clap_event_param_gesture;
 
-enum clap_transport_flags : uint32_t {
-    CLAP_TRANSPORT_HAS_TEMPO = 1u << 0,
-    CLAP_TRANSPORT_HAS_BEATS_TIMELINE = 1u << 1,
-    CLAP_TRANSPORT_HAS_SECONDS_TIMELINE = 1u << 2,
-    CLAP_TRANSPORT_HAS_TIME_SIGNATURE = 1u << 3,
-    CLAP_TRANSPORT_IS_PLAYING = 1u << 4,
-    CLAP_TRANSPORT_IS_RECORDING = 1u << 5,
-    CLAP_TRANSPORT_IS_LOOP_ACTIVE = 1u << 6,
-    CLAP_TRANSPORT_IS_WITHIN_PRE_ROLL = 1u << 7,
-};
+using clap_transport_flags = uint32_t;
+constexpr uint32_t CLAP_TRANSPORT_HAS_TEMPO = 1u << 0;
+constexpr uint32_t CLAP_TRANSPORT_HAS_BEATS_TIMELINE = 1u << 1;
+constexpr uint32_t CLAP_TRANSPORT_HAS_SECONDS_TIMELINE = 1u << 2;
+constexpr uint32_t CLAP_TRANSPORT_HAS_TIME_SIGNATURE = 1u << 3;
+constexpr uint32_t CLAP_TRANSPORT_IS_PLAYING = 1u << 4;
+constexpr uint32_t CLAP_TRANSPORT_IS_RECORDING = 1u << 5;
+constexpr uint32_t CLAP_TRANSPORT_IS_LOOP_ACTIVE = 1u << 6;
+constexpr uint32_t CLAP_TRANSPORT_IS_WITHIN_PRE_ROLL = 1u << 7;
 
 struct clap_event_transport {
     clap_event_header_t header;
@@ -271,13 +265,11 @@ struct clap_audio_buffer {
 };
 using clap_audio_buffer_t = clap_audio_buffer;
 
-enum : int32_t {
-    CLAP_PROCESS_ERROR = 0,
-    CLAP_PROCESS_CONTINUE = 1,
-    CLAP_PROCESS_CONTINUE_IF_NOT_QUIET = 2,
-    CLAP_PROCESS_TAIL = 3,
-    CLAP_PROCESS_SLEEP = 4,
-};
+constexpr int32_t CLAP_PROCESS_ERROR = 0;
+constexpr int32_t CLAP_PROCESS_CONTINUE = 1;
+constexpr int32_t CLAP_PROCESS_CONTINUE_IF_NOT_QUIET = 2;
+constexpr int32_t CLAP_PROCESS_TAIL = 3;
+constexpr int32_t CLAP_PROCESS_SLEEP = 4;
 using clap_process_status = int32_t;
 
 struct clap_process {
@@ -381,7 +373,7 @@ using clap_ostream_t = clap_ostream;
 
 }  // extern "C"
 
-inline constexpr uint16_t CLAP_CORE_EVENT_SPACE_ID = 0;
+constexpr uint16_t CLAP_CORE_EVENT_SPACE_ID = 0;
 inline constexpr char CLAP_PLUGIN_FACTORY_ID[] = "clap.plugin-factory";
 
 // ---- plug-in features (descriptor's feature list) -----------------------------------------
@@ -459,12 +451,10 @@ inline constexpr char CLAP_PRESET_DISCOVERY_FACTORY_ID_COMPAT[] =
 extern "C" {
 
 // ---- audio-ports ------------------------------------------------------------------------------
-enum : uint32_t {
-    CLAP_AUDIO_PORT_IS_MAIN = 1u << 0,
-    CLAP_AUDIO_PORT_SUPPORTS_64BITS = 1u << 1,
-    CLAP_AUDIO_PORT_PREFERS_64BITS = 1u << 2,
-    CLAP_AUDIO_PORT_REQUIRES_COMMON_SAMPLE_SIZE = 1u << 3,
-};
+constexpr uint32_t CLAP_AUDIO_PORT_IS_MAIN = 1u << 0;
+constexpr uint32_t CLAP_AUDIO_PORT_SUPPORTS_64BITS = 1u << 1;
+constexpr uint32_t CLAP_AUDIO_PORT_PREFERS_64BITS = 1u << 2;
+constexpr uint32_t CLAP_AUDIO_PORT_REQUIRES_COMMON_SAMPLE_SIZE = 1u << 3;
 
 struct clap_audio_port_info {
     clap_id id;
@@ -483,14 +473,12 @@ struct clap_plugin_audio_ports {
 };
 using clap_plugin_audio_ports_t = clap_plugin_audio_ports;
 
-enum : uint32_t {
-    CLAP_AUDIO_PORTS_RESCAN_NAMES = 1u << 0,
-    CLAP_AUDIO_PORTS_RESCAN_FLAGS = 1u << 1,
-    CLAP_AUDIO_PORTS_RESCAN_CHANNEL_COUNT = 1u << 2,
-    CLAP_AUDIO_PORTS_RESCAN_PORT_TYPE = 1u << 3,
-    CLAP_AUDIO_PORTS_RESCAN_IN_PLACE_PAIR = 1u << 4,
-    CLAP_AUDIO_PORTS_RESCAN_LIST = 1u << 5,
-};
+constexpr uint32_t CLAP_AUDIO_PORTS_RESCAN_NAMES = 1u << 0;
+constexpr uint32_t CLAP_AUDIO_PORTS_RESCAN_FLAGS = 1u << 1;
+constexpr uint32_t CLAP_AUDIO_PORTS_RESCAN_CHANNEL_COUNT = 1u << 2;
+constexpr uint32_t CLAP_AUDIO_PORTS_RESCAN_PORT_TYPE = 1u << 3;
+constexpr uint32_t CLAP_AUDIO_PORTS_RESCAN_IN_PLACE_PAIR = 1u << 4;
+constexpr uint32_t CLAP_AUDIO_PORTS_RESCAN_LIST = 1u << 5;
 
 struct clap_host_audio_ports {
     bool(CLAP_ABI* is_rescan_flag_supported)(const clap_host_t* host, uint32_t flag);
@@ -499,25 +487,23 @@ struct clap_host_audio_ports {
 using clap_host_audio_ports_t = clap_host_audio_ports;
 
 // ---- params ----------------------------------------------------------------------------------
-enum : uint32_t {
-    CLAP_PARAM_IS_STEPPED = 1u << 0,
-    CLAP_PARAM_IS_PERIODIC = 1u << 1,
-    CLAP_PARAM_IS_HIDDEN = 1u << 2,
-    CLAP_PARAM_IS_READONLY = 1u << 3,
-    CLAP_PARAM_IS_BYPASS = 1u << 4,
-    CLAP_PARAM_IS_AUTOMATABLE = 1u << 5,
-    CLAP_PARAM_IS_AUTOMATABLE_PER_NOTE_ID = 1u << 6,
-    CLAP_PARAM_IS_AUTOMATABLE_PER_KEY = 1u << 7,
-    CLAP_PARAM_IS_AUTOMATABLE_PER_CHANNEL = 1u << 8,
-    CLAP_PARAM_IS_AUTOMATABLE_PER_PORT = 1u << 9,
-    CLAP_PARAM_IS_MODULATABLE = 1u << 10,
-    CLAP_PARAM_IS_MODULATABLE_PER_NOTE_ID = 1u << 11,
-    CLAP_PARAM_IS_MODULATABLE_PER_KEY = 1u << 12,
-    CLAP_PARAM_IS_MODULATABLE_PER_CHANNEL = 1u << 13,
-    CLAP_PARAM_IS_MODULATABLE_PER_PORT = 1u << 14,
-    CLAP_PARAM_REQUIRES_PROCESS = 1u << 15,
-    CLAP_PARAM_IS_ENUM = 1u << 16,
-};
+constexpr uint32_t CLAP_PARAM_IS_STEPPED = 1u << 0;
+constexpr uint32_t CLAP_PARAM_IS_PERIODIC = 1u << 1;
+constexpr uint32_t CLAP_PARAM_IS_HIDDEN = 1u << 2;
+constexpr uint32_t CLAP_PARAM_IS_READONLY = 1u << 3;
+constexpr uint32_t CLAP_PARAM_IS_BYPASS = 1u << 4;
+constexpr uint32_t CLAP_PARAM_IS_AUTOMATABLE = 1u << 5;
+constexpr uint32_t CLAP_PARAM_IS_AUTOMATABLE_PER_NOTE_ID = 1u << 6;
+constexpr uint32_t CLAP_PARAM_IS_AUTOMATABLE_PER_KEY = 1u << 7;
+constexpr uint32_t CLAP_PARAM_IS_AUTOMATABLE_PER_CHANNEL = 1u << 8;
+constexpr uint32_t CLAP_PARAM_IS_AUTOMATABLE_PER_PORT = 1u << 9;
+constexpr uint32_t CLAP_PARAM_IS_MODULATABLE = 1u << 10;
+constexpr uint32_t CLAP_PARAM_IS_MODULATABLE_PER_NOTE_ID = 1u << 11;
+constexpr uint32_t CLAP_PARAM_IS_MODULATABLE_PER_KEY = 1u << 12;
+constexpr uint32_t CLAP_PARAM_IS_MODULATABLE_PER_CHANNEL = 1u << 13;
+constexpr uint32_t CLAP_PARAM_IS_MODULATABLE_PER_PORT = 1u << 14;
+constexpr uint32_t CLAP_PARAM_REQUIRES_PROCESS = 1u << 15;
+constexpr uint32_t CLAP_PARAM_IS_ENUM = 1u << 16;
 using clap_param_info_flags = uint32_t;
 
 struct clap_param_info {
@@ -546,19 +532,15 @@ struct clap_plugin_params {
 };
 using clap_plugin_params_t = clap_plugin_params;
 
-enum : uint32_t {
-    CLAP_PARAM_RESCAN_VALUES = 1u << 0,
-    CLAP_PARAM_RESCAN_TEXT = 1u << 1,
-    CLAP_PARAM_RESCAN_INFO = 1u << 2,
-    CLAP_PARAM_RESCAN_ALL = 1u << 3,
-};
+constexpr uint32_t CLAP_PARAM_RESCAN_VALUES = 1u << 0;
+constexpr uint32_t CLAP_PARAM_RESCAN_TEXT = 1u << 1;
+constexpr uint32_t CLAP_PARAM_RESCAN_INFO = 1u << 2;
+constexpr uint32_t CLAP_PARAM_RESCAN_ALL = 1u << 3;
 using clap_param_rescan_flags = uint32_t;
 
-enum : uint32_t {
-    CLAP_PARAM_CLEAR_ALL = 1u << 0,
-    CLAP_PARAM_CLEAR_AUTOMATIONS = 1u << 1,
-    CLAP_PARAM_CLEAR_MODULATIONS = 1u << 2,
-};
+constexpr uint32_t CLAP_PARAM_CLEAR_ALL = 1u << 0;
+constexpr uint32_t CLAP_PARAM_CLEAR_AUTOMATIONS = 1u << 1;
+constexpr uint32_t CLAP_PARAM_CLEAR_MODULATIONS = 1u << 2;
 using clap_param_clear_flags = uint32_t;
 
 struct clap_host_params {
@@ -650,11 +632,9 @@ struct clap_host_timer_support {
 using clap_host_timer_support_t = clap_host_timer_support;
 
 // ---- posix-fd-support ------------------------------------------------------------------------
-enum : uint32_t {
-    CLAP_POSIX_FD_READ = 1u << 0,
-    CLAP_POSIX_FD_WRITE = 1u << 1,
-    CLAP_POSIX_FD_ERROR = 1u << 2,
-};
+constexpr uint32_t CLAP_POSIX_FD_READ = 1u << 0;
+constexpr uint32_t CLAP_POSIX_FD_WRITE = 1u << 1;
+constexpr uint32_t CLAP_POSIX_FD_ERROR = 1u << 2;
 using clap_posix_fd_flags_t = uint32_t;
 
 struct clap_plugin_posix_fd_support {
@@ -691,12 +671,11 @@ struct clap_host_tail {
 using clap_host_tail_t = clap_host_tail;
 
 // ---- note-ports --------------------------------------------------------------------------------
-enum clap_note_dialect : uint32_t {
-    CLAP_NOTE_DIALECT_CLAP = 1u << 0,
-    CLAP_NOTE_DIALECT_MIDI = 1u << 1,
-    CLAP_NOTE_DIALECT_MIDI_MPE = 1u << 2,
-    CLAP_NOTE_DIALECT_MIDI2 = 1u << 3,
-};
+using clap_note_dialect = uint32_t;
+constexpr uint32_t CLAP_NOTE_DIALECT_CLAP = 1u << 0;
+constexpr uint32_t CLAP_NOTE_DIALECT_MIDI = 1u << 1;
+constexpr uint32_t CLAP_NOTE_DIALECT_MIDI_MPE = 1u << 2;
+constexpr uint32_t CLAP_NOTE_DIALECT_MIDI2 = 1u << 3;
 
 struct clap_note_port_info {
     clap_id id;
@@ -714,10 +693,8 @@ struct clap_plugin_note_ports {
 };
 using clap_plugin_note_ports_t = clap_plugin_note_ports;
 
-enum : uint32_t {
-    CLAP_NOTE_PORTS_RESCAN_ALL = 1u << 0,
-    CLAP_NOTE_PORTS_RESCAN_NAMES = 1u << 1,
-};
+constexpr uint32_t CLAP_NOTE_PORTS_RESCAN_ALL = 1u << 0;
+constexpr uint32_t CLAP_NOTE_PORTS_RESCAN_NAMES = 1u << 1;
 
 struct clap_host_note_ports {
     uint32_t(CLAP_ABI* supported_dialects)(const clap_host_t* host);
@@ -749,15 +726,13 @@ struct clap_host_thread_check {
 };
 using clap_host_thread_check_t = clap_host_thread_check;
 
-enum : int32_t {
-    CLAP_LOG_DEBUG = 0,
-    CLAP_LOG_INFO = 1,
-    CLAP_LOG_WARNING = 2,
-    CLAP_LOG_ERROR = 3,
-    CLAP_LOG_FATAL = 4,
-    CLAP_LOG_HOST_MISBEHAVING = 5,
-    CLAP_LOG_PLUGIN_MISBEHAVING = 6,
-};
+constexpr int32_t CLAP_LOG_DEBUG = 0;
+constexpr int32_t CLAP_LOG_INFO = 1;
+constexpr int32_t CLAP_LOG_WARNING = 2;
+constexpr int32_t CLAP_LOG_ERROR = 3;
+constexpr int32_t CLAP_LOG_FATAL = 4;
+constexpr int32_t CLAP_LOG_HOST_MISBEHAVING = 5;
+constexpr int32_t CLAP_LOG_PLUGIN_MISBEHAVING = 6;
 using clap_log_severity = int32_t;
 
 struct clap_host_log {
@@ -773,17 +748,15 @@ struct clap_universal_plugin_id {
 };
 using clap_universal_plugin_id_t = clap_universal_plugin_id;
 
-enum clap_preset_discovery_location_kind : uint32_t {
-    CLAP_PRESET_DISCOVERY_LOCATION_FILE = 0,
-    CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN = 1,
-};
+using clap_preset_discovery_location_kind = uint32_t;
+constexpr uint32_t CLAP_PRESET_DISCOVERY_LOCATION_FILE = 0;
+constexpr uint32_t CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN = 1;
 
-enum clap_preset_discovery_flags : uint32_t {
-    CLAP_PRESET_DISCOVERY_IS_FACTORY_CONTENT = 1u << 0,
-    CLAP_PRESET_DISCOVERY_IS_USER_CONTENT = 1u << 1,
-    CLAP_PRESET_DISCOVERY_IS_DEMO_CONTENT = 1u << 2,
-    CLAP_PRESET_DISCOVERY_IS_FAVORITE = 1u << 3,
-};
+using clap_preset_discovery_flags = uint32_t;
+constexpr uint32_t CLAP_PRESET_DISCOVERY_IS_FACTORY_CONTENT = 1u << 0;
+constexpr uint32_t CLAP_PRESET_DISCOVERY_IS_USER_CONTENT = 1u << 1;
+constexpr uint32_t CLAP_PRESET_DISCOVERY_IS_DEMO_CONTENT = 1u << 2;
+constexpr uint32_t CLAP_PRESET_DISCOVERY_IS_FAVORITE = 1u << 3;
 
 // The host's sink for what a provider finds in one location.
 struct clap_preset_discovery_metadata_receiver {
