@@ -2,57 +2,12 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
-#include <limits>
-#include <new>
-
-#include "plugin/uPlugin.h"
 
 namespace tarnwick::lv2 {
 
-namespace {
+GateInstance::GateInstance(double sampleRate) : processor_(sampleRate) {}
 
-// The effect asks its host for the host's version and names and for the
-// tempo; an LV2 host answers none of that through the effect, so the answers
-// are the neutral ones (no names, no tempo).
-VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-}  // namespace
-
-GateInstance::GateInstance(double sampleRate) : sampleRate_(sampleRate) {
-    if (!open()) throw std::bad_alloc();
-}
-
-GateInstance::~GateInstance() {
-    if (active_) deactivate();
-    close();
-}
-
-bool GateInstance::open() {
-    // Without an editor: an LV2 host shows the plug-in's UI apart from its DSP.
-    APlugin* plugin = nullptr;
-    try {
-        plugin = new APlugin(hostCallback, nullptr);
-    } catch (...) {
-        return false;
-    }
-    if (effect_) close();
-    plugin_ = plugin;
-    effect_ = plugin->getAeffect();  // effClose deletes the effect with its record
-    effect_->dispatcher(effect_, effOpen, 0, 0, nullptr, 0.0f);
-    effect_->dispatcher(effect_, effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate_));
-    // The new effect has its first program: the ports' values go to it whole.
-    applied_ = false;
-    return true;
-}
-
-void GateInstance::close() {
-    effect_->dispatcher(effect_, effClose, 0, 0, nullptr, 0.0f);
-    effect_ = nullptr;
-    plugin_ = nullptr;
-}
+GateInstance::~GateInstance() = default;
 
 void GateInstance::connect(std::uint32_t port, void* data) {
     if (port >= kNumPorts) return;
@@ -64,19 +19,16 @@ void GateInstance::connect(std::uint32_t port, void* data) {
 }
 
 void GateInstance::activate() {
-    // Should no new effect be had, the old one goes on, history and all.
-    if (everActive_) open();
+    // LV2 wants nothing of the history before (the envelope, the key's
+    // peak), nor of the programs: a new effect, whose first program takes
+    // the ports' values whole. Should none be had, the old one goes on,
+    // history and all.
+    if (everActive_ && processor_.restart(false)) applied_ = false;
     everActive_ = true;
-    effect_->dispatcher(effect_, effMainsChanged, 0, 1, nullptr, 0.0f);
-    effect_->dispatcher(effect_, effStartProcess, 0, 0, nullptr, 0.0f);
-    active_ = true;
+    processor_.activate();
 }
 
-void GateInstance::deactivate() {
-    effect_->dispatcher(effect_, effStopProcess, 0, 0, nullptr, 0.0f);
-    effect_->dispatcher(effect_, effMainsChanged, 0, 0, nullptr, 0.0f);
-    active_ = false;
-}
+void GateInstance::deactivate() { processor_.deactivate(); }
 
 void GateInstance::applyControls() {
     for (std::uint32_t i = 0; i < kNumControls; ++i) {
@@ -88,7 +40,7 @@ void GateInstance::applyControls() {
         appliedBits_[i] = bits;
         // The host's own path: NaN, infinities and values outside 0 to 1 meet
         // the same clamping a VST 2 host's values do.
-        effect_->setParameter(effect_, static_cast<VstInt32>(i), value);
+        processor_.setParameter(static_cast<std::int32_t>(i), value);
     }
     // Once every control is connected, each has had its first value.
     applied_ = controlsConnected_;
@@ -100,22 +52,8 @@ void GateInstance::run(std::uint32_t frames) {
                         ports_[kKeyRight]};
     float* outputs[2] = {ports_[kOutLeft], ports_[kOutRight]};
     // The effect skips a block with a missing buffer, as it does for a VST 2 host.
-    constexpr auto kMaxBlock = static_cast<std::uint32_t>(std::numeric_limits<VstInt32>::max());
-    while (frames > 0) {
-        const std::uint32_t n = std::min(frames, kMaxBlock);
-        effect_->processReplacing(effect_, inputs, outputs, static_cast<VstInt32>(n));
-        frames -= n;
-        if (frames == 0) break;
-        for (float*& p : inputs)
-            if (p) p += n;
-        for (float*& p : outputs)
-            if (p) p += n;
-    }
-    // The key's peak within the meter's range, 0 to 1, which gives the meter
-    // the position the raw peak gives it: a silent key's peak hovers just
-    // below 0, a loud one's goes above 1.
-    if (float* level = ports_[kKeyLevel])
-        *level = std::clamp(plugin_->keyPeak.load(std::memory_order_relaxed), 0.0f, 1.0f);
+    processor_.process(inputs, outputs, frames);
+    if (float* level = ports_[kKeyLevel]) *level = processor_.keyLevel();
 }
 
 }  // namespace tarnwick::lv2

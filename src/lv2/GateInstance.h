@@ -1,16 +1,13 @@
 #pragma once
-// One instance of the gate behind LV2's calls. It drives the effect through
-// its VST 2 record, in the order a VST 2 host uses (open, sample rate, mains
-// on, processing), so that the same values and blocks give the same samples
-// bit for bit as the VST 2 module.
+// One instance of the gate behind LV2's calls: its ports on the shared
+// driver, so that the same values and blocks give the same samples bit for
+// bit as the VST 2 module.
 
 #include <array>
 #include <cstdint>
 
+#include "driver/Processor.h"
 #include "lv2/GatePorts.h"
-
-struct AEffect;
-class APlugin;
 
 namespace tarnwick::lv2 {
 
@@ -32,25 +29,18 @@ public:
     // reports the key level. Allocates nothing and takes no lock.
     void run(std::uint32_t frames);
 
-    APlugin& plugin() { return *plugin_; }
+    APlugin& plugin() { return processor_.plugin(); }
 
 private:
-    // Makes and opens a new effect in place of the current one; false, with
-    // the current one kept, when none can be made. close() deletes it.
-    bool open();
-    void close();
     void applyControls();
 
-    double sampleRate_;
-    APlugin* plugin_ = nullptr;
-    AEffect* effect_ = nullptr;  // the effect's record; effClose deletes both
+    driver::Processor processor_;
     std::array<float*, kNumPorts> ports_{};
     // The bits of each control value last handed to the effect: a value that
     // is the same bits (a NaN included) is not applied again.
     std::array<std::uint32_t, kNumControls> appliedBits_{};
     bool applied_ = false;  // nothing applied yet: the first run applies every control
     bool controlsConnected_ = false;
-    bool active_ = false;
     bool everActive_ = false;
 };
 

@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdint>
 
+#include "driver/Parameters.h"
+
 namespace tarnwick::lv2 {
 
 // The plug-in's URI and the names of the things described with it.
@@ -23,6 +25,11 @@ struct PortInfo {
     bool toggled;  // a switch: the host shows it as on/off
 };
 
+constexpr PortInfo controlPort(int index) {
+    const driver::ParameterInfo& p = driver::kParameters[index];
+    return {PortKind::ControlIn, p.symbol, p.title, p.kind == driver::ParameterKind::Switch};
+}
+
 inline constexpr std::uint32_t kSignalLeft = 0;
 inline constexpr std::uint32_t kSignalRight = 1;
 inline constexpr std::uint32_t kKeyLeft = 2;
@@ -31,7 +38,7 @@ inline constexpr std::uint32_t kOutLeft = 4;
 inline constexpr std::uint32_t kOutRight = 5;
 // Control input FIRSTCONTROL + i carries effect parameter i.
 inline constexpr std::uint32_t kFirstControl = 6;
-inline constexpr std::uint32_t kNumControls = 6;
+inline constexpr std::uint32_t kNumControls = driver::kNumParameters;
 inline constexpr std::uint32_t kKeyLevel = kFirstControl + kNumControls;
 inline constexpr std::uint32_t kNumPorts = kKeyLevel + 1;
 
@@ -42,13 +49,13 @@ inline constexpr std::array<PortInfo, kNumPorts> kPorts = {{
     {PortKind::KeyIn, "key_r", "Key R", false},
     {PortKind::AudioOut, "out_l", "Output L", false},
     {PortKind::AudioOut, "out_r", "Output R", false},
-    // The symbols are the parameters' roles, as the command-line host names them.
-    {PortKind::ControlIn, "attack", "Attack", false},
-    {PortKind::ControlIn, "hold", "Hold", false},
-    {PortKind::ControlIn, "release", "Release", false},
-    {PortKind::ControlIn, "threshold", "Threshold", false},
-    {PortKind::ControlIn, "envmode", "Envelope mode", true},
-    {PortKind::ControlIn, "active", "Active", true},
+    // The parameters as the driver names them; switches are toggled.
+    controlPort(0),
+    controlPort(1),
+    controlPort(2),
+    controlPort(3),
+    controlPort(4),
+    controlPort(5),
     {PortKind::ControlOut, "keylevel", "Key level", false},
 }};
 

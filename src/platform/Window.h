@@ -117,6 +117,11 @@ std::uintptr_t NativeHandle(const Window& window);
 // Whether a window made as a child of `nativeParent` would be shown: it is
 // a live window of the window system. Cheap next to making the window.
 bool IsNativeWindow(std::uintptr_t nativeParent);
+// The file descriptor on which the window system's events for our windows
+// arrive (the X connection), for a host whose run loop watches it and then
+// has PumpWindows called; -1 where there is none, or where the system's own
+// message loop delivers them (Win32, headless). Defined by the back end.
+int EventDescriptor();
 
 // While the window system delivers something (a window message, a timer
 // tick, the pending events of a pump), a handler may call out (into a

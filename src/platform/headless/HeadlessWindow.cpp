@@ -22,6 +22,8 @@ std::unique_ptr<Window> CreateChildWindow(std::uintptr_t nativeParent, int width
 // There is no window system: callers paint and read back themselves.
 void PumpWindows() {}
 std::uintptr_t NativeHandle(const Window&) { return 0; }
+int EventDescriptor() { return -1; }
+
 bool IsNativeWindow(std::uintptr_t) { return false; }
 
 }  // namespace tarnwick::platform

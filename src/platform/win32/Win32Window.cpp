@@ -249,6 +249,8 @@ void PumpWindows() {
 
 std::uintptr_t NativeHandle(const Window& window) { return win32::NativeWindow(window); }
 
+int EventDescriptor() { return -1; }
+
 bool IsNativeWindow(std::uintptr_t nativeParent) {
     const auto parent = reinterpret_cast<HWND>(nativeParent);
     return parent && IsWindow(parent) && win32::WindowClass();

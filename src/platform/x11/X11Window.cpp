@@ -394,6 +394,11 @@ void PumpWindows() { x11::Pump(); }
 
 std::uintptr_t NativeHandle(const Window& window) { return x11::NativeWindow(window); }
 
+int EventDescriptor() {
+    Display* display = x11::CurrentDisplay();
+    return display ? ConnectionNumber(display) : -1;
+}
+
 bool IsNativeWindow(std::uintptr_t nativeParent) {
     if (nativeParent == 0 || nativeParent > 0xFFFFFFFFu) return false;  // X ids are 29 bits
     Display* d = x11::Acquire();

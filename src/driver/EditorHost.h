@@ -1,0 +1,77 @@
+#pragma once
+// The host's side of the gate's editor, as every plug-in format but VST 2
+// drives it: the VST 2 module's own editor (window, bridge, form, back end)
+// on an effect of its own that never processes audio. The host's values are
+// set on that effect, which shows them; the editor's edits reach a listener
+// as gestures (begin, perform, end), in the pairs the editor keeps.
+
+#include <cstdint>
+
+#include "driver/State.h"
+#include "vst/DAEffect.h"
+
+class APlugin;
+
+namespace tarnwick::driver {
+
+class EditorListener {
+public:
+    // Parameter INDEX (0 to 5): a gesture begins, a value within it, it ends.
+    virtual void beginEdit(std::int32_t index) = 0;
+    virtual void performEdit(std::int32_t index, float value) = 0;
+    virtual void endEdit(std::int32_t index) = 0;
+
+protected:
+    ~EditorListener() = default;
+};
+
+class EditorHost {
+public:
+    // The effect with the module's editor; throws std::bad_alloc when none
+    // can be made. LISTENER may be null: nobody hears the edits then.
+    explicit EditorHost(EditorListener* listener);
+    ~EditorHost();
+    EditorHost(const EditorHost&) = delete;
+    EditorHost& operator=(const EditorHost&) = delete;
+
+    // Opens the editor as a child of the native window PARENT (an X window,
+    // an HWND); false when there is no window system, PARENT is no window,
+    // or the editor is open already.
+    bool open(std::uintptr_t parent);
+    // Closes it, ending every open gesture (the listener hears each end);
+    // nothing when it is closed.
+    void close();
+    bool isOpen() const { return widget_ != 0; }
+    // The editor's own native window while it is open, else 0.
+    std::uintptr_t widget() const { return widget_; }
+    // The editor's size in pixels, open or not.
+    int width() const { return width_; }
+    int height() const { return height_; }
+    // Input, timers, painting and the meter; the host calls it often.
+    void idle();
+
+    // The host's values: the effect's own clamping and the editor's update,
+    // never echoed to the listener.
+    void setParameter(std::int32_t index, float value);
+    float parameter(std::int32_t index) const;
+    void setProgram(std::int32_t program);
+    std::int32_t program() const;
+    GateState state() const;
+    void setState(const GateState& state);
+    // The key's level from the audio side, 0 to 1, for the meter.
+    void setKeyLevel(float level);
+    APlugin& plugin() { return *plugin_; }
+
+private:
+    static VstIntPtr hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                  void* ptr, float opt);
+
+    EditorListener* listener_;
+    APlugin* plugin_ = nullptr;
+    AEffect* effect_ = nullptr;  // the effect's record; effClose deletes both
+    std::uintptr_t widget_ = 0;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+}  // namespace tarnwick::driver
