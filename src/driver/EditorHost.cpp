@@ -14,12 +14,6 @@ EditorHost::EditorHost(EditorListener* listener) : listener_(listener) {
     effect_ = plugin_->getAeffect();
     effect_->user = this;
     effect_->dispatcher(effect_, effOpen, 0, 0, nullptr, 0.0f);
-    ERect* rect = nullptr;
-    effect_->dispatcher(effect_, effEditGetRect, 0, 0, &rect, 0.0f);
-    if (rect) {
-        width_ = rect->right - rect->left;
-        height_ = rect->bottom - rect->top;
-    }
 }
 
 EditorHost::~EditorHost() {
@@ -44,7 +38,7 @@ bool EditorHost::open(std::uintptr_t parent) {
     }
     ERect* rect = nullptr;
     effect_->dispatcher(effect_, effEditGetRect, 0, 0, &rect, 0.0f);
-    if (rect) {
+    if (rect && rect->right > rect->left && rect->bottom > rect->top) {
         width_ = rect->right - rect->left;
         height_ = rect->bottom - rect->top;
     }

@@ -27,6 +27,10 @@ protected:
 
 class EditorHost {
 public:
+    // The client size of the editor's form; an open editor tells its own.
+    static constexpr int kFormWidth = 336;
+    static constexpr int kFormHeight = 157;
+
     // The effect with the module's editor; throws std::bad_alloc when none
     // can be made. LISTENER may be null: nobody hears the edits then.
     explicit EditorHost(EditorListener* listener);
@@ -44,7 +48,8 @@ public:
     bool isOpen() const { return widget_ != 0; }
     // The editor's own native window while it is open, else 0.
     std::uintptr_t widget() const { return widget_; }
-    // The editor's size in pixels, open or not.
+    // The editor's size in pixels, open or not: before the first open, the
+    // size its form gives.
     int width() const { return width_; }
     int height() const { return height_; }
     // Input, timers, painting and the meter; the host calls it often.
@@ -70,8 +75,8 @@ private:
     APlugin* plugin_ = nullptr;
     AEffect* effect_ = nullptr;  // the effect's record; effClose deletes both
     std::uintptr_t widget_ = 0;
-    int width_ = 0;
-    int height_ = 0;
+    int width_ = kFormWidth;
+    int height_ = kFormHeight;
 };
 
 }  // namespace tarnwick::driver
