@@ -69,12 +69,21 @@ function M.report_params(proc)
   for i = 0, 5 do R("param_" .. i, ARDOUR.LuaAPI.get_processor_param(proc, i, true)) end
 end
 
--- The LV2 gate's key level output (its control 6); waits up to 3 s for it
--- to rise, since a new connection or a reloaded session takes a few cycles.
+-- The gate's key level output (the control named "Key level"); waits up to
+-- 3 s for it to rise, since a new connection or a reloaded session takes a
+-- few cycles.
 function M.key_level(insert)
+  local plug, control, which = insert:plugin(0), 0, nil
+  for i = 0, plug:parameter_count() - 1 do
+    if plug:parameter_is_control(i) then
+      if plug:parameter_label(i) == "Key level" then which = control end
+      control = control + 1
+    end
+  end
+  assert(which, "no key level control")
   local level = 0
   for _ = 1, 30 do
-    level = ARDOUR.LuaAPI.get_plugin_insert_param(insert, 6, true)
+    level = ARDOUR.LuaAPI.get_plugin_insert_param(insert, which, true)
     if level > 0 then break end
     ARDOUR.LuaAPI.usleep(100000)
   end

@@ -6,14 +6,18 @@
 # reloads the saved session. Checks what Ardour reports and what it exported.
 # Given the LV2 bundle as well, does the same with the LV2 plug-in: found by
 # its URI, its key fed through a side chain, saved and reloaded.
-#   ardour_test.sh MODULE AUDIO_STAT_TOOL WORKDIR [LV2_BUNDLE]
+# Given the VST 3 bundle, the same with the VST 3 plug-in, its key on the
+# auxiliary bus.
+#   ardour_test.sh MODULE AUDIO_STAT_TOOL WORKDIR [LV2_BUNDLE|- [VST3_BUNDLE]]
 # Exit 0 pass, 1 fail, 77 Ardour not installed.
 set -uo pipefail
 
 module=$(readlink -f "$1")
 stat_tool=$(readlink -f "$2")
 work=$(realpath -m "$3")  # Ardour needs absolute paths throughout
-bundle=${4:+$(readlink -f "$4")}
+optional() { if [ -n "$1" ] && [ "$1" != - ]; then readlink -f "$1"; fi; }  # "-": none
+bundle=$(optional "${4:-}")
+vst3=$(optional "${5:-}")
 scanner=/usr/lib/ardour7/ardour-vst-scanner
 here=$(cd "$(dirname "$0")" && pwd)
 
@@ -36,7 +40,7 @@ result() {  # result FILE KEY: the value of a "RESULT KEY=value" line
 }
 
 rm -rf "$work"
-mkdir -p "$work/home/.config/ardour7" "$work/lxvst"
+mkdir -p "$work/home/.config/ardour7" "$work/lxvst" "$work/vst3"
 # A private home: Ardour's configuration and its plug-in cache stay here,
 # whatever the caller's XDG folders say.
 export HOME=$work/home
@@ -62,6 +66,7 @@ cat > "$HOME/.config/ardour7/config" <<XML
   <Config>
     <Option name="hide-dummy-backend" value="0"/>
     <Option name="plugin-path-lxvst" value="$work/lxvst"/>
+    <Option name="plugin-path-vst3" value="$work/vst3"/>
   </Config>
 </Ardour>
 XML
@@ -167,52 +172,67 @@ done
 
 logs=("$c" "$e" "$r")
 
-# 5. The LV2 plug-in, from a copy of the bundle that LV2_PATH names alone:
-#    one process builds a session with it and feeds its key through a side
-#    chain, another reloads the session.
-if [ -n "$bundle" ]; then
-  uri=urn:tarnwick:gate
-  mkdir -p "$work/lv2"
-  cp -r "$bundle" "$work/lv2/"
-  export LV2_PATH=$work/lv2
-  # Active stays on: a gate switched off follows no key, and the reloaded key
-  # level shows that the side chain still brings the key.
-  lv2final="0=0.25,1=0.75,2=0.5,3=0.375,4=1,5=1"
-  TEST_SESSION_DIR=$work/lv2-session TEST_URI=$uri TEST_FINAL=$lv2final \
-    timeout 180 ardour7-lua "$here/ardour_lv2_save.lua" > "$work/lv2-save.txt" 2>&1
-  check "LV2: saving Ardour process exit code" 0 $?
-  l=$work/lv2-save.txt
-  check "LV2: listed by its URI" "QB Sidechain Gate" "$(result "$l" listed)"
-  check "LV2: plug-in name" "QB Sidechain Gate" "$(result "$l" name)"
-  check "LV2: one instance" 1 "$(result "$l" instances)"
-  check "LV2: audio inputs, side chain included" 4 "$(result "$l" in)"
-  check "LV2: audio outputs" 2 "$(result "$l" out)"
-  check "LV2: control ports" 7 "$(result "$l" controls)"
-  check "LV2: first control" Attack "$(result "$l" control_0)"
-  check "LV2: key level port" "Key level" "$(result "$l" control_6)"
-  check "LV2: presets" 16 "$(result "$l" presets)"
+# 5. The plug-ins whose key comes through a side chain (LV2, VST 3): one
+#    process builds a session with the plug-in and feeds its key through a
+#    side chain, another reloads the session. Active stays on: a gate
+#    switched off follows no key, and the reloaded key level shows that the
+#    side chain still brings the key.
+#      sidechain_plugin LABEL TYPE ID
+sidechain_plugin() {
+  local label=$1 type=$2 id=$3 dir=$work/$1-session final="0=0.25,1=0.75,2=0.5,3=0.375,4=1,5=1"
+  local l=$work/$label-save.txt lr=$work/$label-reload.txt
+  TEST_SESSION_DIR=$dir TEST_TYPE=$type TEST_ID=$id TEST_FINAL=$final \
+    timeout 180 ardour7-lua "$here/ardour_sidechain_save.lua" > "$l" 2>&1
+  check "$label: saving Ardour process exit code" 0 $?
+  check "$label: listed" "QB Sidechain Gate" "$(result "$l" listed)"
+  check "$label: plug-in name" "QB Sidechain Gate" "$(result "$l" name)"
+  check "$label: one instance" 1 "$(result "$l" instances)"
+  check "$label: audio inputs, side chain included" 4 "$(result "$l" in)"
+  check "$label: audio outputs" 2 "$(result "$l" out)"
+  check "$label: control ports" 7 "$(result "$l" controls)"
+  check "$label: first control" Attack "$(result "$l" control_0)"
+  check "$label: key level port" "Key level" "$(result "$l" control_6)"
+  check "$label: presets" 16 "$(result "$l" presets)"
   # The key level is 0 until the side chain is connected, and then rises.
-  check "LV2: key level with the key unfed" 0 "$(awk -v v="$(result "$l" level_unfed)" 'BEGIN { print v + 0 }')"
-  check "LV2: side chain added" true "$(result "$l" sidechain_added)"
-  check "LV2: side chain ports" 2 "$(result "$l" sidechain_ports)"
-  check "LV2: side chain connected" true "$(result "$l" connected)"
-  check "LV2: key level with the key fed (> 0)" yes "$(above "$(result "$l" level_fed)" 0)"
-  check "LV2: saved" true "$(result "$l" saved)"
+  check "$label: key level with the key unfed" 0 "$(awk -v v="$(result "$l" level_unfed)" 'BEGIN { print v + 0 }')"
+  check "$label: side chain added" true "$(result "$l" sidechain_added)"
+  check "$label: side chain ports" 2 "$(result "$l" sidechain_ports)"
+  check "$label: side chain connected" true "$(result "$l" connected)"
+  check "$label: key level with the key fed (> 0)" yes "$(above "$(result "$l" level_fed)" 0)"
+  check "$label: saved" true "$(result "$l" saved)"
 
-  TEST_SESSION_DIR=$work/lv2-session timeout 180 ardour7-lua "$here/ardour_lv2_reload.lua" \
-    > "$work/lv2-reload.txt" 2>&1
-  check "LV2: reloading Ardour process exit code" 0 $?
-  lr=$work/lv2-reload.txt
-  check "LV2: reloaded plug-in" "QB Sidechain Gate" "$(result "$lr" name)"
-  for pair in ${lv2final//,/ }; do
+  TEST_SESSION_DIR=$dir timeout 180 ardour7-lua "$here/ardour_sidechain_reload.lua" > "$lr" 2>&1
+  check "$label: reloading Ardour process exit code" 0 $?
+  check "$label: reloaded plug-in" "QB Sidechain Gate" "$(result "$lr" name)"
+  for pair in ${final//,/ }; do
     idx=${pair%%=*}
-    check "LV2: reloaded parameter $idx is what was set" \
+    check "$label: reloaded parameter $idx is what was set" \
       "$(awk -v v="${pair#*=}" 'BEGIN { print v + 0 }')" \
       "$(awk -v v="$(result "$lr" "param_$idx")" 'BEGIN { print v + 0 }')"
   done
-  check "LV2: reloaded with its side chain" true "$(result "$lr" has_sidechain)"
-  check "LV2: reloaded side chain brings the key (> 0)" yes "$(above "$(result "$lr" level_fed)" 0)"
+  check "$label: reloaded with its side chain" true "$(result "$lr" has_sidechain)"
+  check "$label: reloaded side chain brings the key (> 0)" yes "$(above "$(result "$lr" level_fed)" 0)"
   logs+=("$l" "$lr")
+}
+
+# The LV2 bundle, from a copy that LV2_PATH names alone; found by its URI.
+if [ -n "$bundle" ]; then
+  mkdir -p "$work/lv2"
+  cp -r "$bundle" "$work/lv2/"
+  export LV2_PATH=$work/lv2
+  sidechain_plugin LV2 LV2 urn:tarnwick:gate
+fi
+# The VST 3 bundle, from a copy in Ardour's VST 3 folder, once Ardour's
+# scanner has seen it; found by its class id.
+if [ -n "$vst3" ]; then
+  cp -r "$vst3" "$work/vst3/"
+  find "$work/vst3" -exec touch -m -d "@$(( $(date +%s) - 60 ))" {} +
+  LD_LIBRARY_PATH=/usr/lib/ardour7 timeout 120 /usr/lib/ardour7/ardour-vst3-scanner -f -v \
+    "$work/vst3/Tarnwick.vst3" > "$work/vst3-scan.txt" 2>&1
+  check "VST3: scanner exit code" 0 $?
+  uid=$(sed -n 's/.*<VST3Info uid="\([0-9A-F]*\)".*/\1/p' "$work/vst3-scan.txt" | head -1)
+  check "VST3: scanned class id" 7B1E4A529C3D4F07A86E5D2154574B31 "$uid"
+  sidechain_plugin VST3 VST3 "$uid"
 fi
 
 if [ $fail -ne 0 ]; then

@@ -1,4 +1,4 @@
--- Second Ardour process for the LV2 plug-in: reopens the saved session and
+-- Second Ardour process for the LV2 or VST 3 plug-in: reopens the saved session and
 -- reports the gate's values, its side chain and the key level it measures.
 -- Environment: TEST_SESSION_DIR.
 local A = dofile(debug.getinfo(1, "S").source:match("^@(.*/)") .. "ardour_session.lua")
