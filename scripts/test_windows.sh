@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Windows stage of scripts/test.sh: cross-builds the 32-bit module with
 # its editor and every test (build-win32) and the 64-bit module with its
-# editor, its host and the editor's test (build-win64) using mingw-w64, runs
-# the tests under Wine in a fresh prefix (the editors' under a virtual X
+# editor, its VST 3 bundle, its host and the editor's test (build-win64)
+# using mingw-w64, runs the tests under Wine in a fresh prefix (the editors' under a virtual X
 # server), and checks that both modules process bit for bit as the Linux
 # module in the native build tree NATIVE_BUILD (default: build) does. The
 # native build also lends the artwork tool and the host that draws the
@@ -68,16 +68,21 @@ cmake --build build-win32 -j"$jobs" "${win32_targets[@]}"
 cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-x86_64.cmake \
   -DTARNWICK_AUDIO_ONLY=OFF -DTARNWICK_WERROR=ON \
   -DTARNWICK_ARTWORK_TOOL="$native/tools/artwork/tarnwick-artwork" \
-  -DTARNWICK_NATIVE_HOST="$native/tools/host/tarnwick-host"
-cmake --build build-win64 -j"$jobs" --target Tarnwick tarnwick-host module_editor_win32_test
+  -DTARNWICK_NATIVE_HOST="$native/tools/host/tarnwick-host" \
+  -DTARNWICK_VST3_INFO_TOOL="$native/src/vst3/tarnwick-vst3-info"
+cmake --build build-win64 -j"$jobs" --target Tarnwick tarnwick_vst3_bundle tarnwick-host \
+  module_editor_win32_test
 
 failed=0
-# What cmake --install gives a user: the two modules in one folder.
+# What cmake --install gives a user: the two modules and the VST 3 bundle in
+# one folder.
 rm -rf build-win-install
 cmake --install build-win32 --prefix build-win-install --strip >/dev/null
 cmake --install build-win64 --prefix build-win-install --strip >/dev/null
-[ "$(ls build-win-install)" = "$(printf 'Tarnwick.dll\nTarnwick64.dll')" ] ||
-  { echo "cmake --install gave: $(ls build-win-install)"; failed=1; }
+installed=$(cd build-win-install && find . -type f | LC_ALL=C sort | tr '\n' ' ')
+expected="./Tarnwick.dll ./Tarnwick.vst3/Contents/Resources/moduleinfo.json"
+expected+=" ./Tarnwick.vst3/Contents/x86_64-win/Tarnwick.vst3 ./Tarnwick64.dll "
+[ "$installed" = "$expected" ] || { echo "cmake --install gave: $installed"; failed=1; }
 # Text is drawn by the system's faces on Windows: the tests that check the
 # metrics and pixels of the Linux build's pinned face (and the golden
 # pictures with text in them) are left out; the editor's test under Wine
@@ -92,7 +97,8 @@ else
   # Its tables are read on this machine, without Wine.
   ctest --test-dir build-win32 -R '^module_windows_tables$' --no-tests=error || failed=1
 fi
-ctest --test-dir build-win64 -R '^module_(windows_tables|editor_win32)$' --no-tests=error || failed=1
+ctest --test-dir build-win64 -R '^(module|vst3)_(windows_tables|editor_win32)$' --no-tests=error ||
+  failed=1
 TARNWICK_WIN32_BUILD=$win32_build TARNWICK_WIN64_BUILD=$PWD/build-win64 \
   TARNWICK_WINE_PREFIX=$prefix \
   ctest --test-dir "$native" -R '^WindowsModules[.]' --no-tests=error || failed=1

@@ -83,7 +83,15 @@ VstIntPtr hostCallback(AEffect* /*effect*/, VstInt32 opcode, VstInt32 /*index*/,
 
 using EntryPoint = AEffect* (*)(audioMasterCallback);
 
-std::string oneLine(const char* text);
+std::string oneLine(const char* text) {
+    std::string s = text != nullptr ? text : "unknown error";
+    for (char& c : s) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    return s;
+}
+
+}  // namespace
 
 #if defined(_WIN32)
 
@@ -149,16 +157,6 @@ void* moduleSymbol(void* module, const char* name) {
 void unloadModule(void* module) { dlclose(module); }
 
 #endif
-
-std::string oneLine(const char* text) {
-    std::string s = text != nullptr ? text : "unknown error";
-    for (char& c : s) {
-        if (c == '\n' || c == '\r') c = ' ';
-    }
-    return s;
-}
-
-}  // namespace
 
 HostedEffect::HostedEffect(const std::string& path) {
     struct stat st {};

@@ -75,6 +75,14 @@ private:
     bool closed_ = false;
 };
 
+// The module at PATH loaded as a host loads the file its user picked (never
+// a namesake on a search path); null with ERROR set when it cannot be.
+void* loadModule(const std::string& path, std::string& error);
+// A routine the module itself exports by NAME (not one of a library it pulls
+// in), or null.
+void* moduleSymbol(void* module, const char* name);
+void unloadModule(void* module);
+
 // The names of the flag bits ("a | b") and of a category, as a host shows them.
 std::string flagNames(int32_t flags);
 std::string categoryName(VstIntPtr category);

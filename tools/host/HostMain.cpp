@@ -1,4 +1,5 @@
-// tarnwick-host: a command-line VST 2 host for the gate.
+// tarnwick-host: a command-line VST 2 host for the gate; process also takes
+// a VST 3 bundle (MODULE ending in .vst3).
 //
 //   tarnwick-host info MODULE
 //   tarnwick-host process MODULE --signal IN [--key KEY] --out OUT
@@ -10,6 +11,7 @@
 #include "AudioFile.h"
 #include "EffectHost.h"
 #include "RenderEditor.h"
+#include "Vst3Host.h"
 
 #include <array>
 #include <cerrno>
@@ -32,6 +34,7 @@ constexpr const char* kUsage =
     "                     [--force] [--allow-truncated]\n"
     "       tarnwick-host render --out PNG [--set NAME=VALUE ...] [--program N]\n"
     "                     [--key-peak V] [--about] [--force]\n"
+    "  MODULE is a VST 2 module, or for process a VST 3 bundle (NAME.vst3).\n"
     "  NAME is the host's parameter name (par0 ... par5) or a role: attack, hold,\n"
     "  release, threshold, envmode, active. VALUE is 0 to 1.\n"
     "  OUT and PNG are written only where they are absent or a writable regular\n"
@@ -405,30 +408,28 @@ void stopEffect(HostedEffect& fx) {
     fx.close();
 }
 
-// Runs the inputs through the effect block by block into WRITER and answers
-// the number of frames written.
-int64_t gate(HostedEffect& fx, ProcessInputs& in, SoundWriter& writer, const ProcessArgs& a) {
-    AEffect& r = fx.record();
-    AEffectProcessProc routine = a.accumulate ? r.process : r.processReplacing;
-    auto block = static_cast<size_t>(a.block);
-    std::vector<std::vector<float>> inputs(static_cast<size_t>(r.numInputs),
+// Runs the inputs block by block through RUN (NUMINPUTS inputs, of which
+// the first 4 carry signal and key, NUMOUTPUTS outputs, of which the first 2
+// are kept, the frames before and in the block) into WRITER, and answers
+// the number of frames written. Each block's outputs start as OUTPUTSTART.
+template <class Run>
+int64_t gateBlocks(ProcessInputs& in, SoundWriter& writer, int32_t blockSize, int32_t numInputs,
+                   int32_t numOutputs, float outputStart, Run run) {
+    auto block = static_cast<size_t>(blockSize);
+    std::vector<std::vector<float>> inputs(static_cast<size_t>(numInputs),
                                            std::vector<float>(block));
-    std::vector<std::vector<float>> outputs(static_cast<size_t>(r.numOutputs),
+    std::vector<std::vector<float>> outputs(static_cast<size_t>(numOutputs),
                                             std::vector<float>(block));
     std::vector<float*> inPtrs;
     std::vector<float*> outPtrs;
     for (auto& c : inputs) inPtrs.push_back(c.data());
     for (auto& c : outputs) outPtrs.push_back(c.data());
     std::vector<float> outFrames(block * 2);
-    // Accumulating adds to -0.0: it is the one zero that leaves every sample,
-    // including a negative zero, bit for bit as the effect made it.
-    const float outputStart = a.accumulate ? -0.0f : 0.0f;
 
     int64_t done = 0;
-    while (int64_t n = in.read(inputs, a.block)) {
+    while (int64_t n = in.read(inputs, blockSize)) {
         for (auto& c : outputs) std::fill(c.begin(), c.end(), outputStart);
-        fx.state().samplePos = static_cast<double>(done);
-        routine(&r, inPtrs.data(), outPtrs.data(), static_cast<VstInt32>(n));
+        run(inPtrs.data(), outPtrs.data(), done, static_cast<int32_t>(n));
         for (int64_t f = 0; f < n; ++f) {
             outFrames[static_cast<size_t>(2 * f)] = outputs[0][static_cast<size_t>(f)];
             outFrames[static_cast<size_t>(2 * f + 1)] = outputs[1][static_cast<size_t>(f)];
@@ -439,13 +440,55 @@ int64_t gate(HostedEffect& fx, ProcessInputs& in, SoundWriter& writer, const Pro
     return done;
 }
 
+int64_t gate(HostedEffect& fx, ProcessInputs& in, SoundWriter& writer, const ProcessArgs& a) {
+    AEffect& r = fx.record();
+    AEffectProcessProc routine = a.accumulate ? r.process : r.processReplacing;
+    // Accumulating adds to -0.0: it is the one zero that leaves every sample,
+    // including a negative zero, bit for bit as the effect made it.
+    const float outputStart = a.accumulate ? -0.0f : 0.0f;
+    return gateBlocks(in, writer, a.block, r.numInputs, r.numOutputs, outputStart,
+                      [&](float** inputs, float** outputs, int64_t done, int32_t n) {
+                          fx.state().samplePos = static_cast<double>(done);
+                          routine(&r, inputs, outputs, static_cast<VstInt32>(n));
+                      });
+}
+
 void checkOutput(const ProcessArgs& a) {
     std::vector<InputPath> inputs = {{"--signal", a.signal}, {"the module", a.module}};
     if (!a.key.empty()) inputs.push_back({"--key", a.key});
     checkOutputPath(a.out, inputs, a.force);
 }
 
+// The same with a VST 3 module: the signal on its main bus, the key on its
+// auxiliary bus, the program and settings as its first block's changes.
+int runProcessVst3(const ProcessArgs& a) {
+    if (a.accumulate) throw HostError("a VST 3 effect has no accumulating process (drop --accumulate)");
+    checkOutput(a);
+    ProcessInputs in(a);
+    HostedVst3 fx(a.module);
+    const std::vector<const char*> roles(kRoles.begin(), kRoles.end());
+    std::vector<std::pair<uint32_t, float>> settings;
+    for (const auto& [name, text] : a.sets) {
+        const uint32_t id = fx.parameter(name, roles);
+        auto v = parseValue(text);
+        if (!v || *v < 0.0f || *v > 1.0f)
+            throw HostError("value out of range for " + name + ": " + text + " (must be 0 to 1)");
+        settings.emplace_back(id, *v);
+    }
+    fx.start(in.sampleRate(), a.block, a.program, settings);
+    SoundWriter writer(a.out, outputFormatFor(a.out, in.format()), 2, in.sampleRate());
+    const int64_t frames = gateBlocks(
+        in, writer, a.block, 4, 2, 0.0f,
+        [&](float** inputs, float** outputs, int64_t, int32_t n) { fx.process(inputs, outputs, n); });
+    fx.stop();
+    in.checkComplete(a.allowTruncated, frames);
+    checkOutput(a);
+    writer.commit();
+    return 0;
+}
+
 int runProcess(const ProcessArgs& a) {
+    if (IsVst3(a.module)) return runProcessVst3(a);
     checkOutput(a);
     ProcessInputs in(a);
     HostedEffect fx(a.module);
