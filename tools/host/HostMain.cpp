@@ -462,7 +462,8 @@ void checkOutput(const ProcessArgs& a) {
 // The same with a VST 3 module: the signal on its main bus, the key on its
 // auxiliary bus, the program and settings as its first block's changes.
 int runProcessVst3(const ProcessArgs& a) {
-    if (a.accumulate) throw HostError("a VST 3 effect has no accumulating process (drop --accumulate)");
+    if (a.accumulate)
+        throw HostError("a VST 3 effect has no accumulating process (drop --accumulate)");
     checkOutput(a);
     ProcessInputs in(a);
     HostedVst3 fx(a.module);
@@ -477,9 +478,10 @@ int runProcessVst3(const ProcessArgs& a) {
     }
     fx.start(in.sampleRate(), a.block, a.program, settings);
     SoundWriter writer(a.out, outputFormatFor(a.out, in.format()), 2, in.sampleRate());
-    const int64_t frames = gateBlocks(
-        in, writer, a.block, 4, 2, 0.0f,
-        [&](float** inputs, float** outputs, int64_t, int32_t n) { fx.process(inputs, outputs, n); });
+    const int64_t frames = gateBlocks(in, writer, a.block, 4, 2, 0.0f,
+                                      [&](float** inputs, float** outputs, int64_t, int32_t n) {
+                                          fx.process(inputs, outputs, n);
+                                      });
     fx.stop();
     in.checkComplete(a.allowTruncated, frames);
     checkOutput(a);

@@ -45,16 +45,16 @@ std::string narrow(const char16* text) {
 
 // The host's objects live on the stack of the one run: their counts are
 // never what frees them.
-#define TARNWICK_HOST_OBJECT(Interface)                                           \
-    tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override {    \
+#define TARNWICK_HOST_OBJECT(Interface)                                                    \
+    tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override {               \
         if (iidEqual(iid, FUnknown::iid.data()) || iidEqual(iid, Interface::iid.data())) { \
-            *obj = this;                                                         \
-            return kResultOk;                                                    \
-        }                                                                        \
-        *obj = nullptr;                                                          \
-        return kNoInterface;                                                     \
-    }                                                                            \
-    uint32 PLUGIN_API addRef() override { return 1; }                            \
+            *obj = this;                                                                   \
+            return kResultOk;                                                              \
+        }                                                                                  \
+        *obj = nullptr;                                                                    \
+        return kNoInterface;                                                               \
+    }                                                                                      \
+    uint32 PLUGIN_API addRef() override { return 1; }                                      \
     uint32 PLUGIN_API release() override { return 1; }
 
 class Application final : public IHostApplication {
@@ -212,7 +212,8 @@ HostedVst3::~HostedVst3() {
     delete impl_;
 }
 
-std::uint32_t HostedVst3::parameter(const std::string& name, const std::vector<const char*>& roles) {
+std::uint32_t HostedVst3::parameter(const std::string& name,
+                                    const std::vector<const char*>& roles) {
     const int32 count = impl_->controller->getParameterCount();
     for (int32 i = 0; i < count && i < kMaxParamsOrPrograms; ++i) {
         ParameterInfo info{};

@@ -54,8 +54,8 @@ std::vector<WindowsBuild> windowsBuilds() {
 std::vector<WindowsBuild> windowsVst3Builds() {
     std::vector<WindowsBuild> bundles;
     for (WindowsBuild build : windowsBuilds()) {
-        const std::string bundle = build.module.substr(0, build.module.rfind("/src/module/")) +
-                                   "/vst3/Tarnwick.vst3";
+        const std::string bundle =
+            build.module.substr(0, build.module.rfind("/src/module/")) + "/vst3/Tarnwick.vst3";
         struct stat s {};
         if (build.name != "Tarnwick64.dll" || stat(bundle.c_str(), &s) != 0) continue;
         bundles.push_back({"Tarnwick.vst3", build.host, bundle, build.prefix});
