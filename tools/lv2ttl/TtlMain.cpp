@@ -66,7 +66,8 @@ const char* const kPrefixes =
     "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
     "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
-    "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n\n";
+    "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
+    "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n\n";
 
 struct Facts {
     std::string name;
@@ -195,6 +196,17 @@ std::string plugin(const Facts& f, bool withUi) {
                   << " ;\n        lv2:minimum " << number(f.minimum[param])
                   << " ;\n        lv2:maximum " << number(f.maximum[param]);
                 if (port.toggled) t << " ;\n        lv2:portProperty lv2:toggled";
+                // The value is the time in seconds, the threshold a level
+                // against full scale.
+                switch (tarnwick::driver::kParameters[param].kind) {
+                    case tarnwick::driver::ParameterKind::Time:
+                        t << " ;\n        units:unit units:s";
+                        break;
+                    case tarnwick::driver::ParameterKind::Level:
+                        t << " ;\n        units:unit units:coef";
+                        break;
+                    case tarnwick::driver::ParameterKind::Switch: break;
+                }
                 break;
             }
             case PortKind::ControlOut:
