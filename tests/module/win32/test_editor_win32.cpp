@@ -23,6 +23,11 @@
 
 #include "platform/PictureFile.h"
 #include "support/RecordingHost.h"
+#if defined(TARNWICK_VST3_MODULE_PATH)
+#include <algorithm>
+
+#include "vst3/Vst3Interfaces.h"
+#endif
 
 namespace {
 
@@ -472,3 +477,102 @@ TEST_F(EditorInWin32, AParentThatIsNotAWindowGivesNoEditor) {
 }
 
 }  // namespace
+
+#if defined(TARNWICK_VST3_MODULE_PATH)
+// The VST 3 bundle's module: its controller's view in the same host window,
+// driven by the system's message loop and a timer of its own (no idle call
+// from the host), its edits heard by the host as begin / perform / end.
+namespace vst3 = tarnwick::vst3;
+
+class EditsHeard final : public vst3::IComponentHandler {
+public:
+    std::vector<std::pair<char, vst3::ParamID>> calls;  // 'b', 'p', 'e'
+    vst3::tresult PLUGIN_API queryInterface(const vst3::TUID iid, void** obj) override {
+        *obj = vst3::iidEqual(iid, IComponentHandler::iid.data()) ? this : nullptr;
+        return *obj ? vst3::kResultOk : vst3::kNoInterface;
+    }
+    vst3::uint32 PLUGIN_API addRef() override { return 1; }
+    vst3::uint32 PLUGIN_API release() override { return 1; }
+    vst3::tresult PLUGIN_API beginEdit(vst3::ParamID id) override {
+        calls.push_back({'b', id});
+        return vst3::kResultOk;
+    }
+    vst3::tresult PLUGIN_API performEdit(vst3::ParamID id, vst3::ParamValue) override {
+        calls.push_back({'p', id});
+        return vst3::kResultOk;
+    }
+    vst3::tresult PLUGIN_API endEdit(vst3::ParamID id) override {
+        calls.push_back({'e', id});
+        return vst3::kResultOk;
+    }
+    vst3::tresult PLUGIN_API restartComponent(vst3::int32) override { return vst3::kResultOk; }
+};
+
+TEST_F(EditorInWin32, TheVst3ViewShowsTheEditorAndTellsTheHostItsEdits) {
+    HMODULE module = LoadLibraryA(WindowsPath(TARNWICK_VST3_MODULE_PATH).c_str());
+    ASSERT_NE(module, nullptr) << "error " << GetLastError();
+    auto init = reinterpret_cast<vst3::InitModuleFunc>(
+        reinterpret_cast<void*>(GetProcAddress(module, vst3::kInitDllName)));
+    auto exit = reinterpret_cast<vst3::ExitModuleFunc>(
+        reinterpret_cast<void*>(GetProcAddress(module, vst3::kExitDllName)));
+    auto getFactory = reinterpret_cast<vst3::GetFactoryProc>(
+        reinterpret_cast<void*>(GetProcAddress(module, vst3::kGetPluginFactoryName)));
+    ASSERT_TRUE(init && exit && getFactory);
+    ASSERT_TRUE(init());
+    vst3::IPluginFactory* factory = getFactory();
+    vst3::IEditController* controller = nullptr;
+    for (vst3::int32 i = 0; i < factory->countClasses() && !controller; ++i) {
+        vst3::PClassInfo info{};
+        if (factory->getClassInfo(i, &info) == vst3::kResultOk &&
+            std::string(info.category) == vst3::kVstComponentControllerClass)
+            factory->createInstance(info.cid, vst3::IEditController::iid.data(),
+                                    reinterpret_cast<void**>(&controller));
+    }
+    factory->release();
+    ASSERT_NE(controller, nullptr);
+    ASSERT_EQ(controller->initialize(nullptr), vst3::kResultOk);
+    EditsHeard host;
+    controller->setComponentHandler(&host);
+    vst3::IPlugView* view = controller->createView(vst3::ViewType::kEditor);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->isPlatformTypeSupported(vst3::kPlatformTypeHWND), vst3::kResultTrue);
+    vst3::ViewRect size;
+    ASSERT_EQ(view->getSize(&size), vst3::kResultOk);
+    EXPECT_EQ(size.getWidth(), 336);
+    EXPECT_EQ(size.getHeight(), 157);
+    ASSERT_EQ(view->attached(top_, vst3::kPlatformTypeHWND), vst3::kResultOk);
+    ASSERT_EQ(Editors(top_), 1);
+    RunFor(300, {});
+    EXPECT_EQ(DifferencesFrom("plain.png"), 0);
+
+    // A drag of the attack knob: one gesture, with values, for parameter 0.
+    const int knobX = 14 + 40, knobY = 32 + 40;
+    PointerTo(knobX, knobY);
+    Button(true);
+    const auto performed = [&host] {
+        return std::count_if(host.calls.begin(), host.calls.end(),
+                             [](const auto& c) { return c.first == 'p'; });
+    };
+    for (int i = 0; i < 40 && performed() < 4; ++i) PointerTo(knobX, knobY - 4 - i % 2);
+    Button(false);
+    ASSERT_GE(performed(), 4);
+    EXPECT_EQ(host.calls.front(), std::make_pair('b', vst3::ParamID(0)));
+    EXPECT_EQ(host.calls.back(), std::make_pair('e', vst3::ParamID(0)));
+    EXPECT_GT(controller->getParamNormalized(0), 0.1);
+
+    // Removed mid-drag: the gesture ends, the pointer comes back, the window goes.
+    PointerTo(106 + 40, 32 + 40);
+    Button(true);
+    PointerTo(106 + 40, 32 + 30);
+    EXPECT_EQ(view->removed(), vst3::kResultOk);
+    EXPECT_TRUE(PointerVisible());
+    EXPECT_EQ(host.calls.back().first, 'e');
+    Button(false);
+    EXPECT_EQ(Editors(top_), 0);
+    view->release();
+    controller->terminate();
+    controller->release();
+    EXPECT_TRUE(exit());
+    FreeLibrary(module);
+}
+#endif
