@@ -173,12 +173,10 @@ tresult PLUGIN_API GateComponent::setActive(TBool state) {
 
 tresult PLUGIN_API GateComponent::setState(IBStream* state) {
     if (!gate_) return kNotInitialized;
-    std::vector<std::uint8_t> bytes;
-    if (!ReadStream(state, driver::kStateSize, bytes)) return kInvalidArgument;
     driver::GateState read;
-    if (driver::DecodeState(bytes, read) != driver::StateError::None) return kResultFalse;
-    gate_->setState(read);
-    return kResultOk;
+    const tresult answer = ReadState(state, read);
+    if (answer == kResultOk) gate_->setState(read);
+    return answer;
 }
 
 tresult PLUGIN_API GateComponent::getState(IBStream* state) {

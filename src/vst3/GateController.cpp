@@ -50,12 +50,10 @@ tresult PLUGIN_API GateController::terminate() {
 
 tresult PLUGIN_API GateController::setComponentState(IBStream* state) {
     if (!editor_) return kNotInitialized;
-    std::vector<std::uint8_t> bytes;
-    if (!ReadStream(state, driver::kStateSize, bytes)) return kInvalidArgument;
     driver::GateState read;
-    if (driver::DecodeState(bytes, read) != driver::StateError::None) return kResultFalse;
-    editor_->setState(read);
-    return kResultOk;
+    const tresult answer = ReadState(state, read);
+    if (answer == kResultOk) editor_->setState(read);
+    return answer;
 }
 
 // Everything the controller shows comes from the component's state.

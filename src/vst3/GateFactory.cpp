@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <type_traits>
 
 #include "vst3/GateComponent.h"
 #include "vst3/GateController.h"
@@ -50,6 +51,27 @@ private:
     ~Compatibility() = default;
 };
 
+// A class's facts in any of the three records (the later ones add the
+// flags, vendor and versions, the last in UTF-16).
+template <class Info>
+tresult describe(int32 index, Info* info) {
+    if (!info || index < 0 || index >= kNumClasses) return kInvalidArgument;
+    const ClassFacts& facts = kClasses[index];
+    *info = Info{};
+    std::memcpy(info->cid, facts.uid->data(), sizeof(TUID));
+    info->cardinality = PClassInfo::kManyInstances;
+    CopyText(info->category, facts.category);
+    CopyText(info->name, kName);
+    if constexpr (!std::is_same_v<Info, PClassInfo>) {
+        info->classFlags = facts.flags;
+        CopyText(info->subCategories, facts.subCategories);
+        CopyText(info->vendor, kVendor);
+        CopyText(info->version, kVersion);
+        CopyText(info->sdkVersion, kVstVersionString);
+    }
+    return kResultOk;
+}
+
 class Factory final : public IPluginFactory3 {
 public:
     tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override {
@@ -62,7 +84,7 @@ public:
     tresult PLUGIN_API getFactoryInfo(PFactoryInfo* info) override {
         if (!info) return kInvalidArgument;
         *info = PFactoryInfo{};
-        CopyText(info->vendor, sizeof info->vendor, kVendor);
+        CopyText(info->vendor, kVendor);
         info->flags = PFactoryInfo::kUnicode;
         return kResultOk;
     }
@@ -70,43 +92,13 @@ public:
     int32 PLUGIN_API countClasses() override { return kNumClasses; }
 
     tresult PLUGIN_API getClassInfo(int32 index, PClassInfo* info) override {
-        if (!info || index < 0 || index >= kNumClasses) return kInvalidArgument;
-        *info = PClassInfo{};
-        std::memcpy(info->cid, kClasses[index].uid->data(), sizeof(TUID));
-        info->cardinality = PClassInfo::kManyInstances;
-        CopyText(info->category, sizeof info->category, kClasses[index].category);
-        CopyText(info->name, sizeof info->name, kName);
-        return kResultOk;
+        return describe(index, info);
     }
-
     tresult PLUGIN_API getClassInfo2(int32 index, PClassInfo2* info) override {
-        if (!info || index < 0 || index >= kNumClasses) return kInvalidArgument;
-        *info = PClassInfo2{};
-        std::memcpy(info->cid, kClasses[index].uid->data(), sizeof(TUID));
-        info->cardinality = PClassInfo::kManyInstances;
-        CopyText(info->category, sizeof info->category, kClasses[index].category);
-        CopyText(info->name, sizeof info->name, kName);
-        info->classFlags = kClasses[index].flags;
-        CopyText(info->subCategories, sizeof info->subCategories, kClasses[index].subCategories);
-        CopyText(info->vendor, sizeof info->vendor, kVendor);
-        CopyText(info->version, sizeof info->version, kVersion);
-        CopyText(info->sdkVersion, sizeof info->sdkVersion, kVstVersionString);
-        return kResultOk;
+        return describe(index, info);
     }
-
     tresult PLUGIN_API getClassInfoUnicode(int32 index, PClassInfoW* info) override {
-        if (!info || index < 0 || index >= kNumClasses) return kInvalidArgument;
-        *info = PClassInfoW{};
-        std::memcpy(info->cid, kClasses[index].uid->data(), sizeof(TUID));
-        info->cardinality = PClassInfo::kManyInstances;
-        CopyText(info->category, sizeof info->category, kClasses[index].category);
-        CopyText(info->name, PClassInfo::kNameSize, kName);
-        info->classFlags = kClasses[index].flags;
-        CopyText(info->subCategories, sizeof info->subCategories, kClasses[index].subCategories);
-        CopyText(info->vendor, PClassInfoW::kVendorSize, kVendor);
-        CopyText(info->version, PClassInfoW::kVersionSize, kVersion);
-        CopyText(info->sdkVersion, PClassInfoW::kVersionSize, kVstVersionString);
-        return kResultOk;
+        return describe(index, info);
     }
 
     tresult PLUGIN_API createInstance(FIDString cid, FIDString iid, void** obj) override {

@@ -47,6 +47,12 @@ bool ReadStream(IBStream* stream, std::size_t maxBytes, std::vector<std::uint8_t
     return true;
 }
 
+tresult ReadState(IBStream* stream, driver::GateState& state) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadStream(stream, driver::kStateSize, bytes)) return kInvalidArgument;
+    return driver::DecodeState(bytes, state) == driver::StateError::None ? kResultOk : kResultFalse;
+}
+
 bool WriteStream(IBStream* stream, std::span<const std::uint8_t> bytes) {
     if (!stream) return false;
     std::size_t done = 0;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/State.h"
 #include "vst3/Vst3Interfaces.h"
 
 namespace tarnwick::vst3 {
@@ -97,15 +98,20 @@ void Query(FUnknown* object, Ref<Interface>& into) {
 // ASCII or UTF-8 text into a String128 (or any UTF-16 array), cut to fit and
 // always terminated; characters beyond ASCII become '?'.
 void CopyText(char16* to, std::size_t size, const char* text);
-template <std::size_t N>
-void CopyText(char16 (&to)[N], const std::string& text) {
-    CopyText(to, N, text.c_str());
-}
 // UTF-16 text from a host, at most MAXCHARS long, as 8-bit text (characters
 // beyond ASCII become '?').
 std::string Narrow(const char16* text, std::size_t maxChars = 128);
 // 8-bit text into a fixed char array, cut to fit and always terminated.
 void CopyText(char* to, std::size_t size, const char* text);
+// Either into an array, of its size.
+template <class Char, std::size_t N>
+void CopyText(Char (&to)[N], const char* text) {
+    CopyText(to, N, text);
+}
+
+// A state record from a host's stream, whole or not at all: kResultOk with
+// STATE read, else an error code and STATE as it was.
+tresult ReadState(IBStream* stream, driver::GateState& state);
 
 // Reads a host's stream to its end (or its first failure), but never more
 // than MAXBYTES + 1 bytes, so that a longer one is known as such. False when
