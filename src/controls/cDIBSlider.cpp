@@ -464,6 +464,17 @@ void TCustomDIBSlider::DragTo(int P) {
     DoChange();
 }
 
+void TCustomDIBSlider::WndProc(TMessage& Message) {
+    // The release ends the drag before the framework lets the capture go, so
+    // that losing it is not taken for a drag cut short: the pointer stays
+    // where the last move put it.
+    if (Message.Msg == WM_LBUTTONUP && dragging_) {
+        dragging_ = false;
+        Invalidate();  // back to the resting opacity
+    }
+    TCustomDIBControl::WndProc(Message);
+}
+
 void TCustomDIBSlider::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
     if (dragging_) Invalidate();  // back to the resting opacity
     dragging_ = false;

@@ -97,6 +97,7 @@ public:
     void CaptureLost() override;
 
 protected:
+    void WndProc(TMessage& Message) override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseMove(TShiftState Shift, int X, int Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;

@@ -173,6 +173,18 @@ TEST_F(SliderTest, AHeldTrackClickStepsEvery250MsUntilThePointerArrivesThenTheDr
     input::AdvanceTime(250);
     EXPECT_EQ(s->Position(), 107);
     button(false, 10, 10);
+
+    // A release ends a drag where its last move left the pointer, not at its
+    // value's own pixel (62 is at 36); cut short, the drag ends at that pixel.
+    button(true, 10, 66);
+    move(10, 40);
+    button(false, 10, 40);
+    EXPECT_EQ(s->Position(), 62);
+    EXPECT_EQ(s->PointerPos(), 37);
+    button(true, 10, 40);
+    ReleaseCapture();
+    EXPECT_EQ(s->PointerPos(), 36);
+    button(false, 10, 40);
 }
 
 TEST_F(SliderTest, EndCapsStepBySmallChangeAndRepeatWhileHeld) {

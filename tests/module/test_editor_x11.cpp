@@ -135,6 +135,33 @@ TEST_F(EditorInX11, DrivenByARealPointerItAutomatesShowsTheAboutPanelAndComesAnd
     EXPECT_TRUE(PointerVisible());
 }
 
+TEST_F(EditorInX11, AReleaseLeavesTheSlidersPointerWhereTheLastMovePutIt) {
+    // At threshold 1 the slider (at 308, 32; 127 steps over a travel of 75
+    // pixels) has its pointer at the top, from row 31.
+    effect_->setParameter(effect_, 3, 1.0f);
+    ASSERT_EQ(Open(), 1);
+    IdleFor(100);
+    auto threshold = [](int step) {
+        char set[64];
+        std::snprintf(set, sizeof set, "--set threshold=%.9g",
+                      static_cast<double>(static_cast<float>(1.0L - step / 127.0L)));
+        return std::string(set);
+    };
+    // 16 pixels down is step 27 (16 x 127 / 75), whose own pixel is 15: the
+    // pointer stays at 16, where step 28 is drawn, also once the button is
+    // up. (Both steps come back from their values unchanged, so the
+    // updater's ticks leave them alone.)
+    Drag(318, 36, 16, 1, false);
+    IdleFor(250);
+    EXPECT_EQ(effect_->getParameter(effect_, 3), static_cast<float>(1.0L - 27 / 127.0L));
+    EXPECT_EQ(DifferencesFromRender(threshold(28)), 0);
+    const int automated = recorder_.count(audioMasterAutomate);
+    Button(false);
+    IdleFor(250);
+    EXPECT_EQ(DifferencesFromRender(threshold(28)), 0) << "the release moved the pointer";
+    EXPECT_EQ(recorder_.count(audioMasterAutomate), automated);
+}
+
 TEST_F(EditorInX11, ClosedInTheMiddleOfADragThePointerComesBack) {
     ASSERT_EQ(Open(), 1);
     IdleFor(100);
