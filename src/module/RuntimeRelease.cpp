@@ -17,6 +17,14 @@
 //   left. Its index is the one whose value, the record, the library clears
 //   as it gives the record back; when that tells it beyond doubt (exactly
 //   one index changed, to empty), the module frees the index.
+// - the key the runtime's thread-local variables (thread_local, and the
+//   runtime's own record of exceptions in flight) take from that library.
+//   Its table of keys has a reader/writer lock, made on first use with two
+//   semaphores and never destroyed, out of the module's reach. So the link
+//   sends the library's key functions (pthread_key_create and the three
+//   others; only that storage calls them) to keys of the module's own here,
+//   on the system's thread-local storage, which take no lock that would
+//   outlive the module; their indices are freed at unload.
 //
 // All of it is released as the very last of the module's static
 // destructors: the object below is made before every other static of the
@@ -34,6 +42,9 @@
 #include <windows.h>
 //
 #include <pthread.h>
+
+#include <atomic>
+#include <cerrno>
 #else
 #include <dlfcn.h>
 #endif
@@ -77,6 +88,55 @@ void EndThreadsLibraryHere(HMODULE self) {
     }
     if (changed == 1 && cleared < kTlsIndices) TlsFree(cleared);
 }
+
+// The module's own thread keys: a key is its slot here, and its values
+// live in the system's thread-local storage index the slot holds.
+struct ThreadKey {
+    std::atomic<DWORD> index1{0};  // the index + 1; 0 while the key is free
+    void (*destroy)(void*) = nullptr;
+};
+constexpr pthread_key_t kThreadKeys = 8;
+ThreadKey threadKeys[kThreadKeys];  // constant-initialised: usable before any constructor
+SRWLOCK threadKeysLock = SRWLOCK_INIT;
+
+DWORD IndexOf(pthread_key_t key) {
+    const DWORD index1 =
+        key < kThreadKeys ? threadKeys[key].index1.load(std::memory_order_acquire) : 0;
+    return index1 != 0 ? index1 - 1 : TLS_OUT_OF_INDEXES;
+}
+
+// This thread's values go to their destructors, each set to null first, as
+// long as destructors leave new ones (at most four rounds).
+void EndThreadKeysHere() {
+    const DWORD error = GetLastError();
+    for (int round = 0; round < 4; ++round) {
+        bool destroyed = false;
+        for (pthread_key_t key = 0; key < kThreadKeys; ++key) {
+            const DWORD index = IndexOf(key);
+            void* value = index != TLS_OUT_OF_INDEXES ? TlsGetValue(index) : nullptr;
+            if (!value || !threadKeys[key].destroy) continue;
+            TlsSetValue(index, nullptr);
+            threadKeys[key].destroy(value);
+            destroyed = true;
+        }
+        if (!destroyed) break;
+    }
+    SetLastError(error);
+}
+
+void NTAPI ThreadKeysAtThreadEnd(PVOID, DWORD reason, PVOID) {
+    if (reason == DLL_THREAD_DETACH) EndThreadKeysHere();
+}
+
+// At unload: this thread's values and every index.
+void ReleaseThreadKeys() {
+    EndThreadKeysHere();
+    for (pthread_key_t key = 0; key < kThreadKeys; ++key)
+        if (const DWORD index = IndexOf(key); index != TLS_OUT_OF_INDEXES) {
+            threadKeys[key].index1.store(0, std::memory_order_relaxed);
+            TlsFree(index);
+        }
+}
 #endif
 
 // Which loaded module holds the code at ADDRESS.
@@ -99,6 +159,7 @@ struct RuntimeRelease {
         const void* runtime = ModuleOf(reinterpret_cast<const void*>(&__gnu_cxx::__freeres));
         if (runtime && runtime == self) __gnu_cxx::__freeres();
 #if defined(_WIN32) && defined(__WINPTHREADS_VERSION)
+        ReleaseThreadKeys();
         // The end of this thread, as far as the module's threads library
         // can tell: its record of the thread goes.
         const void* threads = ModuleOf(reinterpret_cast<const void*>(__xl_f));
@@ -111,5 +172,62 @@ struct RuntimeRelease {
 __attribute__((init_priority(101))) RuntimeRelease release;
 
 }  // namespace
+
+#if defined(_WIN32) && defined(__WINPTHREADS_VERSION)
+// Called by the system at the end of each thread, through the module's TLS
+// directory, as the threads library's handler is.
+extern "C" {
+__attribute__((section(".CRT$XLE"), used)) PIMAGE_TLS_CALLBACK tarnwick_thread_keys_end =
+    ThreadKeysAtThreadEnd;
+
+// The threads library's key functions, as the link renames the calls to them.
+int __wrap_pthread_key_create(pthread_key_t* key, void (*destroy)(void*)) {
+    int result = EAGAIN;
+    AcquireSRWLockExclusive(&threadKeysLock);
+    for (pthread_key_t k = 0; k < kThreadKeys; ++k) {
+        if (threadKeys[k].index1.load(std::memory_order_relaxed) != 0) continue;
+        if (const DWORD index = TlsAlloc(); index != TLS_OUT_OF_INDEXES) {
+            threadKeys[k].destroy = destroy;
+            threadKeys[k].index1.store(index + 1, std::memory_order_release);
+            *key = k;
+            result = 0;
+        }
+        break;
+    }
+    ReleaseSRWLockExclusive(&threadKeysLock);
+    return result;
+}
+
+int __wrap_pthread_key_delete(pthread_key_t key) {
+    AcquireSRWLockExclusive(&threadKeysLock);
+    const DWORD index = IndexOf(key);
+    if (index != TLS_OUT_OF_INDEXES) {
+        threadKeys[key].index1.store(0, std::memory_order_relaxed);
+        TlsFree(index);
+    }
+    ReleaseSRWLockExclusive(&threadKeysLock);
+    return index != TLS_OUT_OF_INDEXES ? 0 : EINVAL;
+}
+
+// Both leave the thread's last error as it was, as the library's do.
+void* __wrap_pthread_getspecific(pthread_key_t key) {
+    const DWORD index = IndexOf(key);
+    if (index == TLS_OUT_OF_INDEXES) return nullptr;
+    const DWORD error = GetLastError();
+    void* value = TlsGetValue(index);
+    SetLastError(error);
+    return value;
+}
+
+int __wrap_pthread_setspecific(pthread_key_t key, const void* value) {
+    const DWORD index = IndexOf(key);
+    if (index == TLS_OUT_OF_INDEXES) return EINVAL;
+    const DWORD error = GetLastError();
+    const bool set = TlsSetValue(index, const_cast<void*>(value)) != FALSE;
+    SetLastError(error);
+    return set ? 0 : ENOMEM;
+}
+}
+#endif
 
 #endif
