@@ -75,7 +75,9 @@ private:
             current_ = &q;
             change_.offset = at;
             change_.target = q.target;
-            if (q.target == driver::kProgramTarget)
+            // A NaN program stays NaN, which the driver takes for no program:
+            // converted to int it would be undefined.
+            if (q.target == driver::kProgramTarget && !std::isnan(value))
                 change_.value = float(std::min(15, int(std::clamp(value, 0.0, 1.0) * 16.0)));
             else
                 change_.value = float(value);
@@ -224,10 +226,10 @@ tresult PLUGIN_API GateComponent::process(ProcessData& data) {
                        isStereo(data.outputs[0]);
     if (!audio) {
         while (const driver::Change* change = changes.peek()) {
-            if (change->target == driver::kProgramTarget)
-                gate_->setProgram(int32(change->value));
-            else
+            if (change->target != driver::kProgramTarget)
                 gate_->setParameter(change->target, change->value);
+            else if (!std::isnan(change->value))  // no program
+                gate_->setProgram(int32(change->value));
             changes.pop();
         }
         return kResultOk;

@@ -20,7 +20,9 @@ constexpr int32 kNumParameterInfos = driver::kNumParameters + 2;
 bool isGateParameter(ParamID id) { return id < ParamID(driver::kNumParameters); }
 
 int32 programOf(ParamValue normalized) {
-    return std::min(kNumPrograms - 1, int32(std::clamp(normalized, 0.0, 1.0) * kNumPrograms));
+    // NaN, which has no conversion to int, is taken as 0, as a parameter's is.
+    if (!(normalized >= 0.0)) return 0;
+    return std::min(kNumPrograms - 1, int32(std::min(normalized, 1.0) * kNumPrograms));
 }
 
 }  // namespace
@@ -167,6 +169,8 @@ tresult PLUGIN_API GateController::setParamNormalized(ParamID id, ParamValue val
     if (isGateParameter(id)) {
         editor_->setParameter(int32(id), float(value));
     } else if (id == kProgramParamId) {
+        // No program, as the component takes a NaN program change.
+        if (std::isnan(value)) return kInvalidArgument;
         const int32 program = programOf(value);
         if (program == editor_->program()) return kResultOk;
         // The program's values are the parameters' now: the host reads them again.

@@ -78,8 +78,17 @@ tresult PLUGIN_API GateView::attached(void* parent, FIDString type) {
 
 tresult PLUGIN_API GateView::removed() {
     if (!attached_) return kResultFalse;
+    // A host's run loop may hold the view's last references: they go as
+    // the view unregisters, and the view must outlive its own detach.
+    Ref<GateView> keep(this);
     detach();
     return kResultOk;
+}
+
+void GateView::controllerGone() {
+    // As in removed(): the controller holds no reference of its own.
+    Ref<GateView> keep(this);
+    detach();
 }
 
 void GateView::detach() {

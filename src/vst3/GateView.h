@@ -48,7 +48,7 @@ public:
 #endif
 
     // The view's controller goes (terminated): the view lets the editor go.
-    void controllerGone() { detach(); }
+    void controllerGone();
     // The editor's idle work: input, timers, painting, the meter.
     void idle();
 
