@@ -11,7 +11,9 @@
 #include "AudioFile.h"
 #include "EffectHost.h"
 #include "RenderEditor.h"
+#if defined(TARNWICK_HOST_VST3)
 #include "Vst3Host.h"
+#endif
 
 #include <array>
 #include <cerrno>
@@ -459,6 +461,7 @@ void checkOutput(const ProcessArgs& a) {
     checkOutputPath(a.out, inputs, a.force);
 }
 
+#if defined(TARNWICK_HOST_VST3)
 // The same with a VST 3 module: the signal on its main bus, the key on its
 // auxiliary bus, the program and settings as its first block's changes.
 int runProcessVst3(const ProcessArgs& a) {
@@ -489,8 +492,12 @@ int runProcessVst3(const ProcessArgs& a) {
     return 0;
 }
 
+#endif
+
 int runProcess(const ProcessArgs& a) {
+#if defined(TARNWICK_HOST_VST3)
     if (IsVst3(a.module)) return runProcessVst3(a);
+#endif
     checkOutput(a);
     ProcessInputs in(a);
     HostedEffect fx(a.module);
