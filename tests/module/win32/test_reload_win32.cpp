@@ -188,33 +188,34 @@ TEST_F(Reload, EachFreeGivesBackWhatTheModuleTook) {
     Cycle();
 }
 
+// Each thread shows a gate's editor in a window of its own (as hosts
+// that give each plug-in window a thread do) and ends.
+DWORD WINAPI EditorThread(void* main) {
+    AEffect* effect = reinterpret_cast<MainProc>(main)(&RecordingHost::callback);
+    HWND top = CreateWindowExW(0, L"TarnwickReloadHost", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 420,
+                               240, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    auto dispatch = [&](VstInt32 opcode) {
+        return effect->dispatcher(effect, opcode, 0, 0, top, 0.0f);
+    };
+    dispatch(effOpen);
+    const DWORD opened = dispatch(effEditOpen) == 1;
+    dispatch(effEditIdle);
+    dispatch(effEditClose);
+    dispatch(effClose);
+    DestroyWindow(top);
+    return opened;
+}
+
 TEST_F(Reload, ThreadsThatEndWhileTheModuleStaysLoadedLeaveNothingOfIt) {
     HMODULE module = LoadLibraryA(WindowsPath(TARNWICK_MODULE_PATH).c_str());
     ASSERT_NE(module, nullptr);
     FARPROC entry = GetProcAddress(module, "VSTPluginMain");
     if (!entry) entry = GetProcAddress(module, "main");
-    // Each thread shows a gate's editor in a window of its own (as hosts
-    // that give each plug-in window a thread do) and ends.
-    auto editorThread = [](void* main) -> DWORD {
-        AEffect* effect = reinterpret_cast<MainProc>(main)(&RecordingHost::callback);
-        HWND top = CreateWindowExW(0, L"TarnwickReloadHost", L"host", WS_OVERLAPPEDWINDOW, 0, 0,
-                                   420, 240, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        auto dispatch = [&](VstInt32 opcode) {
-            return effect->dispatcher(effect, opcode, 0, 0, top, 0.0f);
-        };
-        dispatch(effOpen);
-        const DWORD opened = dispatch(effEditOpen) == 1;
-        dispatch(effEditIdle);
-        dispatch(effEditClose);
-        dispatch(effClose);
-        DestroyWindow(top);
-        return opened;
-    };
     Counts before;
     for (int i = 0; i < 53; ++i) {
         if (i == 3) before = Counts::Now();
         HANDLE t =
-            CreateThread(nullptr, 0, editorThread, reinterpret_cast<void*>(entry), 0, nullptr);
+            CreateThread(nullptr, 0, EditorThread, reinterpret_cast<void*>(entry), 0, nullptr);
         ASSERT_NE(t, nullptr);
         DWORD opened = 0;
         WaitForSingleObject(t, INFINITE);
