@@ -126,7 +126,8 @@ void Processor::process(float* const* inputs, float* const* outputs, std::uint32
     std::uint32_t done = 0;
     for (;;) {
         const Change* next = changes ? changes->peek() : nullptr;
-        for (; next && next->offset <= done; next = changes->peek()) {
+        // At the block's end every change left applies, those past it too.
+        for (; next && (next->offset <= done || done >= frames); next = changes->peek()) {
             apply(*next);
             changes->pop();
         }
