@@ -85,6 +85,22 @@ bool Processor::restart(bool keepState) {
     return made;
 }
 
+void Processor::reset() {
+    // No MIDI reaches the effect through these formats, so its queue is as
+    // empty as a new effect's; the rest is the audio side's history.
+    APlugin& p = *plugin_;
+    p.env.level = 0.0f;
+    p.env.velocity = 0.0f;
+    p.env.output = 0.0f;
+    p.env.stage = TEnv::Idle;
+    p.env.holdCount = 0;
+    p.env.releaseRequested = false;
+    p.keyPeak.store(0.0f, std::memory_order_relaxed);
+    p.peakHoldCount = 0;
+    p.gateOpen = false;
+    p.gateClosed = false;
+}
+
 void Processor::setParameter(std::int32_t index, float value) {
     effect_->setParameter(effect_, index, value);
 }

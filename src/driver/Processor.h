@@ -69,6 +69,11 @@ public:
     // the old one's programs and current program. False, with the old
     // effect going on, when none can be made.
     bool restart(bool keepState);
+    // Starts again from the history a new effect starts from (a silent
+    // envelope, no key peak, the gate neither opened nor closed), keeping
+    // the effect, its programs and its values. Allocates nothing, takes no
+    // lock: for the audio thread.
+    void reset();
 
     // Any thread; the effect's own clamping.
     void setParameter(std::int32_t index, float value);
@@ -81,7 +86,8 @@ public:
     // Gates FRAMES samples: INPUTS are the signal (0, 1) and the key (2, 3),
     // OUTPUTS the two outputs (they may be the inputs). CHANGES, in the order
     // of their offsets, each apply before the sample at its offset; one at
-    // or past the block's end applies after its last sample. A null key
+    // or past the block's end applies after its last sample (all of them in
+    // a block of no samples). A null key
     // buffer is silence when SILENTKEY, else (as for a VST 2 host) a block
     // with a missing buffer is skipped. Allocates nothing, takes no lock.
     void process(float* const* inputs, float* const* outputs, std::uint32_t frames,
