@@ -759,6 +759,11 @@ void GatePlugin::tick() {
 void GatePlugin::requestFlush() {
     if (!editsUnflushed_) return;
     editsUnflushed_ = false;
+    // The user changed the gate: what the host saved is old now.
+    if (valuesEdited_) {
+        valuesEdited_ = false;
+        if (hostState_ && hostState_->mark_dirty) hostState_->mark_dirty(host_);
+    }
     if (hostParams_ && hostParams_->request_flush) hostParams_->request_flush(host_);
 }
 
@@ -773,6 +778,11 @@ void GatePlugin::performEdit(std::int32_t index, float value) {
     if (index < 0 || index >= driver::kNumParameters) return;
     edits_.submit({Edit::Value, std::uint8_t(index), value});
     editsUnflushed_ = true;
+    valuesEdited_ = true;
+    // Not active, nothing processes: the gate takes the value now, so that
+    // it has it (and its state says so) even with a host that flushes only
+    // while it processes. The flush that sends the edit gives it again.
+    if (!active_) gate_->setParameter(index, value);
 }
 
 void GatePlugin::endEdit(std::int32_t index) {

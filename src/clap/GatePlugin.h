@@ -86,7 +86,8 @@ private:
     bool attach();
     void detach();
     void watchConnection();
-    // Asks the host for a process or flush that takes the queued edits.
+    // Asks the host for a process or flush that takes the queued edits (and
+    // marks its saved state old when they changed a value).
     void requestFlush();
     // After a program or state came from the main thread: the editor shows
     // it, the host reads the values again.
@@ -107,6 +108,7 @@ private:
     bool processing_ = false;
     EditQueue edits_;
     bool editsUnflushed_ = false;  // queued since the host was last asked
+    bool valuesEdited_ = false;    // a value among them: the host's saved state is old
 
     // The editor (main thread).
     std::unique_ptr<driver::EditorHost> editor_;

@@ -211,6 +211,7 @@ TEST_F(Editor, ADragReachesTheHostAsAGestureByFlushOrInProcess) {
     Wait(150);
     EXPECT_TRUE(PointerVisible());
     EXPECT_GT(first_->host.flushRequests, 0);
+    EXPECT_GT(first_->host.dirty, 0) << "the host's saved state is old";
     const std::string text = first_->edits.Text();
     EXPECT_TRUE(OneGesture(text, 0)) << text;
     const double attack = first_->gate.value(0);
