@@ -225,6 +225,7 @@ public:
                 if ((p.revents & POLLIN) && fds.count(p.fd) && fdExt)
                     fdExt->on_fd(plugin, p.fd, CLAP_POSIX_FD_READ);
 #else
+            (void)fdExt;  // the system's message loop drives a Windows editor
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
 #endif
         }

