@@ -17,6 +17,7 @@ packages=(
   libxres-dev                       # the X resources of the editor's connection, in the host-conduct test
   ardour sox xvfb xauth             # a real VST 2 host for the integration test
   lv2-dev lilv-utils sordi          # the LV2 plug-in's headers, and the LV2 tools that test it
+  qtractor                          # a CLAP host (and its plug-in scanner) for the integration test
   jalv jackd2                       # an LV2 host (GTK, embeds X11 editors through suil) and its JACK server, for the editor's test
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix # the Windows modules, cross-built
   wine wine64 wine32:i386           # running them and their tests (wine32 needs i386 packages)
