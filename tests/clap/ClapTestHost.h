@@ -1,8 +1,7 @@
 #pragma once
 // A CLAP host of the tests' own: it loads a .clap file as hosts do (its
 // clap_entry, init, the factories), makes plug-ins with a host record that
-// offers what the tests ask for (params, state, log, thread-check,
-// preset-load, and on Linux timer-support and posix-fd-support with a loop
+// offers what the tests ask for (params, state, log, preset-load, and on Linux timer-support and posix-fd-support with a loop
 // of its own), and records what the plug-in tells it.
 
 #include <gtest/gtest.h>
@@ -240,7 +239,6 @@ private:
         if (name == CLAP_EXT_PARAMS) return &self->params_;
         if (name == CLAP_EXT_STATE) return &self->state_;
         if (name == CLAP_EXT_LOG) return &self->log_;
-        if (name == CLAP_EXT_THREAD_CHECK) return &self->threadCheck_;
         if (name == CLAP_EXT_PRESET_LOAD) return &self->presetLoad_;
         if (name == CLAP_EXT_TIMER_SUPPORT && self->timers_) return &self->timerSupport_;
         if (name == CLAP_EXT_POSIX_FD_SUPPORT && self->fds_) return &self->fdSupport_;
@@ -250,7 +248,6 @@ private:
     bool timers_;
     bool fds_;
     clap_host_t host_{};
-    std::thread::id mainThread_ = std::this_thread::get_id();
     clap_id nextTimer_ = 1;
 
     const clap_host_params_t params_ = {
@@ -267,10 +264,6 @@ private:
         [](const clap_host_t* h, clap_log_severity, const char* message) {
             of(h)->logs.push_back(message ? message : "");
         },
-    };
-    const clap_host_thread_check_t threadCheck_ = {
-        [](const clap_host_t* h) { return std::this_thread::get_id() == of(h)->mainThread_; },
-        [](const clap_host_t* h) { return std::this_thread::get_id() != of(h)->mainThread_; },
     };
     const clap_host_preset_load_t presetLoad_ = {
         [](const clap_host_t* h, std::uint32_t, const char*, const char*, std::int32_t,
