@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows stage of scripts/test.sh: cross-builds the 32-bit module with
 # its editor and every test (build-win32) and the 64-bit module with its
-# editor, its VST 3 bundle, its host and the editor's test (build-win64)
+# editor, its VST 3 bundle and CLAP file, its host and the tests of its
+# editors and its CLAP gate (build-win64)
 # using mingw-w64, runs the tests under Wine in a fresh prefix (the editors' under a virtual X
 # server), and checks that both modules process bit for bit as the Linux
 # module in the native build tree NATIVE_BUILD (default: build) does. The
@@ -70,17 +71,17 @@ cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-x86_64.c
   -DTARNWICK_ARTWORK_TOOL="$native/tools/artwork/tarnwick-artwork" \
   -DTARNWICK_NATIVE_HOST="$native/tools/host/tarnwick-host" \
   -DTARNWICK_VST3_INFO_TOOL="$native/src/vst3/tarnwick-vst3-info"
-cmake --build build-win64 -j"$jobs" --target Tarnwick tarnwick_vst3_bundle tarnwick-host \
-  module_editor_win32_test
+cmake --build build-win64 -j"$jobs" --target Tarnwick tarnwick_vst3_bundle TarnwickClap \
+  tarnwick-host module_editor_win32_test clap_test
 
 failed=0
-# What cmake --install gives a user: the two modules and the VST 3 bundle in
-# one folder.
+# What cmake --install gives a user: the two modules, the VST 3 bundle and
+# the CLAP file in one folder.
 rm -rf build-win-install
 cmake --install build-win32 --prefix build-win-install --strip >/dev/null
 cmake --install build-win64 --prefix build-win-install --strip >/dev/null
 installed=$(cd build-win-install && find . -type f | LC_ALL=C sort | tr '\n' ' ')
-expected="./Tarnwick.dll ./Tarnwick.vst3/Contents/Resources/moduleinfo.json"
+expected="./Tarnwick.clap ./Tarnwick.dll ./Tarnwick.vst3/Contents/Resources/moduleinfo.json"
 expected+=" ./Tarnwick.vst3/Contents/x86_64-win/Tarnwick.vst3 ./Tarnwick64.dll "
 [ "$installed" = "$expected" ] || { echo "cmake --install gave: $installed"; failed=1; }
 # Text is drawn by the system's faces on Windows: the tests that check the
@@ -97,7 +98,8 @@ else
   # Its tables are read on this machine, without Wine.
   ctest --test-dir build-win32 -R '^module_windows_tables$' --no-tests=error || failed=1
 fi
-ctest --test-dir build-win64 -R '^(module|vst3)_(windows_tables|editor_win32)$' --no-tests=error ||
+ctest --test-dir build-win64 -R '^((module|vst3|clap)_(windows_tables|editor_win32)|clap_test)$' \
+  --no-tests=error ||
   failed=1
 TARNWICK_WIN32_BUILD=$win32_build TARNWICK_WIN64_BUILD=$PWD/build-win64 \
   TARNWICK_WINE_PREFIX=$prefix \

@@ -28,6 +28,9 @@
 
 #include "vst3/Vst3Interfaces.h"
 #endif
+#if defined(TARNWICK_CLAP_FILE)
+#include "clap/ClapTestHost.h"
+#endif
 
 namespace {
 
@@ -560,13 +563,15 @@ TEST_F(EditorInWin32, TheVst3ViewShowsTheEditorAndTellsTheHostItsEdits) {
     EXPECT_EQ(host.calls.back(), std::make_pair('e', vst3::ParamID(0)));
     EXPECT_GT(controller->getParamNormalized(0), 0.1);
 
-    // Removed mid-drag: the gesture ends, the pointer comes back, the window goes.
+    // Removed mid-drag of the hold knob: the gesture ends, the pointer comes back, the window goes.
     PointerTo(106 + 40, 32 + 40);
     Button(true);
-    PointerTo(106 + 40, 32 + 30);
+    for (int i = 0; i < 40 && host.calls.back().second != 1; ++i)
+        PointerTo(106 + 40, 32 + 36 - i % 2);
+    ASSERT_EQ(host.calls.back().second, vst3::ParamID(1));
     EXPECT_EQ(view->removed(), vst3::kResultOk);
     EXPECT_TRUE(PointerVisible());
-    EXPECT_EQ(host.calls.back().first, 'e');
+    EXPECT_EQ(host.calls.back(), std::make_pair('e', vst3::ParamID(1)));
     Button(false);
     EXPECT_EQ(Editors(top_), 0);
     view->release();
@@ -574,5 +579,72 @@ TEST_F(EditorInWin32, TheVst3ViewShowsTheEditorAndTellsTheHostItsEdits) {
     controller->release();
     EXPECT_TRUE(exit());
     FreeLibrary(module);
+}
+#endif
+
+#if defined(TARNWICK_CLAP_FILE)
+// Tarnwick.clap's editor in the same host window: a Win32 child on a timer
+// of its own (a Windows host lends none), its drags heard by the host as
+// gesture and value events of the flush it asks for.
+TEST_F(EditorInWin32, TheClapEditorShowsTheGateAndTellsTheHostItsEdits) {
+    using namespace tarnwick::test;
+    const ClapFile file(WindowsPath(TARNWICK_CLAP_FILE).c_str());
+    ASSERT_NE(file.factory(), nullptr);
+    TestHost host(false, false);
+    Instance gate(file, host);
+    ASSERT_TRUE(gate && gate->init(gate.get()));
+    const clap_plugin_gui_t* gui = gate.gui();
+    ASSERT_TRUE(gui->is_api_supported(gate.get(), CLAP_WINDOW_API_WIN32, false));
+    EXPECT_FALSE(gui->is_api_supported(gate.get(), CLAP_WINDOW_API_WIN32, true));
+    std::uint32_t width = 0, height = 0;
+    clap_window_t window{};
+    window.api = CLAP_WINDOW_API_WIN32;
+    window.win32 = top_;
+    ASSERT_TRUE(gui->create(gate.get(), CLAP_WINDOW_API_WIN32, false));
+    ASSERT_TRUE(gui->get_size(gate.get(), &width, &height));
+    EXPECT_EQ(width, 336u);
+    EXPECT_EQ(height, 157u);
+    ASSERT_TRUE(gui->set_parent(gate.get(), &window) && gui->show(gate.get()));
+    ASSERT_EQ(Editors(top_), 1);
+    RunFor(300, {});
+    EXPECT_EQ(DifferencesFrom("plain.png"), 0);
+
+    // A drag of the attack knob: begin, values, end for parameter 0, taken
+    // by the flushes the plug-in asks for.
+    std::string heard;
+    const auto take = [&] {
+        for (int i = 0; i < host.flushRequests; ++i) heard += gate.flush().Text() + ' ';
+        host.flushRequests = 0;
+    };
+    const int knobX = 14 + 40, knobY = 32 + 40;
+    PointerTo(knobX, knobY);
+    Button(true);
+    for (int i = 0; i < 20; ++i) {
+        PointerTo(knobX, knobY - 4 - 2 * i);
+        take();
+    }
+    Button(false);
+    RunFor(100, {});
+    take();
+    EXPECT_EQ(heard.rfind("begin:0 value:0", 0), 0u) << heard;
+    EXPECT_NE(heard.find("end:0"), std::string::npos) << heard;
+    EXPECT_GT(gate.value(0), 0.1);
+
+    // Destroyed mid-drag of the hold knob: the gesture ends, the pointer comes back, the
+    // window goes.
+    heard.clear();
+    PointerTo(106 + 40, 32 + 40);
+    Button(true);
+    for (int i = 0; i < 40 && heard.find("value:1") == std::string::npos; ++i) {
+        PointerTo(106 + 40, 32 + 36 - i % 2);
+        take();
+    }
+    ASSERT_NE(heard.find("begin:1 value:1"), std::string::npos) << heard;
+    gui->destroy(gate.get());
+    EXPECT_TRUE(PointerVisible());
+    Button(false);
+    EXPECT_EQ(Editors(top_), 0);
+    take();
+    EXPECT_NE(heard.find("end:1"), std::string::npos) << heard;
 }
 #endif
