@@ -1,8 +1,8 @@
 #include "controls/cDIBSlider.h"
 
 #include <algorithm>
-#include <utility>
 #include <climits>
+#include <utility>
 
 #include "framework/Messages.h"
 #include "gdi/Gdi.h"

@@ -136,9 +136,9 @@ private:
 
     TPoint grab_{0, 0};
     bool dragging_ = false;
-    bool fine_ = false;                // the drag goes at the fine speed
-    std::int64_t fineQuarters_ = 0;    // the pointer's offset in quarter pixels, then
-    std::int64_t lastAlong_ = 0;       // the mouse along the track at the last move
+    bool fine_ = false;              // the drag goes at the fine speed
+    std::int64_t fineQuarters_ = 0;  // the pointer's offset in quarter pixels, then
+    std::int64_t lastAlong_ = 0;     // the mouse along the track at the last move
     int PointerPos_ = 0;
     std::uint8_t PointerOpacityLow_ = 196;
     std::uint8_t PointerOpacityHigh_ = 255;

@@ -134,7 +134,8 @@ void passThrough(const float* in1, const float* in2, float* out1, float* out2, s
 
 APluginProgram::APluginProgram() {
     name.set("Init");
-    for (int i = 0; i < APlugin::kNumParams; ++i) values[i].store(kDefaults[std::size_t(i)], relaxed);
+    for (int i = 0; i < APlugin::kNumParams; ++i)
+        values[i].store(kDefaults[std::size_t(i)], relaxed);
 }
 
 APlugin::APlugin(audioMasterCallback audioMaster, tarnwick::EditorFactory editorFactory)

@@ -112,7 +112,8 @@ public:
                 keys = e.type == ButtonPress ? keys | flags[i] : keys & ~flags[i];
                 held_ = keys & (kLeftFlag | kMiddleFlag | kRightFlag);
                 std::uint32_t message = downs[i] + (e.type == ButtonPress ? 0 : 1);
-                if (message == kLeftDown && DoubleClick(b.time, b.x, b.y)) message = kLeftDoubleClick;
+                if (message == kLeftDown && DoubleClick(b.time, b.x, b.y))
+                    message = kLeftDoubleClick;
                 SendMouse(message, keys, Point(b.x, b.y));
                 return;
             }
@@ -278,9 +279,9 @@ private:
     // it, is the second of one; the press after that starts anew, as on
     // other systems. TIME is the server's, in ms (it wraps).
     bool DoubleClick(Time time, int x, int y) {
-        const bool second = pressed_ && static_cast<std::uint32_t>(time - pressTime_) <= kDoubleClickMs &&
-                            std::abs(x - pressX_) <= kDoubleClickSlop &&
-                            std::abs(y - pressY_) <= kDoubleClickSlop;
+        const bool second =
+            pressed_ && static_cast<std::uint32_t>(time - pressTime_) <= kDoubleClickMs &&
+            std::abs(x - pressX_) <= kDoubleClickSlop && std::abs(y - pressY_) <= kDoubleClickSlop;
         pressed_ = !second;
         pressTime_ = time;
         pressX_ = x;
