@@ -204,20 +204,42 @@ void TPluginEditorWindow::WatchGestures() {
         // the control's destruction, and a wheel gesture after its last
         // notch: each tells the control so.
         control->SetWindowProc(
-            [this, control, index, wheel, inner = control->WindowProc()](TMessage& Message) {
+            [this, i, control, index, wheel, inner = control->WindowProc()](TMessage& Message) {
                 if (Message.Msg == WM_MOUSEWHEEL && !wheel) return;
+                if (Message.Msg == WM_MOUSEWHEEL ||
+                    (Message.Msg == WM_MOUSEMOVE && (Message.WParam & MK_SHIFT) != 0 &&
+                     control->MouseCapture()))
+                    ResumeFrom(i);
                 inner(Message);
                 if ((Message.Msg == WM_CAPTURECHANGED || Message.Msg == CM_WHEELGESTUREEND) &&
                     !InGesture(control))
                     EndEdit(index);
             });
-        if (!entry.toggles)
-            control->OnDblClick = [this](TObject* Sender) { SetDefault(Sender); };
+        if (!entry.toggles) control->OnDblClick = [this](TObject* Sender) { SetDefault(Sender); };
     }
     // Nor does it move the meter, which shows the key.
     vol->SetWindowProc([inner = vol->WindowProc()](TMessage& Message) {
         if (Message.Msg != WM_MOUSEWHEEL) inner(Message);
     });
+}
+
+// The timer shows the value of an odd position one position lower (the
+// rounding of the value-to-position map). A wheel notch or a fine drag's
+// step, often a single position, goes on from the position that wrote the
+// value instead, or it could never get past it.
+void TPluginEditorWindow::ResumeFrom(std::size_t i) {
+    const tarnwick::ParameterControl& entry = tarnwick::kParameterControls[i];
+    TCustomDIBControl* control = parameterControls_[i];
+    const float value = params[std::size_t(entry.index)].load(relaxed);
+    const int shown = PositionOf(control);
+    if (tarnwick::ValueAt(entry.scale, shown) == value) return;
+    for (const int wrote : {shown + 1, shown - 1}) {
+        if (tarnwick::ValueAt(entry.scale, wrote) != value) continue;
+        const bool wasUpdating = std::exchange(updating, true);
+        SetPositionOf(control, wrote);
+        updating = wasUpdating;
+        return;
+    }
 }
 
 void TPluginEditorWindow::SetDefault(TObject* Sender) {

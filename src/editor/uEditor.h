@@ -133,6 +133,7 @@ private:
     // A double click: the parameter goes to a new program's value.
     void SetDefault(TObject* Sender);
     static bool InGesture(TCustomDIBControl* control);
+    void ResumeFrom(std::size_t i);
     static void Toggle(TObject* Sender);
     void BeginEdit(std::int32_t index);
     void EndEdit(std::int32_t index);
