@@ -90,6 +90,7 @@ TCustomDIBControl::~TCustomDIBControl() {
     LeaveContainer();
     templateProperties_.clear();
     repeatTimer_.reset();
+    wheelTimer_.reset();
     Children_.reset();
     DIBFeatures_.reset();
     Canvas_.reset();
@@ -342,6 +343,34 @@ void TCustomDIBControl::CaptureLost() {
     if (Hot_ && !MouseInside_ && !IsDestroying()) PointerLeave();
 }
 
+// ---- the wheel ---------------------------------------------------------------------
+
+int TCustomDIBControl::TakeWheelNotches(int WheelDelta) {
+    wheelRest_ += WheelDelta;
+    const int notches = wheelRest_ / WHEEL_DELTA;
+    wheelRest_ -= notches * WHEEL_DELTA;
+    return notches;
+}
+
+void TCustomDIBControl::WheelNotched() {
+    if (!wheelTimer_) {
+        wheelTimer_ = std::make_unique<TDIBTimer>(nullptr);
+        wheelTimer_->SetInterval(kWheelGestureMs);
+        wheelTimer_->SetOnTimer([this](TObject*) { EndWheelGesture(); });
+    }
+    wheelGesture_ = true;
+    // From the latest notch on.
+    wheelTimer_->SetEnabled(false);
+    wheelTimer_->SetEnabled(true);
+}
+
+void TCustomDIBControl::EndWheelGesture() {
+    wheelRest_ = 0;
+    if (wheelTimer_) wheelTimer_->SetEnabled(false);
+    if (!std::exchange(wheelGesture_, false) || IsDestroying()) return;
+    Perform(CM_WHEELGESTUREEND, 0, 0);
+}
+
 // ---- pointer, repeat ---------------------------------------------------------------
 
 void TCustomDIBControl::HidePointer() {
@@ -411,6 +440,7 @@ void TCustomDIBControl::WndProc(TMessage& Message) {
         case CM_MOUSELEAVE:
             StopRepeatTimer();
             PointerLeave();
+            EndWheelGesture();
             break;
         case WM_CAPTURECHANGED: CaptureLost(); break;
     }

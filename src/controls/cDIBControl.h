@@ -25,6 +25,10 @@ class TCustomDIBContainer;
 
 TW_DECLARE_EXCEPTION(EDIBControlError, Exception);
 
+// Told to a bitmap control (and whoever watches its messages) when a run of
+// wheel notches over it has ended.
+inline constexpr std::uint32_t CM_WHEELGESTUREEND = CM_BASE + 0x50;
+
 enum class TWantKey : std::uint8_t { wkTab, wkArrows, wkAllKeys };
 TW_ENUM(TWantKey, "wkTab", "wkArrows", "wkAllKeys");
 using TWantKeys = TSet<TWantKey>;
@@ -103,6 +107,12 @@ public:
     bool DIBFocused() const { return DIBFocused_; }
     bool Hot() const { return Hot_; }
     bool MouseInside() const { return MouseInside_; }
+    // A run of wheel notches over the control is one gesture: it begins at
+    // the first notch and lasts until kWheelGestureMs after the last, the
+    // pointer leaving or the mouse input being cancelled; its end is told
+    // as CM_WHEELGESTUREEND.
+    static constexpr std::uint32_t kWheelGestureMs = 300;
+    bool WheelGesture() const { return wheelGesture_; }
     bool NotLoaded() const { return notLoaded_; }
     // The surface the control paints into while the container paints it.
     TAbstractSuperDIB* Surface() const { return surface_; }
@@ -180,6 +190,13 @@ protected:
     // The auto-repeat of a held left button is running.
     bool Repeating() const { return repeatTimer_ && repeatTimer_->Enabled(); }
 
+    // The whole notches in a turn of the wheel, the rest of a finer wheel's
+    // turn kept for the next one (positive away from the user).
+    int TakeWheelNotches(int WheelDelta);
+    // A notch turned the control: begins its wheel gesture or makes it last.
+    void WheelNotched();
+    void EndWheelGesture();
+
     TShiftState LastShift() const { return shift_; }
     TPoint LastMousePos() const { return lastMouse_; }
 
@@ -209,6 +226,9 @@ private:
     TPoint lastMouse_{0, 0};
     TShiftState shift_;
     std::unique_ptr<TDIBTimer> repeatTimer_;
+    std::unique_ptr<TDIBTimer> wheelTimer_;  // made at the first notch
+    bool wheelGesture_ = false;
+    int wheelRest_ = 0;
     TMessage storedPress_{};
     bool MouseInside_ = false;
     bool Hot_ = false;

@@ -143,6 +143,7 @@ void TCustomDIBKnob::MoveBy(std::int64_t Steps, std::int64_t Step) {
 
 void TCustomDIBKnob::StartDragging() {
     dragging_ = true;
+    fineRest_ = 0;
     POINT p{0, 0};
     GetCursorPos(&p);
     dragOrigin_ = {p.x, p.y};
@@ -157,7 +158,8 @@ void TCustomDIBKnob::StopDragging() {
 
 void TCustomDIBKnob::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     TCustomDIBControl::MouseDown(Button, Shift, X, Y);
-    if (Button == mbLeft) StartDragging();
+    // The second press of a double click is the double click's, not a drag's.
+    if (Button == mbLeft && !Shift.Contains(TShiftStateFlag::ssDouble)) StartDragging();
 }
 
 void TCustomDIBKnob::MouseMove(TShiftState Shift, int X, int Y) {
@@ -175,8 +177,31 @@ void TCustomDIBKnob::MouseMove(TShiftState Shift, int X, int Y) {
                                ? std::int64_t(p.x) - dragOrigin_.X
                                : std::int64_t(dragOrigin_.Y) - p.y;
     if (d == 0) return;
-    MoveBy(d, SmallChange_);
+    if (Shift.Contains(TShiftStateFlag::ssShift)) {
+        // Fine: a step every kFineDivisor pixels, the pixels short of a
+        // step kept for the next move.
+        fineRest_ += d;
+        const std::int64_t steps = fineRest_ / kFineDivisor;
+        fineRest_ -= steps * kFineDivisor;
+        if (steps != 0) MoveBy(steps, SmallChange_);
+    } else {
+        fineRest_ = 0;
+        MoveBy(d, SmallChange_);
+    }
     SetCursorPos(dragOrigin_.X, dragOrigin_.Y);
+}
+
+void TCustomDIBKnob::MouseWheel(TShiftState Shift, int WheelDelta, int X, int Y) {
+    TCustomDIBControl::MouseWheel(Shift, WheelDelta, X, Y);
+    const int notches = TakeWheelNotches(WheelDelta);
+    if (notches == 0) return;
+    WheelNotched();
+    // Away from the user turns the knob up, a step a notch; with Shift a
+    // finer one where the step has one.
+    const TKnobInc step = Shift.Contains(TShiftStateFlag::ssShift)
+                              ? static_cast<TKnobInc>(std::max(1, SmallChange_ / kFineDivisor))
+                              : SmallChange_;
+    MoveBy(notches, step);
 }
 
 void TCustomDIBKnob::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {

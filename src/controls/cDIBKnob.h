@@ -2,7 +2,8 @@
 // The film-strip knob: one picture holds NumGlyphs frames side by side and
 // the knob shows the frame of its Position between Min and Max. A left drag
 // turns it (the pointer is hidden and held in place, so no screen edge stops
-// the drag); arrow and page keys turn it while it has the focus. The same
+// the drag; with Shift a quarter as fast); the wheel turns it a step a
+// notch; arrow and page keys turn it while it has the focus. The same
 // class serves as a switch (2 frames) or a meter driven by the program.
 
 #include <cstdint>
@@ -51,6 +52,8 @@ public:
     bool AutoSize() const { return AutoSize_; }
     void SetAutoSize(bool Value);
     bool Dragging() const { return dragging_; }
+    // A drag with Shift held turns the knob this many times slower.
+    static constexpr int kFineDivisor = 4;
 
     bool CanAutoSize(int& NewWidth, int& NewHeight) override;
     void Loaded() override;
@@ -69,6 +72,9 @@ protected:
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseMove(TShiftState Shift, int X, int Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    // A notch turns the knob by SmallChange (with Shift, by a quarter of it
+    // where that is at least 1).
+    void MouseWheel(TShiftState Shift, int WheelDelta, int X, int Y) override;
     void KeyDown(std::uint16_t& Key, TShiftState Shift) override;
 
 private:
@@ -78,6 +84,7 @@ private:
 
     bool dragging_ = false;
     TPoint dragOrigin_{0, 0};
+    std::int64_t fineRest_ = 0;  // the pixels of a fine drag short of a step
     TDIBImageLink* IndexMain_ = nullptr;
     int Max_ = 100;
     int Min_ = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "framework/Messages.h"
 #include "gdi/Gdi.h"
@@ -400,7 +401,9 @@ void TCustomDIBSlider::StepBy(std::int64_t Delta) {
 
 void TCustomDIBSlider::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     TCustomDIBControl::MouseDown(Button, Shift, X, Y);
-    if (!IndexPointer_->IsValid()) return;
+    // The second press of a double click is the double click's: it neither
+    // steps nor drags.
+    if (!IndexPointer_->IsValid() || Shift.Contains(TShiftStateFlag::ssDouble)) return;
     bool hit = Inside(PointerRect_, X, Y);
     // A repeated track click that has brought the pointer under the mouse
     // turns into a drag.
@@ -411,6 +414,8 @@ void TCustomDIBSlider::MouseDown(TMouseButton Button, TShiftState Shift, int X, 
         StopRepeat();
         dragging_ = true;
         grab_ = {X - PointerRect_.Left, Y - PointerRect_.Top};
+        fine_ = false;
+        lastAlong_ = Horizontal() ? X : Y;
         Invalidate();
         return;
     }
@@ -450,8 +455,49 @@ void TCustomDIBSlider::MouseMove(TShiftState Shift, int X, int Y) {
         CaptureLost();
         return;
     }
+    const std::int64_t along = Horizontal() ? X : Y;
+    const std::int64_t before = std::exchange(lastAlong_, along);
+    if (Shift.Contains(TShiftStateFlag::ssShift)) {
+        FineDragBy(along - before);
+        return;
+    }
+    if (std::exchange(fine_, false)) {
+        // Back to the full speed from where the fine drag left the pointer,
+        // not from where the mouse is.
+        (Horizontal() ? grab_.X : grab_.Y) =
+            ClampToInt(before - (Horizontal() ? TrackRect_.Left : TrackRect_.Top) - PointerPos_);
+    }
     DragTo(ClampToInt(Horizontal() ? std::int64_t(X) - TrackRect_.Left - grab_.X
                                    : std::int64_t(Y) - TrackRect_.Top - grab_.Y));
+}
+
+// A quarter of a pixel of the pointer a pixel of the mouse: the pointer is
+// kept in quarters, so every value between two pixels' can be reached and no
+// movement is lost between steps.
+void TCustomDIBSlider::FineDragBy(std::int64_t Moved) {
+    const std::int64_t travel = Travel();
+    if (travel == 0) return;
+    const std::int64_t quarters = travel * kFineDivisor;
+    if (!std::exchange(fine_, true)) fineQuarters_ = std::int64_t(PointerPos_) * kFineDivisor;
+    fineQuarters_ = std::clamp<std::int64_t>(fineQuarters_ + Moved, 0, quarters);
+    PointerPos_ = int(fineQuarters_ / kFineDivisor);
+    Position_ = int(std::clamp<std::int64_t>(
+        Min_ + fineQuarters_ * (std::int64_t(Max_) - Min_) / quarters, Min_, Max_));
+    CalcLayout();
+    Invalidate();
+    DoChange();
+}
+
+void TCustomDIBSlider::MouseWheel(TShiftState Shift, int WheelDelta, int X, int Y) {
+    TCustomDIBControl::MouseWheel(Shift, WheelDelta, X, Y);
+    const int notches = TakeWheelNotches(WheelDelta);
+    if (notches == 0) return;
+    WheelNotched();
+    const std::int64_t step = Shift.Contains(TShiftStateFlag::ssShift)
+                                  ? std::max(1, SmallChange_ / kFineDivisor)
+                                  : SmallChange_;
+    // Away from the user moves the pointer up (toward Min) or right (toward Max).
+    StepBy((Horizontal() ? notches : -notches) * step);
 }
 
 void TCustomDIBSlider::DragTo(int P) {

@@ -83,6 +83,8 @@ public:
     // The pixels the pointer can move; 0 when it is no shorter than the track.
     int Travel() const;
     bool Dragging() const { return dragging_; }
+    // A drag with Shift held moves the pointer this many times slower.
+    static constexpr int kFineDivisor = 4;
 
     TNotifyEvent OnChange;
 
@@ -101,6 +103,10 @@ protected:
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseMove(TShiftState Shift, int X, int Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    // A notch moves the pointer by SmallChange (with Shift, by a quarter of
+    // it where that is at least 1): up on a vertical slider, right on a
+    // horizontal one, for a turn away from the user.
+    void MouseWheel(TShiftState Shift, int WheelDelta, int X, int Y) override;
     void KeyDown(std::uint16_t& Key, TShiftState Shift) override;
 
 private:
@@ -119,6 +125,7 @@ private:
     // Position moved by Delta through the setter, kept within Min..Max.
     void StepBy(std::int64_t Delta);
     void DragTo(int P);
+    void FineDragBy(std::int64_t Moved);
     void DrawTrack(TMemoryDIB* Track);
     void DrawOverlay(TMemoryDIB* Overlay);
     // Picture stretched to W x H, with its drawing settings, in a bitmap
@@ -129,6 +136,9 @@ private:
 
     TPoint grab_{0, 0};
     bool dragging_ = false;
+    bool fine_ = false;              // the drag goes at the fine speed
+    std::int64_t fineQuarters_ = 0;  // the pointer's offset in quarter pixels, then
+    std::int64_t lastAlong_ = 0;     // the mouse along the track at the last move
     int PointerPos_ = 0;
     std::uint8_t PointerOpacityLow_ = 196;
     std::uint8_t PointerOpacityHigh_ = 255;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "controls/cDIBFadeLabel.h"
 #include "dib/cDIBImageList.h"
@@ -185,21 +186,83 @@ void TPluginEditorWindow::ChangeParameter(TObject* Sender) {
     // The host may close the editor from inside this call; the window then
     // lives on until the call that brought us here returns, cut off.
     if (plugin) plugin->setParameterAutomated(entry.index, value);
-    if (!control->MouseCapture()) EndEdit(entry.index);
+    if (!InGesture(control)) EndEdit(entry.index);
+}
+
+bool TPluginEditorWindow::InGesture(TCustomDIBControl* control) {
+    return control->MouseCapture() || control->WheelGesture();
 }
 
 void TPluginEditorWindow::WatchGestures() {
     for (std::size_t i = 0; i < parameterControls_.size(); ++i) {
         TCustomDIBControl* control = parameterControls_[i];
-        const int index = tarnwick::kParameterControls[i].index;
+        const tarnwick::ParameterControl& entry = tarnwick::kParameterControls[i];
+        const int index = entry.index;
+        // The switches keep their click: the wheel leaves them alone.
+        const bool wheel = !entry.toggles;
         // The capture ends with the button's release, a drag cut short or
-        // the control's destruction: each tells the control so.
+        // the control's destruction, and a wheel gesture after its last
+        // notch: each tells the control so.
         control->SetWindowProc(
-            [this, control, index, inner = control->WindowProc()](TMessage& Message) {
+            [this, i, control, index, wheel, inner = control->WindowProc()](TMessage& Message) {
+                if (Message.Msg == WM_MOUSEWHEEL && !wheel) return;
+                if (Message.Msg == WM_MOUSEWHEEL ||
+                    (Message.Msg == WM_MOUSEMOVE && (Message.WParam & MK_SHIFT) != 0 &&
+                     control->MouseCapture()))
+                    ResumeFrom(i);
                 inner(Message);
-                if (Message.Msg == WM_CAPTURECHANGED && !control->MouseCapture()) EndEdit(index);
+                if ((Message.Msg == WM_CAPTURECHANGED || Message.Msg == CM_WHEELGESTUREEND) &&
+                    !InGesture(control))
+                    EndEdit(index);
             });
+        if (!entry.toggles) control->OnDblClick = [this](TObject* Sender) { SetDefault(Sender); };
     }
+    // Nor does it move the meter, which shows the key.
+    vol->SetWindowProc([inner = vol->WindowProc()](TMessage& Message) {
+        if (Message.Msg != WM_MOUSEWHEEL) inner(Message);
+    });
+}
+
+// The timer shows the value of an odd position one position lower (the
+// rounding of the value-to-position map). A wheel notch or a fine drag's
+// step, often a single position, goes on from the position that wrote the
+// value instead, or it could never get past it.
+void TPluginEditorWindow::ResumeFrom(std::size_t i) {
+    const tarnwick::ParameterControl& entry = tarnwick::kParameterControls[i];
+    TCustomDIBControl* control = parameterControls_[i];
+    const float value = params[std::size_t(entry.index)].load(relaxed);
+    const int shown = PositionOf(control);
+    if (tarnwick::ValueAt(entry.scale, shown) == value) return;
+    for (const int wrote : {shown + 1, shown - 1}) {
+        if (tarnwick::ValueAt(entry.scale, wrote) != value) continue;
+        const bool wasUpdating = std::exchange(updating, true);
+        SetPositionOf(control, wrote);
+        updating = wasUpdating;
+        return;
+    }
+}
+
+void TPluginEditorWindow::SetDefault(TObject* Sender) {
+    if (updating) return;
+    const auto found = std::find(parameterControls_.begin(), parameterControls_.end(), Sender);
+    if (found == parameterControls_.end()) return;
+    TCustomDIBControl* control = *found;
+    const tarnwick::ParameterControl& entry =
+        tarnwick::kParameterControls[std::size_t(found - parameterControls_.begin())];
+    // The value itself, not the nearest position's: a new program's.
+    const float value = APluginProgram::kDefaults[std::size_t(entry.index)];
+    params[std::size_t(entry.index)].store(value, relaxed);
+    {
+        // The control shows it at once; its change handler writes nothing.
+        const bool wasUpdating = std::exchange(updating, true);
+        SetPositionOf(control, tarnwick::PositionOf(entry.scale, value));
+        updating = wasUpdating;
+    }
+    if (!plugin) return;
+    // One gesture of its own, whatever the press holds.
+    BeginEdit(entry.index);
+    if (plugin) plugin->setParameterAutomated(entry.index, value);
+    EndEdit(entry.index);
 }
 
 void TPluginEditorWindow::BeginEdit(std::int32_t index) {

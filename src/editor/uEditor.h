@@ -47,14 +47,15 @@ struct ParameterControl {
     const char* name;  // the control in the form
     int index;         // the parameter
     Scale scale;
+    bool toggles;  // a switch: a press toggles it, and it takes no wheel or double click
 };
 inline constexpr std::array<ParameterControl, 6> kParameterControls{{
-    {"DIBKnob1", 0, Scale::Rising},  // attack
-    {"DIBKnob2", 1, Scale::Rising},  // hold
-    {"DIBKnob3", 2, Scale::Rising},  // release
-    {"Thresh", 3, Scale::Falling},   // threshold
-    {"EnvMode", 4, Scale::Rising},   // envelope mode
-    {"Active", 5, Scale::Rising},    // active
+    {"DIBKnob1", 0, Scale::Rising, false},  // attack
+    {"DIBKnob2", 1, Scale::Rising, false},  // hold
+    {"DIBKnob3", 2, Scale::Rising, false},  // release
+    {"Thresh", 3, Scale::Falling, false},   // threshold
+    {"EnvMode", 4, Scale::Rising, true},    // envelope mode
+    {"Active", 5, Scale::Rising, true},     // active
 }};
 
 }  // namespace tarnwick
@@ -83,8 +84,10 @@ public:
     // of a parameter that a drag, a click, a key or a wheel step makes and
     // endEdit after its last, so that it can record touch automation and
     // group undo steps. A gesture lasts while the control that began it
-    // holds the mouse capture; a change without one is a gesture of its
-    // own. EndEdits ends every open gesture (the window is going away).
+    // holds the mouse capture or turns in a run of wheel notches; a change
+    // without either is a gesture of its own, and so is the default that a
+    // double click on a knob or the slider sets. EndEdits ends every open
+    // gesture (the window is going away).
     void EndEdits();
 
     // Handlers, named in the form.
@@ -127,6 +130,10 @@ private:
     void FindControls();
     void WatchGestures();
     void ChangeParameter(TObject* Sender);
+    // A double click: the parameter goes to a new program's value.
+    void SetDefault(TObject* Sender);
+    static bool InGesture(TCustomDIBControl* control);
+    void ResumeFrom(std::size_t i);
     static void Toggle(TObject* Sender);
     void BeginEdit(std::int32_t index);
     void EndEdit(std::int32_t index);

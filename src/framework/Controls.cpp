@@ -306,6 +306,7 @@ void TControl::MouseMessage(TMessage& Message) {
             clicked_ = ControlStyle_.Contains(TControlStyleFlag::csClickEvents);
             Dispatch(Message);
             if (events) MouseDown(mbLeft, shift, x, y);
+            if (events && Message.Msg == WM_LBUTTONDBLCLK) DblClick();
             return;
         case WM_LBUTTONUP: {
             const bool clicked = std::exchange(clicked_, false);
@@ -336,6 +337,10 @@ void TControl::MouseMessage(TMessage& Message) {
             }
             Dispatch(Message);
             if (events) MouseMove(shift, x, y);
+            return;
+        case WM_MOUSEWHEEL:
+            Dispatch(Message);
+            if (events) MouseWheel(shift, WheelDelta(Message.WParam), x, y);
             return;
         default: Dispatch(Message);
     }

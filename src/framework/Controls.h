@@ -250,6 +250,12 @@ protected:
     virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
     virtual void MouseMove(TShiftState Shift, int X, int Y);
     virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    // The wheel turned by WheelDelta (WHEEL_DELTA a notch, positive away from
+    // the user) over the control; the base does nothing.
+    virtual void MouseWheel(TShiftState, int /*WheelDelta*/, int /*X*/, int /*Y*/) {}
+    // The second press of a double click, after its MouseDown (which has
+    // ssDouble in its shift state); the base fires OnDblClick.
+    virtual void DblClick() { OnDblClick(this); }
     // The colour changed (own or parent's).
     virtual void ColorChanged() { Invalidate(); }
     void Notification(TComponent* Component, TOperation Operation) override;

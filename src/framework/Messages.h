@@ -79,10 +79,17 @@ inline constexpr std::uint32_t CN_CHAR = CN_BASE + WM_CHAR;
 inline constexpr std::uint32_t CN_SYSKEYDOWN = CN_BASE + WM_SYSKEYDOWN;
 inline constexpr std::uint32_t CN_SYSCHAR = CN_BASE + WM_SYSCHAR;
 
-// The mouse messages whose LParam is a position in the receiver's client area
-// (the wheel's is a screen position).
+// The mouse messages whose LParam is a position in the receiver's client area.
+// The back ends give the wheel's in client coordinates too (the system's is
+// a screen position), so it is routed to the control under the pointer.
 inline constexpr bool IsClientMouseMessage(std::uint32_t msg) {
-    return msg >= WM_MOUSEMOVE && msg <= WM_MBUTTONDBLCLK;
+    return msg >= WM_MOUSEMOVE && msg <= WM_MOUSEWHEEL;
+}
+// WM_MOUSEWHEEL's WParam: the MK_ flags in the low word, the signed turn
+// (WHEEL_DELTA a notch, positive away from the user) in the high word.
+inline constexpr int WHEEL_DELTA = 120;
+inline constexpr int WheelDelta(std::uint32_t wParam) {
+    return static_cast<std::int16_t>(wParam >> 16);
 }
 
 // Mouse message LParam: X in the low, Y in the high 16 bits, both signed.
@@ -170,6 +177,9 @@ static_assert(WM_PAINT == tarnwick::platform::msg::kPaint &&
               WM_SYSCHAR == tarnwick::platform::msg::kSysChar &&
               WM_MOUSEMOVE == tarnwick::platform::msg::kMouseMove &&
               WM_LBUTTONDOWN == tarnwick::platform::msg::kLeftDown &&
+              WM_LBUTTONDBLCLK == tarnwick::platform::msg::kLeftDoubleClick &&
+              WM_MOUSEWHEEL == tarnwick::platform::msg::kMouseWheel &&
+              WHEEL_DELTA == tarnwick::platform::msg::kWheelNotch &&
               WM_RBUTTONDOWN == tarnwick::platform::msg::kRightDown &&
               WM_MBUTTONDOWN == tarnwick::platform::msg::kMiddleDown &&
               MK_LBUTTON == tarnwick::platform::msg::kLeftFlag &&

@@ -89,7 +89,7 @@ std::int32_t Window::Send(std::uint32_t msg, std::uint32_t wParam, std::int32_t 
 void Window::SendMouse(std::uint32_t message, std::uint32_t keys, std::int32_t point) {
     if (message == msg::kMouseMove && point == lastPoint_ && keys == lastKeys_) return;
     lastPoint_ = point;
-    lastKeys_ = keys;
+    lastKeys_ = keys & 0xFFFFu;  // a wheel's turn is no key
     Send(message, keys, point);
 }
 

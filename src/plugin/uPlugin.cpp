@@ -12,7 +12,6 @@ namespace {
 
 constexpr auto relaxed = std::memory_order_relaxed;
 
-constexpr float kProgramDefaults[APlugin::kNumParams] = {0.1f, 0.1f, 0.1f, 0.5f, 0.0f, 1.0f};
 constexpr const char* kEffectName = "QB Sidechain Gate";
 constexpr const char* kVendorName = "Quorbel";
 constexpr VstInt32 kPinFlags = kVstPinIsActive | kVstPinIsStereo;
@@ -135,7 +134,8 @@ void passThrough(const float* in1, const float* in2, float* out1, float* out2, s
 
 APluginProgram::APluginProgram() {
     name.set("Init");
-    for (int i = 0; i < APlugin::kNumParams; ++i) values[i].store(kProgramDefaults[i], relaxed);
+    for (int i = 0; i < APlugin::kNumParams; ++i)
+        values[i].store(kDefaults[std::size_t(i)], relaxed);
 }
 
 APlugin::APlugin(audioMasterCallback audioMaster, tarnwick::EditorFactory editorFactory)

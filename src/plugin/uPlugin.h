@@ -59,6 +59,9 @@ public:
     static constexpr int kNumValues = 6;
     static constexpr int kNameSize = 52;  // 51 characters and the NUL
 
+    // The values of a new program, by parameter index.
+    static constexpr std::array<float, kNumValues> kDefaults{0.1f, 0.1f, 0.1f, 0.5f, 0.0f, 1.0f};
+
     APluginProgram();
     APluginProgram(const APluginProgram&) = delete;
     APluginProgram& operator=(const APluginProgram&) = delete;

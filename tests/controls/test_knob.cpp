@@ -427,3 +427,71 @@ TEST_F(KnobTest, AnImageListFreedFirstWhileTheFormIsDestroyedIsForgotten) {
     delete list;
     EXPECT_EQ(knob->DIBImageList(), nullptr);
 }
+
+TEST_F(KnobTest, TheWheelTurnsByStepsAsOneGestureShiftDragsFineAndADoubleClickIsNoDrag) {
+    TDIBKnob* knob = newKnob();
+    knob->SetMax(99);
+    knob->SetSmallChange(4);
+    knob->SetPosition(40);
+    int gestureEnds = 0, doubleClicks = 0;
+    knob->SetWindowProc([&, inner = knob->WindowProc()](TMessage& m) {
+        inner(m);
+        gestureEnds += m.Msg == CM_WHEELGESTUREEND;
+    });
+    knob->OnDblClick = [&](TObject*) { ++doubleClicks; };
+    const auto wheel = [&](int delta) {
+        input::Wheel(*native, delta, 12, 12);
+        return knob->Position();
+    };
+
+    // A notch is a step (away from the user up); several at once are as
+    // many; a finer wheel's part-notches add up; Shift makes a step finer.
+    move(12, 12);
+    EXPECT_EQ(wheel(120), 44);
+    EXPECT_TRUE(knob->WheelGesture());
+    EXPECT_EQ(wheel(-240), 36);
+    EXPECT_EQ(wheel(60), 36);
+    EXPECT_EQ(wheel(60), 40);
+    tarnwick::platform::headless::SetModifierDown(tarnwick::platform::ModifierKey::Shift, true);
+    EXPECT_EQ(wheel(-120), 39);
+    tarnwick::platform::headless::SetModifierDown(tarnwick::platform::ModifierKey::Shift, false);
+    // One gesture, ended a while after its last notch.
+    tarnwick::platform::headless::AdvanceTime(TCustomDIBControl::kWheelGestureMs - 50);
+    EXPECT_TRUE(knob->WheelGesture());
+    tarnwick::platform::headless::AdvanceTime(100);
+    EXPECT_FALSE(knob->WheelGesture());
+    EXPECT_EQ(gestureEnds, 1);
+    // Or when the pointer leaves; nothing else turns a control it is not over.
+    EXPECT_EQ(wheel(120), 43);
+    move(50, 35);
+    EXPECT_FALSE(knob->WheelGesture());
+    EXPECT_EQ(gestureEnds, 2);
+    input::Wheel(*native, 120, 50, 35);
+    EXPECT_EQ(knob->Position(), 43);
+
+    // Shift drags at a quarter of the speed, the pixels short of a step
+    // kept: 3 + 3 + 3 pixels are two steps, 3 more make three.
+    knob->SetSmallChange(1);
+    move(12, 12);
+    button(true, 12, 12);
+    tarnwick::platform::headless::SetModifierDown(tarnwick::platform::ModifierKey::Shift, true);
+    for (int i = 0; i < 3; ++i) move(12, 9);
+    EXPECT_EQ(knob->Position(), 45);
+    move(12, 9);
+    EXPECT_EQ(knob->Position(), 46);
+    EXPECT_EQ(pointer().y, 12) << "the pointer is held in place as in a plain drag";
+    tarnwick::platform::headless::SetModifierDown(tarnwick::platform::ModifierKey::Shift, false);
+    move(12, 10);
+    EXPECT_EQ(knob->Position(), 48);
+    button(false, 12, 12);
+
+    // A double click: the first press drags (nothing moves), the second is
+    // the double click's, with no drag and the pointer shown.
+    input::DoubleClick(*native, 12, 12);
+    EXPECT_EQ(doubleClicks, 1);
+    EXPECT_FALSE(knob->Dragging());
+    EXPECT_EQ(knob->Position(), 48);
+    EXPECT_EQ(input::PointerShowCount(), 0);
+    move(12, 2);
+    EXPECT_EQ(knob->Position(), 48);
+}

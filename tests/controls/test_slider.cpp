@@ -433,3 +433,66 @@ TEST_F(SliderTest, AFormStoresTheSliderAndLoadsItLaidOutWithItsTemplatePropertie
     TCustomDIBSlider bare(box);
     EXPECT_THROW(bare.TemplateProperties(), EDIBControlError);
 }
+
+TEST_F(SliderTest, TheWheelStepsShiftDragsAQuarterAsFastAndADoubleClickNeitherStepsNorDrags) {
+    TDIBSlider* s = threshold();
+    s->SetSmallChange(4);
+    s->SetPosition(60);
+    int changes = 0, doubleClicks = 0;
+    s->OnChange = [&](TObject*) { ++changes; };
+    s->OnDblClick = [&](TObject*) { ++doubleClicks; };
+    const auto wheel = [&](int delta) {
+        input::Wheel(*native, delta, kLeft + 10, kTop + 60);
+        return s->Position();
+    };
+    // Away from the user moves the pointer up, toward Min; Shift by a
+    // quarter step.
+    EXPECT_EQ(wheel(120), 56);
+    EXPECT_TRUE(s->WheelGesture());
+    EXPECT_EQ(wheel(-240), 64);
+    input::SetModifierDown(tarnwick::platform::ModifierKey::Shift, true);
+    EXPECT_EQ(wheel(120), 63);
+    input::SetModifierDown(tarnwick::platform::ModifierKey::Shift, false);
+    EXPECT_EQ(s->PointerPos(), 63 * 75 / 127);
+    input::AdvanceTime(TCustomDIBControl::kWheelGestureMs + 1);
+    EXPECT_FALSE(s->WheelGesture());
+    s->SetSliderType(stHorizontal);
+    EXPECT_EQ(wheel(120), 67) << "a horizontal slider goes right, toward Max";
+    s->SetSliderType(stVertical);
+
+    // A fine drag: a quarter pixel of the pointer a pixel of the mouse,
+    // with every value between two pixels' reached; without Shift again
+    // the pointer goes on from where it is, at the full speed.
+    s->SetPosition(0);
+    changes = 0;
+    move(10, 3);
+    button(true, 10, 3);
+    ASSERT_TRUE(s->Dragging());
+    input::SetModifierDown(tarnwick::platform::ModifierKey::Shift, true);
+    move(10, 6);
+    EXPECT_EQ(s->PointerPos(), 0);
+    EXPECT_EQ(s->Position(), 3 * 127 / 300);
+    move(10, 9);
+    EXPECT_EQ(s->PointerPos(), 1);
+    EXPECT_EQ(s->Position(), 6 * 127 / 300);
+    move(10, 13);
+    EXPECT_EQ(s->PointerPos(), 2);
+    EXPECT_EQ(s->Position(), 10 * 127 / 300);
+    EXPECT_EQ(changes, 3);
+    input::SetModifierDown(tarnwick::platform::ModifierKey::Shift, false);
+    move(10, 14);
+    EXPECT_EQ(s->PointerPos(), 3);
+    EXPECT_EQ(s->Position(), 3 * 127 / 75);
+    button(false, 10, 14);
+
+    // A double click on the track: the first click steps, the second
+    // press neither steps nor repeats nor drags.
+    const int stepped = s->Position() + 5;
+    input::DoubleClick(*native, kLeft + 10, kTop + 60);
+    EXPECT_EQ(doubleClicks, 1);
+    EXPECT_EQ(s->Position(), stepped);
+    EXPECT_FALSE(s->Dragging());
+    input::AdvanceTime(1000);
+    EXPECT_EQ(s->Position(), stepped);
+    EXPECT_EQ(input::RunningTimerCount(), 0u);
+}

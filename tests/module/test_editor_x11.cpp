@@ -17,6 +17,8 @@
 // Last: Xlib's macros (None, Bool, ...) would break the headers above.
 #include "support/X11Host.h"
 
+#include <X11/keysym.h>
+
 namespace {
 
 using tarnwick::test::OpenSockets;
@@ -160,6 +162,80 @@ TEST_F(EditorInX11, AReleaseLeavesTheSlidersPointerWhereTheLastMovePutIt) {
     IdleFor(250);
     EXPECT_EQ(DifferencesFromRender(threshold(28)), 0) << "the release moved the pointer";
     EXPECT_EQ(recorder_.count(audioMasterAutomate), automated);
+}
+
+TEST_F(EditorInX11, TheWheelFineDragsAndDoubleClicksTurnTheControlsAsOneGestureEach) {
+    // A new program: attack, hold and release 0.1 (knob position 12),
+    // threshold 0.5 (slider position 63).
+    ASSERT_EQ(Open(), 1);
+    effect_->setParameter(effect_, 1, 0.8f);
+    IdleFor(150);
+    const auto count = [&](VstInt32 opcode, VstInt32 index) {
+        int n = 0;
+        for (const tarnwick::test::HostCall& c : recorder_.calls())
+            n += c.opcode == opcode && c.index == index;
+        return n;
+    };
+    const auto gestures = [&](VstInt32 index) {
+        return std::to_string(count(audioMasterBeginEdit, index)) + " begin, " +
+               std::to_string(count(audioMasterAutomate, index)) + " automate, " +
+               std::to_string(count(audioMasterEndEdit, index)) + " end";
+    };
+    const auto at = [](int position) { return static_cast<float>(position / 127.0L); };
+
+    // Three notches up on the attack knob: three steps, one gesture that
+    // ends shortly after the last; two down on the slider move it down.
+    recorder_.clear();
+    for (int i = 0; i < 3; ++i) ClickAt(14 + 40, 32 + 40, 4, 10);
+    IdleFor(450);
+    EXPECT_EQ(effect_->getParameter(effect_, 0), at(15));
+    EXPECT_EQ(gestures(0), "1 begin, 3 automate, 1 end");
+    for (int i = 0; i < 2; ++i) ClickAt(308 + 10, 100, 5, 10);
+    IdleFor(450);
+    EXPECT_EQ(effect_->getParameter(effect_, 3), static_cast<float>(1.0L - 65 / 127.0L));
+    EXPECT_EQ(gestures(3), "1 begin, 2 automate, 1 end");
+    // The wheel leaves the switches and the meter alone.
+    ClickAt(12 + 20, 132 + 10, 4, 10);
+    ClickAt(294 + 5, 60, 4, 10);
+    IdleFor(450);
+    EXPECT_EQ(count(audioMasterAutomate, 5), 0);
+
+    // Shift held: a drag of 32 pixels up turns the release knob 8 steps.
+    const KeyCode shift = XKeysymToKeycode(host_, XK_Shift_L);
+    XTestFakeKeyEvent(host_, shift, True, CurrentTime);
+    Drag(200 + 40, 32 + 40, -4, 8, true);
+    Button(false);
+    XTestFakeKeyEvent(host_, shift, False, CurrentTime);
+    XSync(host_, False);
+    IdleFor(100);
+    EXPECT_EQ(effect_->getParameter(effect_, 2), at(20));
+
+    // A double click on the hold knob sets a new program's value, as one
+    // gesture; on the active switch each click toggles, as before.
+    recorder_.clear();
+    ClickAt(106 + 40, 32 + 40);
+    ClickAt(106 + 40, 32 + 40);
+    IdleFor(150);
+    EXPECT_EQ(effect_->getParameter(effect_, 1), 0.1f);
+    EXPECT_EQ(gestures(1), "1 begin, 1 automate, 1 end");
+    ClickAt(12 + 20, 132 + 10);
+    ClickAt(12 + 20, 132 + 10);
+    IdleFor(150);
+    EXPECT_EQ(count(audioMasterAutomate, 5), 2);
+    EXPECT_EQ(effect_->getParameter(effect_, 5), 1.0f);
+
+    // What the screen shows is the render of those values.
+    PointerTo(390, 190);
+    IdleFor(600);
+    std::string set;
+    for (VstInt32 i = 0; i < 4; ++i) {
+        char one[48];
+        std::snprintf(one, sizeof one, "--set par%d=%.9g ", i,
+                      static_cast<double>(effect_->getParameter(effect_, i)));
+        set += one;
+    }
+    EXPECT_EQ(DifferencesFromRender(set), 0);
+    EXPECT_TRUE(PointerVisible());
 }
 
 TEST_F(EditorInX11, ClosedInTheMiddleOfADragThePointerComesBack) {

@@ -594,7 +594,26 @@ TEST_F(HostConduct, AutomationGestures) {
         {"a click on the envelope switch", 4, [&] { ClickAt(kEnvModeX, kEnvModeY); }, true},
         {"a held click on the slider's track", 3, [&] { ClickAt(kThreshX, 32 + 70, 1, 600); },
          true},
-        {"a wheel step on the hold knob", 1, [&] { ClickAt(kHoldX, kHoldY, 4, 20); }, false},
+        {"a burst of wheel notches on the hold knob", 1,
+         [&] {
+             for (int i = 0; i < 3; ++i) ClickAt(kHoldX, kHoldY, 4, 20);
+             IdleFor(450);
+         },
+         true},
+        {"wheel notches on the slider, the pointer leaving", 3,
+         [&] {
+             ClickAt(kThreshX, 32 + 60, 5, 20);
+             ClickAt(kThreshX, 32 + 60, 5, 20);
+             PointerTo(kOffX, kOffY);
+             IdleFor(50);
+         },
+         true},
+        {"a double click on the release knob", 2,
+         [&] {
+             ClickAt(200 + 40, kAttackY);
+             ClickAt(200 + 40, kAttackY);
+         },
+         true},
     };
     for (const Gesture& g : gestures) {
         SCOPED_TRACE(g.what);
@@ -610,6 +629,42 @@ TEST_F(HostConduct, AutomationGestures) {
             EXPECT_EQ(CountOf(calls, audioMasterEndEdit, g.index), 1);
         }
         EXPECT_EQ(GestureFaults(calls), "");
+    }
+    // A wheel burst or a double click cut short by a hide or a close ends
+    // its gesture, once.
+    for (const bool byClosing : {false, true}) {
+        for (const bool wheel : {true, false}) {
+            SCOPED_TRACE(std::string(wheel ? "a wheel burst" : "a double click") +
+                         (byClosing ? ", editor closed" : ", window hidden"));
+            effect_->setParameter(effect_, 1, 0.5f);
+            IdleFor(150);
+            recorder_.clear();
+            if (wheel) {
+                ClickAt(kHoldX, kHoldY, 5, 20);
+            } else {
+                ClickAt(kHoldX, kHoldY);
+                PointerTo(kHoldX, kHoldY);
+                Button(true);
+                IdleFor(30);
+            }
+            if (byClosing) {
+                Dispatch(effEditClose);
+            } else {
+                Hide();
+                IdleFor(60, 20);  // well within the wheel gesture's own end
+            }
+            const auto calls = recorder_.calls();
+            EXPECT_GT(CountOf(calls, audioMasterAutomate, 1), 0);
+            EXPECT_EQ(CountOf(calls, audioMasterEndEdit, 1), 1) << "ended with the hide or close";
+            Button(false);
+            if (byClosing)
+                ASSERT_EQ(Open(), 1);
+            else
+                Show();
+            IdleFor(450);
+            EXPECT_EQ(GestureFaults(recorder_.calls()), "");
+            EXPECT_EQ(CountOf(recorder_.calls(), audioMasterEndEdit, 1), 1);
+        }
     }
     Dispatch(effEditClose);
 }

@@ -57,6 +57,19 @@ void Click(Window& window, int x, int y) {
     MouseButton(window, Button::Left, false, x, y);
 }
 
+void DoubleClick(Window& window, int x, int y) {
+    Click(window, x, y);
+    MovePointer(x, y);
+    held |= kLeftFlag;
+    window.Send(kLeftDoubleClick, Keys(), Point(x, y));
+    MouseButton(window, Button::Left, false, x, y);
+}
+
+void Wheel(Window& window, int delta, int x, int y) {
+    MovePointer(x, y);
+    window.Send(kMouseWheel, WheelParam(Keys(), delta), Point(x, y));
+}
+
 void Key(Window& window, std::uint16_t virtualKey, bool down, bool alt) {
     if (virtualKey == 0x10) SetModifierDown(ModifierKey::Shift, down);
     if (virtualKey == 0x11) SetModifierDown(ModifierKey::Control, down);

@@ -76,6 +76,7 @@ ClassRegistration::ClassRegistration() {
     State();  // made first, so it outlives the registration
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;  // the system tells double clicks, with the user's timing
     wc.lpfnWndProc = Procedure;
     wc.hInstance = ModuleInstance();
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));

@@ -84,6 +84,7 @@ public:
                 return 0;
             }
             case WM_LBUTTONDOWN:
+            case WM_LBUTTONDBLCLK:
             case WM_RBUTTONDOWN:
             case WM_MBUTTONDOWN:
                 // Captured while a button is held: a drag that leaves the
@@ -92,6 +93,21 @@ public:
                 captured_ = GetCapture() == hwnd_;
                 Mouse(msg, wParam, lParam);
                 return 0;
+            case WM_MOUSEWHEEL: {
+                // The system tells the wheel at a screen point, to the
+                // window under the pointer or the focused one: it is the
+                // control's under the pointer, in client coordinates, and
+                // not ours when the pointer is elsewhere.
+                POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+                ScreenToClient(hwnd_, &p);
+                if (p.x < 0 || p.y < 0 || p.x >= Width() || p.y >= Height())
+                    return DefWindowProcW(hwnd_, msg, wParam, lParam);
+                SendMouse(kMouseWheel,
+                          WheelParam(static_cast<std::uint32_t>(wParam & kKeyFlags),
+                                     static_cast<short>(HIWORD(wParam))),
+                          static_cast<std::int32_t>(MAKELPARAM(p.x, p.y)));
+                return 0;
+            }
             case WM_LBUTTONUP:
             case WM_RBUTTONUP:
             case WM_MBUTTONUP: {

@@ -6,6 +6,7 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -94,13 +95,26 @@ public:
                 x11::NoteInput(b.state, b.x_root, b.y_root);
                 static constexpr std::uint32_t downs[] = {kLeftDown, kMiddleDown, kRightDown};
                 static constexpr std::uint32_t flags[] = {kLeftFlag, kMiddleFlag, kRightFlag};
-                if (b.button < Button1 || b.button > Button3) return;  // wheel and others
+                // Buttons 4 and 5 are the wheel's notches, up and down; each
+                // comes as a press and a release, and the press is the notch.
+                if (b.button == Button4 || b.button == Button5) {
+                    if (e.type == ButtonPress)
+                        SendMouse(kMouseWheel,
+                                  WheelParam(Keys(b.state),
+                                             b.button == Button4 ? kWheelNotch : -kWheelNotch),
+                                  Point(b.x, b.y));
+                    return;
+                }
+                if (b.button < Button1 || b.button > Button3) return;  // sideways wheel, others
                 const unsigned i = b.button - Button1;
                 // X's state is the one before the event; the message tells the one after.
                 std::uint32_t keys = Keys(b.state);
                 keys = e.type == ButtonPress ? keys | flags[i] : keys & ~flags[i];
                 held_ = keys & (kLeftFlag | kMiddleFlag | kRightFlag);
-                SendMouse(downs[i] + (e.type == ButtonPress ? 0 : 1), keys, Point(b.x, b.y));
+                std::uint32_t message = downs[i] + (e.type == ButtonPress ? 0 : 1);
+                if (message == kLeftDown && DoubleClick(b.time, b.x, b.y))
+                    message = kLeftDoubleClick;
+                SendMouse(message, keys, Point(b.x, b.y));
                 return;
             }
             case MotionNotify: {
@@ -261,6 +275,20 @@ private:
         return XGetWindowAttributes(display_, xid_, &a) != 0 && a.map_state == IsViewable;
     }
 
+    // X tells no double clicks: a left press soon after the last one, near
+    // it, is the second of one; the press after that starts anew, as on
+    // other systems. TIME is the server's, in ms (it wraps).
+    bool DoubleClick(Time time, int x, int y) {
+        const bool second =
+            pressed_ && static_cast<std::uint32_t>(time - pressTime_) <= kDoubleClickMs &&
+            std::abs(x - pressX_) <= kDoubleClickSlop && std::abs(y - pressY_) <= kDoubleClickSlop;
+        pressed_ = !second;
+        pressTime_ = time;
+        pressX_ = x;
+        pressY_ = y;
+        return second;
+    }
+
     // Only a press seen here can have started something to cancel.
     void CancelMode() {
         if (std::exchange(held_, 0) != 0) Send(kCancelMode, 0, 0);
@@ -305,6 +333,9 @@ private:
     GC gc_ = nullptr;
     Pixmap frame_ = None;     // the last frame presented, the window's background
     std::uint32_t held_ = 0;  // the buttons seen going down here and not yet up
+    bool pressed_ = false;    // a left press that a second one would make a double click
+    Time pressTime_ = 0;
+    int pressX_ = 0, pressY_ = 0;
 };
 
 // The window with this platform handle (never reused), or null: a handler

@@ -191,6 +191,50 @@ TEST_F(X11Test, ShowsItsPixelsAndTakesClicksInClientCoordinates) {
     EXPECT_FALSE(IsModifierDown(ModifierKey::Shift));
 }
 
+TEST_F(X11Test, TheWheelIsItsNotchesAndASecondClickSoonAtOnePointADoubleClick) {
+    const std::uintptr_t top = TopLevel(20, 30, 300, 200);
+    auto win = CreateChildWindow(top, 160, 100);
+    std::vector<std::array<int, 3>> got;  // message, WParam's high and low words
+    win->SetMessageHandler([&](std::uint32_t msg, std::uint32_t wParam, std::int32_t) {
+        if (msg != 0x000F && msg != 0x0200)
+            got.push_back({static_cast<int>(msg), static_cast<std::int16_t>(wParam >> 16),
+                           static_cast<int>(wParam & 0xFFFF)});
+        return 0;
+    });
+    const PointerPosition origin = RootOf(top, 0, 0);
+    const auto at = [&](int x, int y) {
+        XTestFakeMotionEvent(host_, -1, origin.x + x, origin.y + y, CurrentTime);
+    };
+    const auto press = [&](unsigned button) {
+        XTestFakeButtonEvent(host_, button, True, CurrentTime);
+        XTestFakeButtonEvent(host_, button, False, CurrentTime);
+        XSync(host_, False);
+        for (int i = 0; i < 3; ++i) x11::Pump();
+    };
+    at(30, 40);
+    press(4);
+    const KeyCode shift = XKeysymToKeycode(host_, XK_Shift_L);
+    XTestFakeKeyEvent(host_, shift, True, CurrentTime);
+    press(5);
+    XTestFakeKeyEvent(host_, shift, False, CurrentTime);
+    press(1);
+    press(1);  // soon, at the same point: a double click
+    press(1);  // the third starts anew
+    at(40, 40);
+    press(1);  // too far from the last
+    usleep(600 * 1000);
+    press(1);  // too late after it
+    ASSERT_TRUE(PumpUntil([&] { return got.size() >= 12; }));
+    const std::vector<std::array<int, 3>> expected = {
+        {0x020A, 120, 0x00}, {0x020A, -120, 0x04},  // WM_MOUSEWHEEL, up, then down with MK_SHIFT
+        {0x0201, 0, 0x01},   {0x0202, 0, 0x00},     // WM_LBUTTONDOWN, WM_LBUTTONUP
+        {0x0203, 0, 0x01},   {0x0202, 0, 0x00},     // WM_LBUTTONDBLCLK
+        {0x0201, 0, 0x01},   {0x0202, 0, 0x00},    {0x0201, 0, 0x01},
+        {0x0202, 0, 0x00},   {0x0201, 0, 0x01},    {0x0202, 0, 0x00},
+    };
+    EXPECT_EQ(got, expected);
+}
+
 // Hosts map their window after the editor has drawn into it, and hide and
 // show it again: the server shows the last frame by itself, with no pump
 // in between, and keeps no frame of a size or a window that is gone.
