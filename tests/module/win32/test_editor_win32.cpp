@@ -471,6 +471,46 @@ TEST_F(EditorInWin32, SeveralInstancesOpenAndCloseInAnyOrderAndTheClassGoesWithT
     Dispatch(effect_, effEditClose);
 }
 
+TEST_F(EditorInWin32, TheWheelAndADoubleClickTurnTheKnobsAsOneGestureEach) {
+    // A new program: attack and hold 0.1, knob position 12 of 127.
+    ASSERT_EQ(Open(effect_, top_), 1);
+    effect_->setParameter(effect_, 1, 0.8f);
+    Run(150);
+    const auto gestures = [&](VstInt32 index) {
+        int begin = 0, automate = 0, end = 0;
+        for (const tarnwick::test::HostCall& c : recorder_.calls()) {
+            if (c.index != index) continue;
+            begin += c.opcode == audioMasterBeginEdit;
+            automate += c.opcode == audioMasterAutomate;
+            end += c.opcode == audioMasterEndEdit;
+        }
+        return std::to_string(begin) + " begin, " + std::to_string(automate) + " automate, " +
+               std::to_string(end) + " end";
+    };
+    // Three notches up on the attack knob: three steps, one gesture.
+    PointerTo(14 + 40, 32 + 40);
+    recorder_.clear();
+    INPUT notch{};
+    notch.type = INPUT_MOUSE;
+    notch.mi.dwFlags = MOUSEEVENTF_WHEEL;
+    notch.mi.mouseData = WHEEL_DELTA;
+    for (int i = 0; i < 3; ++i) {
+        SendInput(1, &notch, sizeof notch);
+        Run(40);
+    }
+    Run(500);
+    EXPECT_EQ(effect_->getParameter(effect_, 0), static_cast<float>(15 / 127.0L));
+    EXPECT_EQ(gestures(0), "1 begin, 3 automate, 1 end");
+    // A double click on the hold knob: a new program's value, one gesture.
+    recorder_.clear();
+    ClickAt(106 + 40, 32 + 40);
+    ClickAt(106 + 40, 32 + 40);
+    Run(150);
+    EXPECT_EQ(effect_->getParameter(effect_, 1), 0.1f);
+    EXPECT_EQ(gestures(1), "1 begin, 1 automate, 1 end");
+    Dispatch(effect_, effEditClose);
+}
+
 TEST_F(EditorInWin32, AParentThatIsNotAWindowGivesNoEditor) {
     EXPECT_EQ(Open(effect_, reinterpret_cast<HWND>(0x7FFF0)), 0);
     Dispatch(effect_, effEditIdle);
