@@ -1,6 +1,8 @@
 #include "platform/Window.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <map>
 #include <utility>
 
@@ -147,6 +149,27 @@ Window* WindowMatching(const std::function<bool(const Window&)>& match) {
     for (const auto& [handle, window] : r.windows)
         if (match(*window)) return window;
     return nullptr;
+}
+
+double ScaleFromResources(const char* resources) {
+    // One "name:\tvalue" line per resource; the value read as C reads it,
+    // whatever the user's locale.
+    for (const char* line = resources; line && *line;) {
+        const char* end = std::strchr(line, '\n');
+        if (!end) end = line + std::strlen(line);
+        constexpr char kName[] = "Xft.dpi:";
+        if (std::strncmp(line, kName, sizeof kName - 1) == 0) {
+            const char* value = line + sizeof kName - 1;
+            while (value < end && (*value == ' ' || *value == '\t')) ++value;
+            double dpi = 0;
+            const auto [rest, error] = std::from_chars(value, end, dpi);
+            // Nonsense (none, negative, absurd) says nothing.
+            if (error == std::errc() && dpi >= 24 && dpi <= 960) return dpi / 96.0;
+            return 1.0;
+        }
+        line = *end ? end + 1 : end;
+    }
+    return 1.0;
 }
 
 }  // namespace tarnwick::platform

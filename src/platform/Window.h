@@ -123,6 +123,15 @@ bool IsNativeWindow(std::uintptr_t nativeParent);
 // message loop delivers them (Win32, headless). Defined by the back end.
 int EventDescriptor();
 
+// The scale the system asks of windows made under `nativeParent`, for a
+// host that says none: on X11 the resource database's Xft.dpi over 96, on
+// Windows the parent's DPI over 96; 1 where the system says nothing (or
+// without a window system). Defined by the back end.
+double SystemScale(std::uintptr_t nativeParent);
+// The same from an X resource database's text ("Xft.dpi:\t144\n..."):
+// 1 when it holds no usable Xft.dpi.
+double ScaleFromResources(const char* resources);
+
 // While the window system delivers something (a window message, a timer
 // tick, the pending events of a pump), a handler may call out (into a
 // host) and be called back to destroy what the delivery is still using.

@@ -24,6 +24,8 @@ void PumpWindows() {}
 std::uintptr_t NativeHandle(const Window&) { return 0; }
 int EventDescriptor() { return -1; }
 
+double SystemScale(std::uintptr_t) { return 1.0; }
+
 bool IsNativeWindow(std::uintptr_t) { return false; }
 
 }  // namespace tarnwick::platform

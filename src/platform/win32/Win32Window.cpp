@@ -267,6 +267,25 @@ std::uintptr_t NativeHandle(const Window& window) { return win32::NativeWindow(w
 
 int EventDescriptor() { return -1; }
 
+double SystemScale(std::uintptr_t nativeParent) {
+    // The parent's own DPI where the system tells it (Windows 10 and
+    // later, looked up so that older systems still load the module), else
+    // the screen's.
+    using GetDpiForWindowProc = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow =
+        reinterpret_cast<GetDpiForWindowProc>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    UINT dpi = 0;
+    if (getDpiForWindow && IsWindow(reinterpret_cast<HWND>(nativeParent)))
+        dpi = getDpiForWindow(reinterpret_cast<HWND>(nativeParent));
+    if (dpi == 0) {
+        HDC screen = GetDC(nullptr);
+        dpi = screen ? static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSX)) : 0;
+        if (screen) ReleaseDC(nullptr, screen);
+    }
+    return dpi >= 24 && dpi <= 960 ? dpi / 96.0 : 1.0;
+}
+
 bool IsNativeWindow(std::uintptr_t nativeParent) {
     const auto parent = reinterpret_cast<HWND>(nativeParent);
     return parent && IsWindow(parent) && win32::WindowClass();

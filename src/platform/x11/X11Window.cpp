@@ -3,10 +3,12 @@
 // out in Pump. What was presented last stays on the server as the window's
 // background, so the server itself shows it whenever the window is mapped
 // or uncovered, without waiting for the next pump.
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -428,6 +430,29 @@ std::uintptr_t NativeHandle(const Window& window) { return x11::NativeWindow(win
 int EventDescriptor() {
     Display* display = x11::CurrentDisplay();
     return display ? ConnectionNumber(display) : -1;
+}
+
+double SystemScale(std::uintptr_t) {
+    // The desktop sets Xft.dpi in the server's resource database (the
+    // root window's RESOURCE_MANAGER), as the session's toolkits read it.
+    // Read afresh, not as the connection found it when it opened: a user
+    // may have changed it since.
+    Display* d = x11::Acquire();
+    if (!d) return 1.0;
+    double scale = 1.0;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* text = nullptr;
+    if (XGetWindowProperty(d, DefaultRootWindow(d), XA_RESOURCE_MANAGER, 0, 1 << 16, False,
+                           XA_STRING, &type, &format, &count, &after, &text) == Success &&
+        text) {
+        if (type == XA_STRING && format == 8)
+            scale = ScaleFromResources(std::string(reinterpret_cast<char*>(text), count).c_str());
+        XFree(text);
+    }
+    x11::Release();
+    return scale;
 }
 
 bool IsNativeWindow(std::uintptr_t nativeParent) {

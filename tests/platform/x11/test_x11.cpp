@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,6 +24,7 @@
 // Last: Xlib's macros (None, Bool, ...) would break the headers above.
 #include "support/X11Host.h"
 
+#include <X11/Xatom.h>
 #include <X11/keysym.h>
 
 namespace {
@@ -295,6 +297,27 @@ TEST_F(X11Test, TheServerShowsTheLastFrameOnMapAndExposeWithoutAPump) {
     XSync(host_, False);
     ASSERT_TRUE(PumpUntil([&] { return x11::NativeWindow(*win) == 0; }));
     EXPECT_EQ(PixmapsOf(x11::NativeWindow(*second)), 1);
+}
+
+TEST_F(X11Test, TheSystemsScaleIsTheServersXftDpiOver96ReadAfresh) {
+    const auto set = [&](const char* resources) {
+        const ::Window root = DefaultRootWindow(host_);
+        if (resources)
+            XChangeProperty(host_, root, XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(resources),
+                            static_cast<int>(std::strlen(resources)));
+        else
+            XDeleteProperty(host_, root, XA_RESOURCE_MANAGER);
+        XSync(host_, False);
+        return tarnwick::platform::SystemScale(0);
+    };
+    EXPECT_EQ(set("Xcursor.size:\t24\nXft.dpi:\t144\n"), 1.5);
+    EXPECT_EQ(set("Xft.dpi: 192"), 2.0) << "a change since is seen";
+    EXPECT_EQ(set("Xft.dpi:\t120.5\nXft.hinting:\t1\n"), 120.5 / 96);
+    for (const char* nothing : {"Xft.dpi:\tlots\n", "Xft.dpi:\t-96\n", "Xft.dpi:\t1e9\n",
+                                "Xft.antialias:\t1\n", "Xft.dpi:", ""})
+        EXPECT_EQ(set(nothing), 1.0) << nothing;
+    EXPECT_EQ(set(nullptr), 1.0);
 }
 
 TEST_F(X11Test, TimersRunFromThePumpOnly) {
