@@ -52,6 +52,12 @@ bool TAbstractSuperDIB::FrameSourceValid() {
 }
 
 void TAbstractSuperDIB::PrepareFrame(int Index, int Frames) {
+    // A view draws the frames of the bitmap whose pixels it shows.
+    if (!OwnsBits_) {
+        if (bitsOwner_ && bitsOwner_ != this && bitsOwner_->Bits_ == Bits_)
+            bitsOwner_->PrepareFrame(Index, Frames);
+        return;
+    }
     if (!FrameSourceValid()) return;
     if (Frames != frameSource_->frames || Index < 0 || Index >= Frames) return PrepareFrames();
     if (frameSource_->drawn[std::size_t(Index)]) return;
@@ -60,6 +66,11 @@ void TAbstractSuperDIB::PrepareFrame(int Index, int Frames) {
 }
 
 void TAbstractSuperDIB::PrepareFrames() {
+    if (!OwnsBits_) {
+        if (bitsOwner_ && bitsOwner_ != this && bitsOwner_->Bits_ == Bits_)
+            bitsOwner_->PrepareFrames();
+        return;
+    }
     if (!FrameSourceValid()) return;
     for (int i = 0; i < frameSource_->frames; ++i) PrepareFrame(i, frameSource_->frames);
     frameSource_.reset();  // every frame is there now
@@ -113,6 +124,7 @@ void TAbstractSuperDIB::UseBitsOf(TAbstractSuperDIB* Source) {
     OwnsBits_ = false;
     Source->CopyPropertiesTo(this);
     Bits_ = Source->Bits_;
+    bitsOwner_ = Source;
     // Drawing onto a view may reach all of the pixels it shows.
     ClipRect_ = {0, 0, Width_ - 1, Height_ - 1};
 }

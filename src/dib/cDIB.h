@@ -266,6 +266,8 @@ private:
         std::vector<bool> drawn;
     };
     std::unique_ptr<FrameSource> frameSource_;
+    // The bitmap a view (UseBitsOf) shows the pixels of.
+    TAbstractSuperDIB* bitsOwner_ = nullptr;
 };
 
 class TCustomMemoryDIB : public TAbstractSuperDIB {
