@@ -161,12 +161,15 @@ void TPluginEditorWindow::ScaleTo(int percent) {
     struct Bounds {
         TControl* control;
         int left, top, width, height;
+        int travel;  // a slider's
     };
     std::vector<Bounds> bounds;
     for (int i = 0; i < ComponentCount(); ++i)
-        if (auto* control = dynamic_cast<TControl*>(Components(i)))
-            bounds.push_back(
-                {control, control->Left(), control->Top(), control->Width(), control->Height()});
+        if (auto* control = dynamic_cast<TControl*>(Components(i))) {
+            auto* slider = dynamic_cast<TCustomDIBSlider*>(control);
+            bounds.push_back({control, control->Left(), control->Top(), control->Width(),
+                              control->Height(), slider ? slider->Travel() : 0});
+        }
     const int width = ClientWidth(), height = ClientHeight();
 
     for (int i = 0; i < ComponentCount(); ++i)
@@ -200,6 +203,19 @@ void TPluginEditorWindow::ScaleTo(int percent) {
     for (const Bounds& b : bounds) {
         if (auto* knob = dynamic_cast<TCustomDIBKnob*>(b.control)) knob->SetDragScale(percent);
         if (auto* slider = dynamic_cast<TCustomDIBSlider*>(b.control)) {
+            // The slider's travel is its length less the pointer's, and two
+            // pixels of its layout that do not scale: the length makes up
+            // for them, so the pointer goes as far per value (and a drag
+            // moves it per distance) as at 100 %.
+            const int short_ = ScaledPixels(b.travel, percent) - slider->Travel();
+            if (b.travel > 0 && short_ != 0) {
+                if (slider->SliderType() == stVertical)
+                    slider->SetBounds(slider->Left(), slider->Top(), slider->Width(),
+                                      slider->Height() + short_);
+                else
+                    slider->SetBounds(slider->Left(), slider->Top(), slider->Width() + short_,
+                                      slider->Height());
+            }
             auto scaledByte = [percent](std::uint8_t v) {
                 return std::uint8_t(std::min(ScaledPixels(v, percent), 255));
             };

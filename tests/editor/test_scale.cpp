@@ -115,7 +115,7 @@ TEST_F(Scaled, EveryStepSizesTheWindowItsControlsAndItsDragsByOneRounding) {
         EXPECT_EQ(window.DIBKnob3->Width(), ScaledPixels(80, p)) << "the frame's own size";
         EXPECT_EQ(window.Active->Top(), ScaledPixels(132, p));
         EXPECT_EQ(window.Active->Height(), ScaledPixels(20, p));
-        EXPECT_EQ(window.Thresh->Height(), ScaledPixels(83, p));
+        EXPECT_EQ(window.Thresh->Travel(), ScaledPixels(75, p)) << "the pointer's way";
         EXPECT_EQ(window.DIBKnob1->DragScale(), p);
         gate->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
     }
