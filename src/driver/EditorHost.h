@@ -61,7 +61,7 @@ public:
     // widget() names a new window afterwards (0, and the editor closed,
     // when none could be made). After the call width() and height() answer
     // the new size, which the format tells its host (or resizes its own
-    // window to).
+    // window to). On the window thread, as open() is.
     void setScale(double factor);
     // The step in use, in percent.
     int scalePercent() const;

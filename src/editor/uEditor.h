@@ -175,7 +175,8 @@ public:
     // anew at the new size in the same parent, showing the same values
     // (gestures under way end, the about panel closes), and the host is to
     // resize its own window to getRect's new answer. Nothing happens when
-    // the step does not change.
+    // the step does not change. On the host's window thread, as open and
+    // close are.
     void setScale(double factor);
     // The step in use, in percent.
     int scalePercent() const { return scalePercent_; }
