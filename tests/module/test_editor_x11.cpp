@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "driver/EditorHost.h"
 #include "support/RecordingHost.h"
 #include "support/TempDir.h"
 
@@ -56,7 +57,10 @@ protected:
     // Idle calls at 30 a second until `done`, for at most 3 s.
     bool IdleUntil(const std::function<bool()>& done) {
         for (int i = 0; i < 90; ++i) {
-            Dispatch(effEditIdle);
+            if (idle_)
+                idle_();
+            else
+                Dispatch(effEditIdle);
             XSync(host_, False);
             if (done()) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(33));
@@ -79,6 +83,8 @@ protected:
 
     void* module_ = nullptr;
     AEffect* effect_ = nullptr;
+    // The idle call of an editor other than the module's, when one is shown.
+    std::function<void()> idle_;
     RecordingHost recorder_{RecordingHost::Answers::LikeAHost};
     tarnwick::test::TempDir tmp_;
 };
@@ -279,6 +285,104 @@ TEST_F(EditorInX11, SeveralInstancesOpenAndCloseInAnyOrder) {
     Dispatch(effEditClose);
     XDestroyWindow(host_, otherTop);
     EXPECT_EQ(OpenSockets(), socketsBefore);
+}
+
+// The gestures a format's host hears, as "b0 a0 e0".
+struct Gestures final : tarnwick::driver::EditorListener {
+    std::string heard;
+    void beginEdit(std::int32_t i) override { heard += "b" + std::to_string(i) + " "; }
+    void performEdit(std::int32_t i, float) override { heard += "a" + std::to_string(i) + " "; }
+    void endEdit(std::int32_t i) override { heard += "e" + std::to_string(i) + " "; }
+};
+
+// The same editor as the formats other than VST 2 show it, at 200 %: every
+// place and distance is twice the form's in device pixels, and the controls
+// do per distance what they do at 100 % (the other tests' drags, halved).
+TEST_F(EditorInX11, AtTwoHundredPercentTheControlsBehaveAsAtOneHundredOnTwiceThePixels) {
+    XDestroyWindow(host_, top_);
+    top_ = TopLevel(20, 30, 700, 340);
+    Gestures heard;
+    tarnwick::driver::EditorHost editor(&heard);
+    editor.setScale(2.0);
+    EXPECT_EQ(editor.width(), 672);
+    EXPECT_EQ(editor.height(), 314);
+    idle_ = [&] { editor.idle(); };
+    ASSERT_TRUE(editor.open(top_));
+    IdleFor(100);
+    EXPECT_EQ(DifferencesFromRender("--scale 2"), 0);
+    const auto at = [](int position) { return static_cast<float>(position / 127.0L); };
+
+    // 64 device pixels up on the attack knob: 32 steps, as 32 pixels at 100 %.
+    Drag(2 * 54, 2 * 72, -8, 8, true);
+    EXPECT_FALSE(PointerVisible());
+    Button(false);
+    IdleFor(150);
+    EXPECT_TRUE(PointerVisible());
+    EXPECT_EQ(editor.parameter(0), at(44));
+    EXPECT_EQ(heard.heard.substr(0, 6), "b0 a0 ");
+    EXPECT_EQ(heard.heard.substr(heard.heard.size() - 3), "e0 ");
+    // With Shift, 64 device pixels turn the release knob 8 steps.
+    const KeyCode shift = XKeysymToKeycode(host_, XK_Shift_L);
+    XTestFakeKeyEvent(host_, shift, True, CurrentTime);
+    Drag(2 * 240, 2 * 72, -8, 8, true);
+    Button(false);
+    XTestFakeKeyEvent(host_, shift, False, CurrentTime);
+    XSync(host_, False);
+    IdleFor(100);
+    EXPECT_EQ(editor.parameter(2), at(20));
+    // The threshold slider's pointer (position 63, from pixel 74 of its
+    // travel) dragged 32 device pixels down; the same at 100 % comes below.
+    Drag(2 * 318, 2 * 32 + 74 + 10, 4, 8, false);
+    Button(false);
+    IdleFor(150);
+    const float threshold = editor.parameter(3);
+    EXPECT_LT(threshold, 0.4f);
+    // A wheel notch turns the hold knob a step; the active switch at its
+    // scaled place toggles.
+    ClickAt(2 * 146, 2 * 72, 4, 10);
+    IdleFor(450);
+    EXPECT_EQ(editor.parameter(1), at(13));
+    ClickAt(2 * 32, 2 * 142);
+    IdleFor(150);
+    EXPECT_EQ(editor.parameter(5), 0.0f);
+    // A double click sets the hold knob's default.
+    ClickAt(2 * 146, 2 * 72);
+    ClickAt(2 * 146, 2 * 72);
+    IdleFor(150);
+    EXPECT_EQ(editor.parameter(1), 0.1f);
+
+    PointerTo(690, 330);  // off the editor: no caption stays lit
+    IdleFor(600);
+    char set[160];
+    std::snprintf(set, sizeof set,
+                  "--set attack=%.9g --set release=%.9g --set threshold=%.9g --set active=0",
+                  static_cast<double>(editor.parameter(0)),
+                  static_cast<double>(editor.parameter(2)), static_cast<double>(threshold));
+    EXPECT_EQ(DifferencesFromRender(std::string("--scale 2 ") + set), 0);
+
+    // Back to 100 % while open: a new window of the form's size, the same values.
+    editor.setScale(1.0);
+    EXPECT_EQ(editor.width(), 336);
+    EXPECT_EQ(editor.height(), 157);
+    XSync(host_, False);
+    IdleFor(100);
+    EXPECT_EQ(Children().size(), 1u);
+    EXPECT_EQ(DifferencesFromRender(set), 0);
+    // Half the distance at 100 %, from the same place, gives the same values.
+    editor.setParameter(0, at(12));
+    editor.setParameter(3, 0.5f);
+    IdleFor(150);
+    Drag(54, 72, -4, 8, true);
+    Button(false);
+    IdleFor(150);  // the release puts the pointer back first
+    Drag(318, 32 + 37 + 5, 2, 8, false);
+    Button(false);
+    IdleFor(150);
+    EXPECT_EQ(editor.parameter(0), at(44));
+    EXPECT_EQ(editor.parameter(3), threshold);
+    editor.close();
+    idle_ = nullptr;
+    EXPECT_TRUE(PointerVisible());
 }
 
 TEST_F(EditorInX11, AParentThatDoesNotExistGivesNoEditor) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a program against a virtual X server of its own, on a display number
 # the server picks, and stops the server afterwards. Exits 77 (skipped)
-# when no server can start. XVFB_SCREEN chooses the screen (640x480x24).
+# when no server can start. TARNWICK_XVFB_SCREEN sets the screen's size
+# (640x480x24 unless set), for editors drawn at a device scale.
 set -u
 xvfb=$1
 shift
@@ -12,7 +13,7 @@ cleanup() {
   rm -rf "$dir"
 }
 trap cleanup EXIT
-"$xvfb" -displayfd 3 -screen 0 "${XVFB_SCREEN:-640x480x24}" -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/log" &
+"$xvfb" -displayfd 3 -screen 0 "${TARNWICK_XVFB_SCREEN:-640x480x24}" -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/log" &
 pid=$!
 for _ in $(seq 100); do
   [ -s "$dir/display" ] && break
