@@ -143,7 +143,7 @@ void TCustomDIBKnob::MoveBy(std::int64_t Steps, std::int64_t Step) {
 
 void TCustomDIBKnob::StartDragging() {
     dragging_ = true;
-    fineRest_ = 0;
+    dragRest_ = 0;
     POINT p{0, 0};
     GetCursorPos(&p);
     dragOrigin_ = {p.x, p.y};
@@ -177,17 +177,17 @@ void TCustomDIBKnob::MouseMove(TShiftState Shift, int X, int Y) {
                                ? std::int64_t(p.x) - dragOrigin_.X
                                : std::int64_t(dragOrigin_.Y) - p.y;
     if (d == 0) return;
-    if (Shift.Contains(TShiftStateFlag::ssShift)) {
-        // Fine: a step every kFineDivisor pixels, the pixels short of a
-        // step kept for the next move.
-        fineRest_ += d;
-        const std::int64_t steps = fineRest_ / kFineDivisor;
-        fineRest_ -= steps * kFineDivisor;
-        if (steps != 0) MoveBy(steps, SmallChange_);
-    } else {
-        fineRest_ = 0;
-        MoveBy(d, SmallChange_);
-    }
+    // A step every DragScale hundredths of a pixel (a pixel at 100 %), or
+    // kFineDivisor times as many with Shift; the part short of a step is
+    // kept for the next move.
+    const bool fine = Shift.Contains(TShiftStateFlag::ssShift);
+    if (fine != restFine_) dragRest_ = 0;
+    restFine_ = fine;
+    const std::int64_t perStep = std::int64_t(dragScale_) * (fine ? kFineDivisor : 1);
+    dragRest_ += d * 100;
+    const std::int64_t steps = dragRest_ / perStep;
+    dragRest_ -= steps * perStep;
+    if (steps != 0) MoveBy(steps, SmallChange_);
     SetCursorPos(dragOrigin_.X, dragOrigin_.Y);
 }
 

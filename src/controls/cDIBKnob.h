@@ -6,6 +6,7 @@
 // notch; arrow and page keys turn it while it has the focus. The same
 // class serves as a switch (2 frames) or a meter driven by the program.
 
+#include <algorithm>
 #include <cstdint>
 
 #include "controls/cDIBControl.h"
@@ -54,6 +55,11 @@ public:
     bool Dragging() const { return dragging_; }
     // A drag with Shift held turns the knob this many times slower.
     static constexpr int kFineDivisor = 4;
+    // The device pixels of a drag's step in hundredths: 100 (a step a pixel)
+    // unless the knob is shown at a device scale, where a drag turns it by
+    // as much per distance as at 100 %. At least 1.
+    int DragScale() const { return dragScale_; }
+    void SetDragScale(int Hundredths) { dragScale_ = std::max(Hundredths, 1); }
 
     bool CanAutoSize(int& NewWidth, int& NewHeight) override;
     void Loaded() override;
@@ -84,7 +90,11 @@ private:
 
     bool dragging_ = false;
     TPoint dragOrigin_{0, 0};
-    std::int64_t fineRest_ = 0;  // the pixels of a fine drag short of a step
+    // The drag short of a step, in hundredths of a pixel, and whether it is
+    // a fine drag's: a change of speed starts afresh.
+    std::int64_t dragRest_ = 0;
+    bool restFine_ = false;
+    int dragScale_ = 100;
     TDIBImageLink* IndexMain_ = nullptr;
     int Max_ = 100;
     int Min_ = 0;

@@ -37,6 +37,50 @@ TAbstractSuperDIB::TAbstractSuperDIB() {
 
 TAbstractSuperDIB::~TAbstractSuperDIB() = default;
 
+void TAbstractSuperDIB::SetFrameSource(int Frames, std::function<void(int)> Draw) {
+    frameSource_.reset();
+    if (Frames <= 0 || !Draw) return;
+    frameSource_.reset(new FrameSource{Frames, Width_, Height_, std::move(Draw),
+                                       std::vector<bool>(std::size_t(Frames), false)});
+}
+
+bool TAbstractSuperDIB::FrameSourceValid() {
+    if (!frameSource_) return false;
+    if (frameSource_->width == Width_ && frameSource_->height == Height_ && Bits_) return true;
+    frameSource_.reset();
+    return false;
+}
+
+void TAbstractSuperDIB::PrepareFrame(int Index, int Frames) {
+    // A view draws the frames of the bitmap whose pixels it shows.
+    if (!OwnsBits_) {
+        if (bitsOwner_ && bitsOwner_ != this && bitsOwner_->Bits_ == Bits_)
+            bitsOwner_->PrepareFrame(Index, Frames);
+        return;
+    }
+    if (!FrameSourceValid()) return;
+    if (Frames != frameSource_->frames || Index < 0 || Index >= Frames) return PrepareFrames();
+    if (frameSource_->drawn[std::size_t(Index)]) return;
+    frameSource_->drawn[std::size_t(Index)] = true;
+    frameSource_->draw(Index);
+}
+
+void TAbstractSuperDIB::PrepareFrames() {
+    if (!OwnsBits_) {
+        if (bitsOwner_ && bitsOwner_ != this && bitsOwner_->Bits_ == Bits_)
+            bitsOwner_->PrepareFrames();
+        return;
+    }
+    if (!FrameSourceValid()) return;
+    for (int i = 0; i < frameSource_->frames; ++i) PrepareFrame(i, frameSource_->frames);
+    frameSource_.reset();  // every frame is there now
+}
+
+int TAbstractSuperDIB::PreparedFrames() const {
+    if (!frameSource_) return -1;
+    return int(std::count(frameSource_->drawn.begin(), frameSource_->drawn.end(), true));
+}
+
 void TAbstractSuperDIB::InitDefaults() {
     Angle_ = 0;
     Masked_ = false;
@@ -80,6 +124,7 @@ void TAbstractSuperDIB::UseBitsOf(TAbstractSuperDIB* Source) {
     OwnsBits_ = false;
     Source->CopyPropertiesTo(this);
     Bits_ = Source->Bits_;
+    bitsOwner_ = Source;
     // Drawing onto a view may reach all of the pixels it shows.
     ClipRect_ = {0, 0, Width_ - 1, Height_ - 1};
 }
@@ -113,6 +158,8 @@ void TAbstractSuperDIB::SetMaskValue(std::uint8_t M) {
 
 void TAbstractSuperDIB::CopyPixelsFrom(TAbstractSuperDIB* Source) {
     if (!Source) return;
+    Source->PrepareFrames();
+    frameSource_.reset();  // pixels from elsewhere are all there
     SetSize(Source->Width_, Source->Height_);
     if (Bits_ && Source->Bits_ && Bits_ != Source->Bits_)
         std::memcpy(Bits_, Source->Bits_, PixelCount() * sizeof(TDIBPixel));

@@ -8,8 +8,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/Graphics.h"
 #include "gdi/Gdi.h"
@@ -176,6 +178,19 @@ public:
     HRGN CreateMaskRegion(std::uint8_t Threshold) const;
     HRGN CreateColorRegion(TColor Color) const;
 
+    // A film strip of Frames frames side by side, at its present size, whose
+    // frames are drawn on first use by Draw(Index) into this bitmap: drawing
+    // a frame of it (DrawGlyph, DrawGlyphTween) or copying its pixels draws
+    // what is missing first, so a strip made when a window opens costs only
+    // the frames it shows. Once the size changes the source is dropped.
+    void SetFrameSource(int Frames, std::function<void(int Index)> Draw);
+    // Draws frame Index of a strip of Frames frames if it is still missing
+    // (every missing frame when Frames is not the source's count).
+    void PrepareFrame(int Index, int Frames);
+    void PrepareFrames();
+    // The frames drawn so far (the frame count when there is no source).
+    int PreparedFrames() const;
+
     TDIBPixel* ScanLine(int Row) const {
         return Bits_ + std::ptrdiff_t(Height_ - Row - 1) * Width_;
     }
@@ -241,6 +256,18 @@ private:
     void DrawWithRoutine(TDIBRowRoutine Routine, bool Untransformed, int X, int Y, int W, int H,
                          TAbstractSuperDIB* Dest, int SrcX, int SrcY);
     HRGN BuildRegion(bool ByMask, std::uint8_t Threshold, std::uint32_t Key) const;
+    // False (and the source dropped) when the size is no longer its own.
+    bool FrameSourceValid();
+
+    struct FrameSource {
+        int frames;
+        int width, height;
+        std::function<void(int)> draw;
+        std::vector<bool> drawn;
+    };
+    std::unique_ptr<FrameSource> frameSource_;
+    // The bitmap a view (UseBitsOf) shows the pixels of.
+    TAbstractSuperDIB* bitsOwner_ = nullptr;
 };
 
 class TCustomMemoryDIB : public TAbstractSuperDIB {

@@ -322,6 +322,7 @@ void DrawGlyph(TAbstractSuperDIB* Picture, int X, int Y, int Index, int NumGlyph
     if (!Picture || NumGlyphs <= 0) return;
     const int fw = Picture->Width() / NumGlyphs;
     if (fw <= 0 || Picture->Height() <= 0) return;
+    Picture->PrepareFrame(Index, NumGlyphs);
     // Unrotated and unscaled, the frame is drawn straight from the strip,
     // which gives the pixels of drawing a copy of it (the copy would draw
     // with the strip's own routine) without making one on every paint.
@@ -360,6 +361,8 @@ void DrawGlyphTween(TAbstractSuperDIB* Picture, int X, int Y, int NumGlyphs,
     };
     hi = fold(hi);
     lo = fold(lo);
+    Picture->PrepareFrame(hi, N);
+    Picture->PrepareFrame(lo, N);
 
     const int fw = Picture->Width() / N, ph = Picture->Height();
     if (fw <= 0 || ph <= 0) return;
@@ -380,6 +383,7 @@ void DrawGlyphTween(TAbstractSuperDIB* Picture, int X, int Y, int NumGlyphs,
 // ---- stretching -------------------------------------------------------------------
 
 void TAbstractSuperDIB::StretchFrom(TAbstractSuperDIB* Source) {
+    if (Source) Source->PrepareFrames();
     if (!Source || !Source->Bits_ || !Bits_ || Source->Width_ == 0 || Source->Height_ == 0) return;
     const unsigned sw = Source->Width_, shgt = Source->Height_, dw = Width_, dh = Height_;
     const unsigned ix = sw / dw, fx = ((sw << 16) / dw) & 0xFFFFu;

@@ -53,6 +53,32 @@ void EditorHost::close() {
     effect_->dispatcher(effect_, effEditClose, 0, 0, nullptr, 0.0f);
 }
 
+void EditorHost::setScale(double factor) {
+    auto* editor = dynamic_cast<APluginEditor*>(plugin_->getEditor());
+    if (!editor) return;
+    editor->setScale(factor);
+    if (isOpen()) {
+        // A new window, or none when it could not be made anew.
+        widget_ = 0;
+        if (editor->form)
+            if (platform::Window* window = platform::WindowFromHandle(
+                    reinterpret_cast<std::uintptr_t>(editor->form->Handle())))
+                widget_ = platform::NativeHandle(*window);
+        if (widget_ == 0) effect_->dispatcher(effect_, effEditClose, 0, 0, nullptr, 0.0f);
+    }
+    ERect* rect = nullptr;
+    effect_->dispatcher(effect_, effEditGetRect, 0, 0, &rect, 0.0f);
+    if (rect && rect->right > rect->left && rect->bottom > rect->top) {
+        width_ = rect->right - rect->left;
+        height_ = rect->bottom - rect->top;
+    }
+}
+
+int EditorHost::scalePercent() const {
+    auto* editor = dynamic_cast<APluginEditor*>(plugin_->getEditor());
+    return editor ? editor->scalePercent() : 100;
+}
+
 void EditorHost::idle() {
     if (isOpen()) effect_->dispatcher(effect_, effEditIdle, 0, 0, nullptr, 0.0f);
 }

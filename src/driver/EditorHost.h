@@ -48,10 +48,23 @@ public:
     bool isOpen() const { return widget_ != 0; }
     // The editor's own native window while it is open, else 0.
     std::uintptr_t widget() const { return widget_; }
-    // The editor's size in pixels, open or not: before the first open, the
-    // size its form gives.
+    // The editor's size in device pixels, open or not: before the first
+    // open, the size its form gives at the scale.
     int width() const { return width_; }
     int height() const { return height_; }
+    // The device scale the editor is drawn at (1.0 = 100 %), for a format
+    // to pass on what its host says (a content scale factor, a UI scale):
+    // the nearest of 100, 125, 150, 175, 200, 250 and 300 %; not a number
+    // or not positive is 100 %. Call it before open() or while the editor
+    // is open: an open editor is made anew at the new size in the same
+    // parent (gestures under way end, the listener hears each end), so
+    // widget() names a new window afterwards (0, and the editor closed,
+    // when none could be made). After the call width() and height() answer
+    // the new size, which the format tells its host (or resizes its own
+    // window to).
+    void setScale(double factor);
+    // The step in use, in percent.
+    int scalePercent() const;
     // Input, timers, painting and the meter; the host calls it often.
     void idle();
 

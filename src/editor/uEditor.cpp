@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "artwork/DeviceScale.h"
+#include "artwork/Pictures.h"
 #include "controls/cDIBFadeLabel.h"
 #include "dib/cDIBImageList.h"
 #include "framework/StdCtrls.h"
@@ -91,11 +94,13 @@ TPluginEditorWindow::~TPluginEditorWindow() {
 
 std::unique_ptr<TPluginEditorWindow> TPluginEditorWindow::Load(std::span<const std::uint8_t> form,
                                                                std::uintptr_t parentWindow,
-                                                               tarnwick::EditorParams& values) {
+                                                               tarnwick::EditorParams& values,
+                                                               int scalePercent) {
     auto window = std::make_unique<TPluginEditorWindow>(values);
     TMemoryStream stream(form.data(), form.size());
     ReadComponentFromStream(stream, window.get());
     window->FindControls();
+    if (scalePercent != 100) window->ScaleTo(scalePercent);
     window->WatchGestures();
     window->SetBounds(0, 0, window->Width(), window->Height());
     window->SetParentWindow(parentWindow);
@@ -147,6 +152,62 @@ void TPluginEditorWindow::FindControls() {
     Updater = Find<TTimer>(this, "Updater");
     for (std::size_t i = 0; i < tarnwick::kParameterControls.size(); ++i)
         parameterControls_[i] = Find<TCustomDIBControl>(this, tarnwick::kParameterControls[i].name);
+}
+
+void TPluginEditorWindow::ScaleTo(int percent) {
+    using tarnwick::artwork::ScaledPixels;
+    scalePercent_ = percent;
+    // The form's bounds first, before pictures and fonts resize what follows them.
+    struct Bounds {
+        TControl* control;
+        int left, top, width, height;
+    };
+    std::vector<Bounds> bounds;
+    for (int i = 0; i < ComponentCount(); ++i)
+        if (auto* control = dynamic_cast<TControl*>(Components(i)))
+            bounds.push_back(
+                {control, control->Left(), control->Top(), control->Width(), control->Height()});
+    const int width = ClientWidth(), height = ClientHeight();
+
+    for (int i = 0; i < ComponentCount(); ++i)
+        if (auto* list = dynamic_cast<TCustomDIBImageList*>(Components(i)))
+            tarnwick::artwork::RedrawEditorPictures(*list, percent);
+    // A font of its own is scaled; one that follows its parent's follows
+    // the scaled one.
+    Font()->SetHeight(ScaledPixels(Font()->Height(), percent));
+    for (const Bounds& b : bounds)
+        if (!b.control->ParentFont())
+            b.control->Font()->SetHeight(ScaledPixels(b.control->Font()->Height(), percent));
+    for (const Bounds& b : bounds) {
+        const int left = ScaledPixels(b.left, percent), top = ScaledPixels(b.top, percent);
+        int w = ScaledPixels(b.width, percent), h = ScaledPixels(b.height, percent);
+        b.control->SetBounds(left, top, w, h);
+        // Hinted text is not quite in proportion to its height: a caption
+        // takes the size its text needs at the scale (never less room than
+        // the scaled size where it does not size itself), so none is cut.
+        if (auto* label = dynamic_cast<TCustomDIBFadeLabel*>(b.control)) {
+            int tw = w, th = h;
+            if (label->CanAutoSize(tw, th)) {
+                if (!label->AutoSize()) tw = std::max(tw, w), th = std::max(th, h);
+                label->SetBounds(left, top, tw, th);
+            }
+        }
+    }
+    SetClientWidth(ScaledPixels(width, percent));
+    SetClientHeight(ScaledPixels(height, percent));
+
+    // What the controls measure in pixels.
+    for (const Bounds& b : bounds) {
+        if (auto* knob = dynamic_cast<TCustomDIBKnob*>(b.control)) knob->SetDragScale(percent);
+        if (auto* slider = dynamic_cast<TCustomDIBSlider*>(b.control)) {
+            auto scaledByte = [percent](std::uint8_t v) {
+                return std::uint8_t(std::min(ScaledPixels(v, percent), 255));
+            };
+            slider->SetOverlayBorderX(scaledByte(slider->OverlayBorderX()));
+            slider->SetOverlayBorderY(scaledByte(slider->OverlayBorderY()));
+            slider->SetPointerOffset(ScaledPixels(slider->PointerOffset(), percent));
+        }
+    }
 }
 
 void TPluginEditorWindow::Dispatch(TMessage& Message) {
@@ -313,9 +374,40 @@ void TPluginEditorWindow::Label2Click(TObject*) { Aboutbox->SetVisible(false); }
 APluginEditor::APluginEditor(APlugin* effect, std::span<const std::uint8_t> form)
     : AEffEditor(effect), layout_(form) {
     // A host may size its window before it opens the editor.
-    const TPoint size = TPluginEditorWindow::DesignSize(form);
-    rect.bottom = static_cast<VstInt16>(std::clamp(size.Y, 0, 0x7FFF));
-    rect.right = static_cast<VstInt16>(std::clamp(size.X, 0, 0x7FFF));
+    sizeRect();
+}
+
+void APluginEditor::sizeRect() {
+    using tarnwick::artwork::ScaledPixels;
+    const TPoint size = TPluginEditorWindow::DesignSize(layout_);
+    rect.bottom = static_cast<VstInt16>(std::clamp(ScaledPixels(size.Y, scalePercent_), 0, 0x7FFF));
+    rect.right = static_cast<VstInt16>(std::clamp(ScaledPixels(size.X, scalePercent_), 0, 0x7FFF));
+}
+
+void APluginEditor::setScale(double factor) {
+    const int percent = tarnwick::artwork::NearestScalePercent(factor);
+    if (percent == scalePercent_) return;
+    scalePercent_ = percent;
+    if (!form) {
+        sizeRect();
+        return;
+    }
+    // The window is made anew at the scale, in the parent it is in, as an
+    // open into another parent makes it; the nested opens stay as they are.
+    const int opens = openCount;
+    void* const parent = parentWindow;
+    dispose();
+    openCount = 0;
+    if (open(parent) == 1) {
+        openCount = opens;
+        return;
+    }
+    // The form could not be made at this scale: the editor is closed, as a
+    // failed open leaves it, and the host hears so from getRect's size.
+    openCount = 0;
+    parentWindow = nullptr;
+    plugin()->editorClosed.store(1, relaxed);
+    sizeRect();
 }
 
 APluginEditor::~APluginEditor() {
@@ -372,8 +464,8 @@ VstInt32 APluginEditor::open(void* ptr) {
             // host makes while the form is read is shown, not lost.
             plugin()->editorClosed.store(0, relaxed);
             copyParams();
-            form =
-                TPluginEditorWindow::Load(layout_, reinterpret_cast<std::uintptr_t>(ptr), params);
+            form = TPluginEditorWindow::Load(layout_, reinterpret_cast<std::uintptr_t>(ptr), params,
+                                             scalePercent_);
             form->plugin = plugin();
         }
         plugin()->editorClosed.store(0, relaxed);

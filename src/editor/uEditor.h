@@ -72,9 +72,18 @@ public:
     // child of the native window `parentWindow` (0 for none) at (0, 0).
     // Raises when the stream is malformed or lacks a control the handlers
     // need; nothing of the window stays alive then.
+    //
+    // At a device scale other than 100 % (a step of artwork::kScaleSteps)
+    // the loaded window is scaled as a whole before it is shown: every
+    // control's bounds and every font's height go through
+    // artwork::ScaledPixels, the pictures are redrawn at the scale, and the
+    // knobs' drags take as many device pixels a step as the scale has to a
+    // pixel, so each control behaves per distance as at 100 %. At 100 %
+    // nothing of the form is touched.
     static std::unique_ptr<TPluginEditorWindow> Load(std::span<const std::uint8_t> form,
                                                      std::uintptr_t parentWindow,
-                                                     tarnwick::EditorParams& values);
+                                                     tarnwick::EditorParams& values,
+                                                     int scalePercent = 100);
     // The client size a binary form gives its window, read from the root's
     // own properties without making anything; 0 by 0 when the stream does
     // not say (or cannot be read).
@@ -126,8 +135,12 @@ protected:
     // the window does not flash its colour.
     void Dispatch(TMessage& Message) override;
 
+    // The device scale in percent the window was made at.
+    int ScalePercent() const { return scalePercent_; }
+
 private:
     void FindControls();
+    void ScaleTo(int percent);
     void WatchGestures();
     void ChangeParameter(TObject* Sender);
     // A double click: the parameter goes to a new program's value.
@@ -140,6 +153,7 @@ private:
     // The controls of kParameterControls, entry by entry.
     std::array<TCustomDIBControl*, 6> parameterControls_{};
     std::array<bool, 6> editing_{};  // by parameter index
+    int scalePercent_ = 100;
 };
 
 // The bridge between the effect and its window.
@@ -149,9 +163,22 @@ public:
     APluginEditor(APlugin* effect, std::span<const std::uint8_t> form);
     ~APluginEditor() override;
 
-    // The window's size: its design size before the first open, the last
-    // size it had after a close. Answers 1.
+    // The window's size in device pixels: its design size at the scale
+    // before the first open, the last size it had after a close. Answers 1.
     VstInt32 getRect(ERect** rect) override;
+
+    // The device scale the window is drawn at, for the formats' hosts to
+    // pass on (1.0 = 100 %; what a host calls its content scale factor). A
+    // factor goes to the nearest of artwork::kScaleSteps; one that is not a
+    // number or not positive is 100 %. Before an open it sizes the window
+    // to come (and getRect's answer); while the window is open it is made
+    // anew at the new size in the same parent, showing the same values
+    // (gestures under way end, the about panel closes), and the host is to
+    // resize its own window to getRect's new answer. Nothing happens when
+    // the step does not change.
+    void setScale(double factor);
+    // The step in use, in percent.
+    int scalePercent() const { return scalePercent_; }
     // Makes the window on the first of nested opens; answers 1, or 0 (and
     // no window) when the form cannot be read. An open into another parent
     // while the window exists makes it anew there.
@@ -179,7 +206,11 @@ private:
     // bridge, and destroys it once no window-system call is using it.
     void dispose();
 
+    // The window's design size at the scale in use.
+    void sizeRect();
+
     std::span<const std::uint8_t> layout_;
+    int scalePercent_ = 100;
 };
 
 namespace tarnwick {

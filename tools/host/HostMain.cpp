@@ -6,6 +6,7 @@
 //                 [--set NAME=VALUE ...] [--program N] [--block N] [--accumulate]
 //                 [--force] [--allow-truncated]
 //   tarnwick-host render --out PNG [--set NAME=VALUE ...] [--program N] [--key-peak V] [--about]
+//                        [--scale S]
 //                 [--force]
 
 #include "AudioFile.h"
@@ -35,7 +36,7 @@ constexpr const char* kUsage =
     "                     [--set NAME=VALUE ...] [--program N] [--block N] [--accumulate]\n"
     "                     [--force] [--allow-truncated]\n"
     "       tarnwick-host render --out PNG [--set NAME=VALUE ...] [--program N]\n"
-    "                     [--key-peak V] [--about] [--force]\n"
+    "                     [--key-peak V] [--about] [--scale S] [--force]\n"
     "  MODULE is a VST 2 module, or for process a VST 3 bundle (NAME.vst3).\n"
     "  NAME is the host's parameter name (par0 ... par5) or a role: attack, hold,\n"
     "  release, threshold, envmode, active. VALUE is 0 to 1.\n"
@@ -45,7 +46,9 @@ constexpr const char* kUsage =
     "  error; --allow-truncated processes the frames it has, with a warning.\n"
     "  Sample rates of 1 Hz to 10 MHz are read.\n"
     "  render draws the gate's own editor (built in, no MODULE) as a PNG picture:\n"
-    "  --key-peak sets the key level the meter shows, --about shows the about panel.\n";
+    "  --key-peak sets the key level the meter shows, --about shows the about panel,\n"
+    "  --scale draws it at a device scale (1 = 100 %; the nearest of 1, 1.25, 1.5,\n"
+    "  1.75, 2, 2.5 and 3).\n";
 
 constexpr int32_t kDefaultBlock = 512;
 constexpr int32_t kMaxBlock = 1 << 20;
@@ -553,6 +556,12 @@ RenderArgs parseRenderArgs(int argc, char** argv) {
             a.keyPeak = number();
         } else if (opt == "--about") {
             a.about = true;
+        } else if (opt == "--scale") {
+            const std::string v = value();
+            const auto n = parseValue(v);
+            if (!n || !(*n > 0) || !std::isfinite(*n))
+                throw HostError("--scale needs a positive number, got: " + v);
+            a.scale = *n;
         } else if (opt == "--force") {
             a.force = true;
         } else {

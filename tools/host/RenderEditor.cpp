@@ -40,10 +40,12 @@ std::vector<std::uint8_t> renderEditor(const RenderArgs& args) {
     for (const auto& [index, value] : args.sets) gate.setParameter(index, value);
 
     auto* bridge = static_cast<APluginEditor*>(gate.getEditor());
+    bridge->setScale(args.scale);
     if (bridge->open(&hostWindow) == 0) {
         // The bridge keeps failures from the host; here the reason is wanted.
         try {
-            TPluginEditorWindow::Load(PluginEditorForm(), 0, bridge->params);
+            TPluginEditorWindow::Load(PluginEditorForm(), 0, bridge->params,
+                                      bridge->scalePercent());
         } catch (const std::exception& e) {
             throw HostError(std::string("the editor cannot be opened: ") + e.what());
         }

@@ -1,9 +1,11 @@
 // The drawings of the editor's ten pictures.
 
 #include <cmath>
+#include <functional>
 
-#include "Artwork.h"
-#include "Raster.h"
+#include "artwork/DeviceScale.h"
+#include "artwork/Pictures.h"
+#include "artwork/Raster.h"
 #include "dib/cDIBImageList.h"
 #include "framework/Graphics.h"
 
@@ -41,25 +43,54 @@ Rgb Shade(Rgb base, double nx, double ny, double bulge, double shine) {
     return Mix(lit, Rgb{255, 244, 222}, Clamp01(shine * s24));
 }
 
-// A film strip of frames side by side, each drawn by draw(canvas, frame).
-template <class Draw>
-EditorPicture Strip(const char* name, int frames, int width, int height, Rgb background,
-                    Draw draw) {
-    EditorPicture picture{name, frames, std::make_unique<TMemoryDIB>()};
-    TMemoryDIB& dib = *picture.dib;
-    dib.SetSize(width * frames, height);
-    for (int f = 0; f < frames; ++f) {
-        Canvas canvas(width, height, background);
-        draw(canvas, f);
-        for (int y = 0; y < height; ++y) {
-            TDIBPixel* row = dib.ScanLine(y) + f * width;
-            for (int x = 0; x < width; ++x) {
-                TDIBPixel& px = row[x];
-                Canvas::ToBytes(canvas.At(x, y), px.Blue, px.Green, px.Red);
-                px.Mask = 255;  // opaque
-            }
+// A film strip's drawing: frames side by side of width x height (at 100 %),
+// each the frame-invariant part `base` (when there is one) with frame(c, f)
+// drawn over it.
+struct Drawing {
+    const char* name;
+    int frames;
+    int width, height;
+    Rgb background;
+    std::function<void(Canvas&)> base;
+    std::function<void(Canvas&, int)> frame;
+};
+
+// Frame f of a strip from a canvas of the frame's size.
+void PutFrame(const Canvas& canvas, TAbstractSuperDIB& dib, int f) {
+    const int width = canvas.Width();
+    for (int y = 0; y < canvas.Height(); ++y) {
+        TDIBPixel* row = dib.ScanLine(y) + f * width;
+        for (int x = 0; x < width; ++x) {
+            TDIBPixel& px = row[x];
+            Canvas::ToBytes(canvas.At(x, y), px.Blue, px.Green, px.Red);
+            px.Mask = 255;  // opaque
         }
     }
+}
+
+// The frame-invariant part of a drawing at a scale, drawn once.
+Canvas BaseCanvas(const Drawing& d, int percent) {
+    Canvas canvas(ScaledPixels(d.width, percent), ScaledPixels(d.height, percent), d.background,
+                  percent / 100.0);
+    if (d.base) d.base(canvas);
+    return canvas;
+}
+
+void DrawFrame(const Drawing& d, const Canvas& base, TAbstractSuperDIB& dib, int f) {
+    Canvas canvas = base;
+    if (d.frame) d.frame(canvas, f);
+    PutFrame(canvas, dib, f);
+}
+
+void SizeFor(const Drawing& d, int percent, TAbstractSuperDIB& dib) {
+    dib.SetSize(ScaledPixels(d.width, percent) * d.frames, ScaledPixels(d.height, percent));
+}
+
+EditorPicture Strip(const Drawing& d, int percent) {
+    EditorPicture picture{d.name, d.frames, std::make_unique<TMemoryDIB>()};
+    SizeFor(d, percent, *picture.dib);
+    const Canvas base = BaseCanvas(d, percent);
+    for (int f = 0; f < d.frames; ++f) DrawFrame(d, base, *picture.dib, f);
     return picture;
 }
 
@@ -70,32 +101,45 @@ Vec Direction(double degrees) {
 
 // ---- knob -----------------------------------------------------------------
 
-void DrawKnob(Canvas& c, int frame) {
-    const Vec centre{40, 40};
+// A box around a circle, wide enough for its edge's pixel at any scale.
+Box Around(Vec centre, double radius) {
+    const double r = radius + 1;
+    return {centre.x - r, centre.y - r, centre.x + r, centre.y + r};
+}
+
+constexpr Vec kKnobCentre{40, 40};
+
+// Everything of the knob but its indicator: the same in every frame.
+void DrawKnobBase(Canvas& c) {
+    const Vec centre = kKnobCentre;
     constexpr double kDisc = 27.5, kBezel = 32;
     // Scale dots along the knob's travel.
     for (int i = 0; i <= 10; ++i) {
         const Vec at = centre + Direction(-135 + 27 * i) * 37;
-        c.Fill([&](Vec p) { return CircleDistance(p, at, i % 5 == 0 ? 1.5 : 1.1); },
-               Rgb{120, 120, 124});
+        const double radius = i % 5 == 0 ? 1.5 : 1.1;
+        c.Fill([&](Vec p) { return CircleDistance(p, at, radius); }, Rgb{120, 120, 124}, 1.0,
+               Around(at, radius));
     }
     // Soft shadow below and right of the knob.
     const Vec shadowAt = centre + Vec{0.8, 2.2};
-    c.Paint([&](Vec p, Rgb& col) {
-        col = Rgb{40, 30, 25};
-        const double d = CircleDistance(p, shadowAt, kBezel);
-        return 0.32 * (1 - SmoothStep(-2.5, 3.5, d));
-    });
+    c.Paint(
+        [&](Vec p, Rgb& col) {
+            col = Rgb{40, 30, 25};
+            const double d = CircleDistance(p, shadowAt, kBezel);
+            return 0.32 * (1 - SmoothStep(-2.5, 3.5, d));
+        },
+        Around(shadowAt, kBezel + 3.5));
     // Dark metal bezel, lit from above.
     auto fromTop = [&](Rgb top, Rgb bottom) {
         return [=](Vec p) { return Mix(top, bottom, Clamp01((p.y - 40 + kBezel) / (2 * kBezel))); };
     };
     c.Fill([&](Vec p) { return CircleDistance(p, centre, kBezel); },
-           fromTop(Rgb{118, 116, 120}, Rgb{34, 32, 36}));
+           fromTop(Rgb{118, 116, 120}, Rgb{34, 32, 36}), 1.0, Around(centre, kBezel));
     c.Fill([&](Vec p) { return CircleDistance(p, centre, kBezel - 1.2); },
-           fromTop(Rgb{70, 68, 72}, Rgb{52, 50, 54}));
+           fromTop(Rgb{70, 68, 72}, Rgb{52, 50, 54}), 1.0, Around(centre, kBezel));
     // The gap around the disc, then the orange disc itself.
-    c.Fill([&](Vec p) { return CircleDistance(p, centre, kDisc + 1.3); }, Rgb{22, 16, 12});
+    c.Fill([&](Vec p) { return CircleDistance(p, centre, kDisc + 1.3); }, Rgb{22, 16, 12}, 1.0,
+           Around(centre, kDisc + 1.3));
     const Rgb orange{248, 128, 16};
     c.Fill([&](Vec p) { return CircleDistance(p, centre, kDisc); },
            [&](Vec p) {
@@ -104,22 +148,30 @@ void DrawKnob(Canvas& c, int frame) {
                // A darker rim gives the disc its edge.
                const double rim = SmoothStep(0.84, 1.0, Length(n));
                return Scale(col, 1 - 0.22 * rim);
-           });
-    // The indicator: an oval sunk into the disc; its lower right lip catches
-    // the light, its body is dark.
+           },
+           1.0, Around(centre, kDisc));
+}
+
+// The indicator: an oval sunk into the disc; its lower right lip catches
+// the light, its body is dark.
+void DrawKnobIndicator(Canvas& c, int frame) {
+    const Vec centre = kKnobCentre;
     const Vec u = Direction(KnobIndicatorDegrees(frame));
     const Vec a = centre + u * 9, b = centre + u * 22;
+    // Both capsules lie within 22 + 3.3 + 1 of the centre.
+    const Box within = Around(centre, 27.5);
     c.Fill(
         [&](Vec p) {
             return SegmentDistance(p, a + Vec{0.6, 0.8}, b + Vec{0.6, 0.8}, 3.3);
         },
-        Rgb{255, 196, 120}, 0.8);
+        Rgb{255, 196, 120}, 0.8, within);
     c.Fill([&](Vec p) { return SegmentDistance(p, a, b, 3.2); },
            [&](Vec p) {
                // Lighter at the top, where the sunk floor faces the light.
                const double t = Clamp01((p.y - centre.y + 24) / 48);
                return Mix(Rgb{74, 44, 26}, Rgb{30, 18, 12}, t);
-           });
+           },
+           1.0, within);
 }
 
 // ---- level meter ------------------------------------------------------------
@@ -183,7 +235,9 @@ void DrawText(Canvas& c, const char* text, int x, int y, Rgb colour) {
         const Glyph& g = FindGlyph(*text);
         for (int row = 0; row < 7; ++row)
             for (int col = 0; col < 5; ++col)
-                if (g.rows[row][col] == '#') c.Set(x + col, y + row, colour);
+                if (g.rows[row][col] == '#')
+                    c.FillBox({double(x + col), double(y + row), x + col + 1.0, y + row + 1.0},
+                              colour);
     }
 }
 
@@ -225,17 +279,15 @@ void DrawPointer(Canvas& c, int) {
     // around the pointer on the dark line of the track.
     for (int y = 0; y < c.Height(); ++y)
         for (int x = 0; x < c.Width(); ++x)
-            if (Coverage(PointerOutline({x + 0.5, y + 0.5})) < 0.35) c.Set(x, y, kWhite);
+            if (c.CoverageAt(PointerOutline(c.Centre(x, y))) < 0.35) c.Set(x, y, kWhite);
 }
 
 void DrawSliderBack(Canvas& c, int) {
     // Every row the same: the strip is tiled vertically.
-    for (int y = 0; y < c.Height(); ++y) {
-        c.Set(8, y, Rgb{176, 176, 176});
-        c.Set(9, y, kBlack);
-        c.Set(10, y, kBlack);
-        c.Set(11, y, Rgb{214, 214, 214});
-    }
+    constexpr double kAll = 1e6;
+    c.FillBox({8, 0, 9, kAll}, Rgb{176, 176, 176});
+    c.FillBox({9, 0, 11, kAll}, kBlack);
+    c.FillBox({11, 0, 12, kAll}, Rgb{214, 214, 214});
 }
 
 // ---- horizontal slider pieces (kept in the list, not used by the editor) --
@@ -267,21 +319,40 @@ double KnobIndicatorDegrees(int frame) {
     return 135.0 * (frame - middle) / middle;
 }
 
-std::vector<EditorPicture> DrawEditorPictures() {
+namespace {
+
+// The ten drawings, in image-list order.
+const std::vector<Drawing>& Drawings() {
+    static const std::vector<Drawing> drawings = [] {
+        auto only = [](void (*draw)(Canvas&, int)) {
+            return std::function<void(Canvas&, int)>(draw);
+        };
+        std::vector<Drawing> d;
+        d.push_back(
+            {"SliderHrz1", 1, 13, 13, kWhite, {}, [](Canvas& c, int) { DrawBarFrom(c, 4.5, 20); }});
+        d.push_back(
+            {"SliderHrz2", 1, 13, 13, kWhite, {}, [](Canvas& c, int) { DrawBarFrom(c, -7, 8.5); }});
+        d.push_back({"SliderHrzMain", 1, 13, 13, kWhite, {}, [](Canvas& c, int) {
+                         DrawBarFrom(c, -7, 20);
+                     }});
+        d.push_back({"SliderHrzP1", 1, 13, 13, kWhite, {}, only(DrawBall)});
+        d.push_back({"orangeknob", kKnobFrames, kKnobSize, kKnobSize, kWhite, DrawKnobBase,
+                     only(DrawKnobIndicator)});
+        d.push_back({"vol 10 bar", kMeterSteps + 1, 10, 81, kBlack, {}, only(DrawMeter)});
+        d.push_back({"envUpDown", 2, 30, 15, kWhite, {}, only(DrawEnvelope)});
+        d.push_back({"active", 2, 40, 20, kWhite, {}, only(DrawActive)});
+        d.push_back({"pointer", 1, 20, 10, kWhite, {}, only(DrawPointer)});
+        d.push_back({"sliderback", 1, 20, 81, kWhite, {}, only(DrawSliderBack)});
+        return d;
+    }();
+    return drawings;
+}
+
+}  // namespace
+
+std::vector<EditorPicture> DrawEditorPictures(int percent) {
     std::vector<EditorPicture> pictures;
-    pictures.push_back(
-        Strip("SliderHrz1", 1, 13, 13, kWhite, [](Canvas& c, int) { DrawBarFrom(c, 4.5, 20); }));
-    pictures.push_back(
-        Strip("SliderHrz2", 1, 13, 13, kWhite, [](Canvas& c, int) { DrawBarFrom(c, -7, 8.5); }));
-    pictures.push_back(
-        Strip("SliderHrzMain", 1, 13, 13, kWhite, [](Canvas& c, int) { DrawBarFrom(c, -7, 20); }));
-    pictures.push_back(Strip("SliderHrzP1", 1, 13, 13, kWhite, DrawBall));
-    pictures.push_back(Strip("orangeknob", kKnobFrames, kKnobSize, kKnobSize, kWhite, DrawKnob));
-    pictures.push_back(Strip("vol 10 bar", kMeterSteps + 1, 10, 81, kBlack, DrawMeter));
-    pictures.push_back(Strip("envUpDown", 2, 30, 15, kWhite, DrawEnvelope));
-    pictures.push_back(Strip("active", 2, 40, 20, kWhite, DrawActive));
-    pictures.push_back(Strip("pointer", 1, 20, 10, kWhite, DrawPointer));
-    pictures.push_back(Strip("sliderback", 1, 20, 81, kWhite, DrawSliderBack));
+    for (const Drawing& d : Drawings()) pictures.push_back(Strip(d, percent));
 
     // All opaque with automatic transparency mode; the three that name black
     // as their transparent colour keep it stored. The pointer is drawn keyed
@@ -299,6 +370,32 @@ void AddEditorPictures(TCustomDIBImageList& list) {
         TDIBImagesItem* item = list.DIBImages()->Add();
         item->SetDisplayName(picture.displayName);
         item->SetDIB(picture.dib.get());
+    }
+}
+
+void RedrawEditorPictures(TCustomDIBImageList& list, int percent) {
+    TDIBImages& items = *list.DIBImages();
+    for (int i = 0; i < items.Count(); ++i) {
+        TDIBImagesItem* item = items.Items(i);
+        const Drawing* found = nullptr;
+        for (const Drawing& d : Drawings())
+            if (item->GetDisplayName() == d.name) found = &d;
+        if (!found) continue;
+        TMemoryDIB& dib = *item->DIB();
+        SizeFor(*found, percent, dib);
+        if (found->frames <= 2) {
+            const Canvas base = BaseCanvas(*found, percent);
+            for (int f = 0; f < found->frames; ++f) DrawFrame(*found, base, dib, f);
+        } else {
+            // The base is drawn with the first frame asked for and kept for
+            // the others; the source lives as long as the bitmap keeps it.
+            auto base = std::make_shared<std::unique_ptr<Canvas>>();
+            dib.SetFrameSource(found->frames, [found, percent, base, &dib](int f) {
+                if (!*base) *base = std::make_unique<Canvas>(BaseCanvas(*found, percent));
+                DrawFrame(*found, **base, dib, f);
+            });
+        }
+        dib.Changed();
     }
 }
 

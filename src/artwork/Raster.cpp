@@ -1,4 +1,4 @@
-#include "Raster.h"
+#include "artwork/Raster.h"
 
 #include <cmath>
 
@@ -45,8 +45,41 @@ double RoundBoxDistance(Vec p, Vec centre, double hx, double hy, double radius) 
     return outside + std::min(std::max(qx, qy), 0.0) - radius;
 }
 
-Canvas::Canvas(int width, int height, Rgb background)
-    : width_(width), height_(height), pixels_(std::size_t(width) * height, background) {}
+Canvas::Canvas(int width, int height, Rgb background, double scale)
+    : width_(width),
+      height_(height),
+      scale_(scale),
+      pixels_(std::size_t(width) * height, background) {}
+
+void Canvas::Clip(Box within, int& x0, int& y0, int& x1, int& y1) const {
+    // Centre x + 0.5 lies in [a, b) for x from ceil(a - 0.5) to ceil(b - 0.5).
+    auto first = [this](double v) {
+        return int(std::ceil(std::clamp(v * scale_, -1e6, 1e6) - 0.5));
+    };
+    x0 = std::max(x0, first(within.x0));
+    y0 = std::max(y0, first(within.y0));
+    x1 = std::min(x1, first(within.x1));
+    y1 = std::min(y1, first(within.y1));
+}
+
+void Canvas::FillBox(Box box, Rgb colour) {
+    const double bx0 = box.x0 * scale_, by0 = box.y0 * scale_;
+    const double bx1 = box.x1 * scale_, by1 = box.y1 * scale_;
+    const int x0 = std::max(0, int(std::floor(std::max(bx0, -1e6))));
+    const int y0 = std::max(0, int(std::floor(std::max(by0, -1e6))));
+    const int x1 = std::min(width_, int(std::ceil(std::min(bx1, 1e6))));
+    const int y1 = std::min(height_, int(std::ceil(std::min(by1, 1e6))));
+    for (int y = y0; y < y1; ++y) {
+        const double cy = std::min(by1, y + 1.0) - std::max(by0, double(y));
+        for (int x = x0; x < x1; ++x) {
+            const double cover = (std::min(bx1, x + 1.0) - std::max(bx0, double(x))) * cy;
+            if (cover >= 1)
+                Set(x, y, colour);
+            else if (cover > 0)
+                Blend(x, y, colour, cover);
+        }
+    }
+}
 
 void Canvas::Blend(int x, int y, Rgb c, double alpha) {
     Rgb& d = pixels_[std::size_t(y) * width_ + x];

@@ -52,13 +52,26 @@ double RoundBoxDistance(Vec p, Vec centre, double hx, double hy, double radius);
 // Coverage of a pixel whose centre is at distance d from a shape's edge.
 inline double Coverage(double d) { return Clamp01(0.5 - d); }
 
-// An opaque picture being painted, rows top-down.
+// A box in the drawing's own units: [x0, x1) x [y0, y1).
+struct Box {
+    double x0, y0, x1, y1;
+};
+
+// An opaque picture being painted, rows top-down. The drawings are written
+// in the picture's own units (the pixels of its 100 % size); a canvas at
+// scale s has s device pixels to each of them, evaluates the shapes at its
+// pixels' centres in those units, and measures the edge's one pixel of
+// anti-aliasing in device pixels, so a picture at any scale is as sharp as
+// at 100 %. At scale 1 the arithmetic is exactly that of an unscaled canvas.
 class Canvas {
 public:
-    Canvas(int width, int height, Rgb background);
+    Canvas(int width, int height, Rgb background, double scale = 1.0);
 
     int Width() const { return width_; }
     int Height() const { return height_; }
+    double Scale() const { return scale_; }
+    // The centre of device pixel (x, y) in the drawing's units.
+    Vec Centre(int x, int y) const { return {(x + 0.5) / scale_, (y + 0.5) / scale_}; }
     Rgb At(int x, int y) const { return pixels_[std::size_t(y) * width_ + x]; }
     void Set(int x, int y, Rgb c) { pixels_[std::size_t(y) * width_ + x] = c; }
     // Lays colour c over pixel (x, y) with weight alpha (0..1).
@@ -66,36 +79,55 @@ public:
 
     // For every pixel centre p, paint(p, colour) sets the colour to lay on
     // and returns its weight.
+    // Only the pixels whose centres lie in `within` are visited: the caller
+    // promises paint gives nothing outside it.
     template <class F>
-    void Paint(F paint) {
-        for (int y = 0; y < height_; ++y)
-            for (int x = 0; x < width_; ++x) {
+    void Paint(F paint, Box within = kEverywhere) {
+        int x0 = 0, y0 = 0, x1 = width_, y1 = height_;
+        Clip(within, x0, y0, x1, y1);
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) {
                 Rgb c;
-                const double a = paint(Vec{x + 0.5, y + 0.5}, c);
+                const double a = paint(Centre(x, y), c);
                 if (a > 0) Blend(x, y, c, a);
             }
     }
-    // Paints a shape: distance(p) gives the coverage, colour(p) the colour.
+    // Paints a shape: distance(p) (in the drawing's units) gives the
+    // coverage, colour(p) the colour; `within` bounds the shape.
     template <class Distance, class Colour>
-    void Fill(Distance distance, Colour colour, double opacity = 1.0) {
-        Paint([&](Vec p, Rgb& c) {
-            const double a = Coverage(distance(p)) * opacity;
-            if (a > 0) c = colour(p);
-            return a;
-        });
+    void Fill(Distance distance, Colour colour, double opacity = 1.0, Box within = kEverywhere) {
+        Paint(
+            [&](Vec p, Rgb& c) {
+                const double a = Coverage(distance(p) * scale_) * opacity;
+                if (a > 0) c = colour(p);
+                return a;
+            },
+            within);
     }
     template <class Distance>
-    void Fill(Distance distance, Rgb colour, double opacity = 1.0) {
+    void Fill(Distance distance, Rgb colour, double opacity = 1.0, Box within = kEverywhere) {
         Fill(
-            distance, [colour](Vec) { return colour; }, opacity);
+            distance, [colour](Vec) { return colour; }, opacity, within);
     }
+    // Lays colour over the box, each pixel by the share of it the box
+    // covers: at a whole scale, whole pixels, as an unscaled canvas sets them.
+    void FillBox(Box box, Rgb colour);
+    // The coverage a device pixel centred at p gets from a shape at
+    // distance d there (both in the drawing's units).
+    double CoverageAt(double d) const { return Coverage(d * scale_); }
+
+    static constexpr Box kEverywhere{-1e9, -1e9, 1e9, 1e9};
 
     // The colour rounded to bytes, as blue, green, red.
     static void ToBytes(Rgb c, std::uint8_t& blue, std::uint8_t& green, std::uint8_t& red);
 
 private:
+    // The device pixels whose centres lie in `within`, clipped to the canvas.
+    void Clip(Box within, int& x0, int& y0, int& x1, int& y1) const;
+
     int width_;
     int height_;
+    double scale_;
     std::vector<Rgb> pixels_;
 };
 
