@@ -270,14 +270,14 @@ const clap_plugin_gui_t GatePluginAccess::gui = {
     [](const clap_plugin_t* p) {
         if (GatePlugin* g = of(p)) guarded([&] { g->guiDestroy(); });
     },
-    // set_scale: taken; the editor is drawn at 100 %.
-    [](const clap_plugin_t*, double scale) -> bool { return std::isfinite(scale) && scale > 0.0; },
-    // get_size
+    // set_scale, get_size
+    [](const clap_plugin_t* p, double scale) -> bool {
+        GatePlugin* g = of(p);
+        return g && guarded(false, [&] { return g->guiSetScale(scale); });
+    },
     [](const clap_plugin_t* p, std::uint32_t* width, std::uint32_t* height) -> bool {
-        if (!of(p) || !width || !height) return false;
-        *width = driver::EditorHost::kFormWidth;
-        *height = driver::EditorHost::kFormHeight;
-        return true;
+        const GatePlugin* g = of(p);
+        return g && width && height && g->guiSize(*width, *height);
     },
     // can_resize, get_resize_hints, adjust_size, set_size: one size only.
     [](const clap_plugin_t*) -> bool { return false; },
@@ -286,15 +286,14 @@ const clap_plugin_gui_t GatePluginAccess::gui = {
         *hints = clap_gui_resize_hints_t{false, false, false, 0, 0};
         return true;
     },
-    [](const clap_plugin_t*, std::uint32_t* width, std::uint32_t* height) -> bool {
-        if (!width || !height) return false;
-        *width = driver::EditorHost::kFormWidth;
-        *height = driver::EditorHost::kFormHeight;
-        return true;
+    [](const clap_plugin_t* p, std::uint32_t* width, std::uint32_t* height) -> bool {
+        const GatePlugin* g = of(p);
+        return g && width && height && g->guiSize(*width, *height);
     },
-    [](const clap_plugin_t*, std::uint32_t width, std::uint32_t height) -> bool {
-        return width == std::uint32_t(driver::EditorHost::kFormWidth) &&
-               height == std::uint32_t(driver::EditorHost::kFormHeight);
+    [](const clap_plugin_t* p, std::uint32_t width, std::uint32_t height) -> bool {
+        const GatePlugin* g = of(p);
+        std::uint32_t w = 0, h = 0;
+        return g && g->guiSize(w, h) && width == w && height == h;
     },
     // set_parent, set_transient (no floating window), suggest_title
     [](const clap_plugin_t* p, const clap_window_t* window) -> bool {
@@ -414,6 +413,7 @@ bool GatePlugin::init() {
             static_cast<const clap_host_preset_load_t*>(ask(CLAP_EXT_PRESET_LOAD_COMPAT));
     hostTimers_ = static_cast<const clap_host_timer_support_t*>(ask(CLAP_EXT_TIMER_SUPPORT));
     hostFds_ = static_cast<const clap_host_posix_fd_support_t*>(ask(CLAP_EXT_POSIX_FD_SUPPORT));
+    hostGui_ = static_cast<const clap_host_gui_t*>(ask(CLAP_EXT_GUI));
     gate_ = std::make_unique<driver::Processor>(44100.0);
     return true;
 }
@@ -635,6 +635,29 @@ void GatePlugin::guiDestroy() {
     editor_.reset();
     parent_ = 0;
     requestFlush();  // last: the host may do anything from here
+}
+
+bool GatePlugin::guiSetScale(double scale) {
+    if (!editor_ || !std::isfinite(scale) || !(scale > 0.0)) return false;
+    const int width = editor_->width(), height = editor_->height();
+    const bool open = editor_->isOpen();
+    // An open editor is made anew at the scale: its timer and handler go
+    // with the old window and come back with the new one.
+    if (open) detach();
+    editor_->setScale(scale);
+    if (open && editor_->isOpen() && !attach()) editor_->close();
+    if (open && editor_->isOpen() && (editor_->width() != width || editor_->height() != height) &&
+        hostGui_ && hostGui_->request_resize)
+        hostGui_->request_resize(
+            host_, std::uint32_t(editor_->width()),
+            std::uint32_t(editor_->height()));  // last: the host may do anything
+    return true;
+}
+
+bool GatePlugin::guiSize(std::uint32_t& width, std::uint32_t& height) const {
+    width = std::uint32_t(editor_ ? editor_->width() : driver::EditorHost::kFormWidth);
+    height = std::uint32_t(editor_ ? editor_->height() : driver::EditorHost::kFormHeight);
+    return true;
 }
 
 bool GatePlugin::guiSetParent(const clap_window_t& window) {

@@ -65,6 +65,10 @@ private:
     // gui
     bool guiCreate(const char* api, bool floating);
     void guiDestroy();
+    // The host's scale: the editor drawn at it, and an open editor that
+    // changed size asks the host to resize.
+    bool guiSetScale(double scale);
+    bool guiSize(std::uint32_t& width, std::uint32_t& height) const;
     bool guiSetParent(const clap_window_t& window);
     bool guiShow();
     bool guiHide();
@@ -102,6 +106,7 @@ private:
     const clap_host_preset_load_t* hostPresetLoad_ = nullptr;
     const clap_host_timer_support_t* hostTimers_ = nullptr;
     const clap_host_posix_fd_support_t* hostFds_ = nullptr;
+    const clap_host_gui_t* hostGui_ = nullptr;
 
     std::unique_ptr<driver::Processor> gate_;
     bool active_ = false;

@@ -400,13 +400,21 @@ void APluginEditor::sizeRect() {
     rect.right = static_cast<VstInt16>(std::clamp(ScaledPixels(size.X, scalePercent_), 0, 0x7FFF));
 }
 
-void APluginEditor::setScale(double factor) {
+void APluginEditor::takeSystemScale(void* parent) {
+    if (hostScaled_ || form) return;
+    scalePercent_ = tarnwick::artwork::NearestScalePercent(
+        tarnwick::platform::SystemScale(reinterpret_cast<std::uintptr_t>(parent)));
+    sizeRect();
+}
+
+bool APluginEditor::setScale(double factor) {
+    hostScaled_ = true;
     const int percent = tarnwick::artwork::NearestScalePercent(factor);
-    if (percent == scalePercent_) return;
+    if (percent == scalePercent_) return false;
     scalePercent_ = percent;
     if (!form) {
         sizeRect();
-        return;
+        return false;
     }
     // The window is made anew at the scale, in the parent it is in, as an
     // open into another parent makes it; the nested opens stay as they are.
@@ -416,7 +424,7 @@ void APluginEditor::setScale(double factor) {
     openCount = 0;
     if (open(parent) == 1) {
         openCount = opens;
-        return;
+        return true;
     }
     // The form could not be made at this scale: the editor is closed, as a
     // failed open leaves it, and the host hears so from getRect's size.
@@ -424,6 +432,7 @@ void APluginEditor::setScale(double factor) {
     parentWindow = nullptr;
     plugin()->editorClosed.store(1, relaxed);
     sizeRect();
+    return true;
 }
 
 APluginEditor::~APluginEditor() {
@@ -460,6 +469,8 @@ VstInt32 APluginEditor::getRect(ERect** where) {
     if (form) {
         rect.bottom = static_cast<VstInt16>(form->ClientHeight());
         rect.right = static_cast<VstInt16>(form->ClientWidth());
+    } else {
+        takeSystemScale(nullptr);
     }
     *where = &rect;
     return 1;
@@ -476,6 +487,7 @@ VstInt32 APluginEditor::open(void* ptr) {
         parentWindow = ptr;
         ++openCount;
         if (made) {
+            takeSystemScale(ptr);
             // Updates flow into the values from here on, so a change the
             // host makes while the form is read is shown, not lost.
             plugin()->editorClosed.store(0, relaxed);

@@ -21,6 +21,7 @@
 #include "controls/cDIBSlider.h"
 #include "framework/ExtCtrls.h"
 #include "framework/Forms.h"
+#include "plugin/uPlugin.h"
 #include "vst/DAEffEditor.h"
 
 class APlugin;
@@ -157,7 +158,7 @@ private:
 };
 
 // The bridge between the effect and its window.
-class APluginEditor : public AEffEditor {
+class APluginEditor : public AEffEditor, public tarnwick::ScalableEditor {
 public:
     // `form` is the window's binary form; it must outlive the bridge.
     APluginEditor(APlugin* effect, std::span<const std::uint8_t> form);
@@ -174,10 +175,12 @@ public:
     // to come (and getRect's answer); while the window is open it is made
     // anew at the new size in the same parent, showing the same values
     // (gestures under way end, the about panel closes), and the host is to
-    // resize its own window to getRect's new answer. Nothing happens when
-    // the step does not change. On the host's window thread, as open and
-    // close are.
-    void setScale(double factor);
+    // resize its own window to getRect's new answer (true then). Nothing
+    // happens when the step does not change. Until a host sets a scale,
+    // the system's (platform::SystemScale) is taken at each first open and
+    // by getRect before it. On the host's window thread, as open and close
+    // are.
+    bool setScale(double factor) override;
     // The step in use, in percent.
     int scalePercent() const { return scalePercent_; }
     // Makes the window on the first of nested opens; answers 1, or 0 (and
@@ -209,9 +212,13 @@ private:
 
     // The window's design size at the scale in use.
     void sizeRect();
+    // The system's scale for a window in `parent`, while no host set one
+    // and no window is made.
+    void takeSystemScale(void* parent);
 
     std::span<const std::uint8_t> layout_;
     int scalePercent_ = 100;
+    bool hostScaled_ = false;
 };
 
 namespace tarnwick {

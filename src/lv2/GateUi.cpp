@@ -8,9 +8,27 @@
 namespace tarnwick::lv2 {
 
 GateUi::GateUi(std::uintptr_t parent, LV2UI_Write_Function write, LV2UI_Controller controller,
-               const LV2UI_Touch* touch)
-    : write_(write), controller_(controller), touch_(touch), host_(this) {
+               const LV2UI_Touch* touch, const LV2UI_Resize* resize, const LV2_URID_Map* map,
+               double scale)
+    : write_(write),
+      controller_(controller),
+      touch_(touch),
+      resize_(resize),
+      map_(map),
+      host_(this) {
+    if (scale != 0.0) host_.setScale(scale);
     if (!host_.open(parent)) throw std::runtime_error("the editor cannot be opened in this window");
+    tellSize();
+}
+
+void GateUi::setScale(double scale) {
+    const int width = host_.width(), height = host_.height();
+    host_.setScale(scale);
+    if (host_.width() != width || host_.height() != height) tellSize();
+}
+
+void GateUi::tellSize() const {
+    if (resize_ && resize_->ui_resize) resize_->ui_resize(resize_->handle, width(), height());
 }
 
 // Closing ends every open gesture (the host hears the ungrab) before the

@@ -1,6 +1,9 @@
 // The editor binary's one export: LV2's descriptor of the gate's X11 editor.
 // Every call lands in a GateUi; nothing unwinds into the host.
+#include <lv2/atom/atom.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include <cstring>
 
@@ -19,6 +22,19 @@ const void* feature(const LV2_Feature* const* features, const char* uri) {
     return nullptr;
 }
 
+// The host's ui:scaleFactor among OPTIONS (a float, its URIs mapped by
+// MAP), or 0 when it gives none.
+double ScaleOption(const LV2_Options_Option* options, const LV2_URID_Map* map) {
+    if (!options || !map || !map->map) return 0.0;
+    const LV2_URID key = map->map(map->handle, LV2_UI__scaleFactor);
+    const LV2_URID type = map->map(map->handle, LV2_ATOM__Float);
+    for (; options->key != 0; ++options)
+        if (options->key == key && options->type == type && options->size == sizeof(float) &&
+            options->value)
+            return *static_cast<const float*>(options->value);
+    return 0.0;
+}
+
 LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const char*,
                          LV2UI_Write_Function write, LV2UI_Controller controller,
                          LV2UI_Widget* widget, const LV2_Feature* const* features) {
@@ -29,12 +45,14 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
     const void* parent = feature(features, LV2_UI__parent);
     if (!parent) return nullptr;
     try {
-        auto* editor =
-            new GateUi(reinterpret_cast<std::uintptr_t>(parent), write, controller,
-                       static_cast<const LV2UI_Touch*>(feature(features, LV2_UI__touch)));
-        if (auto* resize = static_cast<const LV2UI_Resize*>(feature(features, LV2_UI__resize));
-            resize && resize->ui_resize)
-            resize->ui_resize(resize->handle, editor->width(), editor->height());
+        auto* map = static_cast<const LV2_URID_Map*>(feature(features, LV2_URID__map));
+        auto* editor = new GateUi(
+            reinterpret_cast<std::uintptr_t>(parent), write, controller,
+            static_cast<const LV2UI_Touch*>(feature(features, LV2_UI__touch)),
+            static_cast<const LV2UI_Resize*>(feature(features, LV2_UI__resize)), map,
+            ScaleOption(
+                static_cast<const LV2_Options_Option*>(feature(features, LV2_OPTIONS__options)),
+                map));
         *widget = reinterpret_cast<LV2UI_Widget>(editor->widget());
         return editor;
     } catch (...) {
@@ -64,8 +82,25 @@ int idle(LV2UI_Handle handle) {
 
 const LV2UI_Idle_Interface kIdle = {idle};
 
+// A host changes the scale while the editor is shown through the options
+// interface; the editor has no option to report.
+const LV2_Options_Interface kOptions = {
+    [](LV2_Handle, LV2_Options_Option*) -> uint32_t { return LV2_OPTIONS_ERR_UNKNOWN; },
+    [](LV2_Handle handle, const LV2_Options_Option* options) -> uint32_t {
+        try {
+            GateUi* editor = ui(handle);
+            if (const double scale = ScaleOption(options, editor->map()); scale != 0.0) {
+                editor->setScale(scale);
+                return LV2_OPTIONS_SUCCESS;
+            }
+        } catch (...) {}
+        return LV2_OPTIONS_ERR_UNKNOWN;
+    },
+};
+
 const void* extensionData(const char* uri) {
     if (uri && std::strcmp(uri, LV2_UI__idleInterface) == 0) return &kIdle;
+    if (uri && std::strcmp(uri, LV2_OPTIONS__interface) == 0) return &kOptions;
     return nullptr;
 }
 

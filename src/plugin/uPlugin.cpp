@@ -448,7 +448,23 @@ VstInt32 APlugin::canDo(char* text) {
                                                     "receiveVstTimeInfo"};
     for (const char* capability : kCapabilities)
         if (std::strcmp(text, capability) == 0) return 1;
+    // Hosts that scale their plug-ins' windows ask this before they send
+    // the factor.
+    if (std::strcmp(text, "supportsViewDpiScaling") == 0)
+        return dynamic_cast<tarnwick::ScalableEditor*>(editor) ? 1 : -1;
     return -1;
+}
+
+VstIntPtr APlugin::vendorSpecific(VstInt32 index, VstIntPtr value, void*, float opt) {
+    auto* scalable = dynamic_cast<tarnwick::ScalableEditor*>(editor);
+    if (index != makeFourCharCode('P', 'r', 'e', 'S') ||
+        value != makeFourCharCode('A', 'e', 'C', 's') || !scalable)
+        return 0;
+    // An open editor that changed its size asks the host for a window to fit.
+    ERect* size = nullptr;
+    if (scalable->setScale(opt) && editor->getRect(&size) && size)
+        sizeWindow(size->right - size->left, size->bottom - size->top);
+    return 1;
 }
 
 bool APlugin::getInputProperties(VstInt32 index, VstPinProperties* properties) {

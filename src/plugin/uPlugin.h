@@ -52,6 +52,19 @@ constexpr float largestFallingPeak() {
 // The module passes the editor it ships, tests pass their own.
 using EditorFactory = AEffEditor* (*)(APlugin* effect);
 
+// An editor a host can draw at a device scale (the module's): the effect
+// hands on the factor a host gives, and asks the host to resize its window
+// when that changed the open editor's size.
+class ScalableEditor {
+public:
+    // 1.0 is 100 %; see the editor for the steps it takes. True when an
+    // open editor took a new size.
+    virtual bool setScale(double factor) = 0;
+
+protected:
+    ~ScalableEditor() = default;
+};
+
 }  // namespace tarnwick
 
 class APluginProgram {
@@ -119,6 +132,8 @@ public:
     bool getProductString(char* text) override;
     VstInt32 getVendorVersion() override;
     VstInt32 canDo(char* text) override;
+    // The host's scale for the editor ('PreS', 'AeCs', the factor in opt).
+    VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
     bool getInputProperties(VstInt32 index, VstPinProperties* properties) override;
     bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
 

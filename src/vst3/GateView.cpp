@@ -139,6 +139,36 @@ tresult PLUGIN_API GateView::checkSizeConstraint(ViewRect* rect) {
     return kResultTrue;
 }
 
+tresult PLUGIN_API GateView::setContentScaleFactor(ScaleFactor factor) {
+    driver::EditorHost* editor = controller_ ? controller_->editor() : nullptr;
+    if (!editor) return kResultFalse;
+    const int width = editor->width(), height = editor->height();
+    const bool shown = attached_ && controller_->attachedView() == this;
+#if defined(_WIN32)
+    // The idle timer belongs to the editor's window, which is made anew.
+    if (shown)
+        KillTimer(reinterpret_cast<HWND>(editor->widget()), reinterpret_cast<UINT_PTR>(this));
+#endif
+    editor->setScale(factor);
+    if (!shown) return kResultOk;
+    if (!editor->isOpen()) {
+        // No window could be made at the scale: the view shows nothing.
+        detach();
+        return kResultOk;
+    }
+#if defined(_WIN32)
+    SetTimer(reinterpret_cast<HWND>(editor->widget()), reinterpret_cast<UINT_PTR>(this),
+             kIdleMilliseconds, idleTimer);
+#endif
+    if (frame_ && (editor->width() != width || editor->height() != height)) {
+        // The host may remove and release the view from inside the call.
+        Ref<GateView> keep(this);
+        ViewRect size{0, 0, editor->width(), editor->height()};
+        frame_->resizeView(this, &size);
+    }
+    return kResultOk;
+}
+
 tresult PLUGIN_API GateView::setFrame(IPlugFrame* frame) {
     frame_ = frame;
     return kResultOk;

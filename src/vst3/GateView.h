@@ -39,8 +39,10 @@ public:
     tresult PLUGIN_API setFrame(IPlugFrame* frame) override;
     tresult PLUGIN_API canResize() override { return kResultFalse; }
     tresult PLUGIN_API checkSizeConstraint(ViewRect* rect) override;
-    // IPlugViewContentScaleSupport: taken; the editor is drawn at 100 %.
-    tresult PLUGIN_API setContentScaleFactor(ScaleFactor) override { return kResultOk; }
+    // IPlugViewContentScaleSupport: the editor is drawn at the host's
+    // scale (until one comes, the system's); an attached view that changes
+    // size asks its frame to resize.
+    tresult PLUGIN_API setContentScaleFactor(ScaleFactor factor) override;
 #if !defined(_WIN32)
     // Linux::IEventHandler, Linux::ITimerHandler
     void PLUGIN_API onFDIsSet(Linux::FileDescriptor) override { idle(); }

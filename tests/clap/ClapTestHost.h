@@ -182,6 +182,7 @@ public:
     std::vector<std::string> logs;
     std::vector<std::string> presetsLoaded;
     int presetErrors = 0;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> resizes;  // the editor's requests
     // Called after a request_flush is counted: a test's reaction to it.
     std::function<void()> onRequestFlush;
 
@@ -240,6 +241,7 @@ private:
         if (name == CLAP_EXT_STATE) return &self->state_;
         if (name == CLAP_EXT_LOG) return &self->log_;
         if (name == CLAP_EXT_PRESET_LOAD) return &self->presetLoad_;
+        if (name == CLAP_EXT_GUI) return &self->gui_;
         if (name == CLAP_EXT_TIMER_SUPPORT && self->timers_) return &self->timerSupport_;
         if (name == CLAP_EXT_POSIX_FD_SUPPORT && self->fds_) return &self->fdSupport_;
         return nullptr;
@@ -271,6 +273,16 @@ private:
         [](const clap_host_t* h, std::uint32_t, const char*, const char* key) {
             of(h)->presetsLoaded.push_back(key ? key : "");
         },
+    };
+    const clap_host_gui_t gui_ = {
+        [](const clap_host_t*) {},
+        [](const clap_host_t* h, std::uint32_t width, std::uint32_t height) -> bool {
+            of(h)->resizes.push_back({width, height});
+            return true;
+        },
+        [](const clap_host_t*) -> bool { return false; },
+        [](const clap_host_t*) -> bool { return false; },
+        [](const clap_host_t*, bool) {},
     };
     const clap_host_timer_support_t timerSupport_ = {
         [](const clap_host_t* h, std::uint32_t period, clap_id* id) -> bool {

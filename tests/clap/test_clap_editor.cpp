@@ -143,8 +143,14 @@ TEST_F(Editor, NeedsTheHostsTimerAndDescriptorsAndIsEmbeddedOnly) {
     EXPECT_EQ(w, 336u);
     EXPECT_EQ(h, 157u);
     EXPECT_FALSE(gui->can_resize(p));
+    // The host's scale sizes the editor; a change while it is shown asks
+    // the host to resize.
     EXPECT_TRUE(gui->set_scale(p, 1.5));
     EXPECT_FALSE(gui->set_scale(p, 0.0));
+    ASSERT_TRUE(gui->get_size(p, &w, &h));
+    EXPECT_EQ(w, 504u);
+    EXPECT_EQ(h, 236u);
+    EXPECT_TRUE(gui->set_size(p, 504, 236));
     EXPECT_FALSE(gui->set_size(p, 400, 200));
     EXPECT_FALSE(gui->show(p)) << "no parent yet";
     clap_window_t window{};
@@ -152,6 +158,17 @@ TEST_F(Editor, NeedsTheHostsTimerAndDescriptorsAndIsEmbeddedOnly) {
     window.x11 = top_ + 0x100000;  // no such window
     EXPECT_FALSE(gui->set_parent(p, &window));
     EXPECT_TRUE(first_->host.timers.empty());
+    window.x11 = top_;
+    ASSERT_TRUE(gui->set_parent(p, &window) && gui->show(p));
+    EXPECT_TRUE(gui->set_scale(p, 2.0));
+    EXPECT_EQ(first_->host.resizes, (decltype(first_->host.resizes){{672, 314}}));
+    Wait(100);
+    ASSERT_EQ(Children().size(), 1u);
+    XWindowAttributes a{};
+    XGetWindowAttributes(host_, Children()[0], &a);
+    EXPECT_EQ(a.width, 672);
+    EXPECT_EQ(a.height, 314);
+    EXPECT_EQ(first_->host.timers.size(), 1u) << "the editor is still on the host's loop";
     gui->destroy(p);
     gui->destroy(p);
     EXPECT_EQ(OpenSockets(), socketsBefore_);

@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -27,7 +28,10 @@
 #include <thread>
 #include <vector>
 
+#include <lv2/atom/atom.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include "lv2/GatePorts.h"
 #include "support/TempDir.h"
@@ -346,7 +350,32 @@ protected:
         LV2UI_Resize resize{};
         LV2UI_Touch touch{};
     };
-    LV2UI_Handle Instantiate(Editor& e, ::Window parent) {
+    // The host's URIs as numbers, as a host maps them.
+    static LV2_URID Map(LV2_URID_Map_Handle, const char* uri) {
+        static std::vector<std::string> uris;
+        const auto at = std::find(uris.begin(), uris.end(), uri);
+        if (at != uris.end()) return static_cast<LV2_URID>(at - uris.begin() + 1);
+        uris.push_back(uri);
+        return static_cast<LV2_URID>(uris.size());
+    }
+    LV2_URID_Map map_{nullptr, Map};
+    // ui:scaleFactor SCALE, as the options a host gives.
+    struct ScaleOptions {
+        float scale;
+        LV2_Options_Option options[2];
+    };
+    void SetScaleOptions(ScaleOptions& o, float scale) {
+        o.scale = scale;
+        o.options[0] = {LV2_OPTIONS_INSTANCE,
+                        0,
+                        Map(nullptr, LV2_UI__scaleFactor),
+                        sizeof(float),
+                        Map(nullptr, LV2_ATOM__Float),
+                        &o.scale};
+        o.options[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
+    }
+    // With SCALE, the host gives its URID map and ui:scaleFactor too.
+    LV2UI_Handle Instantiate(Editor& e, ::Window parent, float scale = 0.0f) {
         static const auto write = [](LV2UI_Controller c, std::uint32_t port, std::uint32_t size,
                                      std::uint32_t format, const void* buffer) {
             if (size == sizeof(float) && format == 0)
@@ -366,7 +395,14 @@ protected:
             LV2_UI__parent, reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent))};
         const LV2_Feature resizeFeature{LV2_UI__resize, &e.resize};
         const LV2_Feature touchFeature{LV2_UI__touch, &e.touch};
-        const LV2_Feature* features[] = {&parentFeature, &resizeFeature, &touchFeature, nullptr};
+        ScaleOptions options;
+        SetScaleOptions(options, scale);
+        const LV2_Feature mapFeature{LV2_URID__map, &map_};
+        const LV2_Feature optionsFeature{LV2_OPTIONS__options, options.options};
+        // Without a scale the list ends before the map and the options.
+        const LV2_Feature* features[] = {&parentFeature,  &resizeFeature,
+                                         &touchFeature,   scale > 0 ? &mapFeature : nullptr,
+                                         &optionsFeature, nullptr};
         LV2UI_Widget widget = nullptr;
         e.handle = descriptor_->instantiate(descriptor_, kPluginUri, kBundle.c_str(), write, &e,
                                             &widget, features);
@@ -457,6 +493,29 @@ TEST_F(LoadedUi, SeveralEditorsComeAndGoInAnyOrderAndLeaveNothingBehind) {
     XDestroyWindow(host_, first);
     XSync(host_, False);
     EXPECT_EQ(errors_, 0);
+}
+
+TEST_F(LoadedUi, DrawnAtTheHostsScaleFactorAndResizedWhenItChanges) {
+    const ::Window parent = NewParent(0);
+    Editor e;
+    ASSERT_NE(Instantiate(e, parent, 2.0f), nullptr);
+    EXPECT_EQ(std::pair(e.width, e.height), std::pair(672, 314));
+    const auto* options = static_cast<const LV2_Options_Interface*>(
+        descriptor_->extension_data(LV2_OPTIONS__interface));
+    ASSERT_NE(options, nullptr);
+    ScaleOptions change;
+    SetScaleOptions(change, 1.25f);
+    EXPECT_EQ(options->set(e.handle, change.options), LV2_OPTIONS_SUCCESS);
+    EXPECT_EQ(std::pair(e.width, e.height), std::pair(420, 196));
+    Idle({&e}, 100ms);
+    const std::vector<::Window> children = Children(parent);
+    ASSERT_EQ(children.size(), 1u);
+    XWindowAttributes a{};
+    XGetWindowAttributes(host_, children[0], &a);
+    EXPECT_EQ(std::pair(a.width, a.height), std::pair(420, 196));
+    descriptor_->cleanup(e.handle);
+    XDestroyWindow(host_, parent);
+    XSync(host_, False);
 }
 
 }  // namespace

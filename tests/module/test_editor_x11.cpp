@@ -7,7 +7,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <functional>
+#include <limits>
 #include <string>
 #include <thread>
 
@@ -18,6 +20,7 @@
 // Last: Xlib's macros (None, Bool, ...) would break the headers above.
 #include "support/X11Host.h"
 
+#include <X11/Xatom.h>
 #include <X11/keysym.h>
 
 namespace {
@@ -242,6 +245,84 @@ TEST_F(EditorInX11, TheWheelFineDragsAndDoubleClicksTurnTheControlsAsOneGestureE
     }
     EXPECT_EQ(DifferencesFromRender(set), 0);
     EXPECT_TRUE(PointerVisible());
+}
+
+TEST_F(EditorInX11, DrawnAtTheHostsScaleOrTheSystemsTheWindowSizedToIt) {
+    // The host says nothing: the server's Xft.dpi (144, so 150 %) sizes
+    // the editor, before the first open too.
+    const auto xftDpi = [&](const char* resources) {
+        XChangeProperty(host_, DefaultRootWindow(host_), XA_RESOURCE_MANAGER, XA_STRING, 8,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(resources),
+                        static_cast<int>(std::strlen(resources)));
+        XSync(host_, False);
+    };
+    const auto size = [&] {
+        ERect* rect = nullptr;
+        Dispatch(effEditGetRect, 0, &rect);
+        return rect ? std::to_string(rect->right - rect->left) + "x" +
+                          std::to_string(rect->bottom - rect->top)
+                    : std::string("none");
+    };
+    const auto window = [&] {
+        ::Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        XWindowAttributes a{};
+        if (XQueryTree(host_, top_, &root, &parent, &children, &count) && count == 1)
+            XGetWindowAttributes(host_, children[0], &a);
+        if (children) XFree(children);
+        return std::to_string(a.width) + "x" + std::to_string(a.height);
+    };
+    constexpr VstInt32 kPreS = 0x50726553, kAeCs = 0x41654373;  // 'PreS', 'AeCs'
+    const auto scaleTo = [&](float factor) {
+        return effect_->dispatcher(effect_, effVendorSpecific, kPreS, kAeCs, nullptr, factor);
+    };
+    // The attack knob turned from 0 by a drag of DY device pixels.
+    const auto turnBy = [&](int scale, int dy) {
+        effect_->setParameter(effect_, 0, 0.0f);
+        IdleFor(100);
+        Drag(scale * (14 + 40), scale * (32 + 40), dy, 1, true, 50, 50);
+        Button(false);
+        IdleFor(100);
+        return effect_->getParameter(effect_, 0);
+    };
+    xftDpi("Xft.dpi:\t144\n");
+    EXPECT_EQ(size(), "504x236");
+    ASSERT_EQ(Open(), 1);
+    EXPECT_EQ(window(), "504x236");
+    Dispatch(effEditClose);
+
+    // The host's factor wins from then on, open or not; an open editor
+    // asks the host for a window of its new size.
+    EXPECT_EQ(effect_->dispatcher(effect_, effCanDo, 0, 0,
+                                  const_cast<char*>("supportsViewDpiScaling"), 0),
+              1);
+    EXPECT_EQ(scaleTo(1.0f), 1);
+    EXPECT_EQ(size(), "336x157");
+    ASSERT_EQ(Open(), 1);
+    recorder_.clear();
+    EXPECT_EQ(scaleTo(2.1f), 1) << "the nearest step: 200 %";
+    EXPECT_EQ(size(), "672x314");
+    IdleFor(100);
+    EXPECT_EQ(window(), "672x314");
+    const tarnwick::test::HostCall* resize = recorder_.last(audioMasterSizeWindow);
+    ASSERT_NE(resize, nullptr);
+    EXPECT_EQ(resize->index, 672);
+    EXPECT_EQ(resize->value, 314);
+    // A drag turns a knob by the same amount per distance as at 100 %: 12
+    // device pixels are 6 of the form's.
+    const float turned = turnBy(2, -12);
+    EXPECT_GT(turned, 0.0f);
+    recorder_.clear();
+    EXPECT_EQ(scaleTo(2.0f), 1);
+    EXPECT_EQ(recorder_.count(audioMasterSizeWindow), 0) << "the same step changes nothing";
+    EXPECT_EQ(scaleTo(std::numeric_limits<float>::quiet_NaN()), 1);
+    EXPECT_EQ(size(), "336x157") << "nonsense is 100 %";
+    EXPECT_EQ(turnBy(1, -6), turned);
+    EXPECT_EQ(effect_->dispatcher(effect_, effVendorSpecific, kPreS, 0, nullptr, 2.0f), 0)
+        << "another vendor's call";
+    EXPECT_EQ(size(), "336x157");
+    Dispatch(effEditClose);
+    xftDpi("");
 }
 
 TEST_F(EditorInX11, ClosedInTheMiddleOfADragThePointerComesBack) {

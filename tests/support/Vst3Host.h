@@ -168,7 +168,12 @@ public:
 template <class... Extra>
 class Frame final : public HostObject<IPlugFrame, Extra...> {
 public:
-    tresult PLUGIN_API resizeView(IPlugView*, ViewRect*) override { return kResultFalse; }
+    tresult PLUGIN_API resizeView(IPlugView* view, ViewRect* size) override {
+        if (!view || !size) return kInvalidArgument;
+        resizes.push_back(*size);
+        return kResultOk;
+    }
+    std::vector<ViewRect> resizes;  // what the views asked for, in order
 
     tresult PLUGIN_API registerEventHandler(Linux::IEventHandler* h, Linux::FileDescriptor fd) {
         if (!h) return kInvalidArgument;

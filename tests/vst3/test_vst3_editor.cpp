@@ -147,6 +147,47 @@ TEST_F(Vst3Editor, DrawsAsRenderedAndADragIsOneGesture) {
     EXPECT_NE(second->removed(), kResultOk) << "removed twice";
 }
 
+TEST_F(Vst3Editor, DrawnAtTheHostsContentScaleAndResizedByItsFrame) {
+    IPlugView* view = View();
+    ASSERT_NE(view, nullptr);
+    IPlugViewContentScaleSupport* scale = nullptr;
+    ASSERT_EQ(view->queryInterface(IPlugViewContentScaleSupport::iid.data(),
+                                   reinterpret_cast<void**>(&scale)),
+              kResultOk);
+    const auto size = [&] {
+        ViewRect r;
+        view->getSize(&r);
+        return std::to_string(r.getWidth()) + "x" + std::to_string(r.getHeight());
+    };
+    const auto window = [&] {
+        XSync(host_, False);
+        const auto children = Children();
+        XWindowAttributes a{};
+        if (children.size() == 1) XGetWindowAttributes(host_, children[0], &a);
+        return std::to_string(a.width) + "x" + std::to_string(a.height);
+    };
+    EXPECT_EQ(scale->setContentScaleFactor(1.5f), kResultOk);
+    EXPECT_EQ(size(), "504x236");
+    ASSERT_EQ(Attach(view), kResultOk);
+    EXPECT_EQ(window(), "504x236");
+    EXPECT_TRUE(loop_.resizes.empty()) << "the host sized its window by getSize";
+    // A change while attached: the window anew at its size, the frame asked
+    // for it, the editor still on the run loop.
+    EXPECT_EQ(scale->setContentScaleFactor(2.0f), kResultOk);
+    EXPECT_EQ(size(), "672x314");
+    ASSERT_EQ(loop_.resizes.size(), 1u);
+    EXPECT_EQ(loop_.resizes[0].getWidth(), 672);
+    EXPECT_EQ(loop_.resizes[0].getHeight(), 314);
+    Wait(150);
+    EXPECT_EQ(window(), "672x314");
+    EXPECT_EQ(loop_.timers.size(), 1u);
+    EXPECT_EQ(loop_.handlers.size(), 1u);
+    scale->setContentScaleFactor(2.0f);
+    EXPECT_EQ(loop_.resizes.size(), 1u) << "the same scale asks nothing";
+    scale->release();
+    EXPECT_EQ(view->removed(), kResultOk);
+}
+
 TEST_F(Vst3Editor, AHostThatCutsADragShortHearsItsEnd) {
     // Removed in the middle of a drag.
     IPlugView* view = View();

@@ -63,11 +63,13 @@ const char* const kPrefixes =
     "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
     "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
     "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+    "@prefix opts: <http://lv2plug.in/ns/ext/options#> .\n"
     "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
     "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
-    "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n\n";
+    "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
+    "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
 
 struct Facts {
     std::string name;
@@ -128,8 +130,10 @@ std::string manifest(const Facts& f, const std::string& binary, const std::strin
         // key level, which the host sends it as a plain float.
         t << "\n<" << kUiUri << ">\n    a ui:X11UI ;\n    ui:binary <" << uiBinary << "> ;\n"
           << "    lv2:requiredFeature ui:parent, ui:idleInterface ;\n"
-          << "    lv2:optionalFeature ui:resize, ui:touch, ui:noUserResize ;\n"
-          << "    lv2:extensionData ui:idleInterface ;\n"
+          << "    lv2:optionalFeature ui:resize, ui:touch, ui:noUserResize, urid:map, opts:options "
+             ";\n"
+          << "    lv2:extensionData ui:idleInterface, opts:interface ;\n"
+          << "    opts:supportedOption ui:scaleFactor ;\n"
           << "    ui:portNotification [\n        ui:plugin " << uri() << " ;\n        lv2:symbol "
           << quoted(kPorts[kKeyLevel].symbol)
           << " ;\n        ui:protocol ui:floatProtocol\n    ] .\n";
