@@ -686,5 +686,23 @@ TEST_F(EditorInWin32, TheClapEditorShowsTheGateAndTellsTheHostItsEdits) {
     EXPECT_EQ(Editors(top_), 0);
     take();
     EXPECT_NE(heard.find("end:1"), std::string::npos) << heard;
+
+    // At the host's scale, and anew at another while shown: the window's
+    // size, and the host asked to resize.
+    ASSERT_TRUE(gui->create(gate.get(), CLAP_WINDOW_API_WIN32, false));
+    ASSERT_TRUE(gui->set_scale(gate.get(), 1.5) && gui->set_parent(gate.get(), &window));
+    RECT client{};
+    GetClientRect(Editor(top_), &client);
+    EXPECT_EQ(client.right, 504);
+    EXPECT_EQ(client.bottom, 236);
+    ASSERT_TRUE(gui->set_scale(gate.get(), 2.0));
+    ASSERT_EQ(Editors(top_), 1);
+    GetClientRect(Editor(top_), &client);
+    EXPECT_EQ(client.right, 672);
+    EXPECT_EQ(client.bottom, 314);
+    EXPECT_EQ(host.resizes, (decltype(host.resizes){{672, 314}}));
+    RunFor(200, {});
+    gui->destroy(gate.get());
+    EXPECT_EQ(Editors(top_), 0);
 }
 #endif
