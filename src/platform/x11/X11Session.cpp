@@ -2,6 +2,8 @@
 // happens when the server goes away.
 #include "platform/x11/X11Session.h"
 
+#include <poll.h>
+
 namespace tarnwick::platform::x11 {
 
 namespace {
@@ -15,6 +17,9 @@ struct Session {
     std::uint64_t errors = 0;
     bool lost = false;
     XIOErrorHandler previousIO = nullptr;
+    // Set when the input was read to its end, with the request count then.
+    bool inputRead = false;
+    unsigned long inputReadAt = 0;
     ~Session();
 };
 
@@ -67,6 +72,7 @@ void Close() {
         XCloseDisplay(s.display);
         s.display = nullptr;
         s.lost = false;
+        s.inputRead = false;
     }
     // The process's handler goes back, unless one was set over ours since
     // (whoever set it keeps it).
@@ -105,6 +111,28 @@ bool ErrorTrap::Failed() {
     Session& s = State();
     if (s.display && !s.lost && Unanswered(s.display)) XSync(s.display, False);
     return s.errors != errorsBefore_;
+}
+
+bool MayHaveInput(Display* display) {
+    const Session& s = State();
+    // Xlib reads from the socket only inside calls of ours: the pump's own
+    // reading, which ends with everything read, and calls that send a
+    // request (one that waits for its reply reads the events before it).
+    // While no request went out since, nothing was read, and the socket
+    // tells the rest.
+    if (!s.inputRead || display != s.display || NextRequest(display) != s.inputReadAt ||
+        QLength(display) > 0)
+        return true;
+    pollfd socket{ConnectionNumber(display), POLLIN, 0};
+    // Readable, hung up, broken or interrupted: Xlib reads and sees.
+    return poll(&socket, 1, 0) != 0;
+}
+
+void NoteInputRead(Display* display) {
+    Session& s = State();
+    if (display != s.display || s.lost) return;
+    s.inputRead = true;
+    s.inputReadAt = NextRequest(display);
 }
 
 Display* CurrentDisplay() {
