@@ -50,11 +50,6 @@ int PositionOf(TCustomDIBControl* control) {
     return 0;
 }
 
-void SetPositionOf(TCustomDIBControl* control, int position) {
-    if (auto* knob = dynamic_cast<TCustomDIBKnob*>(control)) knob->SetPosition(position);
-    if (auto* slider = dynamic_cast<TCustomDIBSlider*>(control)) slider->SetPosition(position);
-}
-
 }  // namespace
 
 // ---- TPluginEditorWindow -------------------------------------------------------
@@ -144,8 +139,11 @@ void TPluginEditorWindow::FindControls() {
     Quorbel = Find<TControl>(this, "Quorbel");
     Label2 = Find<TControl>(this, "Label2");
     Updater = Find<TTimer>(this, "Updater");
-    for (std::size_t i = 0; i < tarnwick::kParameterControls.size(); ++i)
+    for (std::size_t i = 0; i < tarnwick::kParameterControls.size(); ++i) {
         parameterControls_[i] = Find<TCustomDIBControl>(this, tarnwick::kParameterControls[i].name);
+        parameterKnobs_[i] = dynamic_cast<TCustomDIBKnob*>(parameterControls_[i]);
+        parameterSliders_[i] = dynamic_cast<TCustomDIBSlider*>(parameterControls_[i]);
+    }
 }
 
 void TPluginEditorWindow::Dispatch(TMessage& Message) {
@@ -164,10 +162,13 @@ void TPluginEditorWindow::UpdaterTimer(TObject*) {
     } guard(updating);
     for (std::size_t i = 0; i < tarnwick::kParameterControls.size(); ++i) {
         const tarnwick::ParameterControl& entry = tarnwick::kParameterControls[i];
-        TCustomDIBControl* control = parameterControls_[i];
         const int position =
             tarnwick::PositionOf(entry.scale, params[std::size_t(entry.index)].load(relaxed));
-        if (position != PositionOf(control)) SetPositionOf(control, position);
+        if (TCustomDIBKnob* knob = parameterKnobs_[i]) {
+            if (position != knob->Position()) knob->SetPosition(position);
+        } else if (TCustomDIBSlider* slider = parameterSliders_[i]) {
+            if (position != slider->Position()) slider->SetPosition(position);
+        }
     }
 }
 

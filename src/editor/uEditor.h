@@ -130,8 +130,12 @@ private:
     static void Toggle(TObject* Sender);
     void BeginEdit(std::int32_t index);
     void EndEdit(std::int32_t index);
-    // The controls of kParameterControls, entry by entry.
+    // The controls of kParameterControls, entry by entry, and each as the
+    // knob or the slider it is, so that the timer's look at them casts
+    // nothing.
     std::array<TCustomDIBControl*, 6> parameterControls_{};
+    std::array<TCustomDIBKnob*, 6> parameterKnobs_{};
+    std::array<TCustomDIBSlider*, 6> parameterSliders_{};
     std::array<bool, 6> editing_{};  // by parameter index
 };
 
