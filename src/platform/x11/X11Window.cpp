@@ -365,14 +365,18 @@ void Pump() {
             CloseIfUnused();
         }
     } done;
-    Delivery delivery;
-    // Taken only for work that may talk to the server: an idle call that
-    // has nothing to read, no timer due and nothing to show costs no lock
-    // and no request.
+    // Taken only for work that may talk to the server or run a handler:
+    // an idle call that has nothing to read, no timer due and nothing to
+    // show costs no lock and no request. The error guard ends first.
+    std::optional<Delivery> delivery;
     std::optional<ErrorTrap> trap;
+    const auto busy = [&] {
+        if (!delivery) delivery.emplace();
+        if (!trap) trap.emplace();
+    };
 
     if (Display* d = CurrentDisplay(); d && MayHaveInput(d)) {
-        trap.emplace();
+        busy();
         while (!Lost() && XPending(d) > 0) {
             XEvent e;
             XNextEvent(d, &e);
@@ -381,22 +385,25 @@ void Pump() {
         NoteInputRead(d);
     }
     // A server found gone while reading: nothing more is sent to it.
-    DropLostConnection();
+    if (Lost()) {
+        busy();
+        DropLostConnection();
+    }
 
     // By handle: a handler may destroy windows while the pump runs.
     if (holding > 0) {
-        if (!trap) trap.emplace();
+        busy();
         for (std::uintptr_t handle : WindowHandles())
             if (X11Window* w = Find(handle)) w->CheckHeldButtons();
     }
 
     if (TimersMayBeDue()) {
-        if (!trap) trap.emplace();
+        busy();
         DeliverTimers();
     }
 
     if (!AnyWindowInvalidated()) return;
-    if (!trap) trap.emplace();
+    busy();
     for (std::uintptr_t handle : WindowHandles()) {
         X11Window* w = Find(handle);
         if (!w || !w->HasInvalidated()) continue;
