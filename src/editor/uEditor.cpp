@@ -1,6 +1,7 @@
 #include "editor/uEditor.h"
 
 #include <algorithm>
+#include <bit>
 #include <string>
 
 #include "controls/cDIBFadeLabel.h"
@@ -344,11 +345,17 @@ void APluginEditor::close() {
 void APluginEditor::idle() {
     if (plugin()->editorClosed.load(relaxed) != 0 || !form) return;
     const float peak = plugin()->keyPeak.load(relaxed);
+    const auto bits = std::bit_cast<std::uint32_t>(peak);
+    if (!peakSeen_ || bits != peakBits_) {
+        peakBits_ = bits;
+        peakLevel_ = roundMinusHalf(peak * 10.0f);
+        peakSeen_ = true;
+    }
     // Compared within the meter's range: a silent key (whose peak hovers
     // just below 0) or a held peak above full scale then moves nothing, and
     // an editor that nothing changes repaints nothing.
     TDIBKnob* meter = form->vol;
-    const int m = std::clamp(roundMinusHalf(peak * 10.0f), meter->Min(), meter->Max());
+    const int m = std::clamp(peakLevel_, meter->Min(), meter->Max());
     if (m != meter->Position()) meter->SetPosition(m);
 }
 

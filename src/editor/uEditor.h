@@ -177,6 +177,12 @@ private:
     void dispose();
 
     std::span<const std::uint8_t> layout_;
+    // The key peak the last idle call saw (its bits) and the meter level it
+    // rounds to, before the meter's range: while the peak stays, an idle
+    // call rounds nothing.
+    std::uint32_t peakBits_ = 0;
+    int peakLevel_ = 0;
+    bool peakSeen_ = false;
 };
 
 namespace tarnwick {
