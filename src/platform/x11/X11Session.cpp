@@ -3,6 +3,8 @@
 #include "platform/x11/X11Session.h"
 
 #include <poll.h>
+#include <sys/epoll.h>
+#include <unistd.h>
 
 namespace tarnwick::platform::x11 {
 
@@ -20,6 +22,10 @@ struct Session {
     // Set when the input was read to its end, with the request count then.
     bool inputRead = false;
     unsigned long inputReadAt = 0;
+    // An epoll set watching the connection's socket (-1 when none could be
+    // made): asking it whether the socket is readable costs less than a
+    // poll of the socket, and every idle call asks it.
+    int readiness = -1;
     ~Session();
 };
 
@@ -71,6 +77,8 @@ void Close() {
         // closes the socket.
         XCloseDisplay(s.display);
         s.display = nullptr;
+        if (s.readiness >= 0) close(s.readiness);
+        s.readiness = -1;
         s.lost = false;
         s.inputRead = false;
     }
@@ -123,8 +131,12 @@ bool MayHaveInput(Display* display) {
     if (!s.inputRead || display != s.display || NextRequest(display) != s.inputReadAt ||
         QLength(display) > 0)
         return true;
-    pollfd socket{ConnectionNumber(display), POLLIN, 0};
     // Readable, hung up, broken or interrupted: Xlib reads and sees.
+    if (s.readiness >= 0) {
+        epoll_event ready{};
+        return epoll_wait(s.readiness, &ready, 1, 0) != 0;
+    }
+    pollfd socket{ConnectionNumber(display), POLLIN, 0};
     return poll(&socket, 1, 0) != 0;
 }
 
@@ -166,6 +178,14 @@ Display* Acquire() {
         s.display = XOpenDisplay(nullptr);
         if (!s.display) return nullptr;
         XSetIOErrorExitHandler(s.display, OnIOErrorExit, nullptr);
+        s.readiness = epoll_create1(EPOLL_CLOEXEC);
+        epoll_event watch{};
+        watch.events = EPOLLIN;
+        if (s.readiness >= 0 &&
+            epoll_ctl(s.readiness, EPOLL_CTL_ADD, ConnectionNumber(s.display), &watch) != 0) {
+            close(s.readiness);
+            s.readiness = -1;
+        }
         const XIOErrorHandler previous = XSetIOErrorHandler(OnIOError);
         if (previous != OnIOError) s.previousIO = previous;
         // A cursor of one transparent pixel: the mask has nothing set.
