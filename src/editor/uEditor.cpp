@@ -1,6 +1,7 @@
 #include "editor/uEditor.h"
 
 #include <algorithm>
+#include <bit>
 #include <string>
 #include <utility>
 #include <vector>
@@ -150,8 +151,11 @@ void TPluginEditorWindow::FindControls() {
     Quorbel = Find<TControl>(this, "Quorbel");
     Label2 = Find<TControl>(this, "Label2");
     Updater = Find<TTimer>(this, "Updater");
-    for (std::size_t i = 0; i < tarnwick::kParameterControls.size(); ++i)
+    for (std::size_t i = 0; i < tarnwick::kParameterControls.size(); ++i) {
         parameterControls_[i] = Find<TCustomDIBControl>(this, tarnwick::kParameterControls[i].name);
+        parameterKnobs_[i] = dynamic_cast<TCustomDIBKnob*>(parameterControls_[i]);
+        parameterSliders_[i] = dynamic_cast<TCustomDIBSlider*>(parameterControls_[i]);
+    }
 }
 
 void TPluginEditorWindow::ScaleTo(int percent) {
@@ -242,10 +246,13 @@ void TPluginEditorWindow::UpdaterTimer(TObject*) {
     } guard(updating);
     for (std::size_t i = 0; i < tarnwick::kParameterControls.size(); ++i) {
         const tarnwick::ParameterControl& entry = tarnwick::kParameterControls[i];
-        TCustomDIBControl* control = parameterControls_[i];
         const int position =
             tarnwick::PositionOf(entry.scale, params[std::size_t(entry.index)].load(relaxed));
-        if (position != PositionOf(control)) SetPositionOf(control, position);
+        if (TCustomDIBKnob* knob = parameterKnobs_[i]) {
+            if (position != knob->Position()) knob->SetPosition(position);
+        } else if (TCustomDIBSlider* slider = parameterSliders_[i]) {
+            if (position != slider->Position()) slider->SetPosition(position);
+        }
     }
 }
 
@@ -526,11 +533,17 @@ void APluginEditor::close() {
 void APluginEditor::idle() {
     if (plugin()->editorClosed.load(relaxed) != 0 || !form) return;
     const float peak = plugin()->keyPeak.load(relaxed);
+    const auto bits = std::bit_cast<std::uint32_t>(peak);
+    if (!peakSeen_ || bits != peakBits_) {
+        peakBits_ = bits;
+        peakLevel_ = roundMinusHalf(peak * 10.0f);
+        peakSeen_ = true;
+    }
     // Compared within the meter's range: a silent key (whose peak hovers
     // just below 0) or a held peak above full scale then moves nothing, and
     // an editor that nothing changes repaints nothing.
     TDIBKnob* meter = form->vol;
-    const int m = std::clamp(roundMinusHalf(peak * 10.0f), meter->Min(), meter->Max());
+    const int m = std::clamp(peakLevel_, meter->Min(), meter->Max());
     if (m != meter->Position()) meter->SetPosition(m);
 }
 

@@ -151,8 +151,12 @@ private:
     static void Toggle(TObject* Sender);
     void BeginEdit(std::int32_t index);
     void EndEdit(std::int32_t index);
-    // The controls of kParameterControls, entry by entry.
+    // The controls of kParameterControls, entry by entry, and each as the
+    // knob or the slider it is, so that the timer's look at them casts
+    // nothing.
     std::array<TCustomDIBControl*, 6> parameterControls_{};
+    std::array<TCustomDIBKnob*, 6> parameterKnobs_{};
+    std::array<TCustomDIBSlider*, 6> parameterSliders_{};
     std::array<bool, 6> editing_{};  // by parameter index
     int scalePercent_ = 100;
 };
@@ -219,6 +223,12 @@ private:
     std::span<const std::uint8_t> layout_;
     int scalePercent_ = 100;
     bool hostScaled_ = false;
+    // The key peak the last idle call saw (its bits) and the meter level it
+    // rounds to, before the meter's range: while the peak stays, an idle
+    // call rounds nothing.
+    std::uint32_t peakBits_ = 0;
+    int peakLevel_ = 0;
+    bool peakSeen_ = false;
 };
 
 namespace tarnwick {

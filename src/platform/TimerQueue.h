@@ -6,8 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <utility>
+#include <vector>
 
 #include "platform/Services.h"
 
@@ -28,9 +30,15 @@ public:
     // window has gone is dropped. Called from inside a callback it does
     // nothing.
     void Deliver(std::uint64_t (*clock)());
+    // Whether a timer may be due at `now`: false only when none is, so that
+    // a back end can skip its delivery (and what it wraps it in) cheaply.
+    bool MayBeDue(std::uint64_t now) const { return now >= nextDue_; }
 
     std::size_t Count() const { return timers_.size(); }
-    void Clear() { timers_.clear(); }
+    void Clear() {
+        timers_.clear();
+        nextDue_ = kNever;
+    }
 
 private:
     using Name = std::pair<std::uintptr_t, std::uintptr_t>;  // window, identifier
@@ -40,7 +48,18 @@ private:
         std::uint64_t serial = 0;  // tells a replaced timer from the one it replaced
         TimerCallback onTick;
     };
+    struct Due {
+        std::uint64_t due, serial;
+        Name name;
+    };
+    static constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
+    void FindNextDue();
+
     std::map<Name, Timer> timers_;
+    // No timer is due before this (an early value only costs a look at the
+    // timers): an idle call with nothing due touches none of them.
+    std::uint64_t nextDue_ = kNever;
+    std::vector<Due> due_;  // kept between deliveries, so that a tick allocates nothing
     std::uint64_t nextSerial_ = 0;
     bool delivering_ = false;
 };

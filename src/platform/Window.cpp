@@ -17,6 +17,7 @@ namespace {
 struct Registry {
     std::map<std::uintptr_t, Window*> windows;
     std::uintptr_t next = 0x20000;
+    std::size_t invalidated = 0;  // windows whose list of rectangles is not empty
 };
 
 Registry& Windows() {
@@ -40,6 +41,7 @@ Window::Window(std::uintptr_t nativeParent, int width, int height) : nativeParen
 
 Window::~Window() {
     Registry& r = Windows();
+    if (!invalid_.empty()) --r.invalidated;
     r.windows.erase(handle_);
 }
 
@@ -50,7 +52,7 @@ void Window::SetSize(int width, int height) {
     width_ = width;
     height_ = height;
     pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0);
-    invalid_.clear();
+    TakeInvalidated();
     InvalidateAll();
 }
 
@@ -64,10 +66,14 @@ void Window::Invalidate(const WindowRect& rect) {
         if (r.left <= clipped.left && r.top <= clipped.top && clipped.right <= r.right &&
             clipped.bottom <= r.bottom)
             return;
+    if (invalid_.empty()) ++Windows().invalidated;
     invalid_.push_back(clipped);
 }
 
-std::vector<WindowRect> Window::TakeInvalidated() { return std::exchange(invalid_, {}); }
+std::vector<WindowRect> Window::TakeInvalidated() {
+    if (!invalid_.empty()) --Windows().invalidated;
+    return std::exchange(invalid_, {});
+}
 
 WindowRect Window::TakeInvalidatedBox() {
     const std::vector<WindowRect> rects = TakeInvalidated();
@@ -143,6 +149,8 @@ std::vector<std::uintptr_t> WindowHandles() {
     for (const auto& [handle, window] : r.windows) handles.push_back(handle);
     return handles;
 }
+
+bool AnyWindowInvalidated() { return Windows().invalidated != 0; }
 
 Window* WindowMatching(const std::function<bool(const Window&)>& match) {
     Registry& r = Windows();

@@ -105,6 +105,9 @@ Window* WindowFromHandle(std::uintptr_t handle);
 std::vector<std::uintptr_t> WindowHandles();
 // The oldest live window that `match` accepts, or null.
 Window* WindowMatching(const std::function<bool(const Window&)>& match);
+// Whether any live window has invalidated rectangles, without a look at
+// any window: what an idle call that nothing changed asks.
+bool AnyWindowInvalidated();
 
 // What a host's call adds to bring the windows up to date on the screen: the
 // pending input is delivered, due timers run and what changed is presented.

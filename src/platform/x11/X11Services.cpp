@@ -92,6 +92,8 @@ void NoteInput(unsigned state, int rootX, int rootY) {
 
 void DeliverTimers() { State().timers.Deliver(NowMs); }
 
+bool TimersMayBeDue() { return State().timers.MayBeDue(NowMs()); }
+
 }  // namespace x11
 
 }  // namespace tarnwick::platform

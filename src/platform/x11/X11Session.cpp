@@ -2,6 +2,10 @@
 // happens when the server goes away.
 #include "platform/x11/X11Session.h"
 
+#include <poll.h>
+#include <sys/epoll.h>
+#include <unistd.h>
+
 namespace tarnwick::platform::x11 {
 
 namespace {
@@ -15,6 +19,13 @@ struct Session {
     std::uint64_t errors = 0;
     bool lost = false;
     XIOErrorHandler previousIO = nullptr;
+    // Set when the input was read to its end, with the request count then.
+    bool inputRead = false;
+    unsigned long inputReadAt = 0;
+    // An epoll set watching the connection's socket (-1 when none could be
+    // made): asking it whether the socket is readable costs less than a
+    // poll of the socket, and every idle call asks it.
+    int readiness = -1;
     ~Session();
 };
 
@@ -66,7 +77,10 @@ void Close() {
         // closes the socket.
         XCloseDisplay(s.display);
         s.display = nullptr;
+        if (s.readiness >= 0) close(s.readiness);
+        s.readiness = -1;
         s.lost = false;
+        s.inputRead = false;
     }
     // The process's handler goes back, unless one was set over ours since
     // (whoever set it keeps it).
@@ -107,6 +121,32 @@ bool ErrorTrap::Failed() {
     return s.errors != errorsBefore_;
 }
 
+bool MayHaveInput(Display* display) {
+    const Session& s = State();
+    // Xlib reads from the socket only inside calls of ours: the pump's own
+    // reading, which ends with everything read, and calls that send a
+    // request (one that waits for its reply reads the events before it).
+    // While no request went out since, nothing was read, and the socket
+    // tells the rest.
+    if (!s.inputRead || display != s.display || NextRequest(display) != s.inputReadAt ||
+        QLength(display) > 0)
+        return true;
+    // Readable, hung up, broken or interrupted: Xlib reads and sees.
+    if (s.readiness >= 0) {
+        epoll_event ready{};
+        return epoll_wait(s.readiness, &ready, 1, 0) != 0;
+    }
+    pollfd socket{ConnectionNumber(display), POLLIN, 0};
+    return poll(&socket, 1, 0) != 0;
+}
+
+void NoteInputRead(Display* display) {
+    Session& s = State();
+    if (display != s.display || s.lost) return;
+    s.inputRead = true;
+    s.inputReadAt = NextRequest(display);
+}
+
 Display* CurrentDisplay() {
     Session& s = State();
     return s.lost ? nullptr : s.display;
@@ -138,6 +178,14 @@ Display* Acquire() {
         s.display = XOpenDisplay(nullptr);
         if (!s.display) return nullptr;
         XSetIOErrorExitHandler(s.display, OnIOErrorExit, nullptr);
+        s.readiness = epoll_create1(EPOLL_CLOEXEC);
+        epoll_event watch{};
+        watch.events = EPOLLIN;
+        if (s.readiness >= 0 &&
+            epoll_ctl(s.readiness, EPOLL_CTL_ADD, ConnectionNumber(s.display), &watch) != 0) {
+            close(s.readiness);
+            s.readiness = -1;
+        }
         const XIOErrorHandler previous = XSetIOErrorHandler(OnIOError);
         if (previous != OnIOError) s.previousIO = previous;
         // A cursor of one transparent pixel: the mask has nothing set.

@@ -71,7 +71,18 @@ void ApplyPointerVisibility();
 // position carried by the last input event, for the services.
 void NoteInput(unsigned state, int rootX, int rootY);
 
-// Runs the session timers that are due (the services keep them).
+// Runs the session timers that are due (the services keep them); whether
+// any may be due now, to tell without touching them.
 void DeliverTimers();
+bool TimersMayBeDue();
+
+// Whether the connection may hold input not yet read: an event in Xlib's
+// queue, bytes on the socket, or a call into Xlib since the last time the
+// input was read to its end (NoteInputRead), which may have read some into
+// the connection's buffers where no look at the socket sees it. False
+// costs one look at the socket and no request, so that an idle call with
+// nothing to read sends nothing and takes no lock of Xlib's.
+bool MayHaveInput(Display* display);
+void NoteInputRead(Display* display);
 
 }  // namespace tarnwick::platform::x11

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,6 +42,9 @@ std::uint32_t Keys(unsigned state) {
 class X11Window;
 X11Window* Find(std::uintptr_t handle);
 bool pumping = false;
+// How many windows hold a button: only while one does is the server asked
+// about the pointer at each pump.
+int holding = 0;
 
 class X11Window final : public Window {
 public:
@@ -50,6 +54,7 @@ public:
     }
 
     ~X11Window() override {
+        SetHeld(0);
         if (!xid_) return;
         if (x11::Lost()) {
             Abandon();
@@ -112,7 +117,7 @@ public:
                 // X's state is the one before the event; the message tells the one after.
                 std::uint32_t keys = Keys(b.state);
                 keys = e.type == ButtonPress ? keys | flags[i] : keys & ~flags[i];
-                held_ = keys & (kLeftFlag | kMiddleFlag | kRightFlag);
+                SetHeld(keys & (kLeftFlag | kMiddleFlag | kRightFlag));
                 std::uint32_t message = downs[i] + (e.type == ButtonPress ? 0 : 1);
                 if (message == kLeftDown && DoubleClick(b.time, b.x, b.y))
                     message = kLeftDoubleClick;
@@ -129,7 +134,7 @@ public:
                 }
                 const XMotionEvent& m = e.xmotion;
                 x11::NoteInput(m.state, m.x_root, m.y_root);
-                held_ &= Keys(m.state);
+                SetHeld(held_ & Keys(m.state));
                 SendMouse(kMouseMove, Keys(m.state), Point(m.x, m.y));
                 return;
             }
@@ -293,7 +298,14 @@ private:
 
     // Only a press seen here can have started something to cancel.
     void CancelMode() {
-        if (std::exchange(held_, 0) != 0) Send(kCancelMode, 0, 0);
+        if (std::exchange(held_, 0) == 0) return;
+        --holding;
+        Send(kCancelMode, 0, 0);
+    }
+
+    void SetHeld(std::uint32_t buttons) {
+        holding += (buttons != 0) - (held_ != 0);
+        held_ = buttons;
     }
 
     // A pixmap of the window's size that keeps the last frame on the server,
@@ -386,25 +398,45 @@ void Pump() {
             CloseIfUnused();
         }
     } done;
-    Delivery delivery;
-    ErrorTrap trap;
+    // Taken only for work that may talk to the server or run a handler:
+    // an idle call that has nothing to read, no timer due and nothing to
+    // show costs no lock and no request. The error guard ends first.
+    std::optional<Delivery> delivery;
+    std::optional<ErrorTrap> trap;
+    const auto busy = [&] {
+        if (!delivery) delivery.emplace();
+        if (!trap) trap.emplace();
+    };
 
-    if (Display* d = CurrentDisplay()) {
+    if (Display* d = CurrentDisplay(); d && MayHaveInput(d)) {
+        busy();
         while (!Lost() && XPending(d) > 0) {
             XEvent e;
             XNextEvent(d, &e);
             if (X11Window* w = FindXid(e.xany.window)) w->OnEvent(e);
         }
+        NoteInputRead(d);
     }
     // A server found gone while reading: nothing more is sent to it.
-    DropLostConnection();
+    if (Lost()) {
+        busy();
+        DropLostConnection();
+    }
 
     // By handle: a handler may destroy windows while the pump runs.
-    for (std::uintptr_t handle : WindowHandles())
-        if (X11Window* w = Find(handle)) w->CheckHeldButtons();
+    if (holding > 0) {
+        busy();
+        for (std::uintptr_t handle : WindowHandles())
+            if (X11Window* w = Find(handle)) w->CheckHeldButtons();
+    }
 
-    DeliverTimers();
+    if (TimersMayBeDue()) {
+        busy();
+        DeliverTimers();
+    }
 
+    if (!AnyWindowInvalidated()) return;
+    busy();
     for (std::uintptr_t handle : WindowHandles()) {
         X11Window* w = Find(handle);
         if (!w || !w->HasInvalidated()) continue;
