@@ -309,6 +309,22 @@ private:
     };
 };
 
+// One block's record: FRAMES of INS (COUNT of them) into OUT, with the
+// events IN and OUT_EVENTS.
+inline clap_process_t Block(std::uint32_t frames, clap_audio_buffer_t* ins, std::uint32_t count,
+                            clap_audio_buffer_t* out, const clap_input_events_t* in,
+                            const clap_output_events_t* outEvents) {
+    clap_process_t p{};
+    p.frames_count = frames;
+    p.audio_inputs = ins;
+    p.audio_outputs = out;
+    p.audio_inputs_count = count;
+    p.audio_outputs_count = 1;
+    p.in_events = in;
+    p.out_events = outEvents;
+    return p;
+}
+
 // A plug-in made by a factory for a host, destroyed at the end.
 class Instance {
 public:

@@ -91,14 +91,7 @@ protected:
         clap_audio_buffer_t ins[2] = {{signal, nullptr, 2, 0, 0}, {keyBuffers, nullptr, 2, 0, 0}};
         clap_audio_buffer_t output = {outs, nullptr, 2, 0, 0};
         InEvents none;
-        clap_process_t p{};
-        p.frames_count = 256;
-        p.audio_inputs = ins;
-        p.audio_outputs = &output;
-        p.audio_inputs_count = 2;
-        p.audio_outputs_count = 1;
-        p.in_events = &none.list;
-        p.out_events = &side.edits.list;
+        clap_process_t p = Block(256, ins, 2, &output, &none.list, &side.edits.list);
         EXPECT_EQ(side.gate->process(side.gate.get(), &p), CLAP_PROCESS_CONTINUE);
     }
     int DifferencesFromRender(const std::string& options, ::Window window = 0) {

@@ -261,15 +261,9 @@ TEST_F(Gate, ProcessesBitForBitAsTheVst2Module) {
                 {signal, nullptr, 2, 0, 0},
                 {keyMode == 2 ? nullptr : keys, nullptr, keyMode == 3 ? 1u : 2u, 0, 0}};
             clap_audio_buffer_t output = {outs, nullptr, 2, 0, ~0ull};
-            clap_process_t p{};
+            clap_process_t p = Block(std::uint32_t(n), ins, keyMode == 1 ? 1 : 2, &output,
+                                     &events.list, &out.list);
             p.steady_time = std::int64_t(pos);
-            p.frames_count = std::uint32_t(n);
-            p.audio_inputs = ins;
-            p.audio_outputs = &output;
-            p.audio_inputs_count = keyMode == 1 ? 1 : 2;
-            p.audio_outputs_count = 1;
-            p.in_events = &events.list;
-            p.out_events = &out.list;
             const long before = Allocations();
             ASSERT_EQ(gate->process(gate.get(), &p), CLAP_PROCESS_CONTINUE);
             processAllocations += Allocations() - before;
@@ -300,14 +294,7 @@ TEST_F(Gate, ProcessesBitForBitAsTheVst2Module) {
             float* s[2] = {io[0].data(), io[1].data()};
             clap_audio_buffer_t one = {s, nullptr, 2, 0, 0};
             clap_audio_buffer_t o = {s, nullptr, 2, 0, 0};
-            clap_process_t p{};
-            p.frames_count = 16;
-            p.audio_inputs = &one;
-            p.audio_outputs = &o;
-            p.audio_inputs_count = 1;
-            p.audio_outputs_count = 1;
-            p.in_events = &late.list;
-            p.out_events = &out.list;
+            clap_process_t p = Block(16, &one, 1, &o, &late.list, &out.list);
             ASSERT_EQ(gate->process(gate.get(), &p), CLAP_PROCESS_CONTINUE);
             EXPECT_EQ(gate.value(2), 0.75);
         }
@@ -322,15 +309,8 @@ TEST_F(Gate, ProcessesBitForBitAsTheVst2Module) {
         for (int c = 0; c < 4; ++c) loud[c] = const_cast<float*>(in[c].data() + 5000);
         clap_audio_buffer_t ins[2] = {{loud, nullptr, 2, 0, 0}, {loud + 2, nullptr, 2, 0, 0}};
         clap_audio_buffer_t o = {ao, nullptr, 2, 0, 0};
-        clap_process_t p{};
-        p.frames_count = 2048;
-        p.audio_inputs = ins;
-        p.audio_outputs = &o;
-        p.audio_inputs_count = 2;
-        p.audio_outputs_count = 1;
         InEvents none;
-        p.in_events = &none.list;
-        p.out_events = &out.list;
+        clap_process_t p = Block(2048, ins, 2, &o, &none.list, &out.list);
         ASSERT_EQ(gate->process(gate.get(), &p), CLAP_PROCESS_CONTINUE);
         gate->reset(gate.get());
         Vst2Gate fresh(vst_, rate);
