@@ -32,8 +32,30 @@ if [ ${#missing[@]} -gt 0 ]; then
   if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo_cmd dpkg --add-architecture i386
   fi
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # A mirror caught mid-sync fails an index or two; try again, and if it
+  # still fails go on with the indexes there are: the install below then
+  # says whether anything is really missing.
+  for try in 1 2 3; do
+    $sudo_cmd apt-get update -qq && break
+    if [ "$try" = 3 ]; then
+      echo "setup: apt-get update failed three times; installing from the package indexes there are"
+    else
+      sleep 15
+    fi
+  done
+  install() { DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "$@"; }
+  if ! install "${missing[@]}"; then
+    # The foreign-architecture packages are the ones a half-synced mirror
+    # breaks (their versions must match the native ones exactly). Without
+    # them only the 32-bit Windows tests cannot run, and that stage says so.
+    native=() foreign=()
+    for p in "${missing[@]}"; do
+      if [[ $p == *:i386 ]]; then foreign+=("$p"); else native+=("$p"); fi
+    done
+    [ ${#foreign[@]} -gt 0 ] || exit 1
+    [ ${#native[@]} -eq 0 ] || install "${native[@]}"
+    echo "setup: ${foreign[*]} could not be installed; everything else is"
+  fi
 fi
 
 # A locale whose decimal point is a comma, for the test that text forms keep

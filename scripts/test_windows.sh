@@ -27,6 +27,8 @@ wine32=/usr/lib/wine/wine
 no_32bit=
 if [ "${TARNWICK_NO_32BIT:-}" = 1 ]; then
   no_32bit="TARNWICK_NO_32BIT=1 is set"
+elif [ ! -e "$wine32" ]; then
+  no_32bit="Wine's 32-bit loader $wine32 is not installed"
 elif ! probe=$("$wine32" --version 2>&1); then
   if [[ $probe != *"Exec format error"* ]]; then
     echo "Wine's 32-bit loader $wine32 does not start (scripts/setup.sh installs it):"
