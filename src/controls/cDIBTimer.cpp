@@ -32,7 +32,7 @@ void TDIBTimer::SetOnTimer(TNotifyEvent Value) {
     UpdateTimer();
 }
 
-void TDIBTimer::DoTimer() {
+[[gnu::hot]] void TDIBTimer::DoTimer() {
     if (OnTimer_) OnTimer_(this);
 }
 

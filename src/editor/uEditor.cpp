@@ -238,25 +238,35 @@ void TPluginEditorWindow::Dispatch(TMessage& Message) {
     TForm::Dispatch(Message);
 }
 
-void TPluginEditorWindow::UpdaterTimer(TObject*) {
-    struct Updating {
-        bool& flag;
-        explicit Updating(bool& f) : flag(f) { flag = true; }
-        ~Updating() { flag = false; }
-    } guard(updating);
-    for (std::size_t i = 0; i < tarnwick::kParameterControls.size(); ++i) {
-        const tarnwick::ParameterControl& entry = tarnwick::kParameterControls[i];
-        const int position =
-            tarnwick::PositionOf(entry.scale, params[std::size_t(entry.index)].load(relaxed));
-        if (TCustomDIBKnob* knob = parameterKnobs_[i]) {
-            if (position != knob->Position()) knob->SetPosition(position);
-        } else if (TCustomDIBSlider* slider = parameterSliders_[i]) {
-            if (position != slider->Position()) slider->SetPosition(position);
+[[gnu::hot]] void TPluginEditorWindow::UpdaterTimer(TObject*) {
+    std::array<std::uint32_t, 6> bits{};
+    for (std::size_t i = 0; i < tarnwick::kParameterControls.size(); ++i)
+        bits[i] = std::bit_cast<std::uint32_t>(
+            params[std::size_t(tarnwick::kParameterControls[i].index)].load(relaxed));
+    if (shown_ && bits == shownBits_) return;
+    {
+        struct Updating {
+            bool& flag;
+            explicit Updating(bool& f) : flag(f) { flag = true; }
+            ~Updating() { flag = false; }
+        } guard(updating);
+        for (std::size_t i = 0; i < tarnwick::kParameterControls.size(); ++i) {
+            const tarnwick::ParameterControl& entry = tarnwick::kParameterControls[i];
+            const int position = tarnwick::PositionOf(entry.scale, std::bit_cast<float>(bits[i]));
+            if (TCustomDIBKnob* knob = parameterKnobs_[i]) {
+                if (position != knob->Position()) knob->SetPosition(position);
+            } else if (TCustomDIBSlider* slider = parameterSliders_[i]) {
+                if (position != slider->Position()) slider->SetPosition(position);
+            }
         }
     }
+    // After the controls' own change handlers, which forget it.
+    shownBits_ = bits;
+    shown_ = true;
 }
 
 void TPluginEditorWindow::ChangeParameter(TObject* Sender) {
+    shown_ = false;  // whoever moved it: the next tick looks again
     if (updating) return;
     const auto found = std::find(parameterControls_.begin(), parameterControls_.end(), Sender);
     if (found == parameterControls_.end()) return;  // not a parameter's control
@@ -458,6 +468,7 @@ void APluginEditor::copyParams() {
 }
 
 void APluginEditor::dispose() {
+    peakShown_ = false;
     TPluginEditorWindow* window = form.release();
     if (!window) return;
     window->EndEdits();
@@ -502,6 +513,7 @@ VstInt32 APluginEditor::open(void* ptr) {
             form = TPluginEditorWindow::Load(layout_, reinterpret_cast<std::uintptr_t>(ptr), params,
                                              scalePercent_);
             form->plugin = plugin();
+            form->vol->OnChange = [this](TObject*) { peakShown_ = false; };
         }
         plugin()->editorClosed.store(0, relaxed);
         form->Invalidate();
@@ -530,21 +542,22 @@ void APluginEditor::close() {
     parentWindow = nullptr;
 }
 
-void APluginEditor::idle() {
+[[gnu::hot]] void APluginEditor::idle() {
     if (plugin()->editorClosed.load(relaxed) != 0 || !form) return;
+    // While the peak stays what the meter was last brought to, nothing of
+    // the window is touched: an idle call of an untouched editor reads two
+    // values of the effect's and this object's own.
     const float peak = plugin()->keyPeak.load(relaxed);
     const auto bits = std::bit_cast<std::uint32_t>(peak);
-    if (!peakSeen_ || bits != peakBits_) {
-        peakBits_ = bits;
-        peakLevel_ = roundMinusHalf(peak * 10.0f);
-        peakSeen_ = true;
-    }
+    if (peakShown_ && bits == peakBits_) return;
     // Compared within the meter's range: a silent key (whose peak hovers
     // just below 0) or a held peak above full scale then moves nothing, and
     // an editor that nothing changes repaints nothing.
     TDIBKnob* meter = form->vol;
-    const int m = std::clamp(peakLevel_, meter->Min(), meter->Max());
+    const int m = std::clamp(roundMinusHalf(peak * 10.0f), meter->Min(), meter->Max());
     if (m != meter->Position()) meter->SetPosition(m);
+    peakBits_ = bits;
+    peakShown_ = true;
 }
 
 void APluginEditor::update() {

@@ -158,6 +158,11 @@ private:
     std::array<TCustomDIBKnob*, 6> parameterKnobs_{};
     std::array<TCustomDIBSlider*, 6> parameterSliders_{};
     std::array<bool, 6> editing_{};  // by parameter index
+    // The values (their bits) the timer last brought the controls to, while
+    // no control has changed since: a tick that finds them the same touches
+    // no control.
+    std::array<std::uint32_t, 6> shownBits_{};
+    bool shown_ = false;
     int scalePercent_ = 100;
 };
 
@@ -223,12 +228,10 @@ private:
     std::span<const std::uint8_t> layout_;
     int scalePercent_ = 100;
     bool hostScaled_ = false;
-    // The key peak the last idle call saw (its bits) and the meter level it
-    // rounds to, before the meter's range: while the peak stays, an idle
-    // call rounds nothing.
+    // The key peak (its bits) the meter was last brought to, while it shows
+    // it: a meter moved by anything else (a drag) forgets it.
     std::uint32_t peakBits_ = 0;
-    int peakLevel_ = 0;
-    bool peakSeen_ = false;
+    bool peakShown_ = false;
 };
 
 namespace tarnwick {

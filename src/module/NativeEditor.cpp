@@ -23,7 +23,7 @@ public:
         return 1;
     }
 
-    void idle() override {
+    [[gnu::hot]] void idle() override {
         APluginEditor::idle();
         tarnwick::platform::PumpWindows();
     }

@@ -6,31 +6,46 @@
 
 namespace tarnwick::platform {
 
+TimerQueue::Timer* TimerQueue::Find(const Name& name) {
+    for (Entry& e : timers_)
+        if (e.name == name) return &e.timer;
+    return nullptr;
+}
+
 bool TimerQueue::Start(std::uintptr_t window, std::uintptr_t id, std::uint32_t periodMs,
                        TimerCallback onTick, std::uint64_t now) {
     if (!onTick) return false;
-    timers_[{window, id}] = Timer{now + periodMs, periodMs, ++nextSerial_, std::move(onTick)};
+    Timer timer{now + periodMs, periodMs, ++nextSerial_, std::move(onTick)};
+    if (Timer* t = Find({window, id}))
+        *t = std::move(timer);
+    else
+        timers_.push_back({{window, id}, std::move(timer)});
     nextDue_ = std::min(nextDue_, now + periodMs);
     return true;
 }
 
 bool TimerQueue::Stop(std::uintptr_t window, std::uintptr_t id) {
-    return timers_.erase({window, id}) != 0;
+    const Name name{window, id};
+    const auto it = std::find_if(timers_.begin(), timers_.end(),
+                                 [&](const Entry& e) { return e.name == name; });
+    if (it == timers_.end()) return false;
+    timers_.erase(it);
+    return true;
 }
 
-void TimerQueue::FindNextDue() {
+[[gnu::hot]] void TimerQueue::FindNextDue() {
     nextDue_ = kNever;
-    for (const auto& [name, t] : timers_) nextDue_ = std::min(nextDue_, t.due);
+    for (const Entry& e : timers_) nextDue_ = std::min(nextDue_, e.timer.due);
 }
 
-void TimerQueue::Deliver(std::uint64_t (*clock)()) {
+[[gnu::hot]] void TimerQueue::Deliver(std::uint64_t (*clock)()) {
     if (delivering_) return;
     const std::uint64_t now = clock();
     if (now < nextDue_) return;
     Delivery delivery;
     due_.clear();
-    for (const auto& [name, t] : timers_)
-        if (t.due <= now) due_.push_back({t.due, t.serial, name});
+    for (const Entry& e : timers_)
+        if (e.timer.due <= now) due_.push_back({e.timer.due, e.timer.serial, e.name});
     if (due_.empty()) {
         FindNextDue();
         return;
@@ -51,13 +66,13 @@ void TimerQueue::Deliver(std::uint64_t (*clock)()) {
     } done{*this};
     for (const Due& d : due_) {
         // An earlier callback may have stopped or replaced this timer.
-        auto it = timers_.find(d.name);
-        if (it == timers_.end() || it->second.serial != d.serial) continue;
+        Timer* t = Find(d.name);
+        if (!t || t->serial != d.serial) continue;
         if (d.name.first != 0 && !WindowFromHandle(d.name.first)) {
-            timers_.erase(it);
+            Stop(d.name.first, d.name.second);
             continue;
         }
-        it->second.due = clock() + it->second.period;
+        t->due = clock() + t->period;
         // Held here while it runs: the callback may stop or replace its own
         // timer, destroying the entry. It goes back to a timer that is still
         // the one it came from (moved, not copied: a tick allocates nothing).
@@ -66,11 +81,10 @@ void TimerQueue::Deliver(std::uint64_t (*clock)()) {
             const Due& due;
             TimerCallback onTick;
             ~Held() {
-                auto back = queue.timers_.find(due.name);
-                if (back != queue.timers_.end() && back->second.serial == due.serial)
-                    back->second.onTick = std::move(onTick);
+                Timer* back = queue.Find(due.name);
+                if (back && back->serial == due.serial) back->onTick = std::move(onTick);
             }
-        } held{*this, d, std::move(it->second.onTick)};
+        } held{*this, d, std::move(t->onTick)};
         held.onTick();
     }
 }

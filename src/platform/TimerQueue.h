@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <map>
 #include <utility>
 #include <vector>
 
@@ -53,9 +52,16 @@ private:
         Name name;
     };
     static constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
+    struct Entry {
+        Name name;
+        Timer timer;
+    };
     void FindNextDue();
+    Timer* Find(const Name& name);
 
-    std::map<Name, Timer> timers_;
+    // A handful of timers in one block: a tick walks no tree of nodes
+    // scattered over the heap.
+    std::vector<Entry> timers_;
     // No timer is due before this (an early value only costs a look at the
     // timers): an idle call with nothing due touches none of them.
     std::uint64_t nextDue_ = kNever;

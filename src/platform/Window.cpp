@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <map>
 #include <utility>
 
 #include "platform/WindowMessages.h"
@@ -13,17 +12,24 @@ namespace tarnwick::platform {
 namespace {
 
 // The live windows by handle, so that a stale or forged handle is
-// recognised instead of followed. Handles only grow: oldest first.
+// recognised instead of followed. Handles only grow, so appending keeps the
+// list in their order, oldest first; a few windows in one block are looked
+// up without walking nodes scattered over the heap.
+struct Entry {
+    std::uintptr_t handle;
+    Window* window;
+};
 struct Registry {
-    std::map<std::uintptr_t, Window*> windows;
+    std::vector<Entry> windows;
     std::uintptr_t next = 0x20000;
     std::size_t invalidated = 0;  // windows whose list of rectangles is not empty
 };
 
-Registry& Windows() {
-    static Registry registry;
-    return registry;
-}
+// Constant-initialised: no guard to look at (on a page of its own) before
+// each use.
+constinit Registry registry;
+
+[[gnu::hot]] Registry& Windows() { return registry; }
 
 int ClampSize(int v) { return std::clamp(v, 0, Window::kMaxSize); }
 
@@ -33,7 +39,7 @@ Window::Window(std::uintptr_t nativeParent, int width, int height) : nativeParen
     Registry& r = Windows();
     handle_ = r.next;
     r.next += 4;
-    r.windows.emplace(handle_, this);
+    r.windows.push_back({handle_, this});
     width_ = ClampSize(width);
     height_ = ClampSize(height);
     pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0);
@@ -42,7 +48,7 @@ Window::Window(std::uintptr_t nativeParent, int width, int height) : nativeParen
 Window::~Window() {
     Registry& r = Windows();
     if (!invalid_.empty()) --r.invalidated;
-    r.windows.erase(handle_);
+    std::erase_if(r.windows, [this](const Entry& e) { return e.handle == handle_; });
 }
 
 void Window::SetSize(int width, int height) {
@@ -111,9 +117,9 @@ thread_local std::vector<std::function<void()>>* deferred = nullptr;
 
 }  // namespace
 
-Delivery::Delivery() { ++deliveries; }
+[[gnu::hot]] Delivery::Delivery() { ++deliveries; }
 
-Delivery::~Delivery() {
+[[gnu::hot]] Delivery::~Delivery() {
     if (--deliveries != 0) return;
     // Work may defer more work; with no delivery under way that runs at once.
     while (deferred) {
@@ -136,26 +142,27 @@ void RunAfterDelivery(std::function<void()> work) {
     deferred->push_back(std::move(work));
 }
 
-Window* WindowFromHandle(std::uintptr_t handle) {
+[[gnu::hot]] Window* WindowFromHandle(std::uintptr_t handle) {
     Registry& r = Windows();
-    auto it = r.windows.find(handle);
-    return it == r.windows.end() ? nullptr : it->second;
+    const auto it = std::lower_bound(r.windows.begin(), r.windows.end(), handle,
+                                     [](const Entry& e, std::uintptr_t h) { return e.handle < h; });
+    return it != r.windows.end() && it->handle == handle ? it->window : nullptr;
 }
 
 std::vector<std::uintptr_t> WindowHandles() {
     Registry& r = Windows();
     std::vector<std::uintptr_t> handles;
     handles.reserve(r.windows.size());
-    for (const auto& [handle, window] : r.windows) handles.push_back(handle);
+    for (const Entry& e : r.windows) handles.push_back(e.handle);
     return handles;
 }
 
-bool AnyWindowInvalidated() { return Windows().invalidated != 0; }
+[[gnu::hot]] bool AnyWindowInvalidated() { return Windows().invalidated != 0; }
 
 Window* WindowMatching(const std::function<bool(const Window&)>& match) {
     Registry& r = Windows();
-    for (const auto& [handle, window] : r.windows)
-        if (match(*window)) return window;
+    for (const Entry& e : r.windows)
+        if (match(*e.window)) return e.window;
     return nullptr;
 }
 

@@ -138,7 +138,8 @@ public:
     bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
 
     // ---- state (closely tied classes read these directly) --------------------
-    std::array<VstMidiEvent, kNumMidiSlots> midiSlots;
+    // The values the editor's idle call reads come first, on the page of the
+    // effect's record; the large tables (programs, MIDI slots) after them.
     VstInt32 pendingMidi = 0;
     char hostVendor[kVstMaxVendorStrLen + 1] = {};
     char hostProduct[kVstMaxProductStrLen + 1] = {};
@@ -154,6 +155,7 @@ public:
     std::atomic<std::int32_t> envMode{0};
     TEnv env;
     std::array<APluginProgram, kNumPrograms> programs;
+    std::array<VstMidiEvent, kNumMidiSlots> midiSlots;
 
 private:
     template <bool Accumulate>

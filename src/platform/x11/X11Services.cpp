@@ -20,12 +20,12 @@ struct Services {
     PointerPosition pointer;
 };
 
-Services& State() {
+[[gnu::hot]] Services& State() {
     static Services services;
     return services;
 }
 
-std::uint64_t NowMs() {
+[[gnu::hot]] std::uint64_t NowMs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
@@ -90,9 +90,9 @@ void NoteInput(unsigned state, int rootX, int rootY) {
     State().pointer = {rootX, rootY};
 }
 
-void DeliverTimers() { State().timers.Deliver(NowMs); }
+[[gnu::hot]] void DeliverTimers() { State().timers.Deliver(NowMs); }
 
-bool TimersMayBeDue() { return State().timers.MayBeDue(NowMs()); }
+[[gnu::hot]] bool TimersMayBeDue() { return State().timers.MayBeDue(NowMs()); }
 
 }  // namespace x11
 

@@ -2,9 +2,7 @@
 // happens when the server goes away.
 #include "platform/x11/X11Session.h"
 
-#include <poll.h>
-#include <sys/epoll.h>
-#include <unistd.h>
+#include "platform/x11/SocketWatch.h"
 
 namespace tarnwick::platform::x11 {
 
@@ -22,14 +20,12 @@ struct Session {
     // Set when the input was read to its end, with the request count then.
     bool inputRead = false;
     unsigned long inputReadAt = 0;
-    // An epoll set watching the connection's socket (-1 when none could be
-    // made): asking it whether the socket is readable costs less than a
-    // poll of the socket, and every idle call asks it.
-    int readiness = -1;
+    // Whether the connection's socket became readable: every idle call asks.
+    SocketWatch watch;
     ~Session();
 };
 
-Session& State() {
+[[gnu::hot]] Session& State() {
     static Session session;
     return session;
 }
@@ -63,7 +59,7 @@ void OnIOErrorExit(Display*, void*) { State().lost = true; }
 
 // Whether requests were sent whose answers have not been seen: only then
 // is a round trip needed to learn about their errors.
-bool Unanswered(Display* display) {
+[[gnu::hot]] bool Unanswered(Display* display) {
     return NextRequest(display) - 1 != LastKnownRequestProcessed(display);
 }
 
@@ -77,8 +73,7 @@ void Close() {
         // closes the socket.
         XCloseDisplay(s.display);
         s.display = nullptr;
-        if (s.readiness >= 0) close(s.readiness);
-        s.readiness = -1;
+        s.watch.Stop();
         s.lost = false;
         s.inputRead = false;
     }
@@ -100,13 +95,13 @@ Session::~Session() {
 
 }  // namespace
 
-ErrorTrap::ErrorTrap() {
+[[gnu::hot]] ErrorTrap::ErrorTrap() {
     Session& s = State();
     if (s.trapDepth++ == 0) s.previous = XSetErrorHandler(OnError);
     errorsBefore_ = s.errors;
 }
 
-ErrorTrap::~ErrorTrap() {
+[[gnu::hot]] ErrorTrap::~ErrorTrap() {
     Session& s = State();
     if (s.display && !s.lost && Unanswered(s.display)) XSync(s.display, False);
     if (--s.trapDepth == 0) {
@@ -121,8 +116,8 @@ bool ErrorTrap::Failed() {
     return s.errors != errorsBefore_;
 }
 
-bool MayHaveInput(Display* display) {
-    const Session& s = State();
+[[gnu::hot]] bool MayHaveInput(Display* display) {
+    Session& s = State();
     // Xlib reads from the socket only inside calls of ours: the pump's own
     // reading, which ends with everything read, and calls that send a
     // request (one that waits for its reply reads the events before it).
@@ -132,12 +127,7 @@ bool MayHaveInput(Display* display) {
         QLength(display) > 0)
         return true;
     // Readable, hung up, broken or interrupted: Xlib reads and sees.
-    if (s.readiness >= 0) {
-        epoll_event ready{};
-        return epoll_wait(s.readiness, &ready, 1, 0) != 0;
-    }
-    pollfd socket{ConnectionNumber(display), POLLIN, 0};
-    return poll(&socket, 1, 0) != 0;
+    return s.watch.MayBeReadable();
 }
 
 void NoteInputRead(Display* display) {
@@ -147,17 +137,17 @@ void NoteInputRead(Display* display) {
     s.inputReadAt = NextRequest(display);
 }
 
-Display* CurrentDisplay() {
+[[gnu::hot]] Display* CurrentDisplay() {
     Session& s = State();
     return s.lost ? nullptr : s.display;
 }
 
-bool Lost() {
+[[gnu::hot]] bool Lost() {
     Session& s = State();
     return s.display && s.lost;
 }
 
-void DropLostConnection() {
+[[gnu::hot]] void DropLostConnection() {
     Session& s = State();
     if (!s.display || !s.lost) return;
     std::vector<std::uintptr_t> held;
@@ -178,14 +168,7 @@ Display* Acquire() {
         s.display = XOpenDisplay(nullptr);
         if (!s.display) return nullptr;
         XSetIOErrorExitHandler(s.display, OnIOErrorExit, nullptr);
-        s.readiness = epoll_create1(EPOLL_CLOEXEC);
-        epoll_event watch{};
-        watch.events = EPOLLIN;
-        if (s.readiness >= 0 &&
-            epoll_ctl(s.readiness, EPOLL_CTL_ADD, ConnectionNumber(s.display), &watch) != 0) {
-            close(s.readiness);
-            s.readiness = -1;
-        }
+        s.watch.Watch(ConnectionNumber(s.display));
         const XIOErrorHandler previous = XSetIOErrorHandler(OnIOError);
         if (previous != OnIOError) s.previousIO = previous;
         // A cursor of one transparent pixel: the mask has nothing set.
@@ -210,7 +193,7 @@ void Release() {
 
 Cursor BlankCursor() { return State().blank; }
 
-void CloseIfUnused() {
+[[gnu::hot]] void CloseIfUnused() {
     Session& s = State();
     if (s.lost)
         DropLostConnection();

@@ -389,7 +389,7 @@ void ApplyPointerVisibility() {
     for (std::uintptr_t handle : WindowHandles()) Find(handle)->SetCursor(cursor);
 }
 
-void Pump() {
+[[gnu::hot]] void Pump() {
     if (pumping) return;
     pumping = true;
     struct Done {
@@ -455,7 +455,7 @@ bool Connected() { return CurrentDisplay() != nullptr; }
 
 }  // namespace x11
 
-void PumpWindows() { x11::Pump(); }
+[[gnu::hot]] void PumpWindows() { x11::Pump(); }
 
 std::uintptr_t NativeHandle(const Window& window) { return x11::NativeWindow(window); }
 
