@@ -110,7 +110,8 @@ bool SocketWatch::StartRing() {
     }
     sqTail_ = At<unsigned>(sq_, p.sq_off.tail);
     sqArray_ = At<unsigned>(sq_, p.sq_off.array);
-    sqFlags_ = (p.flags & IORING_SETUP_TASKRUN_FLAG) ? At<unsigned>(sq_, p.sq_off.flags) : nullptr;
+    // Read whatever the kernel: a queue that ran over says so here too.
+    sqFlags_ = At<unsigned>(sq_, p.sq_off.flags);
     cqHead_ = At<unsigned>(cq_, p.cq_off.head);
     cqTail_ = At<unsigned>(cq_, p.cq_off.tail);
     cqMask_ = *At<unsigned>(cq_, p.cq_off.ring_mask);
@@ -160,7 +161,7 @@ void SocketWatch::StopRing() {
     }
     unsigned head = *cqHead_;
     unsigned tail = __atomic_load_n(cqTail_, __ATOMIC_ACQUIRE);
-    const unsigned flags = sqFlags_ ? __atomic_load_n(sqFlags_, __ATOMIC_RELAXED) : 0u;
+    const unsigned flags = __atomic_load_n(sqFlags_, __ATOMIC_RELAXED);
     if (head == tail && (flags & (IORING_SQ_TASKRUN | IORING_SQ_CQ_OVERFLOW)) == 0) return false;
     // Completions the queue had no room for wait in the kernel: a call
     // brings them in (and with them the poll's end, if it ended).
