@@ -73,18 +73,19 @@ void SocketWatch::Stop() {
 }
 
 bool SocketWatch::StartRing() {
+    // Completions posted when this thread next enters the kernel rather
+    // than by interrupting it, and a flag in the shared memory that says
+    // when one waits: kernels before 5.19 know neither and get neither.
     io_uring_params p{};
-    // Completions are then posted when this thread next enters the kernel
-    // rather than by interrupting it, and a flag in the shared memory says
-    // when one waits; kernels before 5.19 know neither and take none.
-    p.flags = IORING_SETUP_CQSIZE | IORING_SETUP_COOP_TASKRUN | IORING_SETUP_TASKRUN_FLAG;
-    p.cq_entries = kCompletions;
-    int fd = RingSetup(1, p);
-    if (fd < 0 && errno == EINVAL) {
+    int fd = -1;
+    for (const unsigned flags :
+         {IORING_SETUP_CQSIZE | IORING_SETUP_COOP_TASKRUN | IORING_SETUP_TASKRUN_FLAG,
+          unsigned{IORING_SETUP_CQSIZE}}) {
         p = io_uring_params{};
-        p.flags = IORING_SETUP_CQSIZE;
+        p.flags = flags;
         p.cq_entries = kCompletions;
         fd = RingSetup(1, p);
+        if (fd >= 0 || errno != EINVAL) break;
     }
     if (fd < 0) return false;  // no io_uring here, or one a sandbox forbids
     fd_ = fd;
